@@ -1,0 +1,8 @@
+// The driver: one whole run in the current working directory, phases in their fixed order.
+#pragma once
+
+// Reads input.txt, writes "Start", searches the vertices, reports the regions and writes the
+// map. Returns the exit status: 0 after a complete run, 1 after a fatal error (its one-line
+// message has then been printed on standard error and is the last record of log.out).
+// The run state is reset at the start, so a process may run it more than once.
+int run_phasemap();

@@ -1,0 +1,137 @@
+// Run state: the one program-wide record that every phase of a run reads and writes.
+// All reals are IEEE single precision, all integers 32-bit; texts are fixed-length and
+// blank-padded. Tables are indexed from 0 in code; every number the run writes (surface,
+// plane row, vertex number) is the 1-based position, so vertex_list holds 1-based numbers.
+// The input reader fills the input part and the plane table, the vertex search fills
+// vertices and regions, the region report reorders the lists, the map writer only reads.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+using text20 = std::array<char, 20>;
+using text40 = std::array<char, 40>;
+
+constexpr int32_t max_surfaces = 20;        // rows of the surface table
+constexpr int32_t max_planes = 20;          // plane rows: the surfaces and the four window edges
+constexpr int32_t max_plane_surfaces = max_planes - 4;  // surfaces the plane table can hold: 16
+constexpr int32_t max_vertices = 100;       // rows of the vertex table, entries of a region list
+constexpr int32_t max_table_entries = 20;   // labels, guide values, equilibrium lines
+
+struct surface_record {
+    text40 name;
+    int32_t count_1;
+    int32_t count_2;
+    int32_t count_3;
+    float area;
+    float energy;
+};
+
+struct vertex_row {
+    float x;
+    float y;
+    float energy;
+};
+
+struct region_record {
+    int32_t n_vertices;
+    int32_t vertex_list[max_vertices];  // 1-based vertex numbers, 0 beyond n_vertices
+};
+
+struct label_record {
+    float x;
+    float y;
+    float label_size;
+    text40 text;
+};
+
+// The line coef_x * x + coef_y * y = line_constant.
+struct equi_record {
+    int32_t coef_x;
+    int32_t coef_y;
+    float line_constant;
+};
+
+// The same kind of line, confined to a box of its own.
+struct equ2_record {
+    int32_t coef_x;
+    int32_t coef_y;
+    float line_constant;
+    float x_from;
+    float x_to;
+    float y_low;
+    float y_high;
+};
+
+struct run_state {
+    text20 map_file_name;
+
+    int32_t bulk_count_1;
+    int32_t bulk_count_2;
+    float bulk_energy;  // per unit cell once the bulk entry has been read
+    int32_t bulk_divisor;
+
+    float x_min;
+    float x_max;
+    float y_min;
+    float y_max;
+
+    int32_t surface_count;
+    surface_record surfaces[max_surfaces];
+
+    // Row r is the plane a*x + b*y + c*g + d = 0; rows 0..n-1 are the surfaces (c = -1),
+    // rows n..n+3 the window edges x = x_min, x = x_max, y = y_min, y = y_max (c = 0).
+    float plane_a[max_planes];
+    float plane_b[max_planes];
+    float plane_c[max_planes];
+    float plane_d[max_planes];
+
+    int32_t vertex_count;
+    vertex_row vertices[max_vertices];
+    region_record regions[max_planes];
+
+    int32_t label_count;
+    label_record labels[max_table_entries];
+
+    text40 x_axis_title;
+    text40 y_axis_title;
+
+    int32_t xbound_count;
+    float xbound_values[max_table_entries];
+    int32_t ybound_count;
+    float ybound_values[max_table_entries];
+
+    int32_t equi_count;
+    equi_record equi_lines[max_table_entries];
+    int32_t equ2_count;
+    equ2_record equ2_lines[max_table_entries];
+
+    // Secondary scales: temperature, x0, y0, x step, y step; a set is drawn when its
+    // temperature is positive.
+    float temp1_1, temp1_2, temp1_3, temp1_4, temp1_5;
+    float temp2_1, temp2_2, temp2_3, temp2_4, temp2_5;
+
+    float shift_x;
+    float shift_y;
+};
+
+extern run_state run;
+
+// Zero every number and set every text to blanks, as at program start.
+void reset_run_state();
+
+// Fill a fixed text with `value` followed by blanks (value is cut to the text's length).
+void set_text(char* text, int32_t length, const char* value);
+
+template <std::size_t N>
+void set_text(std::array<char, N>& text, const char* value) {
+    set_text(text.data(), static_cast<int32_t>(N), value);
+}
+
+// Length of a fixed text without its trailing blanks.
+int32_t trimmed_length(const char* text, int32_t length);
+
+template <std::size_t N>
+int32_t trimmed_length(const std::array<char, N>& text) {
+    return trimmed_length(text.data(), static_cast<int32_t>(N));
+}

@@ -1,0 +1,3 @@
+#include "ouvrir.hpp"
+
+void read_input() {}

@@ -1,0 +1,7 @@
+// Input reader: opens the run's files, reads the keyword file input.txt into the run state,
+// derives the energy plane of every surface as it is read, appends the four window-edge
+// planes after "stop", opens the map file and echoes what it read to log.out.
+// Reads unit 1; writes only to log.out (unit 2); opens units 1, 2, 4 and then 3.
+#pragma once
+
+void read_input();

@@ -1,0 +1,37 @@
+// Fatal errors: the one way a run stops before its end. The message names the file, its
+// unit, the input line where one applies and what was wrong; it becomes the last record of
+// log.out (every record completed before it is kept) and is thrown to the driver, which
+// prints it on standard error and ends with exit status 1. Floating-point division by zero,
+// overflow and invalid operations are trapped while a run is active and end it the same way.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Thrown by stop_run; `message` is the one line already written to log.out.
+struct run_stopped {
+    std::string message;
+};
+
+// "phasemap: <file> (unit <unit>), line <line>: <what>"; ", line <line>" is left out when
+// line is 0 or less. Writes it to log.out when that is open, then throws run_stopped.
+[[noreturn]] void stop_run(int32_t unit, int32_t line, std::string_view what);
+
+// The same for the record of input.txt that the last read statement began with.
+[[noreturn]] void stop_run_on_input(std::string_view what);
+
+// Traps division by zero, overflow and invalid operations until end_fp_traps; a trapped
+// fault writes its report like stop_run and ends the process with status 1.
+void begin_fp_traps();
+void end_fp_traps();
+
+// Suspends the traps for the lifetime of the object, for code that probes values which may
+// overflow on purpose (number conversion, range checks).
+struct fp_trap_pause {
+    int32_t saved;
+    fp_trap_pause();
+    ~fp_trap_pause();
+    fp_trap_pause(const fp_trap_pause&) = delete;
+    fp_trap_pause& operator=(const fp_trap_pause&) = delete;
+};

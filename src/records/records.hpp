@@ -1,0 +1,115 @@
+// Record layer: every byte the run reads from input.txt or writes to its output files goes
+// through here. Files are addressed by fixed unit numbers. Output records end with CR LF;
+// a list-directed record starts with one blank and holds at most 79 columns before it is
+// continued on a new record. Input is read record by record, in free format (values
+// separated by blanks, tabs, commas or record ends) or with the keyword formats "(a8)" and
+// "(a6,i20)". Numbers are rendered from correctly rounded digits, never through iostream.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string_view>
+
+#include "../modules.hpp"
+
+constexpr int32_t unit_input = 1;  // input.txt
+constexpr int32_t unit_log = 2;    // log.out
+constexpr int32_t unit_map = 3;    // the map file
+constexpr int32_t unit_phase = 4;  // phase.out
+
+// ---------------------------------------------------------------------------------------
+// Output items and statements
+
+enum class item_kind : int32_t { integer, real, text };
+
+// One item of a write statement. `width` is the run-time width of an "I^" descriptor.
+struct record_item {
+    item_kind kind;
+    int32_t integer;
+    float real;
+    const char* text;
+    int32_t length;
+    int32_t width;
+};
+
+record_item item_int(int32_t value);
+record_item item_int(int32_t value, int32_t runtime_width);  // for "I^"
+record_item item_real(float value);
+record_item item_text(const char* text, int32_t length);
+record_item item_text(std::string_view text);
+template <std::size_t N>
+record_item item_text(const std::array<char, N>& text) {
+    return item_text(text.data(), static_cast<int32_t>(N));
+}
+
+// One list-directed write statement: leading blank, integers in 11 columns (12 after a
+// number), reals in 15 (16 after a number), texts unseparated, split at 79 columns.
+void write_list(int32_t unit, std::initializer_list<record_item> items);
+
+// One formatted write statement with a format text such as "(1x,2f7.2,a4,i4,a4)"
+// (descriptors A, Aw, Iw, I^, Fw.d, nX with repeat counts; overflow gives asterisks).
+void write_formatted(int32_t unit, std::string_view format, std::initializer_list<record_item> items);
+
+// A formatted write into a 40-character buffer (internal write): the buffer is the one
+// record, blank after the last character written.
+void write_internal(text40& buffer, std::string_view format, std::initializer_list<record_item> items);
+
+// Writes one record exactly as given (no leading blank, no splitting), then CR LF.
+void write_raw_record(int32_t unit, std::string_view text);
+
+// Text of a real in list-directed form: "1.000000", "5.000000E-01", "-3.000000".
+// Writes into `out` (at least 32 chars) and returns the length.
+int32_t format_real_list(float value, char* out);
+
+// Text of a real with the Fw.d descriptor, right-justified in w columns, or w asterisks.
+// Writes exactly w characters into `out` and returns w.
+int32_t format_real_fixed(float value, int32_t w, int32_t d, char* out);
+
+// ---------------------------------------------------------------------------------------
+// Output files
+
+// Opens (creates or truncates) an output file for a unit; a failure stops the run.
+void open_output_unit(int32_t unit, const char* file_name);
+bool is_unit_open(int32_t unit);
+// Writes every completed record still buffered to its file.
+void flush_output_units();
+// Flushes and closes every unit, input included (end of run, normal or not).
+void close_all_units();
+
+// ---------------------------------------------------------------------------------------
+// Input (unit 1, input.txt)
+
+// One item of a read statement: where the value goes and what it is called in messages.
+struct input_item {
+    item_kind kind;
+    void* target;  // int32_t*, float* or char* (text of `length` characters)
+    int32_t length;
+    const char* name;
+};
+
+input_item in_int(int32_t& target, const char* name);
+input_item in_real(float& target, const char* name);
+input_item in_text(char* target, int32_t length, const char* name);
+template <std::size_t N>
+input_item in_text(std::array<char, N>& target, const char* name) {
+    return in_text(target.data(), static_cast<int32_t>(N), name);
+}
+
+// Opens input.txt as unit 1; a missing or unreadable file stops the run.
+void open_input_unit(const char* file_name);
+
+// One free-format read statement, starting at the next record. `entry` names what is read
+// for error messages ("surface 2", "bound entry").
+void read_list(std::string_view entry, std::initializer_list<input_item> items);
+
+// "(a8)": the first 8 characters of the next record, then 12 blanks.
+void read_keyword_a8(text20& keyword);
+
+// "(a6,i20)": the first 6 characters of the next record and the integer of columns 7-26.
+void read_keyword_a6_i20(text20& keyword, int32_t& count, std::string_view entry);
+
+// Moves back so that the next read starts again at the record the last read began with.
+void backspace_input();
+
+// Line number (1-based) of the record the last read statement began with; 0 before any.
+int32_t input_line_number();

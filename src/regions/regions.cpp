@@ -1,0 +1,4 @@
+#include "regions.hpp"
+
+void search_vertices() {}
+void report_regions() {}
