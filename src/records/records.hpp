@@ -46,6 +46,11 @@ record_item item_text(const std::array<char, N>& text) {
 // number), reals in 15 (16 after a number), texts unseparated, split at 79 columns.
 void write_list(int32_t unit, std::initializer_list<record_item> items);
 
+// write_list for PostScript records: a record is never cut inside a string "(...)" or an
+// operator word; such a cut moves back to the last safe place within the text item, or
+// else on to the next safe place, and the record may then run past 79 columns.
+void write_list_postscript(int32_t unit, std::initializer_list<record_item> items);
+
 // One formatted write statement with a format text such as "(1x,2f7.2,a4,i4,a4)"
 // (descriptors A, Aw, Iw, I^, Fw.d, nX with repeat counts; overflow gives asterisks).
 void write_formatted(int32_t unit, std::string_view format, std::initializer_list<record_item> items);
