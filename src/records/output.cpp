@@ -98,6 +98,12 @@ void make_room(output_unit& u, int32_t length) {
 }
 
 void append(output_unit& u, const char* data, int32_t length) {
+    // The usual case: it fits. A negative length fails the unsigned test and writes nothing.
+    if (static_cast<uint32_t>(length) <= static_cast<uint32_t>(unit_buffer_size - u.used)) {
+        std::memcpy(u.buffer + u.used, data, static_cast<std::size_t>(length));
+        u.used += length;
+        return;
+    }
     while (length > 0) {
         int32_t chunk = length < append_chunk ? length : append_chunk;
         if (unit_buffer_size - u.used < chunk) make_room(u, chunk);
@@ -109,6 +115,11 @@ void append(output_unit& u, const char* data, int32_t length) {
 }
 
 void append_blanks(output_unit& u, int32_t count) {
+    if (static_cast<uint32_t>(count) <= static_cast<uint32_t>(unit_buffer_size - u.used)) {
+        std::memset(u.buffer + u.used, ' ', static_cast<std::size_t>(count));
+        u.used += count;
+        return;
+    }
     while (count > 0) {
         int32_t chunk = count < append_chunk ? count : append_chunk;
         if (unit_buffer_size - u.used < chunk) make_room(u, chunk);

@@ -12,11 +12,13 @@
 namespace {
 
 constexpr int32_t stored_digits = 17;  // significant digits kept from the exact expansion
+constexpr int32_t kept_digits = 8;     // of those, the ones any later rounding looks at
 constexpr int32_t shown_digits = 7;    // significant digits a real is written with
 
-// value = 0.d1 d2 ... d17 times ten to the power `point`; zero has digits "000..." and point 0.
+// value = 0.d1 d2 ... d8 times ten to the power `point`, where d1..d8 lead the value's exact
+// expansion rounded to 17 significant digits; zero has digits "000..." and point 0.
 struct decimal_digits {
-    char digit[stored_digits];
+    char digit[kept_digits];
     int32_t point;
     bool is_negative;
     bool is_zero;
@@ -33,39 +35,120 @@ special_value classify(float value, bool& is_negative) {
     return (bits & 0x007fffffu) == 0 ? special_value::infinity : special_value::nan;
 }
 
-// The 17 correctly rounded significant digits of a finite value. The conversion rounds ties
-// to even where the digit rules say half up; the two differ only in the 17th digit of an
-// exact tie, never in the first 16, which are all that later rounding looks at.
-decimal_digits expand_decimal(float value, bool is_negative) {
-    decimal_digits result{};
-    result.is_negative = is_negative;
-    if ((std::bit_cast<uint32_t>(value) & 0x7fffffffu) == 0) {
-        std::memset(result.digit, '0', stored_digits);
-        result.is_zero = true;
-        return result;
+__extension__ typedef unsigned __int128 uint128;
+
+// Every float of at least 2^-21 is m * 2^e with m < 2^24 and -44 <= e <= 104, and then
+// m * 2^e or m * 5^-e fits into 128 bits: the exact expansion is an integer.
+constexpr int32_t max_five_power = 44;
+constexpr int32_t max_ten_power = 38;  // 10^38 < 2^128
+
+struct power_tables {
+    uint128 five[max_five_power + 1];
+    uint128 ten[max_ten_power + 1];
+};
+
+constexpr power_tables make_power_tables() {
+    power_tables tables{};
+    tables.five[0] = 1;
+    for (int32_t i = 1; i <= max_five_power; ++i) tables.five[i] = tables.five[i - 1] * 5;
+    tables.ten[0] = 1;
+    for (int32_t i = 1; i <= max_ten_power; ++i) tables.ten[i] = tables.ten[i - 1] * 10;
+    return tables;
+}
+
+constexpr power_tables powers = make_power_tables();
+
+// Decimal digits of n > 0, from its bit length: n has either `guess` or `guess` + 1 digits.
+int32_t count_digits(uint128 n) {
+    uint64_t high = static_cast<uint64_t>(n >> 64);
+    uint64_t low = static_cast<uint64_t>(n);
+    int32_t bits = high != 0 ? 128 - __builtin_clzll(high) : 64 - __builtin_clzll(low | 1u);
+    int32_t guess = (bits * 1233) >> 12;
+    return guess + (n >= powers.ten[guess] ? 1 : 0);
+}
+
+// The first 8 digits of n (with `digits` digits) rounded half up to 17 significant digits.
+// The 17-digit rounding reaches the 8th digit only when digits 9 to 17 are all 9 and the
+// 18th is 5 or more. A quotient estimated in double precision is off by at most one and is
+// corrected exactly.
+uint64_t leading_digits(uint128 n, int32_t digits) {
+    if (digits <= kept_digits) return static_cast<uint64_t>(n * powers.ten[kept_digits - digits]);
+    if (digits <= stored_digits) {
+        return static_cast<uint64_t>(n) / static_cast<uint64_t>(powers.ten[digits - kept_digits]);
     }
+    uint128 unit = powers.ten[digits - kept_digits];
+    uint64_t quotient = static_cast<uint64_t>(static_cast<double>(n) / static_cast<double>(unit));
+    uint128 product = quotient * unit;
+    if (product > n) {
+        --quotient;
+        product -= unit;
+    }
+    uint128 rest = n - product;
+    if (rest >= unit) {
+        ++quotient;
+        rest -= unit;
+    }
+    if (rest >= unit - 5 * powers.ten[digits - stored_digits - 1]) ++quotient;
+    return quotient;
+}
+
+// Integer route for m * 2^e; false when e is below the range the tables cover.
+bool expand_with_integers(uint32_t bits, decimal_digits& result) {
+    int32_t field = static_cast<int32_t>((bits >> 23) & 0xffu);
+    int32_t exponent = field - 150;
+    if (field == 0 || exponent < -max_five_power) return false;
+    uint128 mantissa = (bits & 0x7fffffu) | 0x800000u;
+    uint128 n = exponent >= 0 ? mantissa << exponent : mantissa * powers.five[-exponent];
+    int32_t digits = count_digits(n);
+    uint64_t leading = leading_digits(n, digits);
+    result.point = digits - (exponent < 0 ? -exponent : 0);
+    if (leading == 100000000u) {  // 99999999|5... -> 10000000, one more integer digit
+        leading = 10000000u;
+        ++result.point;
+    }
+    for (int32_t i = kept_digits - 1; i >= 0; --i) {
+        result.digit[i] = static_cast<char>('0' + leading % 10);
+        leading /= 10;
+    }
+    return true;
+}
+
+// The same digits from the standard library's correctly rounded conversion, for the values
+// below 2^-21. It rounds ties to even where the digit rules say half up; the two differ
+// only in the 17th digit of an exact tie, never in the first 16.
+void expand_with_library(float magnitude, decimal_digits& result) {
     // "1.2345678901234567e-05": one digit, the point, 16 digits, the exponent.
     char text[40];
-    double magnitude = static_cast<double>(value);
-    if (is_negative) magnitude = -magnitude;
-    std::to_chars_result end = std::to_chars(text, text + sizeof text, magnitude,
+    std::to_chars_result end = std::to_chars(text, text + sizeof text, static_cast<double>(magnitude),
                                              std::chars_format::scientific, stored_digits - 1);
     result.digit[0] = text[0];
-    std::memcpy(result.digit + 1, text + 2, stored_digits - 1);
+    std::memcpy(result.digit + 1, text + 2, kept_digits - 1);
     const char* exponent_text = text + 2 + (stored_digits - 1) + 1;
     bool exponent_is_negative = *exponent_text == '-';
     int32_t exponent = 0;
     for (const char* c = exponent_text + 1; c < end.ptr; ++c) exponent = exponent * 10 + (*c - '0');
     result.point = (exponent_is_negative ? -exponent : exponent) + 1;
+}
+
+decimal_digits expand_decimal(float value, bool is_negative) {
+    decimal_digits result{};
+    result.is_negative = is_negative;
+    uint32_t magnitude_bits = std::bit_cast<uint32_t>(value) & 0x7fffffffu;
+    if (magnitude_bits == 0) {
+        std::memset(result.digit, '0', kept_digits);
+        result.is_zero = true;
+        return result;
+    }
+    if (!expand_with_integers(magnitude_bits, result)) expand_with_library(std::bit_cast<float>(magnitude_bits), result);
     return result;
 }
 
-// Rounds the digits half up to `count` significant digits (1..16), deciding on the next
+// Rounds the digits half up to `count` significant digits (1..7), deciding on the next
 // digit alone; the digits after them become "0". A carry out of the first digit gives
 // "1000..." and moves the point one place right: 9.9999996 at 7 -> 10.00000.
 void round_digits(decimal_digits& value, int32_t count) {
     bool round_up = value.digit[count] >= '5';
-    std::memset(value.digit + count, '0', static_cast<std::size_t>(stored_digits - count));
+    std::memset(value.digit + count, '0', static_cast<std::size_t>(kept_digits - count));
     if (!round_up) return;
     int32_t i = count - 1;
     while (i >= 0 && value.digit[i] == '9') value.digit[i--] = '0';
@@ -79,7 +162,7 @@ void round_digits(decimal_digits& value, int32_t count) {
 
 // Digit at a 0-based significant position, "0" outside the kept digits.
 char digit_at(const decimal_digits& value, int32_t position) {
-    if (position < 0 || position >= stored_digits) return '0';
+    if (position < 0 || position >= kept_digits) return '0';
     return value.digit[position];
 }
 
@@ -125,7 +208,7 @@ bool round_for_decimals(decimal_digits& value, int32_t decimals) {
     if (count < 0) return false;
     if (count == 0) {
         if (value.digit[0] < '5') return false;
-        std::memset(value.digit, '0', stored_digits);
+        std::memset(value.digit, '0', kept_digits);
         value.digit[0] = '1';
         value.point = 1 - decimals;
         return true;
