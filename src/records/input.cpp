@@ -18,7 +18,7 @@
 namespace {
 
 constexpr int32_t max_line = std::numeric_limits<int32_t>::max();
-constexpr std::size_t shown_token_length = 40;  // longer found values are cut and marked "..."
+constexpr std::size_t shown_token_length = 40;     // longer found values are cut and marked "..."
 constexpr int64_t exponent_limit = 1'000'000'000;  // beyond this every real over- or underflows
 
 // The whole of input.txt and where unit 1 stands in it.
@@ -50,7 +50,8 @@ input_record record_at(std::size_t offset, int32_t line) {
     const char* start = content.data() + offset;
     std::size_t rest = content.size() - offset;
     const void* lf = std::memchr(start, '\n', rest);
-    std::size_t length = lf != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lf) - start) : rest;
+    std::size_t length =
+        lf != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lf) - start) : rest;
     std::size_t next = offset + length + (lf != nullptr ? 1 : 0);
     if (length > 0 && start[length - 1] == '\r') --length;
     return {std::string_view(start, length), line, next, true};
@@ -340,8 +341,10 @@ list_step advance_to_value(list_cursor& cursor, const std::string& what_is_read)
     }
 }
 
-[[noreturn]] void stop_on_bad_value(const value_token& token, const std::string& expected, const std::string& what_is_read) {
-    stop_run(unit_input, token.line, expected + " for " + what_is_read + ", found " + quote_found(token.whole));
+[[noreturn]] void stop_on_bad_value(const value_token& token, const std::string& expected,
+                                    const std::string& what_is_read) {
+    stop_run(unit_input, token.line,
+             expected + " for " + what_is_read + ", found " + quote_found(token.whole));
 }
 
 // Converts the value of `token` into its item; a value that does not fit stops the run.
@@ -444,7 +447,9 @@ conversion convert_integer_field(std::string_view field, int32_t& value) {
 
 input_item in_int(int32_t& target, const char* name) { return {item_kind::integer, &target, 0, name}; }
 input_item in_real(float& target, const char* name) { return {item_kind::real, &target, 0, name}; }
-input_item in_text(char* target, int32_t length, const char* name) { return {item_kind::text, target, length, name}; }
+input_item in_text(char* target, int32_t length, const char* name) {
+    return {item_kind::text, target, length, name};
+}
 
 void open_input_unit(const char* file_name) {
     close_input_unit();
@@ -469,7 +474,8 @@ void close_input_unit() { unit = input_unit{}; }
 void read_list(std::string_view entry, std::initializer_list<input_item> items) {
     list_cursor cursor{begin_statement(), 0, false, 0, {}};
     if (!cursor.record.exists) {
-        std::string what_is_read = items.size() > 0 ? describe_item(*items.begin(), entry) : std::string(entry);
+        std::string what_is_read =
+            items.size() > 0 ? describe_item(*items.begin(), entry) : std::string(entry);
         stop_on_end_of_file(cursor.record.line, what_is_read);
     }
     for (const input_item& item : items)
@@ -492,11 +498,13 @@ void read_keyword_a6_i20(text20& keyword, int32_t& count, std::string_view entry
     field = field.substr(0, field.find(','));
     conversion result = convert_integer_field(field, count);
     if (result == conversion::out_of_range)
-        stop_run(unit_input, record.line, "expected an integer from -2147483648 to 2147483647 in columns 7 to 26 for " +
-                                              std::string(entry) + ", found " + quote_found(field));
+        stop_run(unit_input, record.line,
+                 "expected an integer from -2147483648 to 2147483647 in columns 7 to 26 for " +
+                     std::string(entry) + ", found " + quote_found(field));
     if (result != conversion::done)
         stop_run(unit_input, record.line,
-                 "expected an integer in columns 7 to 26 for " + std::string(entry) + ", found " + quote_found(field));
+                 "expected an integer in columns 7 to 26 for " + std::string(entry) + ", found " +
+                     quote_found(field));
     finish_statement(record);
 }
 
