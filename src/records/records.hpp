@@ -102,6 +102,8 @@ input_item in_text(std::array<char, N>& target, const char* name) {
 
 // Opens input.txt as unit 1; a missing or unreadable file stops the run.
 void open_input_unit(const char* file_name);
+// Forgets unit 1 and its contents; the next open starts afresh (used by close_all_units).
+void close_input_unit();
 
 // One free-format read statement, starting at the next record. `entry` names what is read
 // for error messages ("surface 2", "bound entry").
