@@ -317,6 +317,14 @@ TEST_F(OutputUnit, RecordsAndReopening) {
     close_all_units();
     EXPECT_FALSE(is_unit_open(unit_map));
     EXPECT_EQ(read_file(path), lines({"again"}));
+    // Closing takes the input unit with it.
+    write_file(dir + "/input.txt", "bulk\r\n");
+    open_input_unit((dir + "/input.txt").c_str());
+    text20 keyword;
+    read_keyword_a8(keyword);
+    EXPECT_EQ(input_line_number(), 1);
+    close_all_units();
+    EXPECT_EQ(input_line_number(), 0);
     // Records much longer than a unit's buffer arrive whole.
     std::string huge(200000, 'h');
     EXPECT_EQ(written([&] {

@@ -729,4 +729,5 @@ void flush_output_units() {
 
 void close_all_units() {
     for (output_unit& u : units) close_unit(u);
+    close_input_unit();
 }
