@@ -74,13 +74,9 @@ TEST_F(ListWrite, Layout) {
     EXPECT_EQ(written([] { write_list(unit_map, {}); }), lines({" "}));
     EXPECT_EQ(written([] { write_list(unit_map, {item_int(-2147483647 - 1), item_int(0)}); }),
               lines({" -2147483648" + blanks(11) + "0"}));
-    // A number after a text gets no extra blank beyond its field: 11 columns, then 15.
+    // A number after a text has only its field's blanks; a fixed text keeps its trailing blanks.
     EXPECT_EQ(written([] { write_list(unit_map, {item_text("x"), item_real(-1.0e-10f), item_text("  L")}); }),
               lines({" x" + blanks(2) + "-1.000000E-10  L"}));
-}
-
-// A fixed text keeps all its characters, trailing blanks included.
-TEST_F(ListWrite, FixedTextKeepsTrailingBlanks) {
     text40 name;
     set_text(name, "Ga-rich (2x4)");
     EXPECT_EQ(written([&] { write_list(unit_map, {item_text(name), item_int(7)}); }),
@@ -204,14 +200,13 @@ TEST_F(PostscriptList, LongStringRunsPastTheRecord) {
               lines({" " + open_text, blanks(11) + "4"}));
 }
 
-// Outside strings the cut falls between words: the last blank before the room's end.
+// Outside strings the cut falls between words (write_list would cut "moveto" after "mo");
+// a word longer than a record runs on to its end.
 TEST_F(PostscriptList, CutsBetweenWords) {
     std::string words;
     while (words.size() < 90) words += "moveto ";
-    // write_list would cut after 79 characters, inside "moveto" (position 79 is the 'o').
     EXPECT_EQ(written([&] { write_list_postscript(unit_map, {item_text(words)}); }),
               lines({blanks(1) + words.substr(0, 77), blanks(1) + words.substr(77)}));
-    // One word longer than a record runs on to its end.
     std::string word(100, 'w');
     EXPECT_EQ(written([&] { write_list_postscript(unit_map, {item_text(word), item_text(" x")}); }),
               lines({" " + word, "  x"}));
@@ -265,21 +260,20 @@ TEST_F(Formatted, BadFormatsStopTheRun) {
         close_all_units();
         EXPECT_EQ(read_file(path), lines({"kept"})) << format;
     }
-    std::string path = dir + "/unit.ps";
-    open_output_unit(unit_map, path.c_str());
-    try {
-        write_formatted(unit_map, "(a2,i1)", {item_text("gr"), item_real(1.0f)});
-        FAIL() << "no stop";
-    } catch (const run_stopped& stop) {
-        EXPECT_EQ(stop.message,
-                  "phasemap: unit.ps (unit 3): the items do not match the format \"(a2,i1)\": an item of the wrong kind");
-    }
-    EXPECT_THROW(write_formatted(unit_map, "(a2)", {item_text("gr"), item_int(1)}), run_stopped);
-    close_all_units();
-    EXPECT_EQ(read_file(path), "");
+    EXPECT_EQ(written([] {
+                  try {
+                      write_formatted(unit_map, "(a2,i1)", {item_text("gr"), item_real(1.0f)});
+                  } catch (const run_stopped& stop) {
+                      EXPECT_EQ(stop.message, "phasemap: unit.ps (unit 3): the items do not match the format "
+                                              "\"(a2,i1)\": an item of the wrong kind");
+                  }
+                  EXPECT_THROW(write_formatted(unit_map, "(a2)", {item_text("gr"), item_int(1)}), run_stopped);
+              }),
+              "");
 }
 
-// Internal writes fill the 40-character buffer from its start and blank the rest.
+// Internal writes fill the 40-character buffer from its start and blank the rest; a width
+// beyond any record or a bad format stops the run.
 TEST_F(Internal, LabelFormats) {
     EXPECT_EQ(internal_text("(I^,1X,A1)", {item_int(300, 3), item_text("K")}), "300 K" + blanks(35));
     EXPECT_EQ(internal_text("(A4,I^,A1)", {item_text("10^{"), item_int(-5, 2), item_text("}")}), "10^{-5}" + blanks(33));
@@ -287,11 +281,8 @@ TEST_F(Internal, LabelFormats) {
     EXPECT_EQ(internal_text("(A4,I^,A1)", {item_text("10^{"), item_int(12, 4), item_text("}")}), "10^{  12}" + blanks(31));
     EXPECT_EQ(internal_text("(A4,I^,A1)", {item_text("10^{"), item_int(-12, 2), item_text("}")}), "10^{**}" + blanks(33));
     EXPECT_EQ(internal_text("()", {}), blanks(40));
-}
-
-// A run-time width of zero or less writes the number at its own width; a record longer than
-// the buffer is cut at its end.
-TEST_F(Internal, WidthsAndBufferEnd) {
+    // A run-time width of zero or less writes the number at its own width; a record longer
+    // than the buffer is cut at its end.
     EXPECT_EQ(internal_text("(I^,1X,A1)", {item_int(0, 0), item_text("K")}), "0 K" + blanks(37));
     EXPECT_EQ(internal_text("(I^,1X,A1)", {item_int(-7, -3), item_text("K")}), "-7 K" + blanks(36));
     std::string long_text(50, 'z');
