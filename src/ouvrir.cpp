@@ -264,7 +264,7 @@ void read_input() {
     set_defaults();
 
     for (;;) {
-        read_keyword_a8(keyword);
+        read_keyword_a8(keyword, "a keyword record (the input must end with stop)");
         if (keyword_is("stop")) {
             lines.stop = input_line_number();
             break;

@@ -152,11 +152,16 @@ TEST(ReaderKeywords, RepeatedEntries) {
     EXPECT_EQ(run.temp1_1, 300.0f);
 }
 
+const std::string bulk = "bulk\n1 2\n-16.5 2\n";
+const std::string window = "bound\n-2 0 -1.5 0\n";
+
 struct refused_input {
     const char* name;
     std::string input;
     const char* message;  // the whole stderr line
 };
+
+void PrintTo(const refused_input& refused, std::ostream* out) { *out << refused.name; }
 
 class ReaderRefuses : public testing::TestWithParam<refused_input> {};
 
@@ -171,18 +176,21 @@ TEST_P(ReaderRefuses, WithOneClearMessage) {
     std::string log = read_file(dir + "/log.out");
     int lines = count_lines(log);
     EXPECT_EQ(line_of(log, lines), refused.message);
-    if (refused.input.rfind("bulk", 0) == 0) {
+    if (refused.input.rfind(bulk, 0) == 0) {
         EXPECT_EQ(line_of(log, 1), " Bulk energy, per unit cell      -8.250000");
     }
     EXPECT_FALSE(file_exists(dir + "/map1.ps"));
 }
 
-const std::string bulk = "bulk\n1 2\n-16.5 2\n";
-const std::string window = "bound\n-2 0 -1.5 0\n";
-
 INSTANTIATE_TEST_SUITE_P(
     Inputs, ReaderRefuses,
     testing::Values(
+        refused_input{"stop_in_capitals", bulk + "STOP\n",
+                      "phasemap: input.txt (unit 1), line 5: end of file while reading a keyword record (the "
+                      "input must end with stop)"},
+        refused_input{"unquoted_two_word_name", bulk + "surf 1\nwith H 8 16 2 20.5 -147.9\n",
+                      "phasemap: input.txt (unit 1), line 5: expected an integer for count_1 of surface 1, found "
+                      "'H'"},
         refused_input{"too_many_surfaces", bulk + "surf 17\n",
                       "phasemap: input.txt (unit 1), line 4: the surf entry declares 17 surfaces; at most 16 can "
                       "be held"},
@@ -228,7 +236,7 @@ INSTANTIATE_TEST_SUITE_P(
                       "integer (window or shift too large)"},
         refused_input{"too_many_scale_ticks", bulk + window + "temp1\n300 0 0 0.01 1\nstop\n",
                       "phasemap: input.txt (unit 1), line 7: the horizontal pressure scale of temp1 would carry "
-                      "3361 ticks; at most 1000 can be drawn"},
+                      "3360 ticks; at most 1000 can be drawn"},
         refused_input{"huge_temperature", bulk + window + "temp1\n1e10 0 0 1 1\nstop\n",
                       "phasemap: input.txt (unit 1), line 7: the temperature of temp1 is too large to be "
                       "written"},
@@ -238,8 +246,8 @@ INSTANTIATE_TEST_SUITE_P(
         refused_input{"vanishing_spacing", bulk + window + "temp1\n300 0 0 1e-44 1\nstop\n",
                       "phasemap: input.txt (unit 1), line 7: the horizontal pressure scale of temp1 has a tick "
                       "spacing that is 0 or too large in single precision"},
-        refused_input{"uncreatable_map", bulk + window + "output\nno-such-folder/map.ps\nstop\n",
-                      "phasemap: no-such-folder/map.ps (unit 3): cannot create the file: No such file or "
+        refused_input{"uncreatable_map", bulk + window + "output\n'nodir/map.ps'\nstop\n",
+                      "phasemap: nodir/map.ps (unit 3): cannot create the file: No such file or "
                       "directory"}),
     [](const testing::TestParamInfo<refused_input>& param_info) { return std::string(param_info.param.name); });
 
