@@ -60,8 +60,9 @@ void set_level_of_group(label_segments& segments, int32_t current, char mark) {
 // font matrix, so it is written as 1.
 float printable_font_size(float size) { return size == 0.0f ? 1.0f : size; }
 
-// Every map record of a label is one list-directed record.
-void write_label_record(std::initializer_list<record_item> items) { write_list(unit_map, items); }
+// Every map record of a label goes through the layer that never cuts a PostScript string
+// or operator word.
+void write_label_record(std::initializer_list<record_item> items) { write_list_postscript(unit_map, items); }
 
 void write_font_record(float size) {
     write_label_record({item_text("/Times-Roman findfont"), item_real(printable_font_size(size)),
