@@ -11,18 +11,29 @@
 
 #include "modules.hpp"
 #include "records/fatal.hpp"
+#include "records/records.hpp"
 #include "regions/regions.hpp"
 #include "regions/system.hpp"
+#include "support/test_support.hpp"
 
 namespace {
 
+// Each test writes its log.out and phase.out into a scratch folder of its own.
 class Regions : public testing::Test {
 protected:
+    std::string log_path;
     void SetUp() override {
         reset_run_state();
+        const std::string dir = make_scratch_dir(testing::UnitTest::GetInstance()->current_test_info()->name());
+        log_path = dir + "/log.out";
+        open_output_unit(unit_log, log_path.c_str());
+        open_output_unit(unit_phase, (dir + "/phase.out").c_str());
         begin_fp_traps();
     }
-    void TearDown() override { end_fp_traps(); }
+    void TearDown() override {
+        end_fp_traps();
+        close_all_units();
+    }
 };
 
 void add_surface(double a, double b, double d) {
@@ -104,12 +115,19 @@ TEST_F(Regions, OrderHandlesLevelCornersTiesAndLargeRegions) {
     EXPECT_EQ(region_list(1), circle);
 }
 
-// Twelve surfaces through one point give 220 copies of it: the search stops at the 101st.
+// Twelve surfaces through one point give 220 copies of it: the search stops after the trace
+// of the 101st, and the log keeps everything before the message.
 TEST_F(Regions, HundredAndFirstVertexStopsTheRun) {
     for (int32_t k = 0; k < 12; ++k) add_surface(std::cos(k * std::numbers::pi / 6), std::sin(k * std::numbers::pi / 6), 0.0);
     close_window(-1.0f, 1.0f, -1.0f, 1.0f);
     EXPECT_THROW(search_vertices(), run_stopped);
     EXPECT_EQ(run.vertex_count, max_vertices);
+    close_all_units();
+    const std::string log = read_file(log_path);
+    const int lines = count_lines(log);
+    EXPECT_EQ(line_of(log, lines - 2).substr(0, 5), " ****");
+    EXPECT_EQ(line_of(log, lines), "phasemap: input.txt (unit 1): the surfaces give more than 100 region corners, "
+                                   "more than the vertex table holds");
 }
 
 // Random cases of 1 to 16 surfaces, most of them tangent to a concave bowl so that each
@@ -120,6 +138,8 @@ TEST_F(Regions, RandomCornersTileTheWindow) {
     auto uniform = [&bits](double low, double high) { return low + (high - low) * static_cast<double>(bits()) / 4294967296.0; };
     for (int32_t trial = 0; trial < 400 && !HasFailure(); ++trial) {
         reset_run_state();
+        open_output_unit(unit_log, "/dev/null");  // about 1 MB of trace per case
+        open_output_unit(unit_phase, "/dev/null");
         const double x_min = uniform(-3, 0), x_max = x_min + uniform(0.2, 3);
         const double y_min = uniform(-3, 0), y_max = y_min + uniform(0.2, 3), bowl = uniform(0.5, 20);
         for (uint32_t s = 0, count = 1 + bits() % 16; s < count; ++s) {
