@@ -21,12 +21,10 @@ namespace {
 // Each test writes its log.out and phase.out into a scratch folder of its own.
 class Regions : public testing::Test {
 protected:
-    std::string log_path;
     void SetUp() override {
         reset_run_state();
         const std::string dir = make_scratch_dir(testing::UnitTest::GetInstance()->current_test_info()->name());
-        log_path = dir + "/log.out";
-        open_output_unit(unit_log, log_path.c_str());
+        open_output_unit(unit_log, (dir + "/log.out").c_str());
         open_output_unit(unit_phase, (dir + "/phase.out").c_str());
         begin_fp_traps();
     }
@@ -115,19 +113,25 @@ TEST_F(Regions, OrderHandlesLevelCornersTiesAndLargeRegions) {
     EXPECT_EQ(region_list(1), circle);
 }
 
-// Twelve surfaces through one point give 220 copies of it: the search stops after the trace
-// of the 101st, and the log keeps everything before the message.
-TEST_F(Regions, HundredAndFirstVertexStopsTheRun) {
-    for (int32_t k = 0; k < 12; ++k) add_surface(std::cos(k * std::numbers::pi / 6), std::sin(k * std::numbers::pi / 6), 0.0);
-    close_window(-1.0f, 1.0f, -1.0f, 1.0f);
-    EXPECT_THROW(search_vertices(), run_stopped);
-    EXPECT_EQ(run.vertex_count, max_vertices);
-    close_all_units();
-    const std::string log = read_file(log_path);
-    const int lines = count_lines(log);
-    EXPECT_EQ(line_of(log, lines - 2).substr(0, 5), " ****");
-    EXPECT_EQ(line_of(log, lines), "phasemap: input.txt (unit 1): the surfaces give more than 100 region corners, "
-                                   "more than the vertex table holds");
+// Twelve surfaces through one point (equal energies, different compositions) give well over
+// 100 copies of it: the run stops after the trace of the 101st with status 1, the message
+// last in log.out and on standard error, and nothing written before it lost.
+TEST(RegionsRun, HundredAndFirstVertexStopsTheRun) {
+    std::string input = "bulk\n1 2\n-16.5 2\nbound\n-1.0 1.0 -1.0 1.0\nsurf 12\n";
+    for (int32_t i = 0; i < 12; ++i)
+        input += "s 8 " + std::to_string(14 + i % 4) + " " + std::to_string(i / 4 + i % 3) + " 20.5 -140.2\n";
+    std::string dir;
+    const run_result result = run_program_on("regions_101st_vertex", input + "stop\n", &dir);
+    const std::string log = read_file(dir + "/log.out");
+    const std::string message = "phasemap: input.txt (unit 1): the surfaces give more than 100 region corners, "
+                                "more than the vertex table holds";
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.stderr_text, message + "\n");
+    EXPECT_EQ(line_of(log, count_lines(log)), message);
+    int32_t accepted = 0;
+    for (std::size_t at = log.find("\n ****"); at != std::string::npos; at = log.find("\n ****", at + 1)) ++accepted;
+    EXPECT_EQ(accepted, 101);
+    EXPECT_EQ(read_file(dir + "/phase.out"), "");
 }
 
 // Random cases of 1 to 16 surfaces, most of them tangent to a concave bowl so that each
