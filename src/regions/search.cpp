@@ -26,6 +26,7 @@ bool is_inside_window(const float point[3], bool x_fixed, bool y_fixed) {
     return true;
 }
 
+// Cramer's rule on plane rows i, j, k; a singular triple leaves the point as it was.
 void solve_triple(int32_t i, int32_t j, int32_t k, float point[3], float& determinant) {
     const float col_x[3] = {run.plane_a[i], run.plane_a[j], run.plane_a[k]};
     const float col_y[3] = {run.plane_b[i], run.plane_b[j], run.plane_b[k]};
@@ -34,6 +35,7 @@ void solve_triple(int32_t i, int32_t j, int32_t k, float point[3], float& determ
     solve_three_planes(col_x, col_y, col_g, rhs, point, determinant);
 }
 
+// An empty record, the triple with its point (1-based rows), then the determinant.
 void write_triple_trace(int32_t i, int32_t j, int32_t k, const float point[3], float determinant) {
     write_list(unit_log, {});
     write_list(unit_log, {item_int(i + 1), item_int(j + 1), item_int(k + 1), item_real(point[0]),
@@ -41,6 +43,7 @@ void write_triple_trace(int32_t i, int32_t j, int32_t k, const float point[3], f
     write_list(unit_log, {item_real(determinant)});
 }
 
+// Why a point fails the window: x_min, x, x_max and y_min, y, y_max.
 void write_window_trace(const float point[3]) {
     write_list(unit_log, {item_real(run.x_min), item_real(point[0]), item_real(run.x_max)});
     write_list(unit_log, {item_real(run.y_min), item_real(point[1]), item_real(run.y_max)});
