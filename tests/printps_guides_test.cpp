@@ -2,7 +2,11 @@
 // for the end only, vertical lines, lines in their own boxes and degenerate records.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "printps/outer_marks.hpp"
+#include "support/test_support.hpp"
 
 namespace {
 
@@ -76,6 +80,67 @@ TEST(LineEnds, DegenerateRecordsHaveNoEnds) {
     EXPECT_FALSE(has_ends({0, 1, -5.0f, square}));  // y = -5 below it: start would divide by a
     EXPECT_FALSE(has_ends({1, 1, 3.0e38f, {-3.0e38f, 0.0f, -1.0f, 1.0f}}));
     expect_ends(ends_of({0, 2, -1.0f, square}), -3.0f, -0.5f, 0.0f, -0.5f);  // horizontal inside
+}
+
+// Records of a whole-run map that contain `word`, in order, without their line ends.
+std::vector<std::string> records_with(const std::string& content, const std::string& word) {
+    std::vector<std::string> found;
+    for (int line = 1; line <= count_lines(content); ++line) {
+        std::string record = line_of(content, line);
+        if (record.find(word) != std::string::npos) found.push_back(record);
+    }
+    return found;
+}
+
+int count_records_ending(const std::string& content, const std::string& tail) {
+    int count = 0;
+    for (int line = 1; line <= count_lines(content); ++line) {
+        const std::string record = line_of(content, line);
+        if (record.size() >= tail.size() && record.compare(record.size() - tail.size(), tail.size(), tail) == 0) ++count;
+    }
+    return count;
+}
+
+const char* const guide_input =
+    "bound\r\n-3.0 0.0 -3.0 0.0\r\n"
+    "xbound    3\r\n-2.5\r\n-2.0\r\n-1.5\r\n"
+    "ybound    2\r\n-2.5\r\n-2.0\r\n"
+    "equi 6\r\n1 -1 0.0\r\n0 0 1.0\r\n1 1 -3.0\r\n2 0 -3.0\r\n0 1 -5.0\r\n1 -2 0.0\r\n"
+    "equ2 2\r\n1 -1 0.0 -2.0 -1.0 -1.5 -1.2\r\n0 0 1.0 -2.0 -1.0 -1.5 -1.2\r\n"
+    "text 1\r\n-1.0 -1.0 25.0 'on top'\r\n"
+    "stop\r\n";
+
+// Each table numbers its own dash patterns; a line left out (a = b = 0, or a horizontal
+// line below the window) keeps its place, so the lines after it keep their patterns.
+TEST(GuideLines, DashPatternsFollowPlaceInOwnTable) {
+    std::string dir;
+    ASSERT_EQ(run_program_on("guide_dashes", guide_input, &dir).status, 0);
+    const std::string map_text = read_file(dir + "/map1.ps");
+    const std::vector<std::string> expected = {
+        " []    0 setdash",  " [8 4] 0 setdash", " [4 4] 0 setdash",  // xbound
+        " []    0 setdash",  " [8 4] 0 setdash",                       // ybound
+        " []    0 setdash",  " [4 4] 0 setdash", " [2 4] 0 setdash",  // equi 1, 3, 4
+        " [2 2] 0 setdash",                                            // equi 6
+        " []    0 setdash",                                            // equ2 1
+    };
+    EXPECT_EQ(records_with(map_text, "setdash"), expected);
+    const std::string lines = map_text.substr(map_text.find("setdash"));
+    EXPECT_EQ(count_records_ending(lines, "  M"), 10);
+    EXPECT_EQ(count_records_ending(lines, "  L"), 10);
+    EXPECT_EQ(count_records_ending(lines, " S"), 10);
+    expect_valid_postscript(dir + "/map1.ps");
+}
+
+// The free labels come after every line, just before the closing showpage.
+TEST(GuideLines, LabelsAreDrawnLast) {
+    std::string dir;
+    ASSERT_EQ(run_program_on("guide_labels", guide_input, &dir).status, 0);
+    const std::string map_text = read_file(dir + "/map1.ps");
+    const std::size_t label = map_text.find("(on top)  show");
+    ASSERT_NE(label, std::string::npos);
+    EXPECT_GT(label, map_text.rfind("setdash"));
+    EXPECT_EQ(map_text.find("  L\r\n", label), std::string::npos);
+    EXPECT_EQ(map_text.substr(map_text.size() - 15), " N\r\n showpage\r\n");
 }
 
 }  // namespace

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 
 #include "printps/outer_marks.hpp"
 #include "records/fatal.hpp"
+#include "support/test_support.hpp"
 
 namespace {
 
@@ -101,6 +103,40 @@ TEST(ScaleTicks, OutOfRangeStopsTheRun) {
     EXPECT_THROW(tick_exponent(3.0e9f, 1.0f), run_stopped);
     EXPECT_THROW(tick_spacing(3.0e38f, 3.0e38f, boltzmann), run_stopped);
     EXPECT_THROW(tick_position(3.0e38f, 1.0f, 3.0e38f, 0.0f, boltzmann), run_stopped);
+}
+
+int count_occurrences(const std::string& content, const std::string& word) {
+    int count = 0;
+    for (std::size_t at = content.find(word); at != std::string::npos; at = content.find(word, at + 1)) ++count;
+    return count;
+}
+
+// A zero step has no spacing to count ticks with: that axis is drawn bare, with no range
+// record, while the other axis of the set is ticked as usual.
+TEST(ScaleRun, ZeroStepLeavesItsAxisBare) {
+    std::string dir;
+    run_result result = run_program_on("scale_zero_step",
+                                       "bound\r\n-2.0 0.0 -1.5 0.0\r\ntemp1\r\n300.0 0.0 0.0 0.0 1.0\r\nstop\r\n", &dir);
+    ASSERT_EQ(result.status, 0) << result.stderr_text;
+    const std::string log = read_file(dir + "/log.out");
+    const std::string map_text = read_file(dir + "/map1.ps");
+    EXPECT_EQ(log.find("Temp1x"), std::string::npos);
+    EXPECT_NE(log.find(" Temp1y        -25           0        1.000000\r\n"), std::string::npos);
+    EXPECT_EQ(count_occurrences(map_text, "(10)  show"), 26);
+    EXPECT_NE(map_text.find("(300 K)  show"), std::string::npos);
+    expect_valid_postscript(dir + "/map1.ps");
+}
+
+// A temperature below 0.1 K still gets a one-character caption.
+TEST(ScaleRun, TinyTemperatureCaption) {
+    std::string dir;
+    run_result result = run_program_on("scale_tiny_temperature",
+                                       "bound\r\n-2.0 0.0 -1.5 0.0\r\ntemp1\r\n0.05 0.0 0.0 0.0 0.0\r\nstop\r\n", &dir);
+    ASSERT_EQ(result.status, 0) << result.stderr_text;
+    const std::string map_text = read_file(dir + "/map1.ps");
+    EXPECT_NE(map_text.find(" M  (0 K)  show"), std::string::npos);
+    EXPECT_EQ(read_file(dir + "/log.out").find("Temp1"), std::string::npos);
+    expect_valid_postscript(dir + "/map1.ps");
 }
 
 }  // namespace
