@@ -1,12 +1,517 @@
-// Input side of the record layer (placeholder until the layer is written).
+// Input side of the record layer. input.txt is held in memory as unit 1 and read record by
+// record: free-format statements (values separated by blanks, tabs, commas or record ends,
+// with null values, slashes and repeat counts) and the keyword formats "(a8)" and
+// "(a6,i20)". A value that cannot be converted, or an end of file inside a statement, stops
+// the run with a message naming the item and the line where the problem is.
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "fatal.hpp"
 #include "records.hpp"
+
+namespace {
+
+constexpr int32_t max_line = std::numeric_limits<int32_t>::max();
+constexpr std::size_t shown_token_length = 40;     // longer found values are cut and marked "..."
+constexpr int64_t exponent_limit = 1'000'000'000;  // beyond this every real over- or underflows
+
+// The whole of input.txt and where unit 1 stands in it.
+struct input_unit {
+    std::string content;
+    std::size_t next_offset = 0;       // first byte of the record the next statement reads
+    int32_t next_line = 1;             // its line number
+    std::size_t statement_offset = 0;  // first byte of the record the last statement began with
+    int32_t statement_line = 0;        // its line number; 0 before any statement
+};
+
+input_unit unit;
+
+// One record without its end characters, its line and where the following record begins.
+struct input_record {
+    std::string_view text;
+    int32_t line;
+    std::size_t next_offset;
+    bool exists;  // false at the end of the file
+};
+
+int32_t following_line(int32_t line) { return line < max_line ? line + 1 : line; }
+
+// The record at `offset`: it ends at LF; a CR just before the LF, or a CR that is the last
+// byte of a final record without LF, is dropped.
+input_record record_at(std::size_t offset, int32_t line) {
+    const std::string& content = unit.content;
+    if (offset >= content.size()) return {std::string_view(), line, content.size(), false};
+    const char* start = content.data() + offset;
+    std::size_t rest = content.size() - offset;
+    const void* lf = std::memchr(start, '\n', rest);
+    std::size_t length =
+        lf != nullptr ? static_cast<std::size_t>(static_cast<const char*>(lf) - start) : rest;
+    std::size_t next = offset + length + (lf != nullptr ? 1 : 0);
+    if (length > 0 && start[length - 1] == '\r') --length;
+    return {std::string_view(start, length), line, next, true};
+}
+
+// Starts a read statement at the next record and remembers it for backspace_input.
+input_record begin_statement() {
+    unit.statement_offset = unit.next_offset;
+    unit.statement_line = unit.next_line;
+    return record_at(unit.next_offset, unit.next_line);
+}
+
+// Ends a read statement: the rest of `record` is skipped.
+void finish_statement(const input_record& record) {
+    unit.next_offset = record.next_offset;
+    unit.next_line = following_line(record.line);
+}
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_quote(char c) { return c == '\'' || c == '"'; }
+bool is_sign(char c) { return c == '+' || c == '-'; }
+bool ends_unquoted_value(char c) { return is_blank(c) || c == ',' || c == '/'; }
+
+// A found value for a message: as written, cut after 40 characters, and with every byte
+// that is not printable ASCII shown as \xNN so the message stays one printable line.
+// "1.5x" -> "'1.5x'", "a<TAB>b" -> "'a\x09b'"
+std::string quote_found(std::string_view text) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string shown = "'";
+    std::size_t count = text.size() < shown_token_length ? text.size() : shown_token_length;
+    for (std::size_t i = 0; i < count; ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c >= 0x20 && c < 0x7F) {
+            shown += static_cast<char>(c);
+        } else {
+            shown += "\\x";
+            shown += hex[c >> 4];
+            shown += hex[c & 0x0F];
+        }
+    }
+    if (text.size() > shown_token_length) shown += "...";
+    shown += "'";
+    return shown;
+}
+
+// "count_1 of surface 2"
+std::string describe_item(const input_item& item, std::string_view entry) {
+    std::string text = item.name != nullptr ? item.name : "a value";
+    if (!entry.empty()) {
+        text += " of ";
+        text += entry;
+    }
+    return text;
+}
+
+[[noreturn]] void stop_on_end_of_file(int32_t line, const std::string& what_was_read) {
+    stop_run(unit_input, line, "end of file while reading " + what_was_read);
+}
+
+// ---------------------------------------------------------------------------------------
+// Number conversion
+
+enum class conversion { done, malformed, out_of_range };
+
+// "+12", "-7", "42": an optional sign and decimal digits, within 32 bits.
+conversion convert_integer(std::string_view text, int32_t& value) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && is_sign(text[i])) negative = text[i++] == '-';
+    if (i == text.size()) return conversion::malformed;
+    const int64_t limit = negative ? int64_t{1} << 31 : (int64_t{1} << 31) - 1;
+    int64_t magnitude = 0;
+    bool too_large = false;
+    for (; i < text.size(); ++i) {
+        if (!is_digit(text[i])) return conversion::malformed;
+        if (!too_large) magnitude = magnitude * 10 + (text[i] - '0');
+        if (magnitude > limit) too_large = true;
+    }
+    if (too_large) return conversion::out_of_range;
+    value = static_cast<int32_t>(negative ? -magnitude : magnitude);
+    return conversion::done;
+}
+
+// Reads an optionally signed run of digits at text[i]; the value saturates at the limit
+// (only its size matters there). False when there are no digits.
+bool take_exponent(std::string_view text, std::size_t& i, int64_t& exponent) {
+    bool negative = false;
+    if (i < text.size() && is_sign(text[i])) negative = text[i++] == '-';
+    std::size_t first = i;
+    int64_t magnitude = 0;
+    for (; i < text.size() && is_digit(text[i]); ++i)
+        if (magnitude < exponent_limit) magnitude = magnitude * 10 + (text[i] - '0');
+    if (magnitude > exponent_limit) magnitude = exponent_limit;
+    exponent = negative ? -magnitude : magnitude;
+    return i > first;
+}
+
+// Power of ten just above the magnitude of a nonzero mantissa times 10^exponent:
+// "123" -> 3, "0.05" -> -1. Only its sign is used, to tell overflow from underflow.
+int64_t decimal_magnitude(std::string_view whole, std::string_view fraction, int64_t exponent) {
+    std::size_t first = whole.find_first_not_of('0');
+    if (first != std::string_view::npos) return static_cast<int64_t>(whole.size() - first) + exponent;
+    first = fraction.find_first_not_of('0');
+    return exponent - static_cast<int64_t>(first);
+}
+
+// "1.5", "-7", ".5", "2.", "1.5e3", "1.5D-3", "1.5-3" (= 0.0015), "+4E+2": converted from the
+// decimal text straight to the nearest single-precision value. Anything else (inf, nan,
+// "1e", "1.5-", ".") is malformed; a value too large for single precision is out of range,
+// one too small becomes a subnormal or zero.
+conversion convert_real(std::string_view text, float& value) {
+    // Step 1: sign and mantissa, at least one digit.
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && is_sign(text[i])) negative = text[i++] == '-';
+    std::size_t whole_start = i;
+    while (i < text.size() && is_digit(text[i])) ++i;
+    std::string_view whole = text.substr(whole_start, i - whole_start);
+    std::string_view fraction;
+    if (i < text.size() && text[i] == '.') {
+        std::size_t fraction_start = ++i;
+        while (i < text.size() && is_digit(text[i])) ++i;
+        fraction = text.substr(fraction_start, i - fraction_start);
+    }
+    if (whole.empty() && fraction.empty()) return conversion::malformed;
+
+    // Step 2: exponent, as a letter E, D, e or d with a signed integer, or as a sign alone.
+    int64_t exponent = 0;
+    if (i < text.size()) {
+        char c = text[i];
+        if (c == 'E' || c == 'e' || c == 'D' || c == 'd') {
+            ++i;
+            if (!take_exponent(text, i, exponent)) return conversion::malformed;
+        } else if (is_sign(c)) {
+            if (!take_exponent(text, i, exponent)) return conversion::malformed;
+        } else {
+            return conversion::malformed;
+        }
+    }
+    if (i != text.size()) return conversion::malformed;
+
+    // Step 3: rewrite as "-123.45e-6" and round once, straight to single precision.
+    std::string plain;
+    plain.reserve(whole.size() + fraction.size() + 16);
+    if (negative) plain += '-';
+    plain += whole.empty() ? std::string_view("0") : whole;
+    plain += '.';
+    plain += fraction.empty() ? std::string_view("0") : fraction;
+    plain += 'e';
+    plain += std::to_string(exponent);
+
+    fp_trap_pause pause;
+    float converted = 0.0f;
+    std::from_chars_result result = std::from_chars(plain.data(), plain.data() + plain.size(), converted);
+    if (result.ec == std::errc::result_out_of_range) {
+        // Step 4: out of range either way; only overflow is an error.
+        if (decimal_magnitude(whole, fraction, exponent) > 0) return conversion::out_of_range;
+        converted = negative ? -0.0f : 0.0f;
+    } else if (result.ec != std::errc() || result.ptr != plain.data() + plain.size()) {
+        return conversion::malformed;
+    }
+    value = converted;
+    return conversion::done;
+}
+
+// ---------------------------------------------------------------------------------------
+// Text values
+
+// Where a quoted value starting at text[0] closes: the index of the closing delimiter, or
+// npos when the record ends first. A doubled delimiter inside stands for one.
+std::size_t find_closing_quote(std::string_view text) {
+    char delimiter = text[0];
+    std::size_t i = 1;
+    while (i < text.size()) {
+        if (text[i] == delimiter) {
+            if (i + 1 < text.size() && text[i + 1] == delimiter) {
+                i += 2;
+                continue;
+            }
+            return i;
+        }
+        ++i;
+    }
+    return std::string_view::npos;
+}
+
+// Stores `value` left-aligned in a text item: blank padded, cut to the item's length.
+// With `quoted`, value still holds its delimiters and a doubled delimiter is stored once.
+void store_text(const input_item& item, std::string_view value, bool quoted) {
+    char* target = static_cast<char*>(item.target);
+    if (target == nullptr || item.length <= 0) return;
+    std::size_t length = static_cast<std::size_t>(item.length);
+    std::size_t stored = 0;
+    if (quoted) {
+        char delimiter = value[0];
+        for (std::size_t i = 1; i + 1 < value.size() && stored < length; ++i) {
+            target[stored++] = value[i];
+            if (value[i] == delimiter) ++i;  // the second of a doubled pair
+        }
+    } else {
+        for (; stored < value.size() && stored < length; ++stored) target[stored] = value[stored];
+    }
+    for (; stored < length; ++stored) target[stored] = ' ';
+}
+
+// ---------------------------------------------------------------------------------------
+// Free-format statements
+
+// One value as written: `whole` is the token for messages (repeat count included),
+// `value` the part that is converted (empty for "r*", a null repeated r times).
+struct value_token {
+    std::string_view whole;
+    std::string_view value;
+    int32_t line;
+};
+
+// Where a free-format statement stands.
+struct list_cursor {
+    input_record record;
+    std::size_t position;
+    bool follows_value;    // a value was just read, so one comma may follow as its separator
+    int32_t repeats_left;  // further items that take `repeated`
+    value_token repeated;
+};
+
+enum class list_step { value, null, slash };
+
+// Length of a value starting at text[0]: a quoted value runs to its closing delimiter and
+// then, like an unquoted one, to the next blank, tab, comma, slash or record end (anything
+// in that stretch makes it unconvertible). An unclosed quote takes the rest of the record.
+std::size_t measure_value(std::string_view text) {
+    std::size_t i = 0;
+    if (!text.empty() && is_quote(text[0])) {
+        std::size_t closing = find_closing_quote(text);
+        if (closing == std::string_view::npos) return text.size();
+        i = closing + 1;
+    }
+    while (i < text.size() && !ends_unquoted_value(text[i])) ++i;
+    return i;
+}
+
+// Length of the repeat count "r*" that opens `text`, or 0 when there is none.
+std::size_t measure_repeat_prefix(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && is_digit(text[i])) ++i;
+    return i > 0 && i < text.size() && text[i] == '*' ? i + 1 : 0;
+}
+
+// Cuts the token at the cursor: "3*0.5" -> repeat 3 of "0.5", "2*" -> 2 nulls, "'a b'".
+value_token take_token(list_cursor& cursor) {
+    std::string_view rest = cursor.record.text.substr(cursor.position);
+    std::size_t prefix = measure_repeat_prefix(rest);
+    std::size_t value_length = measure_value(rest.substr(prefix));
+    cursor.position += prefix + value_length;
+    return {rest.substr(0, prefix + value_length), rest.substr(prefix, value_length), cursor.record.line};
+}
+
+// Moves the cursor to the next value, null or slash of the statement, over as many
+// records as it takes; an end of file on the way stops the run.
+list_step advance_to_value(list_cursor& cursor, const std::string& what_is_read) {
+    for (;;) {
+        std::string_view text = cursor.record.text;
+        while (cursor.position < text.size() && is_blank(text[cursor.position])) ++cursor.position;
+        if (cursor.position == text.size()) {
+            // A record end is one more blank: go on with the next record.
+            cursor.record = record_at(cursor.record.next_offset, following_line(cursor.record.line));
+            cursor.position = 0;
+            if (!cursor.record.exists) stop_on_end_of_file(cursor.record.line, what_is_read);
+            continue;
+        }
+        char c = text[cursor.position];
+        if (c == ',') {
+            ++cursor.position;
+            if (cursor.follows_value) {
+                cursor.follows_value = false;  // "1 , 2": the separator after a value
+                continue;
+            }
+            return list_step::null;  // ",," or a comma first in the statement
+        }
+        if (c == '/') {
+            ++cursor.position;
+            return list_step::slash;
+        }
+        cursor.follows_value = true;
+        return list_step::value;
+    }
+}
+
+[[noreturn]] void stop_on_bad_value(const value_token& token, const std::string& expected,
+                                    const std::string& what_is_read) {
+    stop_run(unit_input, token.line,
+             expected + " for " + what_is_read + ", found " + quote_found(token.whole));
+}
+
+// Converts the value of `token` into its item; a value that does not fit stops the run.
+void store_value(const input_item& item, const value_token& token, const std::string& what_is_read) {
+    std::string_view value = token.value;
+    bool is_quoted = is_quote(value[0]);
+    switch (item.kind) {
+        case item_kind::integer: {
+            int32_t converted = 0;
+            conversion result = is_quoted ? conversion::malformed : convert_integer(value, converted);
+            if (result == conversion::out_of_range)
+                stop_on_bad_value(token, "expected an integer from -2147483648 to 2147483647", what_is_read);
+            if (result != conversion::done) stop_on_bad_value(token, "expected an integer", what_is_read);
+            if (item.target != nullptr) *static_cast<int32_t*>(item.target) = converted;
+            return;
+        }
+        case item_kind::real: {
+            float converted = 0.0f;
+            conversion result = is_quoted ? conversion::malformed : convert_real(value, converted);
+            if (result == conversion::out_of_range)
+                stop_on_bad_value(token, "expected a real number within single precision", what_is_read);
+            if (result != conversion::done) stop_on_bad_value(token, "expected a real number", what_is_read);
+            if (item.target != nullptr) *static_cast<float*>(item.target) = converted;
+            return;
+        }
+        case item_kind::text: {
+            if (is_quoted) {
+                std::size_t closing = find_closing_quote(value);
+                if (closing == std::string_view::npos)
+                    stop_on_bad_value(token, "unterminated quoted text", what_is_read);
+                if (closing + 1 != value.size())
+                    stop_on_bad_value(token, "expected a blank, comma or slash after the closing quote",
+                                      what_is_read);
+            } else if (value[0] == '(') {
+                stop_on_bad_value(token, "expected a text (quote a text that begins with '(')", what_is_read);
+            }
+            store_text(item, value, is_quoted);
+            return;
+        }
+    }
+}
+
+// Reads the repeat count of "r*v" or "r*"; it must be 1 or more and within 32 bits.
+int32_t repeat_count_of(const value_token& token, const std::string& what_is_read) {
+    std::string_view digits = token.whole.substr(0, token.whole.size() - token.value.size() - 1);
+    int32_t count = 0;
+    if (convert_integer(digits, count) != conversion::done || count < 1)
+        stop_on_bad_value(token, "expected a repeat count from 1 to 2147483647", what_is_read);
+    return count;
+}
+
+// Fills one item from the statement's input; false when a slash has ended the statement.
+bool read_item(list_cursor& cursor, const input_item& item, std::string_view entry) {
+    std::string what_is_read = describe_item(item, entry);
+    if (cursor.repeats_left > 0) {
+        --cursor.repeats_left;
+        if (!cursor.repeated.value.empty()) store_value(item, cursor.repeated, what_is_read);
+        return true;
+    }
+    list_step step = advance_to_value(cursor, what_is_read);
+    if (step == list_step::slash) return false;
+    if (step == list_step::null) return true;
+    value_token token = take_token(cursor);
+    if (token.whole.size() != token.value.size()) {
+        cursor.repeats_left = repeat_count_of(token, what_is_read) - 1;
+        cursor.repeated = token;
+    }
+    if (!token.value.empty()) store_value(item, token, what_is_read);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Keyword formats
+
+// The first `count` characters of a record into a 20-character text, blank padded.
+void store_keyword(text20& keyword, std::string_view record, std::size_t count) {
+    keyword.fill(' ');
+    for (std::size_t i = 0; i < count && i < record.size(); ++i) keyword[i] = record[i];
+}
+
+// The integer field of columns 7 to 26: blanks and tabs are ignored wherever they stand, a
+// sign may come before the digits, all blank is 0, and a comma or the record end ends the
+// field early. " 1 2" -> 12, "  -3,x" -> -3, "" -> 0.
+conversion convert_integer_field(std::string_view field, int32_t& value) {
+    std::string digits;
+    for (char c : field) {
+        if (is_blank(c)) continue;
+        bool sign_allowed = digits.empty();
+        if (!is_digit(c) && !(is_sign(c) && sign_allowed)) return conversion::malformed;
+        digits += c;
+    }
+    if (digits.empty()) {
+        value = 0;
+        return conversion::done;
+    }
+    return convert_integer(digits, value);
+}
+
+}  // namespace
 
 input_item in_int(int32_t& target, const char* name) { return {item_kind::integer, &target, 0, name}; }
 input_item in_real(float& target, const char* name) { return {item_kind::real, &target, 0, name}; }
-input_item in_text(char* target, int32_t length, const char* name) { return {item_kind::text, target, length, name}; }
-void open_input_unit(const char*) {}
-void read_list(std::string_view, std::initializer_list<input_item>) {}
-void read_keyword_a8(text20& keyword) { keyword.fill(' '); }
-void read_keyword_a6_i20(text20& keyword, int32_t& count, std::string_view) { keyword.fill(' '); count = 0; }
-void backspace_input() {}
-int32_t input_line_number() { return 0; }
+input_item in_text(char* target, int32_t length, const char* name) {
+    return {item_kind::text, target, length, name};
+}
+
+void open_input_unit(const char* file_name) {
+    close_input_unit();
+    std::FILE* file = file_name != nullptr ? std::fopen(file_name, "rb") : nullptr;
+    if (file == nullptr) {
+        int reason = file_name != nullptr ? errno : EINVAL;
+        stop_run(unit_input, 0, std::string("cannot open the file: ") + std::strerror(reason));
+    }
+    char block[65536];
+    std::size_t count = 0;
+    while ((count = std::fread(block, 1, sizeof block, file)) > 0) unit.content.append(block, count);
+    int reason = std::ferror(file) ? errno : 0;
+    std::fclose(file);
+    if (reason != 0) {
+        close_input_unit();
+        stop_run(unit_input, 0, std::string("cannot open the file: ") + std::strerror(reason));
+    }
+}
+
+void close_input_unit() { unit = input_unit{}; }
+
+void read_list(std::string_view entry, std::initializer_list<input_item> items) {
+    list_cursor cursor{begin_statement(), 0, false, 0, {}};
+    if (!cursor.record.exists) {
+        std::string what_is_read =
+            items.size() > 0 ? describe_item(*items.begin(), entry) : std::string(entry);
+        stop_on_end_of_file(cursor.record.line, what_is_read);
+    }
+    for (const input_item& item : items)
+        if (!read_item(cursor, item, entry)) break;
+    finish_statement(cursor.record);
+}
+
+void read_keyword_a8(text20& keyword) {
+    input_record record = begin_statement();
+    if (!record.exists) stop_on_end_of_file(record.line, "a keyword record");
+    store_keyword(keyword, record.text, 8);
+    finish_statement(record);
+}
+
+void read_keyword_a6_i20(text20& keyword, int32_t& count, std::string_view entry) {
+    input_record record = begin_statement();
+    if (!record.exists) stop_on_end_of_file(record.line, std::string(entry));
+    store_keyword(keyword, record.text, 6);
+    std::string_view field = record.text.size() > 6 ? record.text.substr(6, 20) : std::string_view();
+    field = field.substr(0, field.find(','));
+    conversion result = convert_integer_field(field, count);
+    if (result == conversion::out_of_range)
+        stop_run(unit_input, record.line,
+                 "expected an integer from -2147483648 to 2147483647 in columns 7 to 26 for " +
+                     std::string(entry) + ", found " + quote_found(field));
+    if (result != conversion::done)
+        stop_run(unit_input, record.line,
+                 "expected an integer in columns 7 to 26 for " + std::string(entry) + ", found " +
+                     quote_found(field));
+    finish_statement(record);
+}
+
+void backspace_input() {
+    if (unit.statement_line == 0) return;
+    unit.next_offset = unit.statement_offset;
+    unit.next_line = unit.statement_line;
+}
+
+int32_t input_line_number() { return unit.statement_line; }

@@ -46,6 +46,11 @@ record_item item_text(const std::array<char, N>& text) {
 // number), reals in 15 (16 after a number), texts unseparated, split at 79 columns.
 void write_list(int32_t unit, std::initializer_list<record_item> items);
 
+// write_list for PostScript records: a record is never cut inside a string "(...)" or an
+// operator word; such a cut moves back to the last safe place within the text item, or
+// else on to the next safe place, and the record may then run past 79 columns.
+void write_list_postscript(int32_t unit, std::initializer_list<record_item> items);
+
 // One formatted write statement with a format text such as "(1x,2f7.2,a4,i4,a4)"
 // (descriptors A, Aw, Iw, I^, Fw.d, nX with repeat counts; overflow gives asterisks).
 void write_formatted(int32_t unit, std::string_view format, std::initializer_list<record_item> items);
@@ -97,6 +102,8 @@ input_item in_text(std::array<char, N>& target, const char* name) {
 
 // Opens input.txt as unit 1; a missing or unreadable file stops the run.
 void open_input_unit(const char* file_name);
+// Forgets unit 1 and its contents; the next open starts afresh (used by close_all_units).
+void close_input_unit();
 
 // One free-format read statement, starting at the next record. `entry` names what is read
 // for error messages ("surface 2", "bound entry").
