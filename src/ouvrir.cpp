@@ -1,3 +1,280 @@
 #include "ouvrir.hpp"
 
-void read_input() {}
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "ouvrir_checks.hpp"
+#include "records/fatal.hpp"
+#include "records/records.hpp"
+
+namespace {
+
+// Scale of the surface energies: the single-precision constant 8.01.
+constexpr float energy_scale = 8.01f;
+
+// The keyword record as read with "(a8)": 8 characters and 12 blanks.
+text20 keyword;
+
+// Lines of the entries that the checks after "stop" name in their messages.
+entry_lines lines;
+
+bool keyword_is(const char* word) {
+    return std::strncmp(keyword.data(), word, std::strlen(word)) == 0;
+}
+
+std::string surface_label(int32_t index) {
+    const surface_record& surface = run.surfaces[index];
+    return "surface " + std::to_string(index + 1) + " '" +
+           std::string(surface.name.data(), static_cast<std::size_t>(trimmed_length(surface.name))) + "'";
+}
+
+// Stores a plane coefficient in single precision; one that overflows stops the run.
+float store_coefficient(double value, const char* coefficient, int32_t index) {
+    fp_trap_pause pause;
+    float stored = static_cast<float>(value);
+    if (!std::isfinite(stored))
+        stop_run_on_input("the plane coefficient " + std::string(coefficient) + " of " + surface_label(index) +
+                          " overflows single precision");
+    return stored;
+}
+
+// The energy plane of surface `index`, from its record and the bulk values in force now.
+void derive_surface_plane(int32_t index) {
+    const surface_record& surface = run.surfaces[index];
+    if (run.bulk_count_1 == 0)
+        stop_run_on_input(surface_label(index) +
+                          " is read while bulk_count_1 is 0; a bulk entry with a non-zero first count must come "
+                          "before the surfaces");
+    if (surface.area == 0.0f) stop_run_on_input(surface_label(index) + " has area 0");
+
+    const double bulk_ratio = static_cast<double>(surface.count_1) / static_cast<double>(run.bulk_count_1);
+    const double area = static_cast<double>(surface.area);
+    const double scale = static_cast<double>(energy_scale);
+    const double d = ((static_cast<double>(surface.energy) - static_cast<double>(run.bulk_energy) * bulk_ratio) / area) * scale;
+    const double a = ((static_cast<double>(surface.count_2) - bulk_ratio * static_cast<double>(run.bulk_count_2)) / area) * -scale;
+    const double b = (static_cast<double>(surface.count_3) / area) * -scale;
+    run.plane_d[index] = store_coefficient(d, "plane_d", index);
+    run.plane_a[index] = store_coefficient(a, "plane_a", index);
+    run.plane_b[index] = store_coefficient(b, "plane_b", index);
+    run.plane_c[index] = -1.0f;
+}
+
+void read_bulk_entry() {
+    read_list("the bulk entry", {in_int(run.bulk_count_1, "bulk_count_1"), in_int(run.bulk_count_2, "bulk_count_2")});
+    read_list("the bulk entry", {in_real(run.bulk_energy, "the total bulk energy"),
+                                 in_int(run.bulk_divisor, "bulk_divisor")});
+    if (run.bulk_divisor == 0)
+        stop_run_on_input("bulk_divisor is 0, so the bulk energy per unit cell is undefined");
+    run.bulk_energy = static_cast<float>(static_cast<double>(run.bulk_energy) / static_cast<double>(run.bulk_divisor));
+    write_list(unit_log, {item_text("Bulk energy, per unit cell"), item_real(run.bulk_energy)});
+}
+
+// Reads the count that stands after the keyword word, on its record or the next one.
+void read_free_count(int32_t& count, const char* entry, const char* count_name) {
+    backspace_input();
+    read_list(entry, {in_text(keyword, "the keyword"), in_int(count, count_name)});
+}
+
+// Reads the count of columns 7-26 of the keyword record.
+void read_column_count(int32_t& count, const char* entry) {
+    backspace_input();
+    read_keyword_a6_i20(keyword, count, entry);
+}
+
+void refuse_count_above(int32_t count, int32_t capacity, const char* entry, const char* things) {
+    if (count > capacity)
+        stop_run_on_input("the " + std::string(entry) + " declares " + std::to_string(count) + " " + things +
+                          "; at most " + std::to_string(capacity) + " can be held");
+}
+
+void read_surfaces_entry() {
+    read_free_count(run.surface_count, "the surf entry", "the number of surfaces");
+    refuse_count_above(run.surface_count, max_plane_surfaces, "surf entry", "surfaces");
+    if (run.surface_count < 0)
+        stop_run_on_input("the surf entry declares " + std::to_string(run.surface_count) +
+                          " surfaces; the number cannot be negative");
+    for (int32_t i = 0; i < run.surface_count; ++i) {
+        surface_record& surface = run.surfaces[i];
+        const std::string entry = "surface " + std::to_string(i + 1);
+        read_list(entry, {in_text(surface.name, "name"), in_int(surface.count_1, "count_1"),
+                          in_int(surface.count_2, "count_2"), in_int(surface.count_3, "count_3"),
+                          in_real(surface.area, "area"), in_real(surface.energy, "energy")});
+        derive_surface_plane(i);
+    }
+}
+
+void read_guide_values(float* values, int32_t& count, const char* entry, const char* value_name) {
+    read_column_count(count, entry);
+    refuse_count_above(count, max_table_entries, entry, "values");
+    for (int32_t i = 0; i < count; ++i)
+        read_list(std::string(entry) + ", value " + std::to_string(i + 1), {in_real(values[i], value_name)});
+}
+
+void read_labels_entry() {
+    read_free_count(run.label_count, "the text entry", "the number of labels");
+    refuse_count_above(run.label_count, max_table_entries, "text entry", "labels");
+    for (int32_t i = 0; i < run.label_count; ++i) {
+        label_record& label = run.labels[i];
+        read_list("label " + std::to_string(i + 1), {in_real(label.x, "x"), in_real(label.y, "y"),
+                                                     in_real(label.label_size, "label_size"),
+                                                     in_text(label.text, "text")});
+    }
+}
+
+void read_equi_entry() {
+    read_free_count(run.equi_count, "the equi entry", "the number of equilibrium lines");
+    refuse_count_above(run.equi_count, max_table_entries, "equi entry", "lines");
+    for (int32_t i = 0; i < run.equi_count; ++i) {
+        equi_record& line = run.equi_lines[i];
+        read_list("equi line " + std::to_string(i + 1), {in_int(line.coef_x, "coef_x"), in_int(line.coef_y, "coef_y"),
+                                                         in_real(line.line_constant, "line_constant")});
+    }
+}
+
+void read_equ2_entry() {
+    read_free_count(run.equ2_count, "the equ2 entry", "the number of bounded equilibrium lines");
+    refuse_count_above(run.equ2_count, max_table_entries, "equ2 entry", "lines");
+    for (int32_t i = 0; i < run.equ2_count; ++i) {
+        equ2_record& line = run.equ2_lines[i];
+        read_list("equ2 line " + std::to_string(i + 1),
+                  {in_int(line.coef_x, "coef_x"), in_int(line.coef_y, "coef_y"),
+                   in_real(line.line_constant, "line_constant"), in_real(line.x_from, "x_from"),
+                   in_real(line.x_to, "x_to"), in_real(line.y_low, "y_low"), in_real(line.y_high, "y_high")});
+    }
+}
+
+void read_temperature_set(float& t, float& x0, float& y0, float& step_x, float& step_y, const char* entry) {
+    read_list(entry, {in_real(t, "the temperature"), in_real(x0, "x0"), in_real(y0, "y0"),
+                      in_real(step_x, "the x step"), in_real(step_y, "the y step")});
+}
+
+// Carries out the entry the keyword record names; a record that names none is a comment.
+void read_entry() {
+    if (keyword_is("bulk")) {
+        read_bulk_entry();
+    } else if (keyword_is("bound")) {
+        read_list("the bound entry", {in_real(run.x_min, "x_min"), in_real(run.x_max, "x_max"),
+                                      in_real(run.y_min, "y_min"), in_real(run.y_max, "y_max")});
+        lines.bound = input_line_number();
+    } else if (keyword_is("surf")) {
+        read_surfaces_entry();
+    } else if (keyword_is("xbound")) {
+        read_guide_values(run.xbound_values, run.xbound_count, "xbound entry", "the x value");
+    } else if (keyword_is("ybound")) {
+        read_guide_values(run.ybound_values, run.ybound_count, "ybound entry", "the y value");
+    } else if (keyword_is("text")) {
+        read_labels_entry();
+    } else if (keyword_is("xaxi")) {
+        read_list("the xaxi entry", {in_text(run.x_axis_title, "the x axis title")});
+    } else if (keyword_is("yaxi")) {
+        read_list("the yaxi entry", {in_text(run.y_axis_title, "the y axis title")});
+    } else if (keyword_is("equi")) {
+        read_equi_entry();
+    } else if (keyword_is("equ2")) {
+        read_equ2_entry();
+    } else if (keyword_is("temp1")) {
+        read_temperature_set(run.temp1_1, run.temp1_2, run.temp1_3, run.temp1_4, run.temp1_5, "the temp1 entry");
+        lines.temp1 = input_line_number();
+    } else if (keyword_is("temp2")) {
+        read_temperature_set(run.temp2_1, run.temp2_2, run.temp2_3, run.temp2_4, run.temp2_5, "the temp2 entry");
+        lines.temp2 = input_line_number();
+    } else if (keyword_is("shiftx")) {
+        read_list("the shiftx entry", {in_real(run.shift_x, "shift_x")});
+        lines.shift_x = input_line_number();
+    } else if (keyword_is("shifty")) {
+        read_list("the shifty entry", {in_real(run.shift_y, "shift_y")});
+        lines.shift_y = input_line_number();
+    } else if (keyword_is("output")) {
+        read_list("the output entry", {in_text(run.map_file_name, "the map file name")});
+        lines.output = input_line_number();
+    }
+}
+
+void set_defaults() {
+    set_text(run.map_file_name, "map1.ps");
+    set_text(run.x_axis_title, "H");
+    set_text(run.y_axis_title, "O");
+    run.shift_x = 0.0f;
+    run.shift_y = 0.0f;
+    run.temp1_1 = -1.0f;
+    run.temp2_1 = -1.0f;
+    lines = entry_lines{};
+}
+
+// The four window edges as planes after the n surfaces.
+void append_window_edges() {
+    const int32_t n = run.surface_count;
+    const float edge_value[4] = {run.x_min, run.x_max, run.y_min, run.y_max};
+    for (int32_t e = 0; e < 4; ++e) {
+        const bool is_x_edge = e < 2;
+        run.plane_a[n + e] = is_x_edge ? 1.0f : 0.0f;
+        run.plane_b[n + e] = is_x_edge ? 0.0f : 1.0f;
+        run.plane_c[n + e] = 0.0f;
+        run.plane_d[n + e] = -edge_value[e];
+    }
+}
+
+// Echo of what was read: counts, surfaces, labels, equilibrium lines, x guide values.
+void write_echo() {
+    write_list(unit_log, {item_text("n_surfaces"), item_int(run.surface_count)});
+    for (int32_t i = 0; i < run.surface_count; ++i) {
+        const surface_record& surface = run.surfaces[i];
+        write_list(unit_log, {item_text(surface.name)});
+        write_list(unit_log, {item_int(surface.count_1)});
+        write_list(unit_log, {item_int(surface.count_2)});
+        write_list(unit_log, {item_int(surface.count_3)});
+        write_list(unit_log, {item_real(surface.area)});
+        write_list(unit_log, {item_real(surface.energy)});
+    }
+    write_list(unit_log, {item_text("n_text"), item_int(run.label_count)});
+    for (int32_t i = 0; i < run.label_count; ++i) {
+        const label_record& label = run.labels[i];
+        write_list(unit_log, {item_real(label.x)});
+        write_list(unit_log, {item_real(label.y)});
+        write_list(unit_log, {item_real(label.label_size)});
+        write_list(unit_log, {item_text(label.text)});
+    }
+    write_list(unit_log, {item_text("n_equi"), item_int(run.equi_count)});
+    for (int32_t i = 0; i < run.equi_count; ++i) {
+        const equi_record& line = run.equi_lines[i];
+        write_list(unit_log, {item_int(line.coef_x)});
+        write_list(unit_log, {item_int(line.coef_y)});
+        write_list(unit_log, {item_real(line.line_constant)});
+    }
+    write_list(unit_log, {item_text("n_equi2"), item_int(run.equ2_count)});
+    for (int32_t i = 0; i < run.equ2_count; ++i) {
+        const equ2_record& line = run.equ2_lines[i];
+        const float reals[5] = {line.line_constant, line.x_from, line.x_to, line.y_low, line.y_high};
+        write_list(unit_log, {item_int(line.coef_x)});
+        write_list(unit_log, {item_int(line.coef_y)});
+        for (int32_t r = 0; r < 5; ++r) write_list(unit_log, {item_real(reals[r])});
+    }
+    for (int32_t i = 0; i < run.xbound_count; ++i)
+        write_list(unit_log, {item_real(run.xbound_values[i]), item_text("*********************")});
+}
+
+}  // namespace
+
+void read_input() {
+    open_input_unit("input.txt");
+    open_output_unit(unit_log, "log.out");
+    open_output_unit(unit_phase, "phase.out");
+    set_defaults();
+
+    for (;;) {
+        read_keyword_a8(keyword, "a keyword record (the input must end with stop)");
+        if (keyword_is("stop")) {
+            lines.stop = input_line_number();
+            break;
+        }
+        read_entry();
+    }
+
+    check_input_before_drawing(lines);
+    const std::string map_name(run.map_file_name.data(), static_cast<std::size_t>(trimmed_length(run.map_file_name)));
+    open_output_unit(unit_map, map_name.c_str());
+    append_window_edges();
+    write_echo();
+}

@@ -80,7 +80,7 @@ std::string read_in_turn(const std::string& first_kinds, const std::string& seco
 // The keyword of the next record, or the message of the run stop.
 std::string keyword_a8() {
     text20 keyword;
-    std::string message = stop_message([&] { read_keyword_a8(keyword); });
+    std::string message = stop_message([&] { read_keyword_a8(keyword, "a keyword record"); });
     return message.empty() ? std::string(keyword.data(), 20) : message;
 }
 

@@ -312,7 +312,7 @@ TEST_F(OutputUnit, RecordsAndReopening) {
     write_file(dir + "/input.txt", "bulk\r\n");
     open_input_unit((dir + "/input.txt").c_str());
     text20 keyword;
-    read_keyword_a8(keyword);
+    read_keyword_a8(keyword, "a keyword record");
     EXPECT_EQ(input_line_number(), 1);
     close_all_units();
     EXPECT_EQ(input_line_number(), 0);

@@ -1,11 +1,191 @@
+// write_map: the Encapsulated PostScript frame of the map (header comments, prolog of
+// procedures, setup, the translation that centres the drawing, "showpage") and the order of
+// its sections. Also the page geometry that all sections map through.
 #include "printps.hpp"
 
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <string_view>
+
+#include "../records/fatal.hpp"
+#include "../records/records.hpp"
+#include "page_layout.hpp"
 #include "sections.hpp"
 
 map_geometry map;
 
-void write_map() {}
-float page_x(float x) { return x; }
-float page_y(float y) { return y; }
-void put_point(float, float, const char*) {}
-void write_label(float, float, float, const text40&) {}
+namespace {
+
+constexpr std::string_view header_lines[] = {
+    "%!PS-Adobe-2.0 EPSF-2.0",
+    "%%Title:  Velmars ps :0)",
+    "%%CreationDate:  Tue Mar 27 11:04:23 2002",
+    "%%DocumentFonts:  Times-Roman",
+    "%%BoundingBox:  18 18 594 774",
+    "%%Orientation: Portrait",
+    "%%Pages: 1",
+    "%%PageOrder: Ascend",
+    "%%EndComments",
+};
+
+// Procedures the map calls (M, L, S, C, N, SN, STxt, CoBla, gr0..gr19) and a few colours
+// kept for hand-edited maps.
+constexpr std::string_view prolog_lines[] = {
+    "%%BeginProlog",
+    "/Ci {0 360 arc} def",
+    "/Co {setrgbcolor} def",
+    "/Gr {setgray} def",
+    "/N {newpath} def",
+    "/M {moveto} def",
+    "/L {lineto} def",
+    "/R {rlineto} def",
+    "/F {fill} def",
+    "/S {stroke} def",
+    "/C {closepath} def",
+    "/SN {show N} def",
+    "/STxt {dup stringwidth pop exch show} def",
+    "/Co000 {0.6118 0.6118 0.6118 Co} def",
+    "/Co001 {0.0000 0.0000 0.0000 Co} def",
+    "/Co002 {0.2471 0.3098 0.3804 Co} def",
+    "/Co003 {1.0000 0.0000 0.0000 Co} def",
+    "/Co004 {0.0000 0.6118 1.0000 Co} def",
+    "/Co005 {1.0000 1.0000 1.0000 Co} def",
+    "/CoRed {1.0000 0.0000 0.0000 Co} def",
+    "/CoGre {0.0000 1.0000 0.0000 Co} def",
+    "/CoBlu {0.0000 0.0000 1.0000 Co} def",
+    "/CoBla {0.0000 0.0000 0.0000 Co} def",
+    "/co0  {CoRed} def",
+    "/co1  {CoGre} def",
+    "/co2  {CoBlu} def",
+    "/co3  {0.5 0.0 0.0 Co} def",
+    "/co4  {0.0 0.5 0.0 Co} def",
+    "/co5  {0.0 0.0 0.5 Co} def",
+    "/co6  {0.5 0.5 0.0 Co} def",
+    "/co7  {0.5 0.0 0.5 Co} def",
+    "/co8  {0.0 0.5 0.5 Co} def",
+    // grN sets the grey 1.00 - 0.05 N: gr0 white, gr19 nearly black.
+    "/gr0 {1.00 Gr} def",
+    "/gr1 {0.95 Gr} def",
+    "/gr2 {0.90 Gr} def",
+    "/gr3 {0.85 Gr} def",
+    "/gr4 {0.80 Gr} def",
+    "/gr5 {0.75 Gr} def",
+    "/gr6 {0.70 Gr} def",
+    "/gr7 {0.65 Gr} def",
+    "/gr8 {0.60 Gr} def",
+    "/gr9 {0.55 Gr} def",
+    "/gr10 {0.50 Gr} def",
+    "/gr11 {0.45 Gr} def",
+    "/gr12 {0.40 Gr} def",
+    "/gr13 {0.35 Gr} def",
+    "/gr14 {0.30 Gr} def",
+    "/gr15 {0.25 Gr} def",
+    "/gr16 {0.20 Gr} def",
+    "/gr17 {0.15 Gr} def",
+    "/gr18 {0.10 Gr} def",
+    "/gr19 {0.05 Gr} def",
+    "%%EndProlog",
+};
+
+constexpr std::string_view setup_lines[] = {
+    "%%BeginSetup",
+    "/Times-Roman findfont 30 scalefont setfont",
+    "%%EndSetup",
+};
+
+template <std::size_t N>
+void write_text_records(const std::string_view (&lines)[N]) {
+    for (std::string_view line : lines) write_list(unit_map, {item_text(line)});
+}
+
+void set_dash_pattern(int32_t index, const char* pattern) {
+    char* slot = map.dash_patterns[index];
+    std::memset(slot, ' ', sizeof map.dash_patterns[index]);
+    std::memcpy(slot, pattern, std::strlen(pattern));
+}
+
+[[noreturn]] void stop_unmappable_window() {
+    stop_run(unit_map, 0, "the window is too narrow or too wide to be mapped onto the page");
+}
+
+// Page points per data unit that fill `room` with the span low..high; the span is rounded
+// to single precision first.
+float scale_to_fill(float room, float low, float high) {
+    const double span = static_cast<double>(high) - static_cast<double>(low);
+    if (!(span > 0.0) || span > static_cast<double>(FLT_MAX)) stop_unmappable_window();
+    const double scale = static_cast<double>(room) / static_cast<double>(static_cast<float>(span));
+    if (!(scale > 0.0) || scale > static_cast<double>(FLT_MAX)) stop_unmappable_window();
+    return static_cast<float>(scale);
+}
+
+}  // namespace
+
+float to_float_saturated(double value) {
+    if (value > static_cast<double>(FLT_MAX)) return FLT_MAX;
+    if (value < -static_cast<double>(FLT_MAX)) return -FLT_MAX;
+    return static_cast<float>(value);
+}
+
+void set_start_up_values() {
+    map.boltzmann_ev = 8.617387e-05f;
+    set_dash_pattern(0, "[]");
+    set_dash_pattern(1, "[8 4]");
+    set_dash_pattern(2, "[4 4]");
+    set_dash_pattern(3, "[2 4]");
+    for (int32_t i = 4; i < 20; ++i) set_dash_pattern(i, "[2 2]");
+    map.scale_gap_x = 50.0f;
+    map.scale_gap_y = 50.0f;
+    map.plot_left = 110.0f;
+    map.plot_bottom = 110.0f;
+}
+
+page_translation set_up_page_geometry() {
+    // Step 1: the plot area, narrowed by 50 points for each secondary scale set.
+    map.plot_right = 484.0f;
+    map.plot_top = 732.0f;
+    if (run.temp1_1 > 0.0f) {
+        map.plot_right = 434.0f;
+        map.plot_top = 682.0f;
+    }
+    if (run.temp2_1 > 0.0f) {
+        map.plot_right -= 50.0f;
+        map.plot_top -= 50.0f;
+    }
+
+    // Step 2: the scale that fills each direction; the smaller one serves both.
+    const float scale_x = scale_to_fill(map.plot_right - 110.0f, run.x_min, run.x_max);
+    const float scale_y = scale_to_fill(map.plot_top - 110.0f, run.y_min, run.y_max);
+
+    // Step 3: centre the drawing in the direction that has room to spare.
+    page_translation translation{0.0f, 0.0f};
+    if (scale_y < scale_x) {
+        map.page_scale = scale_y;
+        translation.x = static_cast<float>((static_cast<double>(scale_x) - static_cast<double>(scale_y)) *
+                                               (static_cast<double>(run.x_max) - static_cast<double>(run.x_min)) * 0.5 -
+                                           18.0);
+    } else {
+        map.page_scale = scale_x;
+        translation.y = static_cast<float>((static_cast<double>(scale_y) - static_cast<double>(scale_x)) *
+                                               (static_cast<double>(run.y_max) - static_cast<double>(run.y_min)) * 0.5 -
+                                           30.0);
+    }
+    return translation;
+}
+
+void write_map() {
+    set_start_up_values();
+    const page_translation translation = set_up_page_geometry();
+
+    write_text_records(header_lines);
+    write_text_records(prolog_lines);
+    write_text_records(setup_lines);
+    write_list(unit_map, {item_real(translation.x), item_real(translation.y), item_text("   translate")});
+
+    fill_regions();
+    draw_frame_and_axes();
+    draw_secondary_scales();
+    draw_guide_lines();
+
+    write_list(unit_map, {item_text("showpage")});
+}

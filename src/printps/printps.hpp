@@ -2,6 +2,15 @@
 // regions filled in grey, the framed and ticked window, optional pressure scales, guide and
 // equilibrium lines and marked-up labels. Page coordinates are PostScript points; the
 // window's lower left corner sits at (110, 110) before the translation that centres it.
+//
+// PostScript used by the map (operands first, as PostScript reads them):
+//   x y M / x y L         moveto / lineto (prolog names); C closepath; S stroke; N newpath
+//   (text) show           show a string at the current point; (text) SN shows it, then N
+//   (text) STxt           show a string and leave its width on the stack
+//   dx dy rmoveto         move the current point by (dx, dy)
+//   w setlinewidth        line width in points; grN sets grey 1.00 - 0.05 N; CoBla black
+//   /Font findfont s scalefont setfont   select a font at size s
+//   [d g] 0 setdash       dash pattern; x y translate moves the origin; showpage ends the page
 #pragma once
 
 #include "../modules.hpp"

@@ -483,9 +483,9 @@ void read_list(std::string_view entry, std::initializer_list<input_item> items) 
     finish_statement(cursor.record);
 }
 
-void read_keyword_a8(text20& keyword) {
+void read_keyword_a8(text20& keyword, std::string_view entry) {
     input_record record = begin_statement();
-    if (!record.exists) stop_on_end_of_file(record.line, "a keyword record");
+    if (!record.exists) stop_on_end_of_file(record.line, std::string(entry));
     store_keyword(keyword, record.text, 8);
     finish_statement(record);
 }

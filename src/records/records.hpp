@@ -109,8 +109,9 @@ void close_input_unit();
 // for error messages ("surface 2", "bound entry").
 void read_list(std::string_view entry, std::initializer_list<input_item> items);
 
-// "(a8)": the first 8 characters of the next record, then 12 blanks.
-void read_keyword_a8(text20& keyword);
+// "(a8)": the first 8 characters of the next record, then 12 blanks. `entry` says what
+// was expected there, for the end-of-file message.
+void read_keyword_a8(text20& keyword, std::string_view entry);
 
 // "(a6,i20)": the first 6 characters of the next record and the integer of columns 7-26.
 void read_keyword_a6_i20(text20& keyword, int32_t& count, std::string_view entry);

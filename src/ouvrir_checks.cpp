@@ -1,0 +1,138 @@
+#include "ouvrir_checks.hpp"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "modules.hpp"
+#include "records/fatal.hpp"
+#include "records/records.hpp"
+
+namespace {
+
+// Window widths outside this range have no usable page scale.
+constexpr double min_window_extent = 1e-30;
+
+// ln(10) and the Boltzmann constant in eV/K as the pressure scales use them.
+constexpr float ln_ten = 2.3025851f;
+constexpr float boltzmann_ev = 8.617387e-05f;
+
+bool fits_int32(double whole) {
+    return whole >= static_cast<double>(std::numeric_limits<int32_t>::min()) &&
+           whole <= static_cast<double>(std::numeric_limits<int32_t>::max());
+}
+
+std::string real_text(float value) {
+    char text[32];
+    return std::string(text, static_cast<std::size_t>(format_real_list(value, text)));
+}
+
+void check_map_file_name(const entry_lines& lines) {
+    const std::string name(run.map_file_name.data(), static_cast<std::size_t>(trimmed_length(run.map_file_name)));
+    if (name.empty()) stop_run(unit_input, lines.output, "the map file name is blank");
+    if (name == "input.txt" || name == "log.out" || name == "phase.out")
+        stop_run(unit_input, lines.output,
+                 "the map file name '" + name + "' is the name of one of the run's own files");
+}
+
+void check_window_axis(float low, float high, const char* low_name, const char* high_name, const entry_lines& lines) {
+    const int32_t line = lines.bound > 0 ? lines.bound : lines.stop;
+    if (lines.bound == 0 && !(high > low))
+        stop_run(unit_input, line, "the input has no bound entry, so the window is empty");
+    if (!(high > low))
+        stop_run(unit_input, line, std::string("the window is empty: ") + high_name + " (" + real_text(high) +
+                                       ") is not greater than " + low_name + " (" + real_text(low) + ")");
+    fp_trap_pause pause;
+    const float extent = static_cast<float>(static_cast<double>(high) - static_cast<double>(low));
+    if (!std::isfinite(extent) || static_cast<double>(extent) < min_window_extent)
+        stop_run(unit_input, line,
+                 std::string("the window from ") + low_name + " to " + high_name +
+                     " must be between 1e-30 and the largest single-precision value wide");
+}
+
+// Major ticks of a main axis: whole numbers k from trunc(low - shift) to trunc(high - shift).
+void check_main_axis(float low, float high, float shift, const char* axis, int32_t shift_line, int32_t bound_line) {
+    const double first = std::trunc(static_cast<double>(low) - static_cast<double>(shift));
+    const double last = std::trunc(static_cast<double>(high) - static_cast<double>(shift));
+    const int32_t line = shift_line > 0 ? shift_line : bound_line;
+    if (!fits_int32(first) || !fits_int32(last))
+        stop_run(unit_input, line, std::string("the tick numbers of the ") + axis +
+                                       " axis do not fit a 32-bit integer (window or shift too large)");
+    const double count = last - first + 1.0;
+    if (count > static_cast<double>(max_ticks_per_axis))
+        stop_run(unit_input, line,
+                 std::string("the ") + axis + " axis would carry " + std::to_string(static_cast<int64_t>(count)) +
+                     " major ticks; at most " + std::to_string(max_ticks_per_axis) + " can be drawn");
+}
+
+struct scale_axis {
+    const char* name;    // "horizontal" or "vertical"
+    const char* entry;   // "temp1" or "temp2"
+    int32_t line;
+    float temperature;
+    float origin;        // x0 or y0
+    float step;
+    float low;           // window bounds along the axis
+    float high;
+};
+
+[[noreturn]] void refuse_scale(const scale_axis& axis, const std::string& what) {
+    stop_run(unit_input, axis.line,
+             std::string("the ") + axis.name + " pressure scale of " + axis.entry + " " + what);
+}
+
+// Ticks of one pressure scale axis, replayed as the map draws them: the tick spacing in
+// single precision, the first and last tick index, every exponent and every tick position.
+void check_scale_axis(const scale_axis& axis) {
+    if (axis.step == 0.0f) return;
+    fp_trap_pause pause;
+    const double t = static_cast<double>(axis.temperature);
+    const float spacing = static_cast<float>(
+        ((static_cast<double>(ln_ten) * static_cast<double>(axis.step)) * static_cast<double>(boltzmann_ev)) * t);
+    if (spacing == 0.0f || !std::isfinite(spacing))
+        refuse_scale(axis, "has a tick spacing that is 0 or too large in single precision");
+    const double first = std::trunc((static_cast<double>(axis.low) - static_cast<double>(axis.origin)) /
+                                    static_cast<double>(spacing));
+    const double last = std::trunc((static_cast<double>(axis.high) - static_cast<double>(axis.origin)) /
+                                   static_cast<double>(spacing));
+    if (!fits_int32(first) || !fits_int32(last)) refuse_scale(axis, "has tick indices beyond a 32-bit integer");
+    const double count = last - first + 1.0;
+    if (count > static_cast<double>(max_ticks_per_axis))
+        refuse_scale(axis, "would carry " + std::to_string(static_cast<int64_t>(count)) + " ticks; at most " +
+                               std::to_string(max_ticks_per_axis) + " can be drawn");
+    const double whole_step = std::trunc(static_cast<double>(axis.step));
+    float index = static_cast<float>(first);
+    for (int64_t n = 0; n < static_cast<int64_t>(count); ++n) {
+        if (!fits_int32(whole_step * static_cast<double>(index)))
+            refuse_scale(axis, "has tick exponents beyond a 32-bit integer");
+        const float position = static_cast<float>(
+            (((static_cast<double>(axis.step) * static_cast<double>(index)) * static_cast<double>(boltzmann_ev)) * t) *
+                static_cast<double>(ln_ten) +
+            static_cast<double>(axis.origin));
+        if (!std::isfinite(position)) refuse_scale(axis, "has tick positions beyond single precision");
+        index = index + 1.0f;
+    }
+}
+
+void check_scale_set(float t, float x0, float y0, float step_x, float step_y, const char* entry, int32_t line) {
+    if (!fits_int32(std::trunc(static_cast<double>(t))))
+        stop_run(unit_input, line, std::string("the temperature of ") + entry + " is too large to be written");
+    check_scale_axis({"horizontal", entry, line, t, x0, step_x, run.x_min, run.x_max});
+    check_scale_axis({"vertical", entry, line, t, y0, step_y, run.y_min, run.y_max});
+}
+
+}  // namespace
+
+void check_input_before_drawing(const entry_lines& lines) {
+    check_map_file_name(lines);
+    check_window_axis(run.x_min, run.x_max, "x_min", "x_max", lines);
+    check_window_axis(run.y_min, run.y_max, "y_min", "y_max", lines);
+    check_main_axis(run.x_min, run.x_max, run.shift_x, "x", lines.shift_x, lines.bound);
+    check_main_axis(run.y_min, run.y_max, run.shift_y, "y", lines.shift_y, lines.bound);
+    if (run.temp1_1 > 0.0f) {
+        check_scale_set(run.temp1_1, run.temp1_2, run.temp1_3, run.temp1_4, run.temp1_5, "temp1", lines.temp1);
+        if (run.temp2_1 > 0.0f)
+            check_scale_set(run.temp2_1, run.temp2_2, run.temp2_3, run.temp2_4, run.temp2_5, "temp2", lines.temp2);
+    }
+}

@@ -1,0 +1,23 @@
+// Checks the input reader makes once "stop" has been read, before the map file is opened
+// and before the echo: a usable map file name, a window that can be drawn, and tick counts
+// that keep the map small and every tick index and exponent inside a 32-bit integer.
+#pragma once
+
+#include <cstdint>
+
+// Input lines of the entries the messages name (0 where the entry was not given).
+struct entry_lines {
+    int32_t bound;
+    int32_t output;
+    int32_t temp1;
+    int32_t temp2;
+    int32_t shift_x;
+    int32_t shift_y;
+    int32_t stop;
+};
+
+// Most major ticks of a main axis, and most ticks of a pressure scale axis, that are drawn.
+constexpr int64_t max_ticks_per_axis = 1000;
+
+// Stops the run with a clear message when the input cannot be drawn.
+void check_input_before_drawing(const entry_lines& lines);

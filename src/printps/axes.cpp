@@ -1,0 +1,207 @@
+// The data-to-page maps, the point record, and the section drawn over the region fills:
+// the window frame, major and minor ticks on all four sides, tick numbers, axis titles.
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "../records/fatal.hpp"
+#include "../records/records.hpp"
+#include "page_layout.hpp"
+#include "printps.hpp"
+#include "sections.hpp"
+
+namespace {
+
+// origin + (value - low) * page_scale, the product truncated toward zero in double; a point
+// far outside the window keeps a finite page coordinate.
+float map_to_page(float value, float low, float origin) {
+    const double product = (static_cast<double>(value) - static_cast<double>(low)) * static_cast<double>(map.page_scale);
+    const float whole = to_float_saturated(std::trunc(product));
+    return origin + whole;
+}
+
+[[noreturn]] void stop_unmappable_ticks() {
+    stop_run(unit_map, 0, "the tick numbers of the window do not fit an integer");
+}
+
+// A whole number held in a double, as an integer; stops the run if it does not fit.
+int32_t to_int32_checked(double whole) {
+    if (!(whole >= -2147483648.0 && whole <= 2147483647.0)) stop_unmappable_ticks();
+    return static_cast<int32_t>(whole);
+}
+
+float plus(float value, double offset) { return static_cast<float>(static_cast<double>(value) + offset); }
+
+void write_text_record(const char* text) { write_list(unit_map, {item_text(text)}); }
+
+void start_black_path(const char* line_width) {
+    write_text_record("newpath");
+    write_text_record("CoBla");
+    write_text_record(line_width);
+}
+
+// One stroked tick from (x0, y0) to (x1, y1) in page points.
+void write_tick(float x0, float y0, float x1, float y1) {
+    write_list(unit_map, {item_real(x0), item_real(y0), item_text("  M"), item_real(x1), item_real(y1), item_text("  L  S")});
+}
+
+// The number k shown at page point (x, y), in the current font.
+void write_tick_number(float x, float y, int32_t k) {
+    const format_text format = tick_number_format(x, y, k);
+    write_formatted(unit_map, std::string_view(format.text, static_cast<std::size_t>(format.length)),
+                    {item_real(x), item_real(y), item_text(" M ("), item_int(k), item_text(") SN")});
+}
+
+// Major ticks stand at every whole k + shift between the bounds, k truncated toward zero.
+struct tick_range {
+    int32_t first;
+    int32_t last;
+};
+
+tick_range major_ticks(float low, float high, float shift) {
+    return {to_int32_checked(std::trunc(static_cast<double>(low) - static_cast<double>(shift))),
+            to_int32_checked(std::trunc(static_cast<double>(high) - static_cast<double>(shift)))};
+}
+
+// Five minor ticks per unit plus one, over exactly the span of the major ticks.
+int32_t minor_tick_count(tick_range range) {
+    const double a = static_cast<double>(static_cast<float>(range.first));
+    const double b = static_cast<double>(static_cast<float>(range.last));
+    return to_int32_checked(std::trunc(5.0 * b - 5.0 * a + 1.0));
+}
+
+// The running minor-tick value steps in single precision, so it drifts as stored values do.
+float next_minor_tick(float u) { return static_cast<float>(static_cast<double>(u) + static_cast<double>(0.2f)); }
+
+void draw_window_frame() {
+    start_black_path("3 setlinewidth");
+    put_point(run.x_min, run.y_min, "M");
+    put_point(run.x_max, run.y_min, "L");
+    put_point(run.x_max, run.y_max, "L");
+    put_point(run.x_min, run.y_max, "L");
+    write_text_record("C");
+    write_text_record("S");
+}
+
+void draw_x_ticks() {
+    const float bottom = page_y(run.y_min);
+    const float top = page_y(run.y_max);
+    const tick_range range = major_ticks(run.x_min, run.x_max, run.shift_x);
+    for (int32_t k = range.first; k <= range.last; ++k) {
+        const float px = page_x(static_cast<float>(static_cast<double>(k) + static_cast<double>(run.shift_x)));
+        write_tick(px, bottom, px, plus(bottom, 20.0));
+        write_tick(px, top, px, plus(top, -20.0));
+        write_tick_number(plus(px, -25.0), plus(bottom, -30.0), k);
+        if (k == range.last) break;  // k + 1 would not fit when last is the largest integer
+    }
+    write_text_record("1 setlinewidth");
+    float u = static_cast<float>(range.first);
+    for (int32_t n = minor_tick_count(range); n > 0; --n) {
+        const float px = page_x(static_cast<float>(static_cast<double>(run.shift_x) + static_cast<double>(u)));
+        write_tick(px, bottom, px, plus(bottom, 10.0));
+        write_tick(px, top, px, plus(top, -10.0));
+        u = next_minor_tick(u);
+    }
+}
+
+void draw_y_ticks() {
+    const float left = page_x(run.x_min);
+    const float right = page_x(run.x_max);
+    const tick_range range = major_ticks(run.y_min, run.y_max, run.shift_y);
+    for (int32_t k = range.first; k <= range.last; ++k) {
+        const float py = page_y(static_cast<float>(static_cast<double>(k) + static_cast<double>(run.shift_y)));
+        write_tick(left, py, plus(left, 20.0), py);
+        write_tick(right, py, plus(right, -20.0), py);
+        write_tick_number(plus(left, -60.0), plus(py, -5.0), k);
+        if (k == range.last) break;
+    }
+    write_text_record("1 setlinewidth");
+    float u = static_cast<float>(range.first);
+    for (int32_t n = minor_tick_count(range); n > 0; --n) {
+        const float py = page_y(static_cast<float>(static_cast<double>(u) + static_cast<double>(run.shift_y)));
+        write_tick(left, py, plus(left, 10.0), py);
+        write_tick(right, py, plus(right, -10.0), py);
+        u = next_minor_tick(u);
+    }
+}
+
+// "mu" in the Symbol font, then each title through write_label: the x title below the
+// tick numbers from the window's middle, the y title at the left margin.
+void draw_axis_titles() {
+    const float middle_x = static_cast<float>((static_cast<double>(run.x_max) + static_cast<double>(run.x_min)) * 0.5);
+    const float middle_y = static_cast<float>((static_cast<double>(run.y_max) + static_cast<double>(run.y_min)) * 0.5);
+    const int32_t xc = to_int32_checked(static_cast<double>(page_x(middle_x)));
+    const int32_t yc = to_int32_checked(static_cast<double>(page_y(middle_y)));
+    write_text_record("/Symbol findfont 30 scalefont setfont");
+    write_list(unit_map, {item_int(xc), item_real(plus(map.plot_bottom, -50.0)), item_text(" M  (m)  SN")});
+    write_list(unit_map, {item_real(plus(map.plot_left, -80.0)), item_int(yc), item_text(" M  (m)  SN")});
+    write_label(static_cast<float>(static_cast<double>(xc) + 15.0), plus(map.plot_bottom, -58.0), 20.0f, run.x_axis_title);
+    write_label(plus(map.plot_left, -65.0), static_cast<float>(static_cast<double>(yc) - 8.0), 20.0f, run.y_axis_title);
+    write_text_record("/Times-Roman findfont 30 scalefont setfont");
+}
+
+// Characters of `value` written with two decimals and no padding.
+int32_t fixed_text_length(float value) {
+    constexpr int32_t wide = 46;  // room for the largest single value: 39 digits, sign, ".dd"
+    char text[wide];
+    format_real_fixed(value, wide, 2, text);
+    int32_t first = 0;
+    while (first < wide && text[first] == ' ') ++first;
+    return wide - first;
+}
+
+int32_t integer_text_length(int32_t value) {
+    char text[16];
+    return static_cast<int32_t>(std::to_chars(text, text + sizeof text, value).ptr - text);
+}
+
+void append(format_text& format, const char* text) {
+    const std::size_t length = std::strlen(text);
+    std::memcpy(format.text + format.length, text, length);
+    format.length += static_cast<int32_t>(length);
+}
+
+void append(format_text& format, int32_t value) {
+    char* end = std::to_chars(format.text + format.length, format.text + sizeof format.text, value).ptr;
+    format.length = static_cast<int32_t>(end - format.text);
+}
+
+}  // namespace
+
+float page_x(float x) { return map_to_page(x, run.x_min, map.plot_left); }
+
+float page_y(float y) { return map_to_page(y, run.y_min, map.plot_bottom); }
+
+void put_point(float x, float y, const char* op) {
+    write_list(unit_map, {item_real(page_x(x)), item_real(page_y(y)), item_text("  "), item_text(op, 1)});
+}
+
+format_text tick_number_format(float first, float second, int32_t number) {
+    // A field that would overflow gets the width of its text; the second coordinate also
+    // keeps one blank before it, so the two never run together into one token.
+    const int32_t first_width = std::max(7, fixed_text_length(first));
+    const int32_t second_width = std::max(7, fixed_text_length(second) + 1);
+    const int32_t number_width = std::max(4, integer_text_length(number));
+    format_text format{};
+    if (first_width == 7 && second_width == 7 && number_width == 4) {
+        append(format, "(1x,2f7.2,a4,i4,a4)");
+        return format;
+    }
+    append(format, "(1x,f");
+    append(format, first_width);
+    append(format, ".2,f");
+    append(format, second_width);
+    append(format, ".2,a4,i");
+    append(format, number_width);
+    append(format, ",a4)");
+    return format;
+}
+
+void draw_frame_and_axes() {
+    draw_window_frame();
+    start_black_path("3 setlinewidth");
+    draw_x_ticks();
+    write_text_record("3 setlinewidth");
+    draw_y_ticks();
+    draw_axis_titles();
+}
