@@ -1,4 +1,0 @@
-#include "regions.hpp"
-
-void search_vertices() {}
-void report_regions() {}
