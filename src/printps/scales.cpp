@@ -1,0 +1,198 @@
+// Secondary pressure scales. For a temperature T the map gets a right and a top axis outside
+// the frame whose ticks mark where k_B*T*ln(P) equals the diagram variable minus its
+// reference value, for P = 10^e, labelled 10^{e}, with a caption "T K" where the two axes
+// meet. The first set stands one scale gap outside the frame in the current colour, the
+// second two gaps out in 50 % grey.
+//
+// PostScript used here: "x y M" moveto, "x y L" lineto, "S" stroke, "n setlinewidth",
+// "gr10" the 0.50 grey and "CoBla" black from the prolog.
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+#include "../records/fatal.hpp"
+#include "../records/records.hpp"
+#include "outer_marks.hpp"
+#include "printps.hpp"
+#include "sections.hpp"
+
+namespace {
+
+constexpr float tick_length = 10.0f;
+constexpr float caption_size = 30.0f;
+constexpr float tick_label_size = 20.0f;
+
+// The input reader refuses scales whose numbers would not fit; these checks only keep a
+// conversion from ever being undefined.
+[[noreturn]] void stop_on_scale(const char* tag, const char* what) {
+    stop_run(unit_input, 0, std::string("the ") + tag + " scale " + what);
+}
+
+int32_t whole_part_checked(double value, const char* tag) {
+    const double whole = std::trunc(value);
+    if (!(whole >= -2147483648.0 && whole <= 2147483647.0)) stop_on_scale(tag, "has a number beyond the integer range");
+    return static_cast<int32_t>(whole);
+}
+
+float single_checked(double value, const char* tag) {
+    if (!fits_single(value)) stop_on_scale(tag, "lies beyond the range of the map coordinates");
+    return static_cast<float>(value);
+}
+
+// Data x lying `points` page points right of the window's right edge.
+float right_of_window(double points, const char* tag) {
+    if (map.page_scale == 0.0f) stop_on_scale(tag, "cannot be placed on a map without a scale");
+    return single_checked(static_cast<double>(run.x_max) + points / static_cast<double>(map.page_scale), tag);
+}
+
+// Data y lying `points` page points above the window's top edge.
+float above_window(double points, const char* tag) {
+    if (map.page_scale == 0.0f) stop_on_scale(tag, "cannot be placed on a map without a scale");
+    return single_checked(static_cast<double>(run.y_max) + points / static_cast<double>(map.page_scale), tag);
+}
+
+void write_segment(float from_x, float from_y, float to_x, float to_y) {
+    write_list(unit_map, {item_real(from_x), item_real(from_y), item_text("  M"), item_real(to_x), item_real(to_y),
+                          item_text("  L  S")});
+}
+
+void write_text_record(const char* text) { write_list(unit_map, {item_text(text)}); }
+
+// "300 K": the whole part of T right-justified in its own width, a blank and K.
+void write_caption(float temperature, float axis_x, float axis_y, const char* tag) {
+    const int32_t width = caption_width(temperature);
+    const int32_t whole = whole_part_checked(static_cast<double>(temperature), tag);
+    text40 caption;
+    write_internal(caption, "(I^,1X,A1)", {item_int(whole, width), item_text("K")});
+    const double left = static_cast<double>(axis_x) - 8.0 * static_cast<double>(width + 1);
+    write_label(static_cast<float>(left), axis_y - 8.0f, caption_size, caption);
+}
+
+// "10^{-5}": built into a buffer and traced in log.out with its width.
+text40 make_tick_label(float step, float tick_index) {
+    const int32_t exponent = tick_exponent(step, tick_index);
+    const int32_t width = exponent_width(exponent);
+    text40 label;
+    write_internal(label, "(A4,I^,A1)", {item_text("10^{"), item_int(exponent, width), item_text("}")});
+    write_list(unit_log, {item_text(label), item_int(width)});
+    return label;
+}
+
+// Ticks on the top axis, pointing toward the window, each with its label above the axis.
+void draw_top_ticks(const scale_set& set) {
+    const float spacing = tick_spacing(set.x_step, set.temperature, map.boltzmann_ev);
+    const tick_range range = find_tick_range(run.x_min, run.x_max, set.x_origin, spacing);
+    write_list(unit_log, {item_text(set.x_tag), item_int(range.first), item_int(range.last), item_real(set.x_step)});
+    const double gap = static_cast<double>(set.offset) * static_cast<double>(map.scale_gap_y);
+    const float axis_y = page_y(above_window(gap, set.x_tag));
+    const float label_y = page_y(above_window(gap + 8.0, set.x_tag));
+    const int32_t ticks = count_ticks(range);
+    float tick_index = static_cast<float>(range.first);
+    for (int32_t k = 0; k < ticks; ++k) {
+        const float value = tick_position(set.x_step, tick_index, set.temperature, set.x_origin, map.boltzmann_ev);
+        const float tick_x = page_x(value);
+        write_segment(tick_x, axis_y - tick_length, tick_x, axis_y);
+        const text40 label = make_tick_label(set.x_step, tick_index);
+        write_label(tick_x - 10.0f, label_y, tick_label_size, label);
+        tick_index = static_cast<float>(static_cast<double>(tick_index) + 1.0);
+    }
+}
+
+// Ticks on the right axis, pointing toward the window, each labelled right of the axis.
+void draw_right_ticks(const scale_set& set) {
+    const float spacing = tick_spacing(set.y_step, set.temperature, map.boltzmann_ev);
+    const tick_range range = find_tick_range(run.y_min, run.y_max, set.y_origin, spacing);
+    write_list(unit_log, {item_text(set.y_tag), item_int(range.first), item_int(range.last), item_real(set.y_step)});
+    const double gap = static_cast<double>(set.offset) * static_cast<double>(map.scale_gap_x);
+    const float axis_x = page_x(right_of_window(gap, set.y_tag));
+    const float label_x = page_x(right_of_window(gap + 5.0, set.y_tag));
+    const int32_t ticks = count_ticks(range);
+    float tick_index = static_cast<float>(range.first);
+    for (int32_t k = 0; k < ticks; ++k) {
+        const float value = tick_position(set.y_step, tick_index, set.temperature, set.y_origin, map.boltzmann_ev);
+        const float tick_y = page_y(value);
+        write_segment(axis_x - tick_length, tick_y, axis_x, tick_y);
+        const text40 label = make_tick_label(set.y_step, tick_index);
+        write_label(label_x, tick_y - 5.0f, tick_label_size, label);
+        tick_index = static_cast<float>(static_cast<double>(tick_index) + 1.0);
+    }
+}
+
+}  // namespace
+
+float tick_spacing(float step, float temperature, float boltzmann_ev) {
+    const double spacing = static_cast<double>(ln_ten_single) * static_cast<double>(step) *
+                           static_cast<double>(boltzmann_ev) * static_cast<double>(temperature);
+    if (!fits_single(spacing)) stop_on_scale("temperature", "has a tick spacing beyond single precision");
+    return static_cast<float>(spacing);
+}
+
+tick_range find_tick_range(float low, float high, float origin, float spacing) {
+    if (spacing == 0.0f) stop_on_scale("temperature", "has no tick spacing");
+    const double divisor = static_cast<double>(spacing);
+    const double first = (static_cast<double>(low) - static_cast<double>(origin)) / divisor;
+    const double last = (static_cast<double>(high) - static_cast<double>(origin)) / divisor;
+    return {whole_part_checked(first, "temperature"), whole_part_checked(last, "temperature")};
+}
+
+int32_t count_ticks(const tick_range& range) {
+    const int64_t count = static_cast<int64_t>(range.last) - static_cast<int64_t>(range.first) + 1;
+    if (count <= 0) return 0;
+    if (count > INT32_MAX) stop_on_scale("temperature", "has more ticks than the map can draw");
+    return static_cast<int32_t>(count);
+}
+
+float tick_position(float step, float tick_index, float temperature, float origin, float boltzmann_ev) {
+    const double offset = static_cast<double>(step) * static_cast<double>(tick_index) *
+                          static_cast<double>(boltzmann_ev) * static_cast<double>(temperature) *
+                          static_cast<double>(ln_ten_single);
+    return single_checked(offset + static_cast<double>(origin), "temperature");
+}
+
+int32_t tick_exponent(float step, float tick_index) {
+    const double exponent = std::trunc(static_cast<double>(step)) * static_cast<double>(tick_index);
+    return whole_part_checked(exponent, "temperature");
+}
+
+int32_t caption_width(float temperature) {
+    const double magnitude = std::fabs(static_cast<double>(temperature));
+    if (!(magnitude >= 1.0)) return 1;  // 0.5 K shows as "0 K"; also keeps log10 away from 0
+    return static_cast<int32_t>(std::trunc(std::log10(magnitude))) + 1;
+}
+
+int32_t exponent_width(int32_t exponent) {
+    if (exponent == 0) return 1;
+    const double magnitude = std::fabs(static_cast<double>(exponent));
+    const int32_t digits = static_cast<int32_t>(std::trunc(std::log10(magnitude))) + 1;
+    return exponent < 0 ? digits + 1 : digits;
+}
+
+void draw_scale_set(const scale_set& set) {
+    // Step 1: the right and the top axis, d gaps outside the frame.
+    const double gap_x = static_cast<double>(set.offset) * static_cast<double>(map.scale_gap_x);
+    const double gap_y = static_cast<double>(set.offset) * static_cast<double>(map.scale_gap_y);
+    const float axis_x = page_x(right_of_window(gap_x, set.x_tag));
+    write_segment(axis_x, page_y(run.y_min), axis_x, page_y(run.y_max));
+    const float axis_y = page_y(above_window(gap_y, set.x_tag));
+    write_segment(page_x(run.x_min), axis_y, page_x(run.x_max), axis_y);
+
+    // Step 2: the temperature caption at the corner where the two axes meet.
+    write_caption(set.temperature, axis_x, axis_y, set.x_tag);
+
+    // Step 3: the ticks. A zero step gives no spacing to count ticks with: the axis stays bare.
+    if (set.x_step != 0.0f) draw_top_ticks(set);
+    if (set.y_step != 0.0f) draw_right_ticks(set);
+}
+
+void draw_secondary_scales() {
+    if (!(run.temp1_1 > 0.0f)) return;
+    write_text_record("3 setlinewidth");
+    draw_scale_set({1, run.temp1_1, run.temp1_2, run.temp1_3, run.temp1_4, run.temp1_5, "Temp1x", "Temp1y"});
+    write_text_record("1 setlinewidth");
+    if (!(run.temp2_1 > 0.0f)) return;
+    write_text_record("3 setlinewidth");
+    write_text_record("gr10");
+    draw_scale_set({2, run.temp2_1, run.temp2_2, run.temp2_3, run.temp2_4, run.temp2_5, "Temp2x", "Temp2y"});
+    write_text_record("1 setlinewidth");
+    write_text_record("CoBla");
+}

@@ -1,0 +1,39 @@
+// Ends of equilibrium lines where the golden maps cannot show them: the clipping test on the
+// unrounded quotient, and records that must give no line. Drawn lines are in the golden cases.
+#include <gtest/gtest.h>
+
+#include "printps/outer_marks.hpp"
+
+namespace {
+
+const line_limits square{-3.0f, 0.0f, -3.0f, 0.0f};
+
+bool has_ends(int32_t a, int32_t b, float c, const line_limits& limits) {
+    line_ends ends{};
+    return find_line_ends(a, b, c, limits, ends);
+}
+
+// 1 - 1e-9 rounds to 1 in single precision but lies below the bound 1, so the start moves
+// onto the bound at x = 0 instead of staying at x = 1e-9.
+TEST(LineEnds, ClippingComparesTheUnroundedQuotient) {
+    line_ends ends{};
+    ASSERT_TRUE(find_line_ends(1, 1, 1.0f, {1.0e-9f, 2.0f, 1.0f, 10.0f}, ends));
+    EXPECT_EQ(ends.start_x, 0.0f);
+    EXPECT_EQ(ends.start_y, 1.0f);
+    EXPECT_EQ(ends.end_x, 2.0f);
+    EXPECT_EQ(ends.end_y, -1.0f);
+}
+
+// a = b = 0, a horizontal line that would be cut at a bound (dividing by a = 0), and ends
+// beyond single precision give no line; a horizontal line inside the limits is drawn.
+TEST(LineEnds, DegenerateRecordsHaveNoEnds) {
+    EXPECT_FALSE(has_ends(0, 0, 1.0f, square));
+    EXPECT_FALSE(has_ends(0, 0, 0.0f, square));
+    EXPECT_FALSE(has_ends(0, 2, 1.0f, square));
+    EXPECT_FALSE(has_ends(0, 1, -5.0f, square));
+    EXPECT_FALSE(has_ends(1, 1, 3.0e38f, {-3.0e38f, 0.0f, -1.0f, 1.0f}));
+    EXPECT_FALSE(has_ends(0, 0, 0.0f, {1.0f, 1.0f, 1.0f, 1.0f}));
+    EXPECT_TRUE(has_ends(0, 2, -1.0f, square));
+}
+
+}  // namespace
