@@ -1,10 +1,9 @@
 #include "ouvrir.hpp"
 
-#include <cmath>
 #include <cstring>
-#include <limits>
 #include <string>
 
+#include "numbers.hpp"
 #include "ouvrir_checks.hpp"
 #include "records/fatal.hpp"
 #include "records/records.hpp"
@@ -32,12 +31,10 @@ std::string surface_label(int32_t index) {
 
 // Stores a plane coefficient in single precision; one that overflows stops the run.
 float store_coefficient(double value, const char* coefficient, int32_t index) {
-    fp_trap_pause pause;
-    float stored = static_cast<float>(value);
-    if (!std::isfinite(stored))
+    if (!fits_single(value))
         stop_run_on_input("the plane coefficient " + std::string(coefficient) + " of " + surface_label(index) +
                           " overflows single precision");
-    return stored;
+    return static_cast<float>(value);
 }
 
 // The energy plane of surface `index`, from its record and the bulk values in force now.

@@ -1,11 +1,12 @@
 #include "ouvrir_checks.hpp"
 
 #include <cmath>
-#include <cstring>
-#include <limits>
 #include <string>
 
 #include "modules.hpp"
+#include "numbers.hpp"
+#include "printps/outer_marks.hpp"
+#include "printps/sections.hpp"
 #include "records/fatal.hpp"
 #include "records/records.hpp"
 
@@ -13,15 +14,6 @@ namespace {
 
 // Window widths outside this range have no usable page scale.
 constexpr double min_window_extent = 1e-30;
-
-// ln(10) and the Boltzmann constant in eV/K as the pressure scales use them.
-constexpr float ln_ten = 2.3025851f;
-constexpr float boltzmann_ev = 8.617387e-05f;
-
-bool fits_int32(double whole) {
-    return whole >= static_cast<double>(std::numeric_limits<int32_t>::min()) &&
-           whole <= static_cast<double>(std::numeric_limits<int32_t>::max());
-}
 
 std::string real_text(float value) {
     char text[32];
@@ -43,9 +35,8 @@ void check_window_axis(float low, float high, const char* low_name, const char* 
     if (!(high > low))
         stop_run(unit_input, line, std::string("the window is empty: ") + high_name + " (" + real_text(high) +
                                        ") is not greater than " + low_name + " (" + real_text(low) + ")");
-    fp_trap_pause pause;
-    const float extent = static_cast<float>(static_cast<double>(high) - static_cast<double>(low));
-    if (!std::isfinite(extent) || static_cast<double>(extent) < min_window_extent)
+    const double extent = static_cast<double>(high) - static_cast<double>(low);
+    if (!fits_single(extent) || static_cast<double>(static_cast<float>(extent)) < min_window_extent)
         stop_run(unit_input, line,
                  std::string("the window from ") + low_name + " to " + high_name +
                      " must be between 1e-30 and the largest single-precision value wide");
@@ -86,12 +77,10 @@ struct scale_axis {
 // single precision, the first and last tick index, every exponent and every tick position.
 void check_scale_axis(const scale_axis& axis) {
     if (axis.step == 0.0f) return;
-    fp_trap_pause pause;
-    const double t = static_cast<double>(axis.temperature);
-    const float spacing = static_cast<float>(
-        ((static_cast<double>(ln_ten) * static_cast<double>(axis.step)) * static_cast<double>(boltzmann_ev)) * t);
-    if (spacing == 0.0f || !std::isfinite(spacing))
+    const double wide_spacing = tick_spacing_wide(axis.step, axis.temperature, boltzmann_ev_single);
+    if (!fits_single(wide_spacing) || static_cast<float>(wide_spacing) == 0.0f)
         refuse_scale(axis, "has a tick spacing that is 0 or too large in single precision");
+    const float spacing = static_cast<float>(wide_spacing);
     const double first = std::trunc((static_cast<double>(axis.low) - static_cast<double>(axis.origin)) /
                                     static_cast<double>(spacing));
     const double last = std::trunc((static_cast<double>(axis.high) - static_cast<double>(axis.origin)) /
@@ -106,11 +95,9 @@ void check_scale_axis(const scale_axis& axis) {
     for (int64_t n = 0; n < static_cast<int64_t>(count); ++n) {
         if (!fits_int32(whole_step * static_cast<double>(index)))
             refuse_scale(axis, "has tick exponents beyond a 32-bit integer");
-        const float position = static_cast<float>(
-            (((static_cast<double>(axis.step) * static_cast<double>(index)) * static_cast<double>(boltzmann_ev)) * t) *
-                static_cast<double>(ln_ten) +
-            static_cast<double>(axis.origin));
-        if (!std::isfinite(position)) refuse_scale(axis, "has tick positions beyond single precision");
+        const double position = tick_offset_wide(axis.step, index, axis.temperature, boltzmann_ev_single) +
+                                static_cast<double>(axis.origin);
+        if (!fits_single(position)) refuse_scale(axis, "has tick positions beyond single precision");
         index = index + 1.0f;
     }
 }

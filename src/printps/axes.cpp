@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "../numbers.hpp"
 #include "../records/fatal.hpp"
 #include "../records/records.hpp"
 #include "page_layout.hpp"
@@ -26,7 +27,7 @@ float map_to_page(float value, float low, float origin) {
 
 // A whole number held in a double, as an integer; stops the run if it does not fit.
 int32_t to_int32_checked(double whole) {
-    if (!(whole >= -2147483648.0 && whole <= 2147483647.0)) stop_unmappable_ticks();
+    if (!fits_int32(whole)) stop_unmappable_ticks();
     return static_cast<int32_t>(whole);
 }
 

@@ -8,9 +8,7 @@
 #include <cstdint>
 
 #include "../modules.hpp"
-
-// Whether a double can be stored in single precision without overflow.
-inline bool fits_single(double value) { return std::isfinite(value) && std::fabs(value) <= FLT_MAX; }
+#include "../numbers.hpp"
 
 // ---------------------------------------------------------------------------------------
 // Secondary scales
@@ -35,7 +33,9 @@ struct tick_range {
     int32_t last;
 };
 
-// Distance between two ticks in data units: ln(10) * step * k_B * T, stored in single.
+// Distance between two ticks in data units: ln(10) * step * k_B * T, unrounded, and as
+// stored in single precision (stops the run when that overflows).
+double tick_spacing_wide(float step, float temperature, float boltzmann_ev);
 float tick_spacing(float step, float temperature, float boltzmann_ev);
 
 // Tick indices for the data span low..high measured from `origin`; `spacing` must not be 0.
@@ -45,7 +45,9 @@ tick_range find_tick_range(float low, float high, float origin, float spacing);
 // Number of ticks from first to last; 0 when last < first.
 int32_t count_ticks(const tick_range& range);
 
-// Data coordinate of the tick with index r: (((step * r) * k_B) * T) * ln(10) + origin.
+// Distance of the tick with index r from the origin: (((step * r) * k_B) * T) * ln(10),
+// unrounded; and the tick's data coordinate, that distance plus the origin, stored in single.
+double tick_offset_wide(float step, float tick_index, float temperature, float boltzmann_ev);
 float tick_position(float step, float tick_index, float temperature, float origin, float boltzmann_ev);
 
 // Exponent shown at a tick: the step truncated toward zero, times r.

@@ -30,7 +30,7 @@ constexpr float tick_label_size = 20.0f;
 
 int32_t whole_part_checked(double value, const char* tag) {
     const double whole = std::trunc(value);
-    if (!(whole >= -2147483648.0 && whole <= 2147483647.0)) stop_on_scale(tag, "has a number beyond the integer range");
+    if (!fits_int32(whole)) stop_on_scale(tag, "has a number beyond the integer range");
     return static_cast<int32_t>(whole);
 }
 
@@ -120,9 +120,13 @@ void draw_right_ticks(const scale_set& set) {
 
 }  // namespace
 
+double tick_spacing_wide(float step, float temperature, float boltzmann_ev) {
+    return static_cast<double>(ln_ten_single) * static_cast<double>(step) * static_cast<double>(boltzmann_ev) *
+           static_cast<double>(temperature);
+}
+
 float tick_spacing(float step, float temperature, float boltzmann_ev) {
-    const double spacing = static_cast<double>(ln_ten_single) * static_cast<double>(step) *
-                           static_cast<double>(boltzmann_ev) * static_cast<double>(temperature);
+    const double spacing = tick_spacing_wide(step, temperature, boltzmann_ev);
     if (!fits_single(spacing)) stop_on_scale("temperature", "has a tick spacing beyond single precision");
     return static_cast<float>(spacing);
 }
@@ -142,11 +146,14 @@ int32_t count_ticks(const tick_range& range) {
     return static_cast<int32_t>(count);
 }
 
+double tick_offset_wide(float step, float tick_index, float temperature, float boltzmann_ev) {
+    return static_cast<double>(step) * static_cast<double>(tick_index) * static_cast<double>(boltzmann_ev) *
+           static_cast<double>(temperature) * static_cast<double>(ln_ten_single);
+}
+
 float tick_position(float step, float tick_index, float temperature, float origin, float boltzmann_ev) {
-    const double offset = static_cast<double>(step) * static_cast<double>(tick_index) *
-                          static_cast<double>(boltzmann_ev) * static_cast<double>(temperature) *
-                          static_cast<double>(ln_ten_single);
-    return single_checked(offset + static_cast<double>(origin), "temperature");
+    return single_checked(tick_offset_wide(step, tick_index, temperature, boltzmann_ev) + static_cast<double>(origin),
+                          "temperature");
 }
 
 int32_t tick_exponent(float step, float tick_index) {

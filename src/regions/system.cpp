@@ -1,17 +1,11 @@
 #include "system.hpp"
 
 #include "../modules.hpp"
+#include "../numbers.hpp"
 #include "../records/fatal.hpp"
 #include "../records/records.hpp"
 
 namespace {
-
-// Halfway between the largest float and 2^128: anything at or beyond it rounds to infinity.
-constexpr double single_overflow_threshold = 0x1.ffffffp+127;
-
-bool fits_single(double value) {
-    return value < single_overflow_threshold && value > -single_overflow_threshold;
-}
 
 // The matrix whose rows are the three equations, with column `replaced` (0 x, 1 y, 2 g, or
 // -1 for none) taken from the right-hand side.
