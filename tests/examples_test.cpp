@@ -130,8 +130,8 @@ INSTANTIATE_TEST_SUITE_P(Examples, ExampleRun, testing::ValuesIn(example_names()
                              return name;
                          });
 
-// Every picture and map under docs/examples belongs to an example, and the demo of the
-// README's first command exists.
+// Every picture and map under docs/examples belongs to an example, the demo of the
+// README's first command exists, and the README and the guide link to files that exist.
 TEST(ExampleFiles, PicturesMatchExamplesAndTheDemoExists) {
     const std::vector<std::string> names = example_names();
     EXPECT_GE(names.size(), 4u);
@@ -150,11 +150,17 @@ TEST(ExampleFiles, PicturesMatchExamplesAndTheDemoExists) {
     const std::string demo = makefile.substr(start, makefile.find('\n', start) - start);
     EXPECT_TRUE(fs::exists(source_root / demo / "input.txt")) << "make demo runs " << demo << ", which has no input.txt";
 
-    const std::string readme = read_file((source_root / "README.md").string());
-    for (std::size_t link = readme.find("](docs/"); link != std::string::npos; link = readme.find("](docs/", link + 1)) {
-        const std::size_t from = link + 2;
-        const std::string target = readme.substr(from, readme.find(')', from) - from);
-        EXPECT_TRUE(fs::exists(source_root / target)) << "README.md links to " << target << ", which does not exist";
+    // Every relative link of the README and the guide leads to a file or folder.
+    for (const char* page : {"README.md", "docs/guide.md"}) {
+        const fs::path page_path = source_root / page;
+        const std::string text = read_file(page_path.string());
+        for (std::size_t link = text.find("]("); link != std::string::npos; link = text.find("](", link + 1)) {
+            const std::size_t from = link + 2;
+            std::string target = text.substr(from, text.find(')', from) - from);
+            target = target.substr(0, target.find('#'));
+            if (target.empty() || target.find("://") != std::string::npos) continue;
+            EXPECT_TRUE(fs::exists(page_path.parent_path() / target)) << page << " links to " << target << ", which does not exist";
+        }
     }
 }
 
