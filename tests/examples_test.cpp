@@ -1,6 +1,7 @@
 // The examples and their pictures stay honest: every examples/<name>/input.txt runs to its
 // end and writes exactly the map committed as docs/examples/<name>.ps, which ghostscript
-// accepts and from which docs/examples/<name>.png was rendered with tools/render-map.
+// accepts, and docs/examples/<name>.png is its small picture, rendered with tools/render-map
+// (whose cropping and failures are tested here too).
 // With PHASEMAP_UPDATE_EXAMPLES=1 the produced maps are written back into docs/examples;
 // render them again with tools/render-map and read the diff before committing.
 #include <gtest/gtest.h>
@@ -58,7 +59,12 @@ int exit_status_of(const std::string& command) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string quoted(const std::string& text) { return "'" + text + "'"; }
+// The text as one shell word.
+std::string quoted(const std::string& text) {
+    std::string word = "'";
+    for (char c : text) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return word + "'";
+}
 
 struct png_size {
     int32_t width;
