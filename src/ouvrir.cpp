@@ -147,6 +147,20 @@ void read_temperature_set(float& t, float& x0, float& y0, float& step_x, float& 
                       in_real(step_x, "the x step"), in_real(step_y, "the y step")});
 }
 
+// The map file name holds 20 characters. A longer name is refused rather than cut, since
+// the cut name could overwrite an unrelated file; it is read into a wider text to see it.
+void read_map_file_name() {
+    char name[256];
+    set_text(name, static_cast<int32_t>(sizeof name), "");
+    std::memcpy(name, run.map_file_name.data(), run.map_file_name.size());
+    read_list("the output entry", {in_text(name, static_cast<int32_t>(sizeof name), "the map file name")});
+    const int32_t length = trimmed_length(name, static_cast<int32_t>(sizeof name));
+    if (length > static_cast<int32_t>(run.map_file_name.size()))
+        stop_run_on_input("the map file name '" + std::string(name, static_cast<std::size_t>(length)) +
+                          "' is longer than 20 characters");
+    std::memcpy(run.map_file_name.data(), name, run.map_file_name.size());
+}
+
 // Carries out the entry the keyword record names; a record that names none is a comment.
 void read_entry() {
     if (keyword_is("bulk")) {
@@ -184,7 +198,7 @@ void read_entry() {
         read_list("the shifty entry", {in_real(run.shift_y, "shift_y")});
         lines.shift_y = input_line_number();
     } else if (keyword_is("output")) {
-        read_list("the output entry", {in_text(run.map_file_name, "the map file name")});
+        read_map_file_name();
         lines.output = input_line_number();
     }
 }
