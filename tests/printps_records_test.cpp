@@ -18,12 +18,6 @@ namespace {
 
 std::string b(int n) { return std::string(static_cast<std::size_t>(n), ' '); }
 
-std::string records(std::initializer_list<std::string> lines) {
-    std::string text;
-    for (const std::string& line : lines) text += line + "\r\n";
-    return text;
-}
-
 // Runs `draw` with the map and log units open on files of a fresh scratch folder and gives
 // what it wrote to the map and to the log.
 std::pair<std::string, std::string> capture(const std::string& name, const std::function<void()>& draw) {
@@ -112,6 +106,8 @@ TEST(WriteMap, RegionFillsUseTheSurfaceGrey) {
     EXPECT_EQ(line_of(map_bytes, 9), "gr9");
     EXPECT_EQ(line_of(map_bytes, 16), "gr10");
     EXPECT_EQ(count_lines(map_bytes), 21);
-    EXPECT_EQ(log_bytes, records({" ", b(11) + "4", " newpath", "gr 3", " ", b(10) + "10", " newpath", "gr 9", " ",
-                                  b(10) + "11", " newpath", "gr10"}));
+    const std::string log_records[] = {" ", b(11) + "4", " newpath", "gr 3", " ", b(10) + "10", " newpath", "gr 9",
+                                       " ", b(10) + "11", " newpath", "gr10"};
+    ASSERT_EQ(count_lines(log_bytes), 12);
+    for (int line = 1; line <= 12; ++line) EXPECT_EQ(line_of(log_bytes, line), log_records[line - 1]);
 }
