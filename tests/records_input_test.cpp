@@ -125,8 +125,8 @@ TEST(ListRead, NumbersAndTexts) {
 // "(a8)" takes 8 characters and pads to 20; a backspace reads the same record again, and
 // the count read there may stand on the next record. Closing forgets the input.
 TEST(KeywordRead, A8) {
-    open_text("abc\nsurface  3\n\nsurf\n2\nnext\n");
-    EXPECT_EQ(keyword_a8(), "abc" + std::string(17, ' '));
+    open_text("abcdefghij\nsurface  3\n\nsurf\n2\nnext\n");
+    EXPECT_EQ(keyword_a8(), "abcdefgh" + std::string(12, ' '));
     EXPECT_EQ(keyword_a8(), "surface " + std::string(12, ' '));
     backspace_input();
     EXPECT_EQ(read_statement("ti"), "surf|3");
@@ -175,8 +175,8 @@ TEST(InputErrors, OpenAndEndOfFile) {
 // one printable line.
 TEST(InputErrors, BadValues) {
     EXPECT_EQ(read_items("ti", "'with\nH' 8"), "line 1: unterminated quoted text for a of surface 2, found ''with'");
-    EXPECT_EQ(read_items("ti", "with\nH 8"), "line 2: expected an integer for b of surface 2, found 'H'");
-    EXPECT_EQ(input_line_number(), 1);
+    EXPECT_EQ(read_items("ti", "\nwith\nH 8"), "line 3: expected an integer for b of surface 2, found 'H'");
+    EXPECT_EQ(input_line_number(), 1);  // the statement began at the empty first record
     const std::tuple<const char*, std::string, const char*, std::string> rows[] = {
         {"i", "2147483648", "an integer from -2147483648 to 2147483647", ""},
         {"r", "3.5e38", "a real number within single precision", ""},

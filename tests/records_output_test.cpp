@@ -160,13 +160,13 @@ TEST(Formatted, Descriptors) {
         {formatted_bytes("(a4,a2,a)", {item_text("ab"), item_text("xyz"), item_text("q ")}), "  abxyq "},
         {formatted_bytes("(i3,f5.1)", {item_int(-100), item_real(1234.0f)}), "********"},
         {formatted_bytes("(i4,i4,1x)", {item_int(7)}), "   7"},
-        {formatted_bytes("(i^,1x)", {item_int(-42, 5)}), "  -42 "},
+        {formatted_bytes("(i^,2x)", {item_int(-42, 5)}), "  -42  "},
         {formatted_bytes("()", {}), ""},
     });
 }
 
 // A format the layer cannot read, or items that do not match it, stop the run without
-// leaving a partial record.
+// leaving a partial record before the next one.
 TEST(Formatted, BadFormatsStopTheRun) {
     for (std::string format : {"a4", "(a4", "(q4)", "(f7)", "(f.2)", "(i)", "(0a)", "(a4 i4)", "(a4)x", "(f1000.2)",
                                "(a0)", "(a2,f4.1)", "(a2)"}) {
@@ -174,8 +174,9 @@ TEST(Formatted, BadFormatsStopTheRun) {
         EXPECT_EQ(written([&] {
                       write_raw_record(unit_map, "kept");
                       message = stop_message([&] { write_formatted(unit_map, format, {item_text("ab"), item_int(1)}); });
+                      write_raw_record(unit_map, "next");
                   }),
-                  records("kept"))
+                  records("kept\nnext"))
             << format;
         const std::string problem = format.starts_with("(a2") ? "the items do not match" : "cannot read";
         EXPECT_TRUE(message.starts_with("phasemap: unit.ps (unit 3): " + problem + " the format \"" + format + "\": "))
