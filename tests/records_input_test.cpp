@@ -93,7 +93,7 @@ std::string keyword_a8() {
 // CR) all separate values alike, and the rest of the last record is skipped. Null values
 // keep the item as it was; a slash ends the statement and skips its record. r*v gives v to r
 // items of any kind, r* gives r nulls, and copies beyond the statement are dropped.
-TEST(ListRead, Separators) {
+TEST(ListRead, SeparatorsNullsAndRepeats) {
     expect_reads({
         {"ii", "1 , 2", "1|2"},       {"ii", "\t1\t,\t2", "1|2"},       {"ii", "1\n\n\n2\n", "1|2"},
         {"ii", "1,\n2", "1|2"},       {"ii", "1\r\n2", "1|2"},          {"t", "ab\r", "ab  "},
