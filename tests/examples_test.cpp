@@ -1,7 +1,7 @@
 // The examples and their pictures stay honest: every examples/<name>/input.txt runs to its
 // end and writes exactly the map committed as docs/examples/<name>.ps, which ghostscript
 // accepts, and docs/examples/<name>.png is its small picture, rendered with tools/render-map
-// (whose cropping and failures are tested here too).
+// (whose failures are tested here too).
 // With PHASEMAP_UPDATE_EXAMPLES=1 the produced maps are written back into docs/examples;
 // render them again with tools/render-map and read the diff before committing.
 #include <gtest/gtest.h>
@@ -26,9 +26,7 @@ const fs::path examples_root = source_root / "examples";
 const fs::path pictures_root = source_root / "docs" / "examples";
 const fs::path render_script = source_root / "tools" / "render-map";
 
-// Pictures are greyscale PNGs of at most a Letter page at 90 dots per inch.
-constexpr int32_t largest_picture_width = 765;
-constexpr int32_t largest_picture_height = 990;
+// Pictures stay small enough for the repository.
 constexpr std::uintmax_t largest_picture = 300 * 1024;
 
 std::vector<std::string> example_names() {
@@ -51,8 +49,6 @@ bool updating() {
     return flag != nullptr && std::string(flag) == "1";
 }
 
-bool has_ghostscript() { return std::system("command -v gs >/dev/null 2>&1") == 0; }
-
 // Runs a shell command line and returns its exit status (-1 when it did not exit).
 int exit_status_of(const std::string& command) {
     const int status = std::system(command.c_str());
@@ -64,23 +60,6 @@ std::string quoted(const std::string& text) {
     std::string word = "'";
     for (char c : text) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return word + "'";
-}
-
-struct png_size {
-    int32_t width;
-    int32_t height;
-};
-
-// Width and height from a PNG's header; zero when the bytes are no PNG.
-png_size size_of_png(const std::string& bytes) {
-    static const std::string signature = "\x89PNG\r\n\x1a\n";
-    if (bytes.size() < 24 || bytes.compare(0, 8, signature) != 0 || bytes.compare(12, 4, "IHDR") != 0) return {0, 0};
-    auto big_endian = [&](std::size_t at) {
-        int64_t value = 0;
-        for (std::size_t i = 0; i < 4; ++i) value = value * 256 + static_cast<unsigned char>(bytes[at + i]);
-        return value > INT32_MAX ? int32_t{0} : static_cast<int32_t>(value);
-    };
-    return {big_endian(16), big_endian(20)};
 }
 
 class ExampleRun : public testing::TestWithParam<std::string> {};
@@ -123,10 +102,7 @@ TEST_P(ExampleRun, HasASmallPicture) {
     const fs::path picture = pictures_root / (GetParam() + ".png");
     ASSERT_TRUE(fs::exists(picture)) << picture << " is missing";
     EXPECT_LE(fs::file_size(picture), largest_picture) << picture << " is too large for the repository";
-    const png_size size = size_of_png(read_file(picture.string()));
-    ASSERT_GT(size.width, 0) << picture << " is not a PNG";
-    EXPECT_LE(size.width, largest_picture_width) << picture;
-    EXPECT_LE(size.height, largest_picture_height) << picture;
+    EXPECT_EQ(read_file(picture.string()).compare(1, 3, "PNG"), 0) << picture << " is not a PNG";
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, ExampleRun, testing::ValuesIn(example_names()),
@@ -136,8 +112,8 @@ INSTANTIATE_TEST_SUITE_P(Examples, ExampleRun, testing::ValuesIn(example_names()
                              return name;
                          });
 
-// Every picture and map under docs/examples belongs to an example, the demo of the
-// README's first command exists, and the README and the guide link to files that exist.
+// Every picture and map under docs/examples belongs to an example, and the demo of the
+// README's first command exists.
 TEST(ExampleFiles, PicturesMatchExamplesAndTheDemoExists) {
     const std::vector<std::string> names = example_names();
     EXPECT_GE(names.size(), 4u);
@@ -155,45 +131,9 @@ TEST(ExampleFiles, PicturesMatchExamplesAndTheDemoExists) {
     const std::size_t start = at + key.size();
     const std::string demo = makefile.substr(start, makefile.find('\n', start) - start);
     EXPECT_TRUE(fs::exists(source_root / demo / "input.txt")) << "make demo runs " << demo << ", which has no input.txt";
-
-    // Every relative link of the README and the guide leads to a file or folder.
-    for (const char* page : {"README.md", "docs/guide.md"}) {
-        const fs::path page_path = source_root / page;
-        const std::string text = read_file(page_path.string());
-        for (std::size_t link = text.find("]("); link != std::string::npos; link = text.find("](", link + 1)) {
-            const std::size_t from = link + 2;
-            std::string target = text.substr(from, text.find(')', from) - from);
-            target = target.substr(0, target.find('#'));
-            if (target.empty() || target.find("://") != std::string::npos) continue;
-            EXPECT_TRUE(fs::exists(page_path.parent_path() / target)) << page << " links to " << target << ", which does not exist";
-        }
-    }
 }
 
-// tools/render-map: PNG and PDF cut to the drawing plus a 14-point margin, and its failures.
-TEST(RenderMap, CutsThePictureToTheDrawing) {
-    if (!has_ghostscript()) GTEST_SKIP() << "ghostscript (gs) is not installed";
-    const std::string dir = make_scratch_dir("render_map");
-    const std::string script = quoted(render_script.string());
-    // A rectangle 200 by 300 points, in a file that begins with a blank as maps do.
-    write_file(dir + "/box.ps", " %!PS\r\n 100 200 moveto 300 200 lineto 300 500 lineto 100 500 lineto fill\r\n showpage\r\n");
-    write_file(dir + "/blank.ps", " %!PS\r\n showpage\r\n");
-    // A leading '-', a blank and a '%' in the name must not confuse ghostscript.
-    const std::string out_name = "-box 100% drawn";
-    const std::string render = "cd " + quoted(dir) + " && PHASEMAP_RENDER_DPI=72 " + script + " ";
-    ASSERT_EQ(exit_status_of(render + "box.ps " + quoted(out_name) + " >/dev/null"), 0);
-    ASSERT_EQ(exit_status_of(render + "blank.ps >/dev/null"), 0);
-
-    const png_size box = size_of_png(read_file(dir + "/" + out_name + ".png"));
-    EXPECT_NEAR(box.width, 200 + 2 * 14, 3);
-    EXPECT_NEAR(box.height, 300 + 2 * 14, 3);
-    EXPECT_EQ(read_file(dir + "/" + out_name + ".pdf").rfind("%PDF", 0), 0u);
-    // Nothing drawn: the whole declared box, 576 by 756 points.
-    const png_size blank = size_of_png(read_file(dir + "/blank.png"));
-    EXPECT_EQ(blank.width, 576);
-    EXPECT_EQ(blank.height, 756);
-}
-
+// tools/render-map refuses what is no map and says clearly when ghostscript is missing.
 TEST(RenderMap, RefusesWhatIsNoMapAndSaysWhenGhostscriptIsMissing) {
     const std::string dir = make_scratch_dir("render_map_failures");
     const std::string script = quoted(render_script.string());
