@@ -34,26 +34,6 @@ void read_in_process(const std::string& name, const std::string& input) {
     ASSERT_EQ(chdir(here.c_str()), 0);
 }
 
-// Keywords match on their leading characters, case-sensitively, from the first column;
-// anything else is a comment. Counts may stand on the next record.
-TEST(ReaderKeywords, MatchingAndComments) {
-    read_in_process("reader_keywords",
-                    "This file models nothing\n bulk indented: a comment\nBULK in capitals: a comment\n"
-                    "bulky\n1 2\n-16.5 2\nboundaries\n-2 0 -1.5 0\nsurface  2\nclean 8 16 0 20.5 -140.2\n"
-                    "'with H' 8 16 2 20.5 -147.9\nequilibrium\n1\n1 -1 0.5\nequ2 1\n1 -1 0 -2 -1 -1.5 -1.2\n"
-                    "stopper\nsurf 3\n");
-    EXPECT_EQ(run.bulk_count_1, 1);
-    EXPECT_FLOAT_EQ(run.bulk_energy, -8.25f);
-    EXPECT_EQ(run.x_min, -2.0f);
-    EXPECT_EQ(run.y_min, -1.5f);
-    EXPECT_EQ(run.surface_count, 2);
-    EXPECT_EQ(std::string(run.surfaces[1].name.data(), 6), "with H");
-    EXPECT_EQ(run.equi_count, 1);
-    EXPECT_EQ(run.equi_lines[0].coef_y, -1);
-    EXPECT_EQ(run.equ2_count, 1);
-    EXPECT_EQ(run.equ2_lines[0].y_high, -1.2f);
-}
-
 // "xbound" and "ybound" take their count from columns 7-26 only: a count beyond column 26
 // reads as 0 and its values are then skipped as comments.
 TEST(ReaderKeywords, GuideCountsInFixedColumns) {
