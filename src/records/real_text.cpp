@@ -175,6 +175,16 @@ int32_t write_special_word(special_value kind, bool is_negative, bool is_short, 
 }
 
 // 1234567.0 -> "1234567.000000", 0.5 -> "5.000000E-01", 0.0 -> "0.000000E+00".
+// List-directed texts of recently written values; the longest, "-10000000.000000" after a
+// carry, has 16 characters.
+struct recent_text {
+    uint32_t bits;
+    int32_t length;  // 0 while the slot is empty
+    char text[24];
+};
+constexpr int32_t recent_text_bits = 8;
+recent_text recent_list_texts[1 << recent_text_bits];
+
 int32_t write_list_digits(decimal_digits& value, char* out) {
     int32_t length = 0;
     if (value.is_negative && !value.is_zero) out[length++] = '-';
@@ -224,11 +234,27 @@ void fill_with(char* out, int32_t count, char c) {
 }  // namespace
 
 int32_t format_real_list(float value, char* out) {
+    // The trace repeats many values (a point's energy once per surface, the window bounds):
+    // a small table of recent texts, keyed by the value's bits, spares their digits.
+    const uint32_t bits = std::bit_cast<uint32_t>(value);
+    recent_text& recent = recent_list_texts[(bits * 2654435761u) >> (32 - recent_text_bits)];
+    if (recent.length > 0 && recent.bits == bits) {
+        std::memcpy(out, recent.text, sizeof recent.text);
+        return recent.length;
+    }
     bool is_negative = false;
     special_value kind = classify(value, is_negative);
-    if (kind != special_value::none) return write_special_word(kind, is_negative, false, out);
-    decimal_digits digits = expand_decimal(value, is_negative);
-    return write_list_digits(digits, out);
+    int32_t length = 0;
+    if (kind != special_value::none) {
+        length = write_special_word(kind, is_negative, false, out);
+    } else {
+        decimal_digits digits = expand_decimal(value, is_negative);
+        length = write_list_digits(digits, out);
+    }
+    recent.bits = bits;
+    recent.length = length;
+    std::memcpy(recent.text, out, static_cast<std::size_t>(length));
+    return length;
 }
 
 // 12.345 with F7.2 -> "  12.35", -0.25 -> "   -.25", 0.3 with F3.0 -> " 0.", 1e6 with F7.2
