@@ -54,6 +54,13 @@ const char* fault_name(int code) {
     }
 }
 
+// Whether the process had its own SIGFPE handler before the run (a fuzzer or a debugger
+// harness), which then gets the fault after the report, to record the input that caused it.
+bool has_host_handler() {
+    if ((previous_fpe_action.sa_flags & SA_SIGINFO) != 0) return previous_fpe_action.sa_sigaction != nullptr;
+    return previous_fpe_action.sa_handler != SIG_DFL && previous_fpe_action.sa_handler != SIG_IGN;
+}
+
 // A trapped floating-point fault cannot unwind through the computation that raised it: the
 // report goes to log.out and standard error from here and the process ends at once.
 void on_floating_point_fault(int, siginfo_t* info, void*) {
@@ -64,6 +71,10 @@ void on_floating_point_fault(int, siginfo_t* info, void*) {
     message += '\n';
     ssize_t ignored = ::write(2, message.data(), message.size());
     (void)ignored;
+    if (has_host_handler()) {
+        sigaction(SIGFPE, &previous_fpe_action, nullptr);
+        raise(SIGFPE);
+    }
     _exit(1);
 }
 
