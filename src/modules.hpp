@@ -6,11 +6,9 @@
 // vertices and regions, the region report reorders the lists, the map writer only reads.
 #pragma once
 
-#include <array>
 #include <cstdint>
 
-using text20 = std::array<char, 20>;
-using text40 = std::array<char, 40>;
+#include "fixed_text.hpp"
 
 constexpr int32_t max_surfaces = 20;        // rows of the surface table
 constexpr int32_t max_planes = 20;          // plane rows: the surfaces and the four window edges
@@ -119,19 +117,3 @@ extern run_state run;
 
 // Zero every number and set every text to blanks, as at program start.
 void reset_run_state();
-
-// Fill a fixed text with `value` followed by blanks (value is cut to the text's length).
-void set_text(char* text, int32_t length, const char* value);
-
-template <std::size_t N>
-void set_text(std::array<char, N>& text, const char* value) {
-    set_text(text.data(), static_cast<int32_t>(N), value);
-}
-
-// Length of a fixed text without its trailing blanks.
-int32_t trimmed_length(const char* text, int32_t length);
-
-template <std::size_t N>
-int32_t trimmed_length(const std::array<char, N>& text) {
-    return trimmed_length(text.data(), static_cast<int32_t>(N));
-}

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "modules.hpp"
 #include "numbers.hpp"
 #include "ouvrir_checks.hpp"
 #include "records/fatal.hpp"
@@ -26,7 +27,7 @@ bool keyword_is(const char* word) {
 std::string surface_label(int32_t index) {
     const surface_record& surface = run.surfaces[index];
     return "surface " + std::to_string(index + 1) + " '" +
-           std::string(surface.name.data(), static_cast<std::size_t>(trimmed_length(surface.name))) + "'";
+           trimmed_text(surface.name) + "'";
 }
 
 // Stores a plane coefficient in single precision; one that overflows stops the run.
@@ -284,7 +285,7 @@ void read_input() {
     }
 
     check_input_before_drawing(lines);
-    const std::string map_name(run.map_file_name.data(), static_cast<std::size_t>(trimmed_length(run.map_file_name)));
+    const std::string map_name = trimmed_text(run.map_file_name);
     open_output_unit(unit_map, map_name.c_str());
     append_window_edges();
     write_echo();

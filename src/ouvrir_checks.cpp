@@ -21,7 +21,7 @@ std::string real_text(float value) {
 }
 
 void check_map_file_name(const entry_lines& lines) {
-    const std::string name(run.map_file_name.data(), static_cast<std::size_t>(trimmed_length(run.map_file_name)));
+    const std::string name = trimmed_text(run.map_file_name);
     if (name.empty()) stop_run(unit_input, lines.output, "the map file name is blank");
     if (name == "input.txt" || name == "log.out" || name == "phase.out")
         stop_run(unit_input, lines.output,

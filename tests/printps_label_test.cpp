@@ -29,7 +29,7 @@ std::vector<piece> scan(const std::string& value) {
     const label_segments segments = scan_label(label(value));
     std::vector<piece> result;
     for (int32_t j = 0; j < segments.count; ++j)
-        result.push_back({std::string(segments.text[j].data(), static_cast<std::size_t>(trimmed_length(segments.text[j]))),
+        result.push_back({trimmed_text(segments.text[j]),
                           segments.level[j]});
     return result;
 }

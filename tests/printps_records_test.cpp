@@ -1,6 +1,6 @@
 // Map records the golden maps do not reach: labels whose font sizes truncate to zero, whose
-// parentheses do not pair or whose first segment fills its record, tick-number formats at
-// their limits, and region greys after a surface without a region.
+// parentheses do not pair or whose first segment fills its record, and region greys after a
+// surface without a region.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -69,18 +69,6 @@ TEST(WriteLabel, LongFirstSegment) {
     const std::string label = label_records("label_long", 20.0f, std::string(37, 'a'));
     EXPECT_EQ(line_of(label, 2), label_start + std::string(37, 'a') + ")  ");
     EXPECT_EQ(line_of(label, 3), " show");
-}
-
-// Coordinates that overflow F7.2, or fill it as the second field, and numbers beyond I4
-// widen their fields; values at the limits keep the narrow format.
-TEST(TickNumbers, FormatWidensOnlyWhenNeeded) {
-    auto format_of = [](float first, float second, int32_t number) {
-        const format_text format = tick_number_format(first, second, number);
-        return std::string(format.text, static_cast<std::size_t>(format.length));
-    };
-    EXPECT_EQ(format_of(-999.0f, 999.0f, -999), "(1x,2f7.2,a4,i4,a4)");
-    EXPECT_EQ(format_of(50.0f, 1000.0f, 1), "(1x,f7.2,f8.2,a4,i4,a4)");
-    EXPECT_EQ(format_of(85.0f, 80.0f, -1500), "(1x,f7.2,f7.2,a4,i5,a4)");
 }
 
 // Greys follow the surface number, not the count of regions drawn; a region of fewer than

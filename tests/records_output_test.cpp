@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "modules.hpp"
 #include "records/fatal.hpp"
 #include "records/list_layout.hpp"
 #include "records/records.hpp"

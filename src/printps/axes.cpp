@@ -46,10 +46,30 @@ void write_tick(float x0, float y0, float x1, float y1) {
     write_list(unit_map, {item_real(x0), item_real(y0), item_text("  M"), item_real(x1), item_real(y1), item_text("  L  S")});
 }
 
-// The number k shown at page point (x, y), in the current font.
+
+// Characters of `value` written with two decimals and no padding.
+int32_t fixed_text_length(float value) {
+    constexpr int32_t wide = 46;  // room for the largest single value: 39 digits, sign, ".dd"
+    char text[wide];
+    format_real_fixed(value, wide, 2, text);
+    int32_t first = 0;
+    while (first < wide && text[first] == ' ') ++first;
+    return wide - first;
+}
+
+int32_t integer_text_length(int32_t value) {
+    char text[16];
+    return static_cast<int32_t>(std::to_chars(text, text + sizeof text, value).ptr - text);
+}
+
+// The number k shown at page point (x, y), in the current font, with the format
+// "(1x,2f7.2,a4,i4,a4)". A field that would overflow gets the width of its text instead; the
+// second coordinate also keeps one blank before it, so the two never run together.
 void write_tick_number(float x, float y, int32_t k) {
-    const format_text format = tick_number_format(x, y, k);
-    write_formatted(unit_map, std::string_view(format.text, static_cast<std::size_t>(format.length)),
+    const int32_t x_width = std::max(7, fixed_text_length(x));
+    const int32_t y_width = std::max(7, fixed_text_length(y) + 1);
+    const int32_t k_width = std::max(4, integer_text_length(k));
+    write_formatted(unit_map, {edit_blanks(1), edit_real(x_width, 2), edit_real(y_width, 2), edit_text(4), edit_int(k_width), edit_text(4)},
                     {item_real(x), item_real(y), item_text(" M ("), item_int(k), item_text(") SN")});
 }
 
@@ -141,32 +161,6 @@ void draw_axis_titles() {
     write_text_record("/Times-Roman findfont 30 scalefont setfont");
 }
 
-// Characters of `value` written with two decimals and no padding.
-int32_t fixed_text_length(float value) {
-    constexpr int32_t wide = 46;  // room for the largest single value: 39 digits, sign, ".dd"
-    char text[wide];
-    format_real_fixed(value, wide, 2, text);
-    int32_t first = 0;
-    while (first < wide && text[first] == ' ') ++first;
-    return wide - first;
-}
-
-int32_t integer_text_length(int32_t value) {
-    char text[16];
-    return static_cast<int32_t>(std::to_chars(text, text + sizeof text, value).ptr - text);
-}
-
-void append(format_text& format, const char* text) {
-    const std::size_t length = std::strlen(text);
-    std::memcpy(format.text + format.length, text, length);
-    format.length += static_cast<int32_t>(length);
-}
-
-void append(format_text& format, int32_t value) {
-    char* end = std::to_chars(format.text + format.length, format.text + sizeof format.text, value).ptr;
-    format.length = static_cast<int32_t>(end - format.text);
-}
-
 }  // namespace
 
 float page_x(float x) { return map_to_page(x, run.x_min, map.plot_left); }
@@ -175,27 +169,6 @@ float page_y(float y) { return map_to_page(y, run.y_min, map.plot_bottom); }
 
 void put_point(float x, float y, const char* op) {
     write_list(unit_map, {item_real(page_x(x)), item_real(page_y(y)), item_text("  "), item_text(op, 1)});
-}
-
-format_text tick_number_format(float first, float second, int32_t number) {
-    // A field that would overflow gets the width of its text; the second coordinate also
-    // keeps one blank before it, so the two never run together into one token.
-    const int32_t first_width = std::max(7, fixed_text_length(first));
-    const int32_t second_width = std::max(7, fixed_text_length(second) + 1);
-    const int32_t number_width = std::max(4, integer_text_length(number));
-    format_text format{};
-    if (first_width == 7 && second_width == 7 && number_width == 4) {
-        append(format, "(1x,2f7.2,a4,i4,a4)");
-        return format;
-    }
-    append(format, "(1x,f");
-    append(format, first_width);
-    append(format, ".2,f");
-    append(format, second_width);
-    append(format, ".2,a4,i");
-    append(format, number_width);
-    append(format, ",a4)");
-    return format;
 }
 
 void draw_frame_and_axes() {

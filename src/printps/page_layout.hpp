@@ -1,6 +1,6 @@
 // Map writer internals shared by its sections and tests: the start-up values, the page
-// geometry with the translation that centres the drawing, the tick-number format, and the
-// conversion that keeps far-away page coordinates finite.
+// geometry with the translation that centres the drawing, and the conversion that keeps
+// far-away page coordinates finite.
 #pragma once
 
 #include <cstdint>
@@ -21,14 +21,6 @@ void set_start_up_values();
 // and returns the translation. Stops the run when the window is too narrow or too wide for
 // a finite scale.
 page_translation set_up_page_geometry();
-
-// The format of a tick-number record: "(1x,2f7.2,a4,i4,a4)" while the two coordinates and
-// the number fit it, otherwise with each field widened to the width its text needs.
-struct format_text {
-    char text[48];
-    int32_t length;
-};
-format_text tick_number_format(float first, float second, int32_t number);
 
 // `value` rounded to single precision, held at the largest finite single value beyond it.
 float to_float_saturated(double value);

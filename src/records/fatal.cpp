@@ -5,6 +5,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "../modules.hpp"
 #include "records.hpp"
 
 namespace {
@@ -19,8 +20,7 @@ std::string unit_file_name(int32_t unit) {
         case unit_input: return "input.txt";
         case unit_log: return "log.out";
         case unit_phase: return "phase.out";
-        case unit_map: return std::string(run.map_file_name.data(),
-                                          static_cast<std::size_t>(trimmed_length(run.map_file_name)));
+        case unit_map: return trimmed_text(run.map_file_name);
         default: return "unit " + std::to_string(unit);
     }
 }

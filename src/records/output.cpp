@@ -369,16 +369,6 @@ void write_list_statement(int32_t unit, std::initializer_list<record_item> items
 // ---------------------------------------------------------------------------------------
 // Formats
 
-enum class edit_kind : int32_t { text, integer, real, blanks };
-
-struct edit_descriptor {
-    edit_kind kind;
-    int32_t repeat;
-    int32_t width;  // 0 for a plain "A"; the blank count of nX
-    bool has_runtime_width;
-    int32_t decimals;
-};
-
 struct parsed_format {
     int32_t count;
     edit_descriptor descriptor[max_descriptors];
@@ -572,14 +562,13 @@ edit_kind kind_for_item(item_kind kind) {
     stop_run(unit, 0, "the items do not match the format \"" + std::string(format) + "\": " + what);
 }
 
-// Works through the format once, left to right; output stops at the first data descriptor
-// for which no item is left.
-void write_fields(field_sink& sink, int32_t unit, std::string_view format, std::initializer_list<record_item> items) {
-    parsed_format parsed;
-    parse_format(unit, format, parsed);
+// Works through the descriptors once, left to right; output stops at the first data
+// descriptor for which no item is left.
+void write_fields(field_sink& sink, int32_t unit, std::string_view format, const edit_descriptor* descriptors,
+                  int32_t count, std::initializer_list<record_item> items) {
     std::size_t next_item = 0;
-    for (int32_t i = 0; i < parsed.count; ++i) {
-        const edit_descriptor& d = parsed.descriptor[i];
+    for (int32_t i = 0; i < count; ++i) {
+        const edit_descriptor& d = descriptors[i];
         if (d.kind == edit_kind::blanks) {
             put_blanks(sink, d.width);
             continue;
@@ -597,6 +586,12 @@ void write_fields(field_sink& sink, int32_t unit, std::string_view format, std::
         }
     }
     if (next_item < items.size()) stop_on_items(sink, unit, format, "more items than fields");
+}
+
+void write_fields(field_sink& sink, int32_t unit, std::string_view format, std::initializer_list<record_item> items) {
+    parsed_format parsed;
+    parse_format(unit, format, parsed);
+    write_fields(sink, unit, format, parsed.descriptor, parsed.count, items);
 }
 
 }  // namespace
@@ -671,6 +666,20 @@ void write_formatted(int32_t unit, std::string_view format, std::initializer_lis
     if (out == nullptr) return;
     field_sink sink{out, nullptr, 0, 0};
     write_fields(sink, unit, format, items);
+    end_record(*out);
+}
+
+edit_descriptor edit_blanks(int32_t count) { return {edit_kind::blanks, 1, count, false, 0}; }
+edit_descriptor edit_text(int32_t width) { return {edit_kind::text, 1, width, false, 0}; }
+edit_descriptor edit_int(int32_t width) { return {edit_kind::integer, 1, width, false, 0}; }
+edit_descriptor edit_real(int32_t width, int32_t decimals) { return {edit_kind::real, 1, width, false, decimals}; }
+
+void write_formatted(int32_t unit, std::initializer_list<edit_descriptor> descriptors,
+                     std::initializer_list<record_item> items) {
+    output_unit* out = writable_unit(unit);
+    if (out == nullptr) return;
+    field_sink sink{out, nullptr, 0, 0};
+    write_fields(sink, unit, "given descriptors", descriptors.begin(), static_cast<int32_t>(descriptors.size()), items);
     end_record(*out);
 }
 

@@ -10,7 +10,7 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "../modules.hpp"
+#include "../fixed_text.hpp"
 
 constexpr int32_t unit_input = 1;  // input.txt
 constexpr int32_t unit_log = 2;    // log.out
@@ -54,6 +54,27 @@ void write_list_postscript(int32_t unit, std::initializer_list<record_item> item
 // One formatted write statement with a format text such as "(1x,2f7.2,a4,i4,a4)"
 // (descriptors A, Aw, Iw, I^, Fw.d, nX with repeat counts; overflow gives asterisks).
 void write_formatted(int32_t unit, std::string_view format, std::initializer_list<record_item> items);
+
+// One edit descriptor given directly, for a formatted record whose field widths are worked
+// out at run time: {edit_blanks(1), edit_real(7, 2), edit_text(4), edit_int(4)} writes what
+// the format text "(1x,f7.2,a4,i4)" writes.
+enum class edit_kind : int32_t { text, integer, real, blanks };
+
+struct edit_descriptor {
+    edit_kind kind;
+    int32_t repeat;
+    int32_t width;  // 0 for a plain "A"; the blank count of nX
+    bool has_runtime_width;
+    int32_t decimals;
+};
+
+edit_descriptor edit_blanks(int32_t count);           // nX
+edit_descriptor edit_text(int32_t width);             // Aw; 0 for A, the whole text
+edit_descriptor edit_int(int32_t width);              // Iw
+edit_descriptor edit_real(int32_t width, int32_t decimals);  // Fw.d
+
+void write_formatted(int32_t unit, std::initializer_list<edit_descriptor> descriptors,
+                     std::initializer_list<record_item> items);
 
 // A formatted write into a 40-character buffer (internal write): the buffer is the one
 // record, blank after the last character written.
