@@ -5,7 +5,6 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "../modules.hpp"
 #include "records.hpp"
 
 namespace {
@@ -14,16 +13,6 @@ constexpr int trapped_faults = FE_DIVBYZERO | FE_OVERFLOW | FE_INVALID;
 
 bool traps_active = false;
 struct sigaction previous_fpe_action;
-
-std::string unit_file_name(int32_t unit) {
-    switch (unit) {
-        case unit_input: return "input.txt";
-        case unit_log: return "log.out";
-        case unit_phase: return "phase.out";
-        case unit_map: return trimmed_text(run.map_file_name);
-        default: return "unit " + std::to_string(unit);
-    }
-}
 
 std::string compose_message(int32_t unit, int32_t line, std::string_view what) {
     std::string message = "phasemap: " + unit_file_name(unit) + " (unit " + std::to_string(unit) + ")";
@@ -72,7 +61,13 @@ void on_floating_point_fault(int, siginfo_t* info, void*) {
     ssize_t ignored = ::write(2, message.data(), message.size());
     (void)ignored;
     if (has_host_handler()) {
+        // SIGFPE stays blocked while its handler runs: unblock it, or the raised signal would
+        // wait for a return that never comes.
         sigaction(SIGFPE, &previous_fpe_action, nullptr);
+        sigset_t fpe;
+        sigemptyset(&fpe);
+        sigaddset(&fpe, SIGFPE);
+        sigprocmask(SIG_UNBLOCK, &fpe, nullptr);
         raise(SIGFPE);
     }
     _exit(1);
