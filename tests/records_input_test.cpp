@@ -13,7 +13,6 @@
 
 namespace {
 
-const std::string prefix = "phasemap: input.txt (unit 1), ";
 
 // Opens `content` as unit 1, from a scratch file of the running test.
 void open_text(const std::string& content) {
@@ -23,12 +22,14 @@ void open_text(const std::string& content) {
     open_input_unit(path.c_str());
 }
 
-// The message of the run stop that `read` causes without the file prefix, or "".
+// The message of the run stop that `read` causes without the file and unit, or "".
 std::string stop_message(const std::function<void()>& read) {
+    const std::string unit = " (unit 1), ";
     try {
         read();
     } catch (const run_stopped& stopped) {
-        return stopped.message.starts_with(prefix) ? stopped.message.substr(prefix.size()) : stopped.message;
+        const std::size_t at = stopped.message.find(unit);
+        return at == std::string::npos ? stopped.message : stopped.message.substr(at + unit.size());
     }
     return "";
 }
@@ -163,7 +164,7 @@ TEST(KeywordRead, A6I20) {
 // names the item being read and the line after the last record.
 TEST(InputErrors, OpenAndEndOfFile) {
     EXPECT_EQ(stop_message([] { open_input_unit("."); }),
-              "phasemap: input.txt (unit 1): cannot open the file: Is a directory");
+              "phasemap: . (unit 1): cannot open the file: Is a directory");
     EXPECT_EQ(read_items("i ii", "8\n"), "8 line 2: end of file while reading a of surface 2");
     EXPECT_EQ(read_items("ii", "1\n\n"), "line 3: end of file while reading b of surface 2");
     open_text("");

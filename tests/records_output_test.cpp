@@ -6,9 +6,8 @@
 #include <string>
 #include <utility>
 
-#include "modules.hpp"
 #include "records/fatal.hpp"
-#include "records/list_layout.hpp"
+#include "records/internals.hpp"
 #include "records/records.hpp"
 #include "support/test_support.hpp"
 
@@ -27,9 +26,8 @@ std::string records(const std::string& text) {
 
 std::string scratch_dir() { return make_scratch_dir(::testing::UnitTest::GetInstance()->current_test_info()->name()); }
 
-// Opens unit 3 (called unit.ps in messages) on a scratch file and gives the file's path.
+// Opens unit 3 on a scratch file and gives the file's path.
 std::string open_map_unit() {
-    set_text(run.map_file_name, "unit.ps");
     const std::string path = scratch_dir() + "/unit.ps";
     open_output_unit(unit_map, path.c_str());
     return path;
@@ -122,8 +120,8 @@ TEST(ListWrite, FieldTooWideStopsTheRun) {
     place_list_number(statement, "2", 1, 11);
     EXPECT_NE(stop_message([&] { place_list_number(statement, "3", 1, 79); }), "");
     close_all_units();
-    EXPECT_EQ(read_file(path), records(b(78) + "1\nphasemap: log.out (unit 2): a list-directed field of 79 columns "
-                                                "does not fit into a record"));
+    EXPECT_EQ(read_file(path), records(b(78) + "1\nphasemap: " + path +
+                                       " (unit 2): a list-directed field of 79 columns does not fit into a record"));
 }
 
 // The cut never falls inside a string "(...)" (nested and escaped parentheses included) or a
@@ -166,25 +164,6 @@ TEST(Formatted, Descriptors) {
     });
 }
 
-// A format the layer cannot read, or items that do not match it, stop the run without
-// leaving a partial record before the next one.
-TEST(Formatted, BadFormatsStopTheRun) {
-    for (std::string format : {"a4", "(a4", "(q4)", "(f7)", "(f.2)", "(i)", "(0a)", "(a4 i4)", "(a4)x", "(f1000.2)",
-                               "(a0)", "(a2,f4.1)", "(a2)"}) {
-        std::string message;
-        EXPECT_EQ(written([&] {
-                      write_raw_record(unit_map, "kept");
-                      message = stop_message([&] { write_formatted(unit_map, format, {item_text("ab"), item_int(1)}); });
-                      write_raw_record(unit_map, "next");
-                  }),
-                  records("kept\nnext"))
-            << format;
-        const std::string problem = format.starts_with("(a2") ? "the items do not match" : "cannot read";
-        EXPECT_TRUE(message.starts_with("phasemap: unit.ps (unit 3): " + problem + " the format \"" + format + "\": "))
-            << message;
-    }
-}
-
 // Internal writes fill the 40-character buffer from its start and blank the rest, cutting a
 // longer record at its end; I^ takes its width at run time (the number's own width when that
 // is zero or less) and a width beyond any record, or a bad format, stops the run.
@@ -218,13 +197,15 @@ TEST(OutputUnit, RecordsAndReopening) {
     EXPECT_EQ(read_file(path), records(huge + "\n" + b(11) + "1"));
 }
 
-// A file that cannot be created, or writing to a unit that is not open, stops the run.
+// A file that cannot be created, or writing to a unit that is not open, stops the run; the
+// messages name the file as it was given.
 TEST(OutputUnit, OpenAndWriteErrors) {
-    EXPECT_EQ(stop_message([] { open_output_unit(unit_phase, (scratch_dir() + "/missing/phase.out").c_str()); }),
-              "phasemap: phase.out (unit 4): cannot create the file: No such file or directory");
+    const std::string path = scratch_dir() + "/missing/phase.out";
+    EXPECT_EQ(stop_message([&] { open_output_unit(unit_phase, path.c_str()); }),
+              "phasemap: " + path + " (unit 4): cannot create the file: No such file or directory");
     EXPECT_FALSE(is_unit_open(unit_phase));
     EXPECT_EQ(stop_message([] { write_list(unit_phase, {item_int(1)}); }),
-              "phasemap: phase.out (unit 4): cannot write: the file is not open");
+              "phasemap: " + path + " (unit 4): cannot write: the file is not open");
     EXPECT_THROW(write_raw_record(unit_phase, "x"), run_stopped);
     EXPECT_THROW(write_formatted(unit_phase, "(i1)", {item_int(1)}), run_stopped);
 }
@@ -233,8 +214,7 @@ TEST(OutputUnit, OpenAndWriteErrors) {
 // dropped, closing never throws and the layer is ready for another run.
 TEST(OutputUnit, WriteFailureIsReportedOnce) {
     const std::string log_path = scratch_dir() + "/log.out";
-    const std::string message = "phasemap: unit.ps (unit 3): cannot write: No space left on device";
-    set_text(run.map_file_name, "unit.ps");
+    const std::string message = "phasemap: /dev/full (unit 3): cannot write: No space left on device";
     open_output_unit(unit_log, log_path.c_str());
     open_output_unit(unit_map, "/dev/full");
     write_list(unit_log, {item_text("Start")});

@@ -4,25 +4,23 @@
 // "(a6,i20)". A value that cannot be converted, or an end of file inside a statement, stops
 // the run with a message naming the item and the line where the problem is.
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <limits>
 #include <string>
 #include <string_view>
-#include <system_error>
+#include <utility>
 
 #include "fatal.hpp"
-#include "records.hpp"
+#include "internals.hpp"
 
 namespace {
 
 constexpr int32_t max_line = std::numeric_limits<int32_t>::max();
-constexpr std::size_t shown_token_length = 40;     // longer found values are cut and marked "..."
-constexpr int64_t exponent_limit = 1'000'000'000;  // beyond this every real over- or underflows
 
 // The whole of input.txt and where unit 1 stands in it.
 struct input_unit {
+    std::string name;
     std::string content;
     std::size_t next_offset = 0;       // first byte of the record the next statement reads
     int32_t next_line = 1;             // its line number
@@ -70,33 +68,8 @@ void finish_statement(const input_record& record) {
     unit.next_line = following_line(record.line);
 }
 
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_quote(char c) { return c == '\'' || c == '"'; }
-bool is_sign(char c) { return c == '+' || c == '-'; }
 bool ends_unquoted_value(char c) { return is_blank(c) || c == ',' || c == '/'; }
-
-// A found value for a message: as written, cut after 40 characters, and with every byte
-// that is not printable ASCII shown as \xNN so the message stays one printable line.
-// "1.5x" -> "'1.5x'", "a<TAB>b" -> "'a\x09b'"
-std::string quote_found(std::string_view text) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string shown = "'";
-    std::size_t count = text.size() < shown_token_length ? text.size() : shown_token_length;
-    for (std::size_t i = 0; i < count; ++i) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c >= 0x20 && c < 0x7F) {
-            shown += static_cast<char>(c);
-        } else {
-            shown += "\\x";
-            shown += hex[c >> 4];
-            shown += hex[c & 0x0F];
-        }
-    }
-    if (text.size() > shown_token_length) shown += "...";
-    shown += "'";
-    return shown;
-}
 
 // "count_1 of surface 2"
 std::string describe_item(const input_item& item, std::string_view entry) {
@@ -110,112 +83,6 @@ std::string describe_item(const input_item& item, std::string_view entry) {
 
 [[noreturn]] void stop_on_end_of_file(int32_t line, const std::string& what_was_read) {
     stop_run(unit_input, line, "end of file while reading " + what_was_read);
-}
-
-// ---------------------------------------------------------------------------------------
-// Number conversion
-
-enum class conversion { done, malformed, out_of_range };
-
-// "+12", "-7", "42": an optional sign and decimal digits, within 32 bits.
-conversion convert_integer(std::string_view text, int32_t& value) {
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && is_sign(text[i])) negative = text[i++] == '-';
-    if (i == text.size()) return conversion::malformed;
-    const int64_t limit = negative ? int64_t{1} << 31 : (int64_t{1} << 31) - 1;
-    int64_t magnitude = 0;
-    bool too_large = false;
-    for (; i < text.size(); ++i) {
-        if (!is_digit(text[i])) return conversion::malformed;
-        if (!too_large) magnitude = magnitude * 10 + (text[i] - '0');
-        if (magnitude > limit) too_large = true;
-    }
-    if (too_large) return conversion::out_of_range;
-    value = static_cast<int32_t>(negative ? -magnitude : magnitude);
-    return conversion::done;
-}
-
-// Reads an optionally signed run of digits at text[i]; the value saturates at the limit
-// (only its size matters there). False when there are no digits.
-bool take_exponent(std::string_view text, std::size_t& i, int64_t& exponent) {
-    bool negative = false;
-    if (i < text.size() && is_sign(text[i])) negative = text[i++] == '-';
-    std::size_t first = i;
-    int64_t magnitude = 0;
-    for (; i < text.size() && is_digit(text[i]); ++i)
-        if (magnitude < exponent_limit) magnitude = magnitude * 10 + (text[i] - '0');
-    if (magnitude > exponent_limit) magnitude = exponent_limit;
-    exponent = negative ? -magnitude : magnitude;
-    return i > first;
-}
-
-// Power of ten just above the magnitude of a nonzero mantissa times 10^exponent:
-// "123" -> 3, "0.05" -> -1. Only its sign is used, to tell overflow from underflow.
-int64_t decimal_magnitude(std::string_view whole, std::string_view fraction, int64_t exponent) {
-    std::size_t first = whole.find_first_not_of('0');
-    if (first != std::string_view::npos) return static_cast<int64_t>(whole.size() - first) + exponent;
-    first = fraction.find_first_not_of('0');
-    return exponent - static_cast<int64_t>(first);
-}
-
-// "1.5", "-7", ".5", "2.", "1.5e3", "1.5D-3", "1.5-3" (= 0.0015), "+4E+2": converted from the
-// decimal text straight to the nearest single-precision value. Anything else (inf, nan,
-// "1e", "1.5-", ".") is malformed; a value too large for single precision is out of range,
-// one too small becomes a subnormal or zero.
-conversion convert_real(std::string_view text, float& value) {
-    // Step 1: sign and mantissa, at least one digit.
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && is_sign(text[i])) negative = text[i++] == '-';
-    std::size_t whole_start = i;
-    while (i < text.size() && is_digit(text[i])) ++i;
-    std::string_view whole = text.substr(whole_start, i - whole_start);
-    std::string_view fraction;
-    if (i < text.size() && text[i] == '.') {
-        std::size_t fraction_start = ++i;
-        while (i < text.size() && is_digit(text[i])) ++i;
-        fraction = text.substr(fraction_start, i - fraction_start);
-    }
-    if (whole.empty() && fraction.empty()) return conversion::malformed;
-
-    // Step 2: exponent, as a letter E, D, e or d with a signed integer, or as a sign alone.
-    int64_t exponent = 0;
-    if (i < text.size()) {
-        char c = text[i];
-        if (c == 'E' || c == 'e' || c == 'D' || c == 'd') {
-            ++i;
-            if (!take_exponent(text, i, exponent)) return conversion::malformed;
-        } else if (is_sign(c)) {
-            if (!take_exponent(text, i, exponent)) return conversion::malformed;
-        } else {
-            return conversion::malformed;
-        }
-    }
-    if (i != text.size()) return conversion::malformed;
-
-    // Step 3: rewrite as "-123.45e-6" and round once, straight to single precision.
-    std::string plain;
-    plain.reserve(whole.size() + fraction.size() + 16);
-    if (negative) plain += '-';
-    plain += whole.empty() ? std::string_view("0") : whole;
-    plain += '.';
-    plain += fraction.empty() ? std::string_view("0") : fraction;
-    plain += 'e';
-    plain += std::to_string(exponent);
-
-    fp_trap_pause pause;
-    float converted = 0.0f;
-    std::from_chars_result result = std::from_chars(plain.data(), plain.data() + plain.size(), converted);
-    if (result.ec == std::errc::result_out_of_range) {
-        // Step 4: out of range either way; only overflow is an error.
-        if (decimal_magnitude(whole, fraction, exponent) > 0) return conversion::out_of_range;
-        converted = negative ? -0.0f : 0.0f;
-    } else if (result.ec != std::errc() || result.ptr != plain.data() + plain.size()) {
-        return conversion::malformed;
-    }
-    value = converted;
-    return conversion::done;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -453,9 +320,10 @@ input_item in_text(char* target, int32_t length, const char* name) {
 
 void open_input_unit(const char* file_name) {
     close_input_unit();
-    std::FILE* file = file_name != nullptr ? std::fopen(file_name, "rb") : nullptr;
+    unit.name = file_name;
+    std::FILE* file = std::fopen(file_name, "rb");
     if (file == nullptr) {
-        int reason = file_name != nullptr ? errno : EINVAL;
+        int reason = errno;
         stop_run(unit_input, 0, std::string("cannot open the file: ") + std::strerror(reason));
     }
     char block[65536];
@@ -469,7 +337,14 @@ void open_input_unit(const char* file_name) {
     }
 }
 
-void close_input_unit() { unit = input_unit{}; }
+// Forgets the contents; the name stays for messages that come after.
+void close_input_unit() {
+    std::string name = std::move(unit.name);
+    unit = input_unit{};
+    unit.name = std::move(name);
+}
+
+std::string input_file_name() { return unit.name.empty() ? "unit 1" : unit.name; }
 
 void read_list(std::string_view entry, std::initializer_list<input_item> items) {
     list_cursor cursor{begin_statement(), 0, false, 0, {}};

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <string>
 #include <string_view>
 
 #include "../fixed_text.hpp"
@@ -97,6 +98,9 @@ int32_t format_real_fixed(float value, int32_t w, int32_t d, char* out);
 // Opens (creates or truncates) an output file for a unit; a failure stops the run.
 void open_output_unit(int32_t unit, const char* file_name);
 bool is_unit_open(int32_t unit);
+// The name the unit's file was last opened under ("log.out", "map1.ps"), kept after it is
+// closed; "unit N" for a unit never opened.
+std::string unit_file_name(int32_t unit);
 // Writes every completed record still buffered to its file.
 void flush_output_units();
 // Flushes and closes every unit, input included (end of run, normal or not).

@@ -1,0 +1,98 @@
+// Inside the record layer: what its files share. Output units are filled through append and
+// finished with end_record (units.cpp); integers and items are turned into text once for
+// both kinds of write statement; a list-directed statement keeps its state in
+// list_statement, declared here so that tests can drive field widths the program never
+// uses; and the input side converts value texts with the conversions below.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "records.hpp"
+
+// ---------------------------------------------------------------------------------------
+// Output units (units.cpp)
+
+struct output_unit;
+
+// The unit a statement writes to: null when a write to it has failed and its output is
+// dropped; a unit that is not open stops the run.
+output_unit* writable_unit(int32_t unit);
+
+void append(output_unit& u, const char* data, int32_t length);
+void append_blanks(output_unit& u, int32_t count);
+
+// Ends the record being built with CR LF.
+void end_record(output_unit& u);
+
+// Before a fatal error in the middle of a record: nothing of it is kept in the buffer, and a
+// part that already reached the file is ended so that the report starts a line of its own.
+void abandon_record(output_unit& u);
+
+// ---------------------------------------------------------------------------------------
+// Items (list_output.cpp)
+
+// -42 -> "-42", 0 -> "0"; `out` holds at least 12 characters.
+int32_t format_integer(int32_t value, char* out);
+
+// The characters of a text item, "" for none, and how many there are.
+const char* item_chars(const record_item& item);
+int32_t item_length(const record_item& item);
+
+inline bool is_blank(char c) { return c == ' ' || c == '\t'; }
+inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
+inline bool is_sign(char c) { return c == '+' || c == '-'; }
+
+// ---------------------------------------------------------------------------------------
+// One list-directed statement in progress (list_output.cpp). `room` counts the columns still
+// free after the record's leading blank (79 in a fresh record); `pending_blanks` are written
+// before the next characters.
+
+constexpr int32_t list_record_room = 79;
+
+struct list_statement {
+    output_unit* out;  // null when the unit has failed and its output is dropped
+    int32_t unit;
+    int32_t room;
+    int32_t pending_blanks;
+    bool after_number;
+    // PostScript-aware statements only: parenthesis depth of an open string, a backslash
+    // waiting for its escaped character, and a cut put off to the next safe place.
+    bool keeps_postscript_words;
+    int32_t string_depth;
+    bool escape_next;
+    bool cut_pending;
+};
+
+// Starts a statement on an open unit (a unit that is not open stops the run).
+void begin_list_statement(list_statement& statement, int32_t unit, bool keeps_postscript_words);
+
+// Places a number's text right-justified in a field of `field_width` columns; a field of 79
+// or more columns cannot be written and stops the run.
+void place_list_number(list_statement& statement, const char* text, int32_t length, int32_t field_width);
+
+// Ends the statement's last record.
+void end_list_statement(list_statement& statement);
+
+// ---------------------------------------------------------------------------------------
+// The input (input.cpp, value_text.cpp)
+
+// The name input.txt was opened under, or "unit 1" before it was.
+std::string input_file_name();
+
+enum class conversion { done, malformed, out_of_range };
+
+// "+12", "-7", "42": an optional sign and decimal digits, within 32 bits.
+conversion convert_integer(std::string_view text, int32_t& value);
+
+// "1.5", "-7", ".5", "2.", "1.5e3", "1.5D-3", "1.5-3" (= 0.0015), "+4E+2": converted from the
+// decimal text straight to the nearest single-precision value. Anything else (inf, nan,
+// "1e", "1.5-", ".") is malformed; a value too large for single precision is out of range,
+// one too small becomes a subnormal or zero.
+conversion convert_real(std::string_view text, float& value);
+
+// A found value for a message: as written, cut after 40 characters, and with every byte
+// that is not printable ASCII shown as \xNN so the message stays one printable line.
+// "1.5x" -> "'1.5x'", "a<TAB>b" -> "'a\x09b'"
+std::string quote_found(std::string_view text);

@@ -1,0 +1,218 @@
+// Output units: each output file of the run with a fixed buffer of its own. Every record is
+// finished here and nowhere else: its bytes, then CR LF. A unit's buffer holds whole
+// records; only a record longer than the buffer is ever written out in pieces. A unit keeps
+// the name its file was opened under, and messages name the unit's file by it.
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+
+#include "fatal.hpp"
+#include "internals.hpp"
+
+namespace {
+
+constexpr int32_t max_output_units = 10;     // unit numbers 0..9
+constexpr int32_t unit_buffer_size = 65536;  // bytes buffered per unit before a write(2)
+constexpr int32_t append_chunk = 4096;       // largest piece copied into a buffer at once
+constexpr std::size_t max_file_name = 4096;  // bytes of a file name a unit keeps
+
+}  // namespace
+
+struct output_unit {
+    int32_t number;
+    int fd;
+    bool is_open;
+    bool has_failed;      // a write failed: the unit drops everything from then on
+    bool record_spilled;  // part of the current record already went to the file
+    int32_t used;
+    int32_t record_start;  // where the record being built begins in the buffer
+    char buffer[unit_buffer_size];
+};
+
+namespace {
+
+output_unit units[max_output_units];
+
+// The name each unit's file was last opened under, kept after the unit is closed.
+char file_names[max_output_units][max_file_name + 1];
+
+bool is_unit_number(int32_t unit) { return unit >= 0 && unit < max_output_units; }
+
+void remember_file_name(int32_t unit, const char* file_name) {
+    const std::size_t length = std::min(std::strlen(file_name), max_file_name);
+    std::memcpy(file_names[unit], file_name, length);
+    file_names[unit][length] = '\0';
+}
+
+// Returns 0 or the errno of the failed write.
+int write_all(int fd, const char* data, int32_t length) {
+    while (length > 0) {
+        ssize_t written = ::write(fd, data, static_cast<std::size_t>(length));
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (written == 0) return EIO;
+        data += written;
+        length -= static_cast<int32_t>(written);
+    }
+    return 0;
+}
+
+void drop_buffer(output_unit& u) {
+    u.used = 0;
+    u.record_start = 0;
+    u.record_spilled = false;
+}
+
+[[noreturn]] void stop_on_write_failure(output_unit& u, int error) {
+    u.has_failed = true;
+    drop_buffer(u);
+    stop_run(u.number, 0, std::string("cannot write: ") + std::strerror(error));
+}
+
+// Writes the finished records and keeps the record being built at the buffer's start.
+// Returns 0 or the errno of the failed write.
+int write_finished_records(output_unit& u) {
+    if (u.record_start == 0) return 0;
+    int error = write_all(u.fd, u.buffer, u.record_start);
+    if (error != 0) return error;
+    u.used -= u.record_start;
+    std::memmove(u.buffer, u.buffer + u.record_start, static_cast<std::size_t>(u.used));
+    u.record_start = 0;
+    return 0;
+}
+
+// Frees `length` bytes (at most append_chunk) at the end of the buffer.
+void make_room(output_unit& u, int32_t length) {
+    int error = write_finished_records(u);
+    if (error != 0) stop_on_write_failure(u, error);
+    if (unit_buffer_size - u.used >= length) return;
+    error = write_all(u.fd, u.buffer, u.used);
+    if (error != 0) stop_on_write_failure(u, error);
+    u.record_spilled = true;
+    u.used = 0;
+}
+
+void close_unit(output_unit& u) {
+    if (!u.is_open) return;
+    if (!u.has_failed) write_all(u.fd, u.buffer, u.record_start);
+    ::close(u.fd);
+    drop_buffer(u);
+    u.is_open = false;
+    u.has_failed = false;
+    u.fd = -1;
+}
+
+}  // namespace
+
+void append(output_unit& u, const char* data, int32_t length) {
+    // The usual case: it fits. A negative length fails the unsigned test and writes nothing.
+    if (static_cast<uint32_t>(length) <= static_cast<uint32_t>(unit_buffer_size - u.used)) {
+        std::memcpy(u.buffer + u.used, data, static_cast<std::size_t>(length));
+        u.used += length;
+        return;
+    }
+    while (length > 0) {
+        int32_t chunk = length < append_chunk ? length : append_chunk;
+        if (unit_buffer_size - u.used < chunk) make_room(u, chunk);
+        std::memcpy(u.buffer + u.used, data, static_cast<std::size_t>(chunk));
+        u.used += chunk;
+        data += chunk;
+        length -= chunk;
+    }
+}
+
+void append_blanks(output_unit& u, int32_t count) {
+    if (static_cast<uint32_t>(count) <= static_cast<uint32_t>(unit_buffer_size - u.used)) {
+        std::memset(u.buffer + u.used, ' ', static_cast<std::size_t>(count));
+        u.used += count;
+        return;
+    }
+    while (count > 0) {
+        int32_t chunk = count < append_chunk ? count : append_chunk;
+        if (unit_buffer_size - u.used < chunk) make_room(u, chunk);
+        std::memset(u.buffer + u.used, ' ', static_cast<std::size_t>(chunk));
+        u.used += chunk;
+        count -= chunk;
+    }
+}
+
+void end_record(output_unit& u) {
+    append(u, "\r\n", 2);
+    u.record_start = u.used;
+    u.record_spilled = false;
+}
+
+void abandon_record(output_unit& u) {
+    if (u.record_spilled) {
+        end_record(u);
+        return;
+    }
+    u.used = u.record_start;
+}
+
+output_unit* writable_unit(int32_t unit) {
+    if (!is_unit_open(unit)) stop_run(unit, 0, "cannot write: the file is not open");
+    output_unit& u = units[unit];
+    return u.has_failed ? nullptr : &u;
+}
+
+void write_raw_record(int32_t unit, std::string_view text) {
+    output_unit* out = writable_unit(unit);
+    if (out == nullptr) return;
+    append(*out, text.data(), static_cast<int32_t>(text.size()));
+    end_record(*out);
+}
+
+void open_output_unit(int32_t unit, const char* file_name) {
+    if (!is_unit_number(unit)) stop_run(unit, 0, "there is no output unit with this number");
+    output_unit& u = units[unit];
+    close_unit(u);
+    remember_file_name(unit, file_name);
+    int fd = ::open(file_name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        int error = errno;
+        stop_run(unit, 0, std::string("cannot create the file: ") + std::strerror(error));
+    }
+    u.number = unit;
+    u.fd = fd;
+    u.is_open = true;
+    u.has_failed = false;
+    drop_buffer(u);
+}
+
+bool is_unit_open(int32_t unit) { return is_unit_number(unit) && units[unit].is_open; }
+
+std::string unit_file_name(int32_t unit) {
+    if (unit == unit_input) return input_file_name();
+    if (!is_unit_number(unit) || file_names[unit][0] == '\0') return "unit " + std::to_string(unit);
+    return file_names[unit];
+}
+
+// Writes every unit's finished records; the first unit that fails is reported once all
+// have been tried.
+void flush_output_units() {
+    output_unit* failed = nullptr;
+    int failed_error = 0;
+    for (output_unit& u : units) {
+        if (!u.is_open || u.has_failed) continue;
+        int error = write_finished_records(u);
+        if (error == 0) continue;
+        u.has_failed = true;
+        drop_buffer(u);
+        if (failed == nullptr) {
+            failed = &u;
+            failed_error = error;
+        }
+    }
+    if (failed != nullptr) stop_run(failed->number, 0, std::string("cannot write: ") + std::strerror(failed_error));
+}
+
+void close_all_units() {
+    for (output_unit& u : units) close_unit(u);
+    close_input_unit();
+}
