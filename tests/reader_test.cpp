@@ -3,6 +3,7 @@
 // under tests/golden (reader-*, refuse-*).
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <unistd.h>
 
@@ -46,14 +47,18 @@ TEST(ReaderKeywords, GuideCountsInFixedColumns) {
 }
 
 // Plane coefficients at the moment each surface is read, and the four window edges after
-// the surfaces.
+// the surfaces. With the bulk energy -8.25 per unit and r = 8 / 1: d of "clean" is
+// ((-140.2 + 66) / 20.5) * 8.01 = -28.99229, of "with H" ((-147.9 + 66) / 20.5) * 8.01 =
+// -32.00093; a is (16 - 8 * 2) / 20.5 * -8.01 = -0; b of "with H" is 2 / 20.5 * -8.01 =
+// -0.7814634. The last digits are those of single precision.
 TEST(ReaderPlanes, CoefficientsAndWindowEdges) {
     read_in_process("reader_planes", example_input);
-    const double r = 8.0;
-    const double scale = static_cast<double>(8.01f);
-    EXPECT_EQ(run.plane_d[0], static_cast<float>(((-140.2f - (-8.25) * r) / 20.5) * scale));
-    EXPECT_EQ(run.plane_a[0], static_cast<float>(((16.0 - r * 2.0) / 20.5) * -scale));
-    EXPECT_EQ(run.plane_b[1], static_cast<float>((2.0 / 20.5) * -scale));
+    EXPECT_EQ(run.plane_d[0], -28.9922924f);
+    EXPECT_EQ(run.plane_d[1], -32.000927f);
+    EXPECT_EQ(run.plane_a[0], 0.0f);
+    EXPECT_TRUE(std::signbit(run.plane_a[0]));
+    EXPECT_EQ(run.plane_b[0], -0.0f);
+    EXPECT_EQ(run.plane_b[1], -0.781463444f);
     EXPECT_EQ(run.plane_c[1], -1.0f);
     const float edges[4][4] = {{1, 0, 0, 2.0f}, {1, 0, 0, -0.0f}, {0, 1, 0, 1.5f}, {0, 1, 0, -0.0f}};
     for (int e = 0; e < 4; ++e) {
