@@ -26,6 +26,8 @@ std::pair<std::string, std::string> capture(const std::string& name, const std::
     open_output_unit(unit_log, (dir + "/log.out").c_str());
     open_output_unit(unit_map, (dir + "/map1.ps").c_str());
     draw();
+    commit_output_unit(unit_log);
+    commit_output_unit(unit_map);
     close_all_units();
     return {read_file(dir + "/map1.ps"), read_file(dir + "/log.out")};
 }

@@ -6,6 +6,10 @@
 #include <string>
 #include <utility>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "records/fatal.hpp"
 #include "records/internals.hpp"
 #include "records/records.hpp"
@@ -37,6 +41,7 @@ std::string open_map_unit() {
 std::string written(const std::function<void()>& write) {
     const std::string path = open_map_unit();
     write();
+    commit_output_unit(unit_map);
     close_all_units();
     return read_file(path);
 }
@@ -119,6 +124,7 @@ TEST(ListWrite, FieldTooWideStopsTheRun) {
     begin_list_statement(statement, unit_log, false);
     place_list_number(statement, "2", 1, 11);
     EXPECT_NE(stop_message([&] { place_list_number(statement, "3", 1, 79); }), "");
+    commit_output_unit(unit_log);
     close_all_units();
     EXPECT_EQ(read_file(path), records(b(78) + "1\nphasemap: " + path +
                                        " (unit 2): a list-directed field of 79 columns does not fit into a record"));
@@ -178,23 +184,44 @@ TEST(Internal, RuntimeWidths) {
     EXPECT_THROW(internal_text("(x4)", {item_int(1)}), run_stopped);
 }
 
-// Raw records, records far longer than a unit's buffer, reopening (which truncates) and
-// closing; unit numbers outside the table are never open.
-TEST(OutputUnit, RecordsAndReopening) {
-    const std::string path = open_map_unit();
-    EXPECT_TRUE(is_unit_open(unit_map));
-    EXPECT_FALSE(is_unit_open(unit_phase) || is_unit_open(-1) || is_unit_open(1000));
-    write_raw_record(unit_map, "first");
-    write_raw_record(unit_map, "");
-    flush_output_units();
-    EXPECT_EQ(read_file(path), records("first\n"));
-    const std::string huge(200000, 'h');
+// A unit writes a temporary beside its file, created with the permissions of a plain file,
+// and replaces the file only when committed, also a symbolic link standing at its name
+// (which is replaced, not followed). Closed without commit, it leaves no trace: records far
+// longer than the buffer included.
+TEST(OutputUnit, ReplacesItsFileOnlyWhenCommitted) {
+    const std::string dir = scratch_dir();
+    const std::string path = dir + "/unit.ps";
+    const std::string temporary = dir + "/.unit.ps.partial-" + std::to_string(getpid());
+    write_file(path, "old\r\n");
+    const mode_t mask = umask(027);
     open_output_unit(unit_map, path.c_str());
-    write_raw_record(unit_map, huge);
-    write_list(unit_map, {item_int(1)});
+    umask(mask);
+    write_raw_record(unit_map, "first");
+    flush_output_units();
+    EXPECT_EQ(read_file(path), "old\r\n");
+    EXPECT_EQ(read_file(temporary), records("first"));
+    struct stat info {};
+    ASSERT_EQ(stat(temporary.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    commit_output_unit(unit_map);
+    EXPECT_EQ(read_file(path), records("first"));
+    EXPECT_FALSE(file_exists(temporary));
+
+    open_output_unit(unit_map, path.c_str());
+    write_raw_record(unit_map, std::string(200000, 'h'));
     close_all_units();
-    EXPECT_FALSE(is_unit_open(unit_map));
-    EXPECT_EQ(read_file(path), records(huge + "\n" + b(11) + "1"));
+    EXPECT_EQ(read_file(path), records("first"));
+    EXPECT_FALSE(file_exists(temporary));
+
+    write_file(dir + "/target", "kept");
+    ASSERT_EQ(symlink("target", (dir + "/link.ps").c_str()), 0);
+    open_output_unit(unit_map, (dir + "/link.ps").c_str());
+    write_raw_record(unit_map, "new");
+    commit_output_unit(unit_map);
+    EXPECT_EQ(read_file(dir + "/target"), "kept");
+    EXPECT_EQ(read_file(dir + "/link.ps"), records("new"));
+    ASSERT_EQ(lstat((dir + "/link.ps").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
 }
 
 // A file that cannot be created, or writing to a unit that is not open, stops the run; the
@@ -210,19 +237,28 @@ TEST(OutputUnit, OpenAndWriteErrors) {
     EXPECT_THROW(write_formatted(unit_phase, "(i1)", {item_int(1)}), run_stopped);
 }
 
-// A failed write is reported once, in log.out, naming its unit; later output to that unit is
-// dropped, closing never throws and the layer is ready for another run.
+// A failed write (here the file-size limit, which the run's guards turn from a signal into an
+// error) is reported once, in log.out, naming its unit; later output to that unit is dropped,
+// committing it fails again without a file, and the layer is ready for another run.
 TEST(OutputUnit, WriteFailureIsReportedOnce) {
-    const std::string log_path = scratch_dir() + "/log.out";
-    const std::string message = "phasemap: /dev/full (unit 3): cannot write: No space left on device";
-    open_output_unit(unit_log, log_path.c_str());
-    open_output_unit(unit_map, "/dev/full");
+    const std::string dir = scratch_dir();
+    const std::string message = "phasemap: " + dir + "/map1.ps (unit 3): cannot write: File too large";
+    open_output_unit(unit_log, (dir + "/log.out").c_str());
+    open_output_unit(unit_map, (dir + "/map1.ps").c_str());
     write_list(unit_log, {item_text("Start")});
-    write_list(unit_map, {item_text("lost")});
-    EXPECT_EQ(stop_message(flush_output_units), message);
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit small{4096, limit.rlim_max};
+    begin_interruption_guards();
+    setrlimit(RLIMIT_FSIZE, &small);
+    EXPECT_EQ(stop_message([] { write_raw_record(unit_map, std::string(100000, 'x')); }), message);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    end_interruption_guards();
     write_list(unit_map, {item_text("dropped")});
-    flush_output_units();
+    EXPECT_EQ(stop_message([] { commit_output_unit(unit_map); }), message);
+    commit_output_unit(unit_log);
     EXPECT_NO_THROW(close_all_units());
-    EXPECT_EQ(read_file(log_path), records(" Start\n" + message));
+    EXPECT_EQ(read_file(dir + "/log.out"), records(" Start\n" + message + "\n" + message));
+    EXPECT_FALSE(file_exists(dir + "/map1.ps"));
     EXPECT_EQ(written([] { write_list(unit_map, {item_text("fresh")}); }), records(" fresh"));
 }

@@ -14,6 +14,14 @@ constexpr int trapped_faults = FE_DIVBYZERO | FE_OVERFLOW | FE_INVALID;
 bool traps_active = false;
 struct sigaction previous_fpe_action;
 
+// The signals that interrupt a run, with the handling the process had before it.
+constexpr int interruptions[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int interruption_count = 3;
+struct sigaction previous_interruption_actions[interruption_count];
+struct sigaction previous_file_size_action;
+bool interruption_guards_active = false;
+bool interruptions_held = false;
+
 std::string compose_message(int32_t unit, int32_t line, std::string_view what) {
     std::string message = "phasemap: " + unit_file_name(unit) + " (unit " + std::to_string(unit) + ")";
     if (line > 0) message += ", line " + std::to_string(line);
@@ -22,16 +30,33 @@ std::string compose_message(int32_t unit, int32_t line, std::string_view what) {
     return message;
 }
 
-// Keeps the report on one line whatever the text it quotes.
-void flatten_to_one_line(std::string& message) {
-    for (char& c : message)
-        if (c == '\r' || c == '\n') c = ' ';
+// Keeps the report one printable line whatever the text it quotes: a control byte that is
+// still in it is shown as \xNN.
+std::string escape_control_bytes(const std::string& message) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string shown;
+    shown.reserve(message.size());
+    for (char c : message) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            shown += c;
+            continue;
+        }
+        shown += "\\x";
+        shown += hex[byte >> 4];
+        shown += hex[byte & 0x0F];
+    }
+    return shown;
 }
 
+// The report becomes the last record of log.out, which the run then keeps.
 void report_in_log(const std::string& message) {
-    if (!is_unit_open(unit_log)) return;
-    write_raw_record(unit_log, message);
-    flush_output_units();
+    if (is_unit_open(unit_log)) write_raw_record(unit_log, message);
+}
+
+void write_to_standard_error(const char* text, std::size_t length) {
+    ssize_t ignored = ::write(2, text, length);
+    (void)ignored;
 }
 
 const char* fault_name(int code) {
@@ -51,15 +76,17 @@ bool has_host_handler() {
 }
 
 // A trapped floating-point fault cannot unwind through the computation that raised it: the
-// report goes to log.out and standard error from here and the process ends at once.
+// report goes to log.out, which is kept, and to standard error from here, the other
+// temporaries are removed and the process ends at once.
 void on_floating_point_fault(int, siginfo_t* info, void*) {
     std::string message = compose_message(unit_input, 0, std::string("floating-point ") +
                                                              fault_name(info->si_code) +
                                                              " in the computation of this input");
     report_in_log(message);
+    commit_unit_in_signal(unit_log);
+    remove_temporaries_in_signal();
     message += '\n';
-    ssize_t ignored = ::write(2, message.data(), message.size());
-    (void)ignored;
+    write_to_standard_error(message.data(), message.size());
     if (has_host_handler()) {
         // SIGFPE stays blocked while its handler runs: unblock it, or the raised signal would
         // wait for a return that never comes.
@@ -73,11 +100,27 @@ void on_floating_point_fault(int, siginfo_t* info, void*) {
     _exit(1);
 }
 
+// Only async-signal-safe calls: the temporaries go, one line is written, the process ends.
+void on_interruption(int signal) {
+    remove_temporaries_in_signal();
+    const char* line = signal == SIGINT    ? "phasemap: interrupted by SIGINT; earlier outputs are unchanged\n"
+                       : signal == SIGTERM ? "phasemap: interrupted by SIGTERM; earlier outputs are unchanged\n"
+                                           : "phasemap: interrupted by SIGHUP; earlier outputs are unchanged\n";
+    write_to_standard_error(line, std::strlen(line));
+    _exit(128 + signal);
+}
+
+sigset_t interruption_set() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal : interruptions) sigaddset(&set, signal);
+    return set;
+}
+
 }  // namespace
 
 void stop_run(int32_t unit, int32_t line, std::string_view what) {
-    std::string message = compose_message(unit, line, what);
-    flatten_to_one_line(message);
+    const std::string message = escape_control_bytes(compose_message(unit, line, what));
     report_in_log(message);
     throw run_stopped{message};
 }
@@ -110,4 +153,38 @@ fp_trap_pause::fp_trap_pause() : saved(fedisableexcept(trapped_faults)) {}
 fp_trap_pause::~fp_trap_pause() {
     std::feclearexcept(FE_ALL_EXCEPT);
     if (saved > 0) feenableexcept(saved & trapped_faults);
+}
+
+void begin_interruption_guards() {
+    struct sigaction action {};
+    action.sa_handler = on_interruption;
+    action.sa_mask = interruption_set();
+    for (int i = 0; i < interruption_count; ++i) {
+        sigaction(interruptions[i], nullptr, &previous_interruption_actions[i]);
+        // A signal the process was told to ignore (nohup, a background job) stays ignored.
+        if (previous_interruption_actions[i].sa_handler != SIG_IGN) sigaction(interruptions[i], &action, nullptr);
+    }
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGXFSZ, &ignore, &previous_file_size_action);
+    interruption_guards_active = true;
+}
+
+void hold_interruptions() {
+    const sigset_t set = interruption_set();
+    sigprocmask(SIG_BLOCK, &set, nullptr);
+    interruptions_held = true;
+}
+
+void end_interruption_guards() {
+    if (!interruption_guards_active) return;
+    for (int i = 0; i < interruption_count; ++i) sigaction(interruptions[i], &previous_interruption_actions[i], nullptr);
+    sigaction(SIGXFSZ, &previous_file_size_action, nullptr);
+    if (interruptions_held) {
+        const sigset_t set = interruption_set();
+        sigprocmask(SIG_UNBLOCK, &set, nullptr);
+        interruptions_held = false;
+    }
+    interruption_guards_active = false;
 }

@@ -1,8 +1,9 @@
 // Fatal errors: the one way a run stops before its end. The message names the file, its
-// unit, the input line where one applies and what was wrong; it becomes the last record of
-// log.out (every record completed before it is kept) and is thrown to the driver, which
-// prints it on standard error and ends with exit status 1. Floating-point division by zero,
-// overflow and invalid operations are trapped while a run is active and end it the same way.
+// unit, the input line where one applies and what was wrong, on one printable line; it
+// becomes the last record of log.out (every record completed before it is kept) and is
+// thrown to the driver, which prints it on standard error, keeps log.out and ends with exit
+// status 1. Floating-point division by zero, overflow and invalid operations are trapped
+// while a run is active and end it the same way. Interruptions end a run too (below).
 #pragma once
 
 #include <cstdint>
@@ -15,7 +16,8 @@ struct run_stopped {
 };
 
 // "phasemap: <file> (unit <unit>), line <line>: <what>"; ", line <line>" is left out when
-// line is 0 or less. Writes it to log.out when that is open, then throws run_stopped.
+// line is 0 or less; a control byte in it is shown as \xNN. Writes it to log.out when that
+// is open, then throws run_stopped.
 [[noreturn]] void stop_run(int32_t unit, int32_t line, std::string_view what);
 
 // The same for the record of input.txt that the last read statement began with.
@@ -25,6 +27,17 @@ struct run_stopped {
 // fault writes its report like stop_run and ends the process with status 1.
 void begin_fp_traps();
 void end_fp_traps();
+
+// While a run is guarded, SIGINT, SIGTERM and SIGHUP remove its temporaries (every earlier
+// output stays as it was), print one line and end the process with status 128 + the signal
+// number; a signal the process ignored stays ignored. SIGXFSZ is ignored, so a file-size
+// limit ends the run as a failed write.
+void begin_interruption_guards();
+void end_interruption_guards();
+
+// Holds interruptions back while a complete run moves its outputs into place; one that
+// arrives meanwhile takes effect at end_interruption_guards, as the process handled it before.
+void hold_interruptions();
 
 // Suspends the traps for the lifetime of the object, for code that probes values which may
 // overflow on purpose (number conversion, range checks).

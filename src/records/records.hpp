@@ -95,15 +95,27 @@ int32_t format_real_fixed(float value, int32_t w, int32_t d, char* out);
 // ---------------------------------------------------------------------------------------
 // Output files
 
-// Opens (creates or truncates) an output file for a unit; a failure stops the run.
+// An output unit writes a temporary beside its file (".log.out.partial-<pid>") and replaces
+// the file only when committed, so a failed run leaves every earlier output as it was.
+
+// Opens an output unit on a fresh temporary beside `file_name`; a failure stops the run.
 void open_output_unit(int32_t unit, const char* file_name);
 bool is_unit_open(int32_t unit);
 // The name the unit's file was last opened under ("log.out", "map1.ps"), kept after it is
 // closed; "unit N" for a unit never opened.
 std::string unit_file_name(int32_t unit);
-// Writes every completed record still buffered to its file.
+// Writes every completed record still buffered to the unit's temporary.
 void flush_output_units();
-// Flushes and closes every unit, input included (end of run, normal or not).
+// Writes the unit out, puts it on disk and moves it onto its file name, replacing what stood
+// there (a symbolic link there is replaced, not followed). A failure stops the run.
+void commit_output_unit(int32_t unit);
+// Closes a unit without a trace: its temporary is removed, its file stays as it was.
+void discard_output_unit(int32_t unit);
+// For signal handlers, with async-signal-safe calls only: commit one unit as it stands, or
+// remove every temporary still on disk.
+void commit_unit_in_signal(int32_t unit);
+void remove_temporaries_in_signal();
+// Closes every unit, input included, discarding those not committed (end of a run).
 void close_all_units();
 
 // ---------------------------------------------------------------------------------------

@@ -1,11 +1,19 @@
 // Output units: each output file of the run with a fixed buffer of its own. Every record is
 // finished here and nowhere else: its bytes, then CR LF. A unit's buffer holds whole
-// records; only a record longer than the buffer is ever written out in pieces. A unit keeps
-// the name its file was opened under, and messages name the unit's file by it.
+// records; only a record longer than the buffer is ever written out in pieces.
+//
+// A unit never writes to its file's name directly: it writes a temporary beside it
+// (".log.out.partial-<pid>", created exclusively) that replaces the file, by rename, only
+// when the unit is committed complete. A unit closed without commit removes its temporary,
+// so a failed or interrupted run leaves every earlier output as it was. Messages name the
+// unit by the file name it was opened under.
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <charconv>
+#include <csignal>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <string>
 #include <unistd.h>
 
@@ -18,6 +26,8 @@ constexpr int32_t max_output_units = 10;     // unit numbers 0..9
 constexpr int32_t unit_buffer_size = 65536;  // bytes buffered per unit before a write(2)
 constexpr int32_t append_chunk = 4096;       // largest piece copied into a buffer at once
 constexpr std::size_t max_file_name = 4096;  // bytes of a file name a unit keeps
+constexpr std::size_t max_temporary_name = max_file_name + 64;  // the name with ".", ".partial-<pid>-<n>"
+constexpr int32_t max_name_tries = 100;      // temporaries tried when earlier names are taken
 
 }  // namespace
 
@@ -29,6 +39,11 @@ struct output_unit {
     bool record_spilled;  // part of the current record already went to the file
     int32_t used;
     int32_t record_start;  // where the record being built begins in the buffer
+    int failure;           // errno of the write that failed, 0 while none has
+    // Set once temporary_name names a file on disk, cleared before it is renamed or removed;
+    // read by the signal handlers.
+    volatile sig_atomic_t has_temporary;
+    char temporary_name[max_temporary_name + 1];
     char buffer[unit_buffer_size];
 };
 
@@ -70,6 +85,7 @@ void drop_buffer(output_unit& u) {
 
 [[noreturn]] void stop_on_write_failure(output_unit& u, int error) {
     u.has_failed = true;
+    u.failure = error;
     drop_buffer(u);
     stop_run(u.number, 0, std::string("cannot write: ") + std::strerror(error));
 }
@@ -97,14 +113,71 @@ void make_room(output_unit& u, int32_t length) {
     u.used = 0;
 }
 
-void close_unit(output_unit& u) {
+// "maps/oxide.ps", pid 42, try 0 -> "maps/.oxide.ps.partial-42"; try 3 -> "...-42-3".
+void name_temporary(const char* file_name, int32_t attempt, char* temporary) {
+    const char* slash = std::strrchr(file_name, '/');
+    const std::size_t folder = slash != nullptr ? static_cast<std::size_t>(slash - file_name) + 1 : 0;
+    char* at = temporary;
+    std::memcpy(at, file_name, folder);
+    at += folder;
+    *at++ = '.';
+    const std::size_t base = std::strlen(file_name + folder);
+    std::memcpy(at, file_name + folder, base);
+    at += base;
+    std::memcpy(at, ".partial-", 9);
+    at += 9;
+    at = std::to_chars(at, at + 20, static_cast<long>(::getpid())).ptr;
+    if (attempt > 0) {
+        *at++ = '-';
+        at = std::to_chars(at, at + 12, attempt).ptr;
+    }
+    *at = '\0';
+}
+
+// Creates the unit's temporary beside `file_name`, readable and writable as a plainly
+// created file would be (0666 less the umask). Returns the descriptor, or -1 with errno set.
+int create_temporary(output_unit& u, const char* file_name) {
+    struct stat existing;
+    if (::stat(file_name, &existing) == 0 && S_ISDIR(existing.st_mode)) {
+        errno = EISDIR;
+        return -1;
+    }
+    for (int32_t attempt = 0; attempt < max_name_tries; ++attempt) {
+        name_temporary(file_name, attempt, u.temporary_name);
+        int fd = ::open(u.temporary_name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            u.has_temporary = 1;
+            return fd;
+        }
+        if (errno != EEXIST) return -1;
+    }
+    return -1;
+}
+
+void remove_temporary(output_unit& u) {
+    if (u.has_temporary == 0) return;
+    u.has_temporary = 0;
+    ::unlink(u.temporary_name);
+}
+
+// Closes the unit without committing it: its temporary goes, its file stays as it was.
+void discard_unit(output_unit& u) {
     if (!u.is_open) return;
-    if (!u.has_failed) write_all(u.fd, u.buffer, u.record_start);
     ::close(u.fd);
+    remove_temporary(u);
     drop_buffer(u);
     u.is_open = false;
     u.has_failed = false;
+    u.failure = 0;
     u.fd = -1;
+}
+
+// Writes what is buffered and puts it on disk; 0 or the errno of what failed.
+int write_out_and_sync(output_unit& u) {
+    if (u.has_failed) return u.failure;
+    int error = write_all(u.fd, u.buffer, u.record_start);
+    if (error == 0 && ::fdatasync(u.fd) != 0) error = errno;
+    return error;
 }
 
 }  // namespace
@@ -171,9 +244,9 @@ void write_raw_record(int32_t unit, std::string_view text) {
 void open_output_unit(int32_t unit, const char* file_name) {
     if (!is_unit_number(unit)) stop_run(unit, 0, "there is no output unit with this number");
     output_unit& u = units[unit];
-    close_unit(u);
+    discard_unit(u);
     remember_file_name(unit, file_name);
-    int fd = ::open(file_name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    int fd = std::strlen(file_name) <= max_file_name ? create_temporary(u, file_name) : (errno = ENAMETOOLONG, -1);
     if (fd < 0) {
         int error = errno;
         stop_run(unit, 0, std::string("cannot create the file: ") + std::strerror(error));
@@ -182,7 +255,45 @@ void open_output_unit(int32_t unit, const char* file_name) {
     u.fd = fd;
     u.is_open = true;
     u.has_failed = false;
+    u.failure = 0;
     drop_buffer(u);
+}
+
+void commit_output_unit(int32_t unit) {
+    if (!is_unit_open(unit)) stop_run(unit, 0, "cannot write: the file is not open");
+    output_unit& u = units[unit];
+    const int error = write_out_and_sync(u);
+    if (error != 0) stop_on_write_failure(u, error);
+    ::close(u.fd);
+    u.fd = -1;
+    u.is_open = false;
+    drop_buffer(u);
+    u.has_temporary = 0;
+    if (::rename(u.temporary_name, file_names[unit]) != 0) {
+        const int reason = errno;
+        ::unlink(u.temporary_name);
+        stop_run(unit, 0, std::string("cannot replace the file: ") + std::strerror(reason));
+    }
+}
+
+void discard_output_unit(int32_t unit) {
+    if (is_unit_number(unit)) discard_unit(units[unit]);
+}
+
+void remove_temporaries_in_signal() {
+    for (output_unit& u : units) {
+        if (u.has_temporary == 0) continue;
+        u.has_temporary = 0;
+        ::unlink(u.temporary_name);
+    }
+}
+
+void commit_unit_in_signal(int32_t unit) {
+    output_unit& u = units[unit];
+    if (!u.is_open || u.has_temporary == 0) return;
+    if (write_out_and_sync(u) != 0) return;
+    u.has_temporary = 0;
+    if (::rename(u.temporary_name, file_names[unit]) != 0) ::unlink(u.temporary_name);
 }
 
 bool is_unit_open(int32_t unit) { return is_unit_number(unit) && units[unit].is_open; }
@@ -213,6 +324,6 @@ void flush_output_units() {
 }
 
 void close_all_units() {
-    for (output_unit& u : units) close_unit(u);
+    for (output_unit& u : units) discard_unit(u);
     close_input_unit();
 }
