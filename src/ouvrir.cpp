@@ -26,8 +26,7 @@ bool keyword_is(const char* word) {
 
 std::string surface_label(int32_t index) {
     const surface_record& surface = run.surfaces[index];
-    return "surface " + std::to_string(index + 1) + " '" +
-           trimmed_text(surface.name) + "'";
+    return "surface " + std::to_string(index + 1) + " " + quoted_for_message(trimmed_text(surface.name));
 }
 
 // Stores a plane coefficient in single precision; one that overflows stops the run.
@@ -157,8 +156,8 @@ void read_map_file_name() {
     read_list("the output entry", {in_text(name, static_cast<int32_t>(sizeof name), "the map file name")});
     const int32_t length = trimmed_length(name, static_cast<int32_t>(sizeof name));
     if (length > static_cast<int32_t>(run.map_file_name.size()))
-        stop_run_on_input("the map file name '" + std::string(name, static_cast<std::size_t>(length)) +
-                          "' is longer than 20 characters");
+        stop_run_on_input("the map file name " + quoted_for_message(std::string_view(name, static_cast<std::size_t>(length))) +
+                          " is longer than 20 characters");
     std::memcpy(run.map_file_name.data(), name, run.map_file_name.size());
 }
 

@@ -164,7 +164,9 @@ TEST(KeywordRead, A6I20) {
 // names the item being read and the line after the last record.
 TEST(InputErrors, OpenAndEndOfFile) {
     EXPECT_EQ(stop_message([] { open_input_unit("."); }),
-              "phasemap: . (unit 1): cannot open the file: Is a directory");
+              "phasemap: . (unit 1): cannot read the file: it is a folder, not a regular file");
+    EXPECT_TRUE(stop_message([] { open_text("bulk\r1 2\r"); })
+                    .ends_with("input.txt (unit 1): its line ends are CR only; save it with LF or CR LF line ends"));
     EXPECT_EQ(read_items("i ii", "8\n"), "8 line 2: end of file while reading a of surface 2");
     EXPECT_EQ(read_items("ii", "1\n\n"), "line 3: end of file while reading b of surface 2");
     open_text("");

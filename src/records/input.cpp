@@ -4,11 +4,13 @@
 // "(a6,i20)". A value that cannot be converted, or an end of file inside a statement, stops
 // the run with a message naming the item and the line where the problem is.
 #include <cerrno>
-#include <cstdio>
+#include <fcntl.h>
 #include <cstring>
 #include <limits>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 #include "fatal.hpp"
@@ -17,6 +19,9 @@
 namespace {
 
 constexpr int32_t max_line = std::numeric_limits<int32_t>::max();
+constexpr off_t max_input_bytes = 16 * 1024 * 1024;  // a real input is a few KB
+// Saved at the start of a file by some editors; it is skipped.
+constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
 
 // The whole of input.txt and where unit 1 stands in it.
 struct input_unit {
@@ -211,7 +216,7 @@ list_step advance_to_value(list_cursor& cursor, const std::string& what_is_read)
 [[noreturn]] void stop_on_bad_value(const value_token& token, const std::string& expected,
                                     const std::string& what_is_read) {
     stop_run(unit_input, token.line,
-             expected + " for " + what_is_read + ", found " + quote_found(token.whole));
+             expected + " for " + what_is_read + ", found " + quoted_for_message(token.whole));
 }
 
 // Converts the value of `token` into its item; a value that does not fit stops the run.
@@ -310,6 +315,45 @@ conversion convert_integer_field(std::string_view field, int32_t& value) {
     return convert_integer(digits, value);
 }
 
+// What a file that is not a regular file is: "a FIFO", "a folder".
+const char* file_kind(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "not a plain file";
+}
+
+// Reads a whole regular file of at most max_input_bytes into `content`; returns what is wrong
+// with the file, or "" when it was read.
+std::string read_whole_file(int fd, std::string& content) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) return std::strerror(errno);
+    if (!S_ISREG(info.st_mode)) return std::string("it is ") + file_kind(info.st_mode) + ", not a regular file";
+    const std::string too_large = "it holds more than " + std::to_string(max_input_bytes) +
+                                  " bytes (16 MiB), far more than any input";
+    if (info.st_size > max_input_bytes) return too_large;
+    content.reserve(static_cast<std::size_t>(info.st_size));
+    char block[65536];
+    for (;;) {
+        const ssize_t count = ::read(fd, block, sizeof block);
+        if (count < 0 && errno == EINTR) continue;
+        if (count < 0) return std::strerror(errno);
+        if (count == 0) return "";
+        content.append(block, static_cast<std::size_t>(count));
+        if (content.size() > static_cast<std::size_t>(max_input_bytes)) return too_large;
+    }
+}
+
+// A file that holds CR bytes but no LF was saved with CR line ends and would read as one
+// record; a lone CR at its very end is only the end of a one-record file.
+bool has_cr_line_ends_only(const std::string& content) {
+    if (content.find('\n') != std::string::npos) return false;
+    const std::size_t cr = content.find('\r');
+    return cr != std::string::npos && cr + 1 < content.size();
+}
+
 }  // namespace
 
 input_item in_int(int32_t& target, const char* name) { return {item_kind::integer, &target, 0, name}; }
@@ -321,20 +365,23 @@ input_item in_text(char* target, int32_t length, const char* name) {
 void open_input_unit(const char* file_name) {
     close_input_unit();
     unit.name = file_name;
-    std::FILE* file = std::fopen(file_name, "rb");
-    if (file == nullptr) {
-        int reason = errno;
+    // Non-blocking, so that a FIFO is refused at once instead of waiting for a writer.
+    const int fd = ::open(file_name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int reason = errno;
         stop_run(unit_input, 0, std::string("cannot open the file: ") + std::strerror(reason));
     }
-    char block[65536];
-    std::size_t count = 0;
-    while ((count = std::fread(block, 1, sizeof block, file)) > 0) unit.content.append(block, count);
-    int reason = std::ferror(file) ? errno : 0;
-    std::fclose(file);
-    if (reason != 0) {
+    const std::string problem = read_whole_file(fd, unit.content);
+    ::close(fd);
+    if (!problem.empty()) {
         close_input_unit();
-        stop_run(unit_input, 0, std::string("cannot open the file: ") + std::strerror(reason));
+        stop_run(unit_input, 0, "cannot read the file: " + problem);
     }
+    if (has_cr_line_ends_only(unit.content)) {
+        close_input_unit();
+        stop_run(unit_input, 0, "its line ends are CR only; save it with LF or CR LF line ends");
+    }
+    if (unit.content.starts_with(byte_order_mark)) unit.next_offset = byte_order_mark.size();
 }
 
 // Forgets the contents; the name stays for messages that come after.
@@ -375,11 +422,11 @@ void read_keyword_a6_i20(text20& keyword, int32_t& count, std::string_view entry
     if (result == conversion::out_of_range)
         stop_run(unit_input, record.line,
                  "expected an integer from -2147483648 to 2147483647 in columns 7 to 26 for " +
-                     std::string(entry) + ", found " + quote_found(field));
+                     std::string(entry) + ", found " + quoted_for_message(field));
     if (result != conversion::done)
         stop_run(unit_input, record.line,
                  "expected an integer in columns 7 to 26 for " + std::string(entry) + ", found " +
-                     quote_found(field));
+                     quoted_for_message(field));
     finish_statement(record);
 }
 

@@ -91,8 +91,3 @@ conversion convert_integer(std::string_view text, int32_t& value);
 // "1e", "1.5-", ".") is malformed; a value too large for single precision is out of range,
 // one too small becomes a subnormal or zero.
 conversion convert_real(std::string_view text, float& value);
-
-// A found value for a message: as written, cut after 40 characters, and with every byte
-// that is not printable ASCII shown as \xNN so the message stays one printable line.
-// "1.5x" -> "'1.5x'", "a<TAB>b" -> "'a\x09b'"
-std::string quote_found(std::string_view text);

@@ -153,6 +153,12 @@ void read_keyword_a8(text20& keyword, std::string_view entry);
 // "(a6,i20)": the first 6 characters of the next record and the integer of columns 7-26.
 void read_keyword_a6_i20(text20& keyword, int32_t& count, std::string_view entry);
 
+// A text quoted in a message (a value found, a name): between apostrophes, cut after 40
+// characters and marked "...", and with every byte that is not printable ASCII shown as
+// \xNN, so that the message stays one printable line. "1.5x" -> "'1.5x'", "a<TAB>b" ->
+// "'a\x09b'".
+std::string quoted_for_message(std::string_view text);
+
 // Moves back so that the next read starts again at the record the last read began with.
 void backspace_input();
 

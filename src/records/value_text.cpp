@@ -110,7 +110,7 @@ conversion convert_real(std::string_view text, float& value) {
     return conversion::done;
 }
 
-std::string quote_found(std::string_view text) {
+std::string quoted_for_message(std::string_view text) {
     static const char hex[] = "0123456789ABCDEF";
     std::string shown = "'";
     std::size_t count = text.size() < shown_token_length ? text.size() : shown_token_length;
