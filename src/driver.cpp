@@ -48,6 +48,7 @@ void run_phases() {
 void commit_outputs() {
     hold_interruptions();
     commit_output_unit(unit_map);
+    pass_run_point(run_point::outputs_moving);
     commit_output_unit(unit_phase);
     commit_output_unit(unit_log);
 }

@@ -1,5 +1,5 @@
-// The input reader, seen from the run state: keywords, counts, the energy planes, repeated
-// entries, and a missing input file. The echo and every refused input are whole-run cases
+// The input reader, seen from the run state: keywords, counts, the energy planes and
+// repeated entries. The echo and every refused input are whole-run cases
 // under tests/golden (reader-*, refuse-*).
 #include <gtest/gtest.h>
 
@@ -82,20 +82,6 @@ TEST(ReaderKeywords, RepeatedEntries) {
     EXPECT_EQ(run.labels[0].text[0], 'c');
     EXPECT_EQ(run.labels[1].text[0], 'b');
     EXPECT_EQ(run.temp1_1, 300.0f);
-}
-
-// A missing input.txt stops the run before any file is created or truncated.
-TEST(ReaderRefusesMissingInput, LeavesEarlierOutputsAlone) {
-    std::string dir = make_scratch_dir("reader_missing_input");
-    write_file(dir + "/log.out", "old log\r\n");
-    write_file(dir + "/phase.out", "old phase\r\n");
-    run_result result = run_program_in(dir);
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.stderr_text,
-              "phasemap: input.txt (unit 1): cannot open the file: No such file or directory\n");
-    EXPECT_EQ(read_file(dir + "/log.out"), "old log\r\n");
-    EXPECT_EQ(read_file(dir + "/phase.out"), "old phase\r\n");
-    EXPECT_FALSE(file_exists(dir + "/map1.ps"));
 }
 
 }  // namespace

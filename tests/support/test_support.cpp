@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,23 +33,52 @@ std::string read_file(const std::string& path) {
 
 bool file_exists(const std::string& path) { return fs::exists(path); }
 
-run_result run_program_in(const std::string& dir) {
-    std::string err_path = dir + "/.stderr";
+run_result run_program_in(const std::string& dir, const run_options& options) {
+    const std::string out_path = dir + "/.stdout";
+    const std::string err_path = dir + "/.stderr";
     pid_t pid = fork();
     if (pid == 0) {
         if (chdir(dir.c_str()) != 0) _exit(127);
-        FILE* err = std::freopen(".stderr", "w", stderr);
-        if (err == nullptr) _exit(127);
-        execl(PHASEMAP_BINARY, "phasemap", static_cast<char*>(nullptr));
+        if (std::freopen(".stdout", "w", stdout) == nullptr) _exit(127);
+        if (std::freopen(".stderr", "w", stderr) == nullptr) _exit(127);
+        if (options.closes_standard_error) close(2);
+        if (options.file_size_limit > 0) {
+            const rlimit limit{options.file_size_limit, options.file_size_limit};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        alarm(options.time_limit);
+        std::vector<char*> argv{const_cast<char*>("phasemap")};
+        for (const std::string& argument : options.arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        execv(PHASEMAP_BINARY, argv.data());
         _exit(127);
     }
     int wait_status = 0;
     waitpid(pid, &wait_status, 0);
     run_result result{};
     result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
+    result.stdout_text = read_file(out_path);
     result.stderr_text = read_file(err_path);
+    fs::remove(out_path);
     fs::remove(err_path);
     return result;
+}
+
+folder_state snapshot_folder(const std::string& dir) {
+    folder_state state;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(dir)) {
+        const std::string name = fs::relative(entry.path(), dir).string();
+        if (name == ".stdout" || name == ".stderr") continue;
+        if (entry.is_symlink())
+            state[name] = "-> " + fs::read_symlink(entry.path()).string();
+        else if (entry.is_directory())
+            state[name] = "<folder>";
+        else if (entry.is_regular_file())
+            state[name] = read_file(entry.path().string());
+        else
+            state[name] = "<special file>";
+    }
+    return state;
 }
 
 run_result run_program_on(const std::string& dir_name, const std::string& input, std::string* dir_out) {

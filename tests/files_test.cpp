@@ -1,0 +1,134 @@
+// Whole runs in scratch folders that hold the results of an earlier run, checking every file
+// of the folder before and after: a run replaces its outputs only when it is complete, and a
+// failed run, a size limit or an input that is no plain file leaves what was there.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "support/test_support.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string good_input =
+    "bulk\n1 2\n-16.5 2\nbound\n-2.0 0.0 -1.5 0.0\nsurf 2\nclean 8 16 0 20.5 -140.2\n"
+    "'with H' 8 17 1 20.5 -141.4\nstop\n";
+
+// A folder holding the outputs of a complete run of good_input.
+std::string folder_with_earlier_results(const std::string& name) {
+    std::string dir;
+    const run_result first = run_program_on(name, good_input, &dir);
+    EXPECT_EQ(first.status, 0) << first.stderr_text;
+    return dir;
+}
+
+std::string last_line(const std::string& content) { return line_of(content, count_lines(content)); }
+
+// The folder after a run equals the folder before it, but for the files named in `changed`.
+void expect_unchanged_but(const folder_state& before, const folder_state& after, std::set<std::string> changed) {
+    for (const auto& [name, content] : before) {
+        if (changed.count(name) > 0) continue;
+        EXPECT_TRUE(after.count(name) == 1 && after.at(name) == content) << name << " changed";
+    }
+    for (const auto& [name, content] : after) {
+        EXPECT_TRUE(before.count(name) == 1 || changed.count(name) == 1) << "the run left " << name;
+    }
+}
+
+// An error after the input is read keeps log.out, which ends with it, and leaves phase.out
+// and the map of the earlier run exactly as they were.
+TEST(FailedRun, KeepsEarlierResults) {
+    const std::string dir = folder_with_earlier_results("files_failed_run");
+    write_file(dir + "/input.txt", good_input.substr(0, good_input.find("'with H'")) + "'with H' 8 17 1 20.5x -141.4\nstop\n");
+    const folder_state before = snapshot_folder(dir);
+    const run_result result = run_program_in(dir);
+    const std::string message =
+        "phasemap: input.txt (unit 1), line 8: expected a real number for area of surface 2, found '20.5x'";
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.stderr_text, message + "\n");
+    expect_unchanged_but(before, snapshot_folder(dir), {"log.out"});
+    EXPECT_EQ(last_line(read_file(dir + "/log.out")), message);
+}
+
+// Under a file-size limit the run ends with "cannot write" instead of dying of SIGXFSZ. A map
+// too large for the limit leaves the earlier map and phase.out, and log.out tells why; when
+// log.out cannot be written either, the earlier one stays as well and standard error says so.
+TEST(FailedRun, FileSizeLimit) {
+    const std::string dir = folder_with_earlier_results("files_size_limit");
+    write_file(dir + "/input.txt", "bound\n-2 0 -1.5 0\nstop\n");  // a log of 529 bytes, a map of 5771
+    folder_state before = snapshot_folder(dir);
+    run_options options;
+    options.file_size_limit = 4096;
+    run_result result = run_program_in(dir, options);
+    const std::string map_message = "phasemap: map1.ps (unit 3): cannot write: File too large";
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.stderr_text, map_message + "\n");
+    expect_unchanged_but(before, snapshot_folder(dir), {"log.out"});
+    EXPECT_EQ(last_line(read_file(dir + "/log.out")), map_message);
+
+    options.file_size_limit = 256;
+    before = snapshot_folder(dir);
+    result = run_program_in(dir, options);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.stderr_text, map_message + "\nphasemap: log.out (unit 2): cannot write: File too large\n");
+    expect_unchanged_but(before, snapshot_folder(dir), {});
+}
+
+// A FIFO, a device or a folder as input.txt is refused at once, and a file over 16 MiB before
+// it is read; like a missing input, they create and touch no file.
+TEST(InputFile, MustBeAPlainFileOfSaneSize) {
+    const std::string dir = folder_with_earlier_results("files_input_kinds");
+    const std::string input = dir + "/input.txt";
+    const std::pair<std::string, std::string> cases[] = {
+        {"fifo", "cannot read the file: it is a FIFO, not a regular file"},
+        {"device", "cannot read the file: it is a character device, not a regular file"},
+        {"folder", "cannot read the file: it is a folder, not a regular file"},
+        {"huge", "cannot read the file: it holds more than 16777216 bytes (16 MiB), far more than any input"},
+        {"missing", "cannot open the file: No such file or directory"},
+    };
+    for (const auto& [kind, reason] : cases) {
+        fs::remove_all(input);
+        if (kind == "fifo") {
+            ASSERT_EQ(mkfifo(input.c_str(), 0600), 0);
+        }
+        if (kind == "device") fs::create_symlink("/dev/zero", input);
+        if (kind == "folder") fs::create_directory(input);
+        if (kind == "huge") fs::resize_file((write_file(input, ""), input), 16 * 1024 * 1024 + 1);
+        const folder_state before = snapshot_folder(dir);
+        const run_result result = run_program_in(dir);
+        EXPECT_EQ(result.status, 1) << kind;
+        EXPECT_EQ(result.stderr_text, "phasemap: input.txt (unit 1): " + reason + "\n") << kind;
+        expect_unchanged_but(before, snapshot_folder(dir), {});
+    }
+}
+
+// With standard error closed the error still goes into log.out exactly once, as a record.
+TEST(FailedRun, ClosedStandardError) {
+    std::string dir;
+    run_options options;
+    options.closes_standard_error = true;
+    write_file((dir = make_scratch_dir("files_closed_stderr")) + "/input.txt", "bulk\n1 x\n");
+    const run_result result = run_program_in(dir, options);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(read_file(dir + "/log.out"),
+              "phasemap: input.txt (unit 1), line 2: expected an integer for bulk_count_2 of the bulk entry, found 'x'\r\n");
+}
+
+// A UTF-8 byte-order mark before the first keyword changes nothing.
+TEST(InputFile, ByteOrderMarkIsSkipped) {
+    std::string plain;
+    std::string marked;
+    ASSERT_EQ(run_program_on("files_without_mark", good_input, &plain).status, 0);
+    const run_result result = run_program_on("files_with_mark", "\xEF\xBB\xBF" + good_input, &marked);
+    EXPECT_EQ(result.status, 0) << result.stderr_text;
+    folder_state expected = snapshot_folder(plain);
+    expected["input.txt"] = "\xEF\xBB\xBF" + good_input;
+    EXPECT_EQ(snapshot_folder(marked), expected);
+}
+
+}  // namespace
