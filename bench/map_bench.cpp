@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <string>
 
 #include "modules.hpp"
 #include "printps/printps.hpp"
@@ -45,10 +47,11 @@ void fill_run_state() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const char* target = argc > 1 ? argv[1] : "/dev/null";
+    // The units write temporaries beside this name, removed again at the end.
+    const std::string target = argc > 1 ? argv[1] : (std::filesystem::temp_directory_path() / "map-bench.ps").string();
     fill_run_state();
-    open_output_unit(unit_log, target);
-    open_output_unit(unit_map, target);
+    open_output_unit(unit_log, target.c_str());
+    open_output_unit(unit_map, target.c_str());
     double best = 1.0e30;
     for (int32_t pass = 0; pass < passes; ++pass) {
         const auto start = std::chrono::steady_clock::now();

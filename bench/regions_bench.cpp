@@ -34,8 +34,8 @@ int main(int argc, char** argv) {
         const run_state planes = run;
         for (int32_t pass = 0; pass < passes; ++pass) {
             run = planes;
-            open_output_unit(unit_log, "/dev/null");
-            open_output_unit(unit_phase, "/dev/null");
+            open_output_unit(unit_log, "log.out");  // temporaries in the scratch folder, never kept
+            open_output_unit(unit_phase, "phase.out");
             const auto start = std::chrono::steady_clock::now();
             search_vertices();
             report_regions();
