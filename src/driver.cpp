@@ -1,6 +1,5 @@
 #include "driver.hpp"
 
-#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 #include <new>
@@ -24,11 +23,6 @@ void keep_standard_streams_open() {
         const int null_fd = open("/dev/null", O_RDWR);
         if (null_fd >= 0 && null_fd != fd) close(null_fd);
     }
-}
-
-void print_line(std::string_view message) {
-    std::fwrite(message.data(), 1, message.size(), stderr);
-    std::fputc('\n', stderr);
 }
 
 // The phases of one run, in their fixed order.
@@ -57,14 +51,14 @@ void commit_outputs() {
 // map as they were. When log.out cannot be written either, the earlier one stays too, and
 // standard error is told why.
 void keep_log_of_failed_run(std::string_view message) {
-    print_line(message);
+    print_message(message);
     discard_output_unit(unit_phase);
     discard_output_unit(unit_map);
     if (!is_unit_open(unit_log)) return;
     try {
         commit_output_unit(unit_log);
     } catch (const run_stopped& log_failure) {
-        if (log_failure.message != message) print_line(log_failure.message);
+        if (log_failure.message != message) print_message(log_failure.message);
     }
 }
 
@@ -75,6 +69,7 @@ void keep_log_of_failed_run(std::string_view message) {
 int run_phasemap() {
     keep_standard_streams_open();
     reset_run_state();
+    reset_warning_count();
     int status = 0;
     begin_fp_traps();
     begin_interruption_guards();

@@ -1,5 +1,5 @@
-// phasemap: reads input.txt in the working directory and writes log.out, phase.out and the
-// map. No arguments; exit status 0 after a complete run, 1 after a fatal input error.
-#include "driver.hpp"
+// phasemap: reads input.txt and writes log.out, phase.out and the map, in the current folder
+// or in each folder named on the command line (see command_line.hpp).
+#include "command_line.hpp"
 
-int main() { return run_phasemap(); }
+int main(int argc, char** argv) { return run_command_line(argc, argv); }

@@ -1,5 +1,6 @@
 #include "fatal.hpp"
 
+#include <algorithm>
 #include <cfenv>
 #include <csignal>
 #include <cstring>
@@ -22,31 +23,21 @@ struct sigaction previous_file_size_action;
 bool interruption_guards_active = false;
 bool interruptions_held = false;
 
+constexpr int32_t max_warnings = 20;  // warnings shown in one run
+int32_t warning_count = 0;
+
+// The prefix of every message line, "d2: " or empty; a plain array, since the signal
+// handlers write it too.
+constexpr std::size_t max_prefix = 4096;
+char message_prefix[max_prefix + 3];
+std::size_t message_prefix_length = 0;
+
 std::string compose_message(int32_t unit, int32_t line, std::string_view what) {
     std::string message = "phasemap: " + unit_file_name(unit) + " (unit " + std::to_string(unit) + ")";
     if (line > 0) message += ", line " + std::to_string(line);
     message += ": ";
     message += what;
     return message;
-}
-
-// Keeps the report one printable line whatever the text it quotes: a control byte that is
-// still in it is shown as \xNN.
-std::string escape_control_bytes(const std::string& message) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string shown;
-    shown.reserve(message.size());
-    for (char c : message) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte != 0x7F) {
-            shown += c;
-            continue;
-        }
-        shown += "\\x";
-        shown += hex[byte >> 4];
-        shown += hex[byte & 0x0F];
-    }
-    return shown;
 }
 
 // The report becomes the last record of log.out, which the run then keeps.
@@ -57,6 +48,12 @@ void report_in_log(const std::string& message) {
 void write_to_standard_error(const char* text, std::size_t length) {
     ssize_t ignored = ::write(2, text, length);
     (void)ignored;
+}
+
+// Only async-signal-safe calls.
+void print_message_in_signal(const char* line, std::size_t length) {
+    write_to_standard_error(message_prefix, message_prefix_length);
+    write_to_standard_error(line, length);
 }
 
 const char* fault_name(int code) {
@@ -86,7 +83,7 @@ void on_floating_point_fault(int, siginfo_t* info, void*) {
     commit_unit_in_signal(unit_log);
     remove_temporaries_in_signal();
     message += '\n';
-    write_to_standard_error(message.data(), message.size());
+    print_message_in_signal(message.data(), message.size());
     if (has_host_handler()) {
         // SIGFPE stays blocked while its handler runs: unblock it, or the raised signal would
         // wait for a return that never comes.
@@ -106,7 +103,7 @@ void on_interruption(int signal) {
     const char* line = signal == SIGINT    ? "phasemap: interrupted by SIGINT; earlier outputs are unchanged\n"
                        : signal == SIGTERM ? "phasemap: interrupted by SIGTERM; earlier outputs are unchanged\n"
                                            : "phasemap: interrupted by SIGHUP; earlier outputs are unchanged\n";
-    write_to_standard_error(line, std::strlen(line));
+    print_message_in_signal(line, std::strlen(line));
     _exit(128 + signal);
 }
 
@@ -128,6 +125,50 @@ void stop_run(int32_t unit, int32_t line, std::string_view what) {
 void stop_run_on_input(std::string_view what) {
     stop_run(unit_input, input_line_number(), what);
 }
+
+std::string escape_control_bytes(std::string_view message) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string shown;
+    shown.reserve(message.size());
+    for (char c : message) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            shown += c;
+            continue;
+        }
+        shown += "\\x";
+        shown += hex[byte >> 4];
+        shown += hex[byte & 0x0F];
+    }
+    return shown;
+}
+
+void set_message_folder(std::string_view folder) {
+    message_prefix_length = 0;
+    if (folder.empty()) return;
+    const std::size_t length = std::min(folder.size(), max_prefix);
+    std::memcpy(message_prefix, folder.data(), length);
+    std::memcpy(message_prefix + length, ": ", 2);
+    message_prefix_length = length + 2;
+}
+
+void print_message(std::string_view line) {
+    std::string text(message_prefix, message_prefix_length);
+    text += line;
+    text += '\n';
+    write_to_standard_error(text.data(), text.size());
+}
+
+void warn_about_input(int32_t line, std::string_view what) {
+    ++warning_count;
+    const std::string where = "phasemap: warning: " + unit_file_name(unit_input);
+    if (warning_count == max_warnings + 1)
+        print_message(where + ": more than " + std::to_string(max_warnings) + " warnings; the rest are not shown");
+    if (warning_count > max_warnings) return;
+    print_message(escape_control_bytes(where + ", line " + std::to_string(line) + ": " + std::string(what)));
+}
+
+void reset_warning_count() { warning_count = 0; }
 
 void begin_fp_traps() {
     struct sigaction action {};

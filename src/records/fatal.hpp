@@ -39,6 +39,20 @@ void end_interruption_guards();
 // arrives meanwhile takes effect at end_interruption_guards, as the process handled it before.
 void hold_interruptions();
 
+// Messages on standard error, one line each, written at once. When phasemap runs in several
+// folders, each is prefixed with the folder of its run: "d2: phasemap: input.txt ...".
+void set_message_folder(std::string_view folder);  // "" for no prefix
+void print_message(std::string_view line);
+
+// The text with every control byte shown as \xNN, so that it prints as one line.
+std::string escape_control_bytes(std::string_view text);
+
+// A likely slip in the input that still reads: "phasemap: warning: input.txt, line 7: ..." on
+// standard error only, at most 20 in a run, then one line saying the rest are not shown.
+// Nothing a warning says changes an output byte or the exit status.
+void warn_about_input(int32_t line, std::string_view what);
+void reset_warning_count();
+
 // Suspends the traps for the lifetime of the object, for code that probes values which may
 // overflow on purpose (number conversion, range checks).
 struct fp_trap_pause {

@@ -1,0 +1,121 @@
+#include "command_line.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "driver.hpp"
+#include "records/fatal.hpp"
+
+namespace {
+
+constexpr std::string_view usage_text =
+    "usage: phasemap [FOLDER...]\n"
+    "\n"
+    "Reads input.txt and writes log.out (the trace of the run), phase.out (the corners of\n"
+    "every stable region) and the map (map1.ps unless input.txt names another file), each\n"
+    "replacing the earlier one only when the run is complete. Without a FOLDER it runs in\n"
+    "the current folder; with folders it runs in each of them in turn, as if started there.\n"
+    "\n"
+    "  -h, --help     show this help and exit\n"
+    "      --version  show the version and exit\n"
+    "      --         end of options: every argument after it is a folder\n"
+    "\n"
+    "Exit status: 0 when every run is complete; 1 when a run failed (its one-line message is\n"
+    "on standard error and is the last line of its log.out); 2 for a usage error; 128 + N\n"
+    "when interrupted by signal N.\n"
+    "\n"
+    "User guide: docs/guide.md in the source tree, share/doc/phasemap/guide.md where phasemap\n"
+    "is installed.\n";
+
+void print_to_standard_output(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
+int refuse_usage(const std::string& problem) {
+    print_message("phasemap: " + escape_control_bytes(problem));
+    print_message("see phasemap --help");
+    return 2;
+}
+
+bool is_folder(const char* path) {
+    struct stat info {};
+    return ::stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// One run in `folder`, then back to where phasemap started (`home`, an open descriptor).
+int run_in_folder(const char* folder, int home) {
+    int status = 1;
+    if (::chdir(folder) != 0) {
+        print_message("phasemap: cannot enter the folder: " + std::string(std::strerror(errno)));
+    } else {
+        status = run_phasemap();
+    }
+    if (::fchdir(home) != 0) {
+        print_message("phasemap: cannot return to the folder phasemap started in: " + std::string(std::strerror(errno)));
+        return -1;
+    }
+    return status;
+}
+
+// Runs in each folder; several folders get their names before every message and a summary.
+int run_in_folders(const std::vector<const char*>& folders) {
+    const int home = ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (home < 0) {
+        print_message("phasemap: cannot note the current folder: " + std::string(std::strerror(errno)));
+        return 1;
+    }
+    const bool names_folders = folders.size() > 1;
+    std::string failed;
+    std::size_t failures = 0;
+    for (const char* folder : folders) {
+        if (names_folders) set_message_folder(escape_control_bytes(folder));
+        const int status = run_in_folder(folder, home);
+        set_message_folder("");
+        if (status == 0) continue;
+        ++failures;
+        failed += ' ';
+        failed += escape_control_bytes(folder);
+        if (status < 0) break;
+    }
+    ::close(home);
+    if (names_folders) {
+        print_message("phasemap: ran " + std::to_string(folders.size()) + " folders; " +
+                      (failures == 0 ? std::string("none failed") : std::to_string(failures) + " failed:" + failed));
+    }
+    return failures == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int run_command_line(int argc, char** argv) {
+    std::vector<const char*> folders;
+    bool options_ended = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (!options_ended && argument.starts_with("-")) {
+            if (argument == "--") {
+                options_ended = true;
+            } else if (argument == "-h" || argument == "--help") {
+                print_to_standard_output(usage_text);
+                return 0;
+            } else if (argument == "--version") {
+                print_to_standard_output("phasemap " PHASEMAP_VERSION "\n");
+                return 0;
+            } else {
+                return refuse_usage(std::string("unknown option '").append(argument) + "'");
+            }
+            continue;
+        }
+        if (!is_folder(argv[i]))
+            return refuse_usage(std::string(argument).insert(0, 1, '\'') +
+                                "' is not a folder; give the folders to run in, each holding an input.txt");
+        folders.push_back(argv[i]);
+    }
+    if (folders.empty()) return run_phasemap();
+    return run_in_folders(folders);
+}
