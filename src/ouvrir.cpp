@@ -6,6 +6,7 @@
 #include "modules.hpp"
 #include "numbers.hpp"
 #include "ouvrir_checks.hpp"
+#include "ouvrir_warnings.hpp"
 #include "records/fatal.hpp"
 #include "records/records.hpp"
 
@@ -19,6 +20,26 @@ text20 keyword;
 
 // Lines of the entries that the checks after "stop" name in their messages.
 entry_lines lines;
+
+// What one entry of each counted keyword holds, for the warning about a record that looks
+// like one entry more than was declared.
+constexpr item_kind surface_items[] = {item_kind::text, item_kind::integer, item_kind::integer,
+                                       item_kind::integer, item_kind::real, item_kind::real};
+constexpr item_kind label_items[] = {item_kind::real, item_kind::real, item_kind::real, item_kind::text};
+constexpr item_kind guide_items[] = {item_kind::real};
+constexpr item_kind equi_items[] = {item_kind::integer, item_kind::integer, item_kind::real};
+constexpr item_kind equ2_items[] = {item_kind::integer, item_kind::integer, item_kind::real, item_kind::real,
+                                    item_kind::real, item_kind::real, item_kind::real};
+
+// The counted entry read last, while the next keyword record has not been read.
+counted_entry just_read;
+bool has_just_read = false;
+
+void note_counted_entry(const char* keyword_name, const char* entry, const char* entries, int32_t count,
+                        std::span<const item_kind> items) {
+    just_read = {keyword_name, entry, entries, count, items};
+    has_just_read = true;
+}
 
 bool keyword_is(const char* word) {
     return std::strncmp(keyword.data(), word, std::strlen(word)) == 0;
@@ -100,13 +121,16 @@ void read_surfaces_entry() {
                           in_real(surface.area, "area"), in_real(surface.energy, "energy")});
         derive_surface_plane(i);
     }
+    note_counted_entry("surf", "surface", "surfaces", run.surface_count, surface_items);
 }
 
-void read_guide_values(float* values, int32_t& count, const char* entry, const char* value_name) {
+void read_guide_values(float* values, int32_t& count, const char* keyword_name, const char* entry,
+                       const char* value_name) {
     read_column_count(count, entry);
     refuse_count_above(count, max_table_entries, entry, "values");
     for (int32_t i = 0; i < count; ++i)
         read_list(std::string(entry) + ", value " + std::to_string(i + 1), {in_real(values[i], value_name)});
+    note_counted_entry(keyword_name, "value", "values", count, guide_items);
 }
 
 void read_labels_entry() {
@@ -118,6 +142,7 @@ void read_labels_entry() {
                                                      in_real(label.label_size, "label_size"),
                                                      in_text(label.text, "text")});
     }
+    note_counted_entry("text", "label", "labels", run.label_count, label_items);
 }
 
 void read_equi_entry() {
@@ -128,6 +153,7 @@ void read_equi_entry() {
         read_list("equi line " + std::to_string(i + 1), {in_int(line.coef_x, "coef_x"), in_int(line.coef_y, "coef_y"),
                                                          in_real(line.line_constant, "line_constant")});
     }
+    note_counted_entry("equi", "line", "lines", run.equi_count, equi_items);
 }
 
 void read_equ2_entry() {
@@ -140,6 +166,7 @@ void read_equ2_entry() {
                    in_real(line.line_constant, "line_constant"), in_real(line.x_from, "x_from"),
                    in_real(line.x_to, "x_to"), in_real(line.y_low, "y_low"), in_real(line.y_high, "y_high")});
     }
+    note_counted_entry("equ2", "line", "lines", run.equ2_count, equ2_items);
 }
 
 void read_temperature_set(float& t, float& x0, float& y0, float& step_x, float& step_y, const char* entry) {
@@ -161,8 +188,9 @@ void read_map_file_name() {
     std::memcpy(run.map_file_name.data(), name, run.map_file_name.size());
 }
 
-// Carries out the entry the keyword record names; a record that names none is a comment.
-void read_entry() {
+// Carries out the entry the keyword record names; false for a record that names none, which
+// is a comment.
+bool read_entry() {
     if (keyword_is("bulk")) {
         read_bulk_entry();
     } else if (keyword_is("bound")) {
@@ -172,9 +200,9 @@ void read_entry() {
     } else if (keyword_is("surf")) {
         read_surfaces_entry();
     } else if (keyword_is("xbound")) {
-        read_guide_values(run.xbound_values, run.xbound_count, "xbound entry", "the x value");
+        read_guide_values(run.xbound_values, run.xbound_count, "xbound", "xbound entry", "the x value");
     } else if (keyword_is("ybound")) {
-        read_guide_values(run.ybound_values, run.ybound_count, "ybound entry", "the y value");
+        read_guide_values(run.ybound_values, run.ybound_count, "ybound", "ybound entry", "the y value");
     } else if (keyword_is("text")) {
         read_labels_entry();
     } else if (keyword_is("xaxi")) {
@@ -200,7 +228,10 @@ void read_entry() {
     } else if (keyword_is("output")) {
         read_map_file_name();
         lines.output = input_line_number();
+    } else {
+        return false;
     }
+    return true;
 }
 
 void set_defaults() {
@@ -212,6 +243,7 @@ void set_defaults() {
     run.temp1_1 = -1.0f;
     run.temp2_1 = -1.0f;
     lines = entry_lines{};
+    has_just_read = false;
 }
 
 // The four window edges as planes after the n surfaces.
@@ -280,8 +312,11 @@ void read_input() {
             lines.stop = input_line_number();
             break;
         }
-        read_entry();
+        const bool was_counted_entry = has_just_read;
+        has_just_read = false;
+        if (!read_entry()) warn_about_comment(input_record_text(), input_line_number(), was_counted_entry ? &just_read : nullptr);
     }
+    warn_if_no_surfaces(run.surface_count, lines.stop);
 
     check_input_before_drawing(lines);
     const std::string map_name = trimmed_text(run.map_file_name);

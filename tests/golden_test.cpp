@@ -1,9 +1,9 @@
 // Whole runs compared byte for byte with hand-checked outputs. Each folder under
 // tests/golden holds input.txt and every file the run must leave beside it (log.out,
-// phase.out, the map), plus `status` and `stderr.txt` when the run must fail; notes.md says
-// what the case shows. The run must leave exactly those files. With PHASEMAP_UPDATE_GOLDEN=1
-// the actual outputs are written back into the folder, to be read in `git diff` before
-// they are committed.
+// phase.out, the map), plus `status` when the run must fail and `stderr.txt` when it writes
+// on standard error (an error, warnings); notes.md says what the case shows. The run must
+// leave exactly those files. With PHASEMAP_UPDATE_GOLDEN=1 the actual outputs are written
+// back into the folder, to be read in `git diff` before they are committed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -55,10 +55,8 @@ TEST_P(GoldenRun, MatchesExpectedFiles) {
         for (const std::string& name : produced) fs::copy_file(fs::path(dir) / name, case_dir / name);
         fs::remove(case_dir / "status");
         fs::remove(case_dir / "stderr.txt");
-        if (result.status != 0) {
-            write_file((case_dir / "status").string(), std::to_string(result.status) + "\n");
-            write_file((case_dir / "stderr.txt").string(), result.stderr_text);
-        }
+        if (result.status != 0) write_file((case_dir / "status").string(), std::to_string(result.status) + "\n");
+        if (!result.stderr_text.empty()) write_file((case_dir / "stderr.txt").string(), result.stderr_text);
     }
 
     int expected_status = 0;

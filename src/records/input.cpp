@@ -437,3 +437,25 @@ void backspace_input() {
 }
 
 int32_t input_line_number() { return unit.statement_line; }
+
+std::string_view input_record_text() {
+    if (unit.statement_line == 0) return {};
+    return record_at(unit.statement_offset, unit.statement_line).text;
+}
+
+bool record_reads_as(std::string_view record, std::span<const item_kind> kinds) {
+    std::size_t at = 0;
+    for (item_kind kind : kinds) {
+        while (at < record.size() && (is_blank(record[at]) || record[at] == ',')) ++at;
+        if (at == record.size() || record[at] == '/') return false;
+        const std::string_view value = record.substr(at, measure_value(record.substr(at)));
+        at += value.size();
+        int32_t integer = 0;
+        float real = 0.0f;
+        if (kind == item_kind::integer && convert_integer(value, integer) != conversion::done) return false;
+        if (kind == item_kind::real && convert_real(value, real) != conversion::done) return false;
+        if (kind == item_kind::text && is_quote(value[0]) && find_closing_quote(value) + 1 != value.size()) return false;
+        if (kind == item_kind::text && value[0] == '(') return false;
+    }
+    return true;
+}

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -164,3 +165,11 @@ void backspace_input();
 
 // Line number (1-based) of the record the last read statement began with; 0 before any.
 int32_t input_line_number();
+
+// The whole record the last read statement began with, without its line end.
+std::string_view input_record_text();
+
+// Whether `record` alone holds values for items of these kinds, in free format: numbers that
+// convert, texts that are well formed. Reads nothing and stops nothing; "1 2 3.5" reads as
+// integer, integer, real, and "a b" does not.
+bool record_reads_as(std::string_view record, std::span<const item_kind> kinds);

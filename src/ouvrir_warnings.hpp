@@ -1,0 +1,27 @@
+// Likely slips in input.txt that still read, told on standard error as warnings: a keyword
+// that is indented, or misspelt by a letter or its case, and so read as a comment; a record
+// right after a counted entry that reads as one entry more than was declared; an input
+// without surfaces. A warning changes no output byte and not the exit status.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "records/records.hpp"
+
+// A counted entry just read: its keyword, how many entries it declared and what one holds.
+struct counted_entry {
+    const char* keyword;   // "surf"
+    const char* entry;     // "surface"
+    const char* entries;   // "surfaces"
+    int32_t count;
+    std::span<const item_kind> items;
+};
+
+// A record the reader took as a comment; `just_read` is the counted entry read right before
+// it, or null.
+void warn_about_comment(std::string_view record, int32_t line, const counted_entry* just_read);
+
+// At "stop": an input that read no surface draws the frame only.
+void warn_if_no_surfaces(int32_t surface_count, int32_t stop_line);

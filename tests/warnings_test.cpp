@@ -1,0 +1,78 @@
+// Warnings for likely slips: whole runs whose standard error names the slip, and whose every
+// output file and exit status equal those of the same input with the slipped line removed.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/test_support.hpp"
+
+namespace {
+
+const std::string head = "bulk\n1 2\n-16.5 2\nbound\n-2.0 0.0 -1.5 0.0\n";
+const std::string surfaces = "surf 2\nclean 8 16 0 20.5 -140.2\n'with H' 8 17 1 20.5 -141.4\n";
+
+// Runs `input`, and the input with the line `slip` taken out of it, and compares the two.
+void expect_warning(const std::string& name, const std::string& input, const std::string& slip,
+                    const std::string& warnings) {
+    std::string with_slip;
+    std::string without_slip;
+    const run_result slipped = run_program_on("warn_" + name, input, &with_slip);
+    std::string clean_input = input;
+    clean_input.erase(clean_input.find(slip), slip.size());
+    const run_result clean = run_program_on("warn_" + name + "_clean", clean_input, &without_slip);
+    EXPECT_EQ(slipped.stderr_text, warnings) << name;
+    EXPECT_EQ(clean.stderr_text, "") << name;
+    EXPECT_EQ(slipped.status, clean.status) << name;
+    folder_state expected = snapshot_folder(without_slip);
+    expected["input.txt"] = input;
+    EXPECT_EQ(snapshot_folder(with_slip), expected) << name;
+}
+
+std::string warning(int line, const std::string& what) {
+    return "phasemap: warning: input.txt, line " + std::to_string(line) + ": " + what + "\n";
+}
+
+// A keyword after blanks or a tab, in another case or one letter off is read as a comment;
+// a first word that starts with a non-letter or is shorter than three letters never warns.
+TEST(Warnings, KeywordsReadAsComments) {
+    expect_warning("indented", head + surfaces + "  stop here\nstop\n", "  stop here\n",
+                   warning(9, "'stop' is indented, so it is read as a comment; keywords start in column 1"));
+    expect_warning("tab", head + "\tsurf 2\n" + surfaces + "stop\n", "\tsurf 2\n",
+                   warning(6, "'surf' is indented, so it is read as a comment; keywords start in column 1"));
+    expect_warning("misspelt", head + "srf 2\n" + surfaces + "stop\n", "srf 2\n",
+                   warning(6, "'srf' is read as a comment; did you mean 'surf'?"));
+    expect_warning("capitals", head + surfaces + "Xaxi\nO\nstop\n", "Xaxi\nO\n",
+                   warning(9, "'Xaxi' is read as a comment; did you mean 'xaxi'?"));
+    expect_warning("not_slips", head + "# srf\n! Surf\n*bulk\nto be read\n" + surfaces + "stop\n",
+                   "# srf\n! Surf\n*bulk\nto be read\n", "");
+}
+
+// A record right after the last entry of a counted keyword that reads as one more entry.
+TEST(Warnings, OneEntryMoreThanDeclared) {
+    expect_warning("surface", head + surfaces + "'with 2H' 8 17 2 20.5 -142.6\nstop\n", "'with 2H' 8 17 2 20.5 -142.6\n",
+                   warning(9, "this looks like surface 3, but surf declares 2 surfaces"));
+    expect_warning("xbound", head + surfaces + "xbound                          1\n-1.0\nstop\n", "-1.0\n",
+                   warning(10, "this looks like value 1, but xbound declares 0 values"));
+    expect_warning("label", head + surfaces + "text 1\n-1 -1 12 a\n-1.5 -1 12 b\nstop\n", "-1.5 -1 12 b\n",
+                   warning(11, "this looks like label 2, but text declares 1 label"));
+    expect_warning("not_an_entry", head + surfaces + "equi 1\n1 -1 0\nthe line y = x\nstop\n", "the line y = x\n", "");
+}
+
+// No surface: the map will show the frame only. At most 20 warnings are shown.
+TEST(Warnings, NoSurfaceAndAtMostTwenty) {
+    std::string dir;
+    run_result result = run_program_on("warn_no_surface", head + "stop\n", &dir);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.stderr_text, warning(6, "no surface was read, so the map will show the frame and axes only"));
+
+    std::string slips;
+    std::string expected;
+    for (int i = 0; i < 25; ++i) {
+        slips += "Bulk\n";
+        if (i < 20) expected += warning(6 + i, "'Bulk' is read as a comment; did you mean 'bulk'?");
+    }
+    expected += "phasemap: warning: input.txt: more than 20 warnings; the rest are not shown\n";
+    expect_warning("many", head + slips + surfaces + "stop\n", slips, expected);
+}
+
+}  // namespace
