@@ -7,6 +7,7 @@
 #include "../numbers.hpp"
 #include "../records/fatal.hpp"
 #include "../records/records.hpp"
+#include "../ticks.hpp"
 #include "page_layout.hpp"
 #include "printps.hpp"
 #include "sections.hpp"
@@ -80,8 +81,7 @@ struct tick_range {
 };
 
 tick_range major_ticks(float low, float high, float shift) {
-    return {to_int32_checked(std::trunc(static_cast<double>(low) - static_cast<double>(shift))),
-            to_int32_checked(std::trunc(static_cast<double>(high) - static_cast<double>(shift)))};
+    return {to_int32_checked(major_tick_index(low, shift)), to_int32_checked(major_tick_index(high, shift))};
 }
 
 // Five minor ticks per unit plus one, over exactly the span of the major ticks.

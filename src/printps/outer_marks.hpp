@@ -9,11 +9,10 @@
 
 #include "../modules.hpp"
 #include "../numbers.hpp"
+#include "../ticks.hpp"
 
 // ---------------------------------------------------------------------------------------
 // Secondary scales
-
-constexpr float ln_ten_single = 2.3025851f;  // ln(10) as the single-precision value the scales use
 
 // Settings of one scale set, taken from temp1_* or temp2_*.
 struct scale_set {
@@ -33,10 +32,9 @@ struct tick_range {
     int32_t last;
 };
 
-// Distance between two ticks in data units: ln(10) * step * k_B * T, unrounded, and as
-// stored in single precision (stops the run when that overflows).
-double tick_spacing_wide(float step, float temperature, float boltzmann_ev);
-float tick_spacing(float step, float temperature, float boltzmann_ev);
+// Distance between two ticks in data units, as stored in single precision (stops the run
+// when that overflows).
+float tick_spacing(float step, float temperature);
 
 // Tick indices for the data span low..high measured from `origin`; `spacing` must not be 0.
 // Stops the run when an index does not fit a 32-bit integer.
@@ -45,10 +43,9 @@ tick_range find_tick_range(float low, float high, float origin, float spacing);
 // Number of ticks from first to last; 0 when last < first.
 int32_t count_ticks(const tick_range& range);
 
-// Distance of the tick with index r from the origin: (((step * r) * k_B) * T) * ln(10),
-// unrounded; and the tick's data coordinate, that distance plus the origin, stored in single.
-double tick_offset_wide(float step, float tick_index, float temperature, float boltzmann_ev);
-float tick_position(float step, float tick_index, float temperature, float origin, float boltzmann_ev);
+// Data coordinate of the tick with index r: its distance from the origin plus the origin,
+// stored in single precision.
+float tick_position(float step, float tick_index, float temperature, float origin);
 
 // Exponent shown at a tick: the step truncated toward zero, times r.
 int32_t tick_exponent(float step, float tick_index);

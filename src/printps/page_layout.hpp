@@ -13,7 +13,7 @@ struct page_translation {
     float y;
 };
 
-// Sets the writer's constants in `map`: Boltzmann constant, dash patterns, scale gaps and
+// Sets the writer's constants in `map`: dash patterns, scale gaps and
 // the window's lower left corner at (110, 110).
 void set_start_up_values();
 

@@ -128,7 +128,6 @@ float to_float_saturated(double value) {
 }
 
 void set_start_up_values() {
-    map.boltzmann_ev = boltzmann_ev_single;
     set_dash_pattern(0, "[]");
     set_dash_pattern(1, "[8 4]");
     set_dash_pattern(2, "[4 4]");

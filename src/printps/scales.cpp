@@ -80,7 +80,7 @@ text40 make_tick_label(float step, float tick_index) {
 
 // Ticks on the top axis, pointing toward the window, each with its label above the axis.
 void draw_top_ticks(const scale_set& set) {
-    const float spacing = tick_spacing(set.x_step, set.temperature, map.boltzmann_ev);
+    const float spacing = tick_spacing(set.x_step, set.temperature);
     const tick_range range = find_tick_range(run.x_min, run.x_max, set.x_origin, spacing);
     write_list(unit_log, {item_text(set.x_tag), item_int(range.first), item_int(range.last), item_real(set.x_step)});
     const double gap = static_cast<double>(set.offset) * static_cast<double>(map.scale_gap_y);
@@ -89,7 +89,7 @@ void draw_top_ticks(const scale_set& set) {
     const int32_t ticks = count_ticks(range);
     float tick_index = static_cast<float>(range.first);
     for (int32_t k = 0; k < ticks; ++k) {
-        const float value = tick_position(set.x_step, tick_index, set.temperature, set.x_origin, map.boltzmann_ev);
+        const float value = tick_position(set.x_step, tick_index, set.temperature, set.x_origin);
         const float tick_x = page_x(value);
         write_segment(tick_x, axis_y - tick_length, tick_x, axis_y);
         const text40 label = make_tick_label(set.x_step, tick_index);
@@ -100,7 +100,7 @@ void draw_top_ticks(const scale_set& set) {
 
 // Ticks on the right axis, pointing toward the window, each labelled right of the axis.
 void draw_right_ticks(const scale_set& set) {
-    const float spacing = tick_spacing(set.y_step, set.temperature, map.boltzmann_ev);
+    const float spacing = tick_spacing(set.y_step, set.temperature);
     const tick_range range = find_tick_range(run.y_min, run.y_max, set.y_origin, spacing);
     write_list(unit_log, {item_text(set.y_tag), item_int(range.first), item_int(range.last), item_real(set.y_step)});
     const double gap = static_cast<double>(set.offset) * static_cast<double>(map.scale_gap_x);
@@ -109,7 +109,7 @@ void draw_right_ticks(const scale_set& set) {
     const int32_t ticks = count_ticks(range);
     float tick_index = static_cast<float>(range.first);
     for (int32_t k = 0; k < ticks; ++k) {
-        const float value = tick_position(set.y_step, tick_index, set.temperature, set.y_origin, map.boltzmann_ev);
+        const float value = tick_position(set.y_step, tick_index, set.temperature, set.y_origin);
         const float tick_y = page_y(value);
         write_segment(axis_x - tick_length, tick_y, axis_x, tick_y);
         const text40 label = make_tick_label(set.y_step, tick_index);
@@ -120,23 +120,16 @@ void draw_right_ticks(const scale_set& set) {
 
 }  // namespace
 
-double tick_spacing_wide(float step, float temperature, float boltzmann_ev) {
-    return static_cast<double>(ln_ten_single) * static_cast<double>(step) * static_cast<double>(boltzmann_ev) *
-           static_cast<double>(temperature);
-}
-
-float tick_spacing(float step, float temperature, float boltzmann_ev) {
-    const double spacing = tick_spacing_wide(step, temperature, boltzmann_ev);
+float tick_spacing(float step, float temperature) {
+    const double spacing = tick_spacing_wide(step, temperature);
     if (!fits_single(spacing)) stop_on_scale("temperature", "has a tick spacing beyond single precision");
     return static_cast<float>(spacing);
 }
 
 tick_range find_tick_range(float low, float high, float origin, float spacing) {
     if (spacing == 0.0f) stop_on_scale("temperature", "has no tick spacing");
-    const double divisor = static_cast<double>(spacing);
-    const double first = (static_cast<double>(low) - static_cast<double>(origin)) / divisor;
-    const double last = (static_cast<double>(high) - static_cast<double>(origin)) / divisor;
-    return {whole_part_checked(first, "temperature"), whole_part_checked(last, "temperature")};
+    return {whole_part_checked(scale_tick_index(low, origin, spacing), "temperature"),
+            whole_part_checked(scale_tick_index(high, origin, spacing), "temperature")};
 }
 
 int32_t count_ticks(const tick_range& range) {
@@ -146,19 +139,12 @@ int32_t count_ticks(const tick_range& range) {
     return static_cast<int32_t>(count);
 }
 
-double tick_offset_wide(float step, float tick_index, float temperature, float boltzmann_ev) {
-    return static_cast<double>(step) * static_cast<double>(tick_index) * static_cast<double>(boltzmann_ev) *
-           static_cast<double>(temperature) * static_cast<double>(ln_ten_single);
-}
-
-float tick_position(float step, float tick_index, float temperature, float origin, float boltzmann_ev) {
-    return single_checked(tick_offset_wide(step, tick_index, temperature, boltzmann_ev) + static_cast<double>(origin),
-                          "temperature");
+float tick_position(float step, float tick_index, float temperature, float origin) {
+    return single_checked(tick_offset_wide(step, tick_index, temperature) + static_cast<double>(origin), "temperature");
 }
 
 int32_t tick_exponent(float step, float tick_index) {
-    const double exponent = std::trunc(static_cast<double>(step)) * static_cast<double>(tick_index);
-    return whole_part_checked(exponent, "temperature");
+    return whole_part_checked(tick_exponent_wide(step, tick_index), "temperature");
 }
 
 int32_t caption_width(float temperature) {

@@ -6,11 +6,7 @@
 
 #include "../modules.hpp"
 
-// The Boltzmann constant in eV/K as the pressure scales use it.
-constexpr float boltzmann_ev_single = 8.617387e-05f;
-
 struct map_geometry {
-    float boltzmann_ev;        // Boltzmann constant in eV/K: 8.617387e-05
     char dash_patterns[20][6]; // dash arrays, blank-padded: "[]", "[8 4]", "[4 4]", "[2 4]", "[2 2]"...
     float scale_gap_x;         // 50 points between the frame and each secondary axis
     float scale_gap_y;
