@@ -8,9 +8,8 @@
 #include <utility>
 
 #include "modules.hpp"
-#include "printps/page_layout.hpp"
+#include "printps/internals.hpp"
 #include "printps/printps.hpp"
-#include "printps/sections.hpp"
 #include "records/records.hpp"
 #include "support/test_support.hpp"
 
@@ -36,10 +35,10 @@ std::string label_records(const std::string& name, float size, const std::string
     text40 text;
     set_text(text, value.c_str());
     const std::string label = capture(name, [&] { write_label(10.0f, 10.0f, size, text); }).first;
-    const std::string page = make_scratch_dir(name + "_page") + "/page.ps";
-    write_file(page, "/M {moveto} def /N {newpath} def /STxt {dup stringwidth pop exch show} def\r\n" + label +
-                         "showpage\r\n");
-    expect_valid_postscript(page);
+    const std::string page_file = make_scratch_dir(name + "_page") + "/page.ps";
+    write_file(page_file, "/M {moveto} def /N {newpath} def /STxt {dup stringwidth pop exch show} def\r\n" + label +
+                              "showpage\r\n");
+    expect_valid_postscript(page_file);
     return label;
 }
 
@@ -86,7 +85,6 @@ TEST(WriteMap, RegionFillsUseTheSurfaceGrey) {
     run.regions[9] = {3, {1, 2, 3}};
     run.regions[10] = {3, {3, 2, 1}};
     const auto [map_bytes, log_bytes] = capture("map_greys", [] {
-        set_start_up_values();
         set_up_page_geometry();
         fill_regions();
     });

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "printps/outer_marks.hpp"
+#include "printps/internals.hpp"
 #include "records/fatal.hpp"
 
 namespace {

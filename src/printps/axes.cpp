@@ -2,22 +2,20 @@
 // the window frame, major and minor ticks on all four sides, tick numbers, axis titles.
 #include <charconv>
 #include <cmath>
-#include <cstring>
 
 #include "../numbers.hpp"
 #include "../records/fatal.hpp"
 #include "../records/records.hpp"
 #include "../ticks.hpp"
-#include "page_layout.hpp"
+#include "internals.hpp"
 #include "printps.hpp"
-#include "sections.hpp"
 
 namespace {
 
 // origin + (value - low) * page_scale, the product truncated toward zero in double; a point
 // far outside the window keeps a finite page coordinate.
 float map_to_page(float value, float low, float origin) {
-    const double product = (static_cast<double>(value) - static_cast<double>(low)) * static_cast<double>(map.page_scale);
+    const double product = (static_cast<double>(value) - static_cast<double>(low)) * static_cast<double>(page.page_scale);
     const float whole = to_float_saturated(std::trunc(product));
     return origin + whole;
 }
@@ -75,11 +73,6 @@ void write_tick_number(float x, float y, int32_t k) {
 }
 
 // Major ticks stand at every whole k + shift between the bounds, k truncated toward zero.
-struct tick_range {
-    int32_t first;
-    int32_t last;
-};
-
 tick_range major_ticks(float low, float high, float shift) {
     return {to_int32_checked(major_tick_index(low, shift)), to_int32_checked(major_tick_index(high, shift))};
 }
@@ -88,11 +81,12 @@ tick_range major_ticks(float low, float high, float shift) {
 int32_t minor_tick_count(tick_range range) {
     const double a = static_cast<double>(static_cast<float>(range.first));
     const double b = static_cast<double>(static_cast<float>(range.last));
-    return to_int32_checked(std::trunc(5.0 * b - 5.0 * a + 1.0));
+    const double per_unit = static_cast<double>(minor_ticks_per_unit);
+    return to_int32_checked(std::trunc(per_unit * b - per_unit * a + 1.0));
 }
 
 // The running minor-tick value steps in single precision, so it drifts as stored values do.
-float next_minor_tick(float u) { return static_cast<float>(static_cast<double>(u) + static_cast<double>(0.2f)); }
+float next_minor_tick(float u) { return static_cast<float>(static_cast<double>(u) + static_cast<double>(minor_tick_step)); }
 
 void draw_window_frame() {
     start_black_path("3 setlinewidth");
@@ -110,17 +104,17 @@ void draw_x_ticks() {
     const tick_range range = major_ticks(run.x_min, run.x_max, run.shift_x);
     for (int32_t k = range.first; k <= range.last; ++k) {
         const float px = page_x(static_cast<float>(static_cast<double>(k) + static_cast<double>(run.shift_x)));
-        write_tick(px, bottom, px, plus(bottom, 20.0));
-        write_tick(px, top, px, plus(top, -20.0));
-        write_tick_number(plus(px, -25.0), plus(bottom, -30.0), k);
+        write_tick(px, bottom, px, plus(bottom, major_tick_length));
+        write_tick(px, top, px, plus(top, -major_tick_length));
+        write_tick_number(plus(px, x_number_dx), plus(bottom, x_number_dy), k);
         if (k == range.last) break;  // k + 1 would not fit when last is the largest integer
     }
     write_text_record("1 setlinewidth");
     float u = static_cast<float>(range.first);
     for (int32_t n = minor_tick_count(range); n > 0; --n) {
         const float px = page_x(static_cast<float>(static_cast<double>(run.shift_x) + static_cast<double>(u)));
-        write_tick(px, bottom, px, plus(bottom, 10.0));
-        write_tick(px, top, px, plus(top, -10.0));
+        write_tick(px, bottom, px, plus(bottom, minor_tick_length));
+        write_tick(px, top, px, plus(top, -minor_tick_length));
         u = next_minor_tick(u);
     }
 }
@@ -131,17 +125,17 @@ void draw_y_ticks() {
     const tick_range range = major_ticks(run.y_min, run.y_max, run.shift_y);
     for (int32_t k = range.first; k <= range.last; ++k) {
         const float py = page_y(static_cast<float>(static_cast<double>(k) + static_cast<double>(run.shift_y)));
-        write_tick(left, py, plus(left, 20.0), py);
-        write_tick(right, py, plus(right, -20.0), py);
-        write_tick_number(plus(left, -60.0), plus(py, -5.0), k);
+        write_tick(left, py, plus(left, major_tick_length), py);
+        write_tick(right, py, plus(right, -major_tick_length), py);
+        write_tick_number(plus(left, y_number_dx), plus(py, y_number_dy), k);
         if (k == range.last) break;
     }
     write_text_record("1 setlinewidth");
     float u = static_cast<float>(range.first);
     for (int32_t n = minor_tick_count(range); n > 0; --n) {
         const float py = page_y(static_cast<float>(static_cast<double>(u) + static_cast<double>(run.shift_y)));
-        write_tick(left, py, plus(left, 10.0), py);
-        write_tick(right, py, plus(right, -10.0), py);
+        write_tick(left, py, plus(left, minor_tick_length), py);
+        write_tick(right, py, plus(right, -minor_tick_length), py);
         u = next_minor_tick(u);
     }
 }
@@ -154,18 +148,20 @@ void draw_axis_titles() {
     const int32_t xc = to_int32_checked(static_cast<double>(page_x(middle_x)));
     const int32_t yc = to_int32_checked(static_cast<double>(page_y(middle_y)));
     write_text_record("/Symbol findfont 30 scalefont setfont");
-    write_list(unit_map, {item_int(xc), item_real(plus(map.plot_bottom, -50.0)), item_text(" M  (m)  SN")});
-    write_list(unit_map, {item_real(plus(map.plot_left, -80.0)), item_int(yc), item_text(" M  (m)  SN")});
-    write_label(static_cast<float>(static_cast<double>(xc) + 15.0), plus(map.plot_bottom, -58.0), 20.0f, run.x_axis_title);
-    write_label(plus(map.plot_left, -65.0), static_cast<float>(static_cast<double>(yc) - 8.0), 20.0f, run.y_axis_title);
+    write_list(unit_map, {item_int(xc), item_real(plus(plot_bottom, x_mu_dy)), item_text(" M  (m)  SN")});
+    write_list(unit_map, {item_real(plus(plot_left, y_mu_dx)), item_int(yc), item_text(" M  (m)  SN")});
+    const float x_title_x = static_cast<float>(static_cast<double>(xc) + static_cast<double>(x_title_dx));
+    const float y_title_y = static_cast<float>(static_cast<double>(yc) + static_cast<double>(y_title_dy));
+    write_label(x_title_x, plus(plot_bottom, x_title_dy), title_size, run.x_axis_title);
+    write_label(plus(plot_left, y_title_dx), y_title_y, title_size, run.y_axis_title);
     write_text_record("/Times-Roman findfont 30 scalefont setfont");
 }
 
 }  // namespace
 
-float page_x(float x) { return map_to_page(x, run.x_min, map.plot_left); }
+float page_x(float x) { return map_to_page(x, run.x_min, plot_left); }
 
-float page_y(float y) { return map_to_page(y, run.y_min, map.plot_bottom); }
+float page_y(float y) { return map_to_page(y, run.y_min, plot_bottom); }
 
 void put_point(float x, float y, const char* op) {
     write_list(unit_map, {item_real(page_x(x)), item_real(page_y(y)), item_text("  "), item_text(op, 1)});

@@ -4,8 +4,8 @@
 #include <algorithm>
 
 #include "../records/records.hpp"
+#include "internals.hpp"
 #include "printps.hpp"
-#include "sections.hpp"
 
 namespace {
 

@@ -5,15 +5,13 @@
 
 #include <cfloat>
 #include <cmath>
-#include <cstring>
 #include <string_view>
 
 #include "../records/fatal.hpp"
 #include "../records/records.hpp"
-#include "page_layout.hpp"
-#include "sections.hpp"
+#include "internals.hpp"
 
-map_geometry map;
+page_geometry page;
 
 namespace {
 
@@ -99,12 +97,6 @@ void write_text_records(const std::string_view (&lines)[N]) {
     for (std::string_view line : lines) write_list(unit_map, {item_text(line)});
 }
 
-void set_dash_pattern(int32_t index, const char* pattern) {
-    char* slot = map.dash_patterns[index];
-    std::memset(slot, ' ', sizeof map.dash_patterns[index]);
-    std::memcpy(slot, pattern, std::strlen(pattern));
-}
-
 [[noreturn]] void stop_unmappable_window() {
     stop_run(unit_map, 0, "the window is too narrow or too wide to be mapped onto the page");
 }
@@ -127,53 +119,40 @@ float to_float_saturated(double value) {
     return static_cast<float>(value);
 }
 
-void set_start_up_values() {
-    set_dash_pattern(0, "[]");
-    set_dash_pattern(1, "[8 4]");
-    set_dash_pattern(2, "[4 4]");
-    set_dash_pattern(3, "[2 4]");
-    for (int32_t i = 4; i < 20; ++i) set_dash_pattern(i, "[2 2]");
-    map.scale_gap_x = 50.0f;
-    map.scale_gap_y = 50.0f;
-    map.plot_left = 110.0f;
-    map.plot_bottom = 110.0f;
-}
-
 page_translation set_up_page_geometry() {
-    // Step 1: the plot area, narrowed by 50 points for each secondary scale set.
-    map.plot_right = 484.0f;
-    map.plot_top = 732.0f;
+    // Step 1: the plot area, narrowed by one scale gap for each positive temperature.
+    page.plot_right = full_plot_right;
+    page.plot_top = full_plot_top;
     if (run.temp1_1 > 0.0f) {
-        map.plot_right = 434.0f;
-        map.plot_top = 682.0f;
+        page.plot_right -= scale_gap_x;
+        page.plot_top -= scale_gap_y;
     }
     if (run.temp2_1 > 0.0f) {
-        map.plot_right -= 50.0f;
-        map.plot_top -= 50.0f;
+        page.plot_right -= scale_gap_x;
+        page.plot_top -= scale_gap_y;
     }
 
     // Step 2: the scale that fills each direction; the smaller one serves both.
-    const float scale_x = scale_to_fill(map.plot_right - 110.0f, run.x_min, run.x_max);
-    const float scale_y = scale_to_fill(map.plot_top - 110.0f, run.y_min, run.y_max);
+    const float scale_x = scale_to_fill(page.plot_right - plot_left, run.x_min, run.x_max);
+    const float scale_y = scale_to_fill(page.plot_top - plot_bottom, run.y_min, run.y_max);
 
     // Step 3: centre the drawing in the direction that has room to spare.
     page_translation translation{0.0f, 0.0f};
     if (scale_y < scale_x) {
-        map.page_scale = scale_y;
+        page.page_scale = scale_y;
         translation.x = static_cast<float>((static_cast<double>(scale_x) - static_cast<double>(scale_y)) *
                                                (static_cast<double>(run.x_max) - static_cast<double>(run.x_min)) * 0.5 -
-                                           18.0);
+                                           static_cast<double>(centring_margin_x));
     } else {
-        map.page_scale = scale_x;
+        page.page_scale = scale_x;
         translation.y = static_cast<float>((static_cast<double>(scale_y) - static_cast<double>(scale_x)) *
                                                (static_cast<double>(run.y_max) - static_cast<double>(run.y_min)) * 0.5 -
-                                           30.0);
+                                           static_cast<double>(centring_margin_y));
     }
     return translation;
 }
 
 void write_map() {
-    set_start_up_values();
     const page_translation translation = set_up_page_geometry();
 
     write_text_records(header_lines);

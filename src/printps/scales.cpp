@@ -10,17 +10,26 @@
 #include <cstdint>
 #include <string>
 
+#include "../numbers.hpp"
 #include "../records/fatal.hpp"
 #include "../records/records.hpp"
-#include "outer_marks.hpp"
+#include "../ticks.hpp"
+#include "internals.hpp"
 #include "printps.hpp"
-#include "sections.hpp"
 
 namespace {
 
-constexpr float tick_length = 10.0f;
-constexpr float caption_size = 30.0f;
-constexpr float tick_label_size = 20.0f;
+// Settings of one scale set, taken from temp1_* or temp2_*.
+struct scale_set {
+    int32_t offset;      // 1 or 2: how many scale gaps the axes stand outside the frame
+    float temperature;   // T in kelvin, positive
+    float x_origin;      // x at which P = 1
+    float y_origin;      // y at which P = 1
+    float x_step;        // decades of P between two ticks on the top axis
+    float y_step;        // the same on the right axis
+    const char* x_tag;   // "Temp1x" or "Temp2x", for the range record in log.out
+    const char* y_tag;
+};
 
 // The input reader refuses scales whose numbers would not fit; these checks only keep a
 // conversion from ever being undefined.
@@ -41,14 +50,14 @@ float single_checked(double value, const char* tag) {
 
 // Data x lying `points` page points right of the window's right edge.
 float right_of_window(double points, const char* tag) {
-    if (map.page_scale == 0.0f) stop_on_scale(tag, "cannot be placed on a map without a scale");
-    return single_checked(static_cast<double>(run.x_max) + points / static_cast<double>(map.page_scale), tag);
+    if (page.page_scale == 0.0f) stop_on_scale(tag, "cannot be placed on a map without a scale");
+    return single_checked(static_cast<double>(run.x_max) + points / static_cast<double>(page.page_scale), tag);
 }
 
 // Data y lying `points` page points above the window's top edge.
 float above_window(double points, const char* tag) {
-    if (map.page_scale == 0.0f) stop_on_scale(tag, "cannot be placed on a map without a scale");
-    return single_checked(static_cast<double>(run.y_max) + points / static_cast<double>(map.page_scale), tag);
+    if (page.page_scale == 0.0f) stop_on_scale(tag, "cannot be placed on a map without a scale");
+    return single_checked(static_cast<double>(run.y_max) + points / static_cast<double>(page.page_scale), tag);
 }
 
 void write_segment(float from_x, float from_y, float to_x, float to_y) {
@@ -64,8 +73,9 @@ void write_caption(float temperature, float axis_x, float axis_y, const char* ta
     const int32_t whole = whole_part_checked(static_cast<double>(temperature), tag);
     text40 caption;
     write_internal(caption, "(I^,1X,A1)", {item_int(whole, width), item_text("K")});
-    const double left = static_cast<double>(axis_x) - 8.0 * static_cast<double>(width + 1);
-    write_label(static_cast<float>(left), axis_y - 8.0f, caption_size, caption);
+    const double left =
+        static_cast<double>(axis_x) - static_cast<double>(caption_char_width) * static_cast<double>(width + 1);
+    write_label(static_cast<float>(left), axis_y + caption_dy, caption_size, caption);
 }
 
 // "10^{-5}": built into a buffer and traced in log.out with its width.
@@ -83,17 +93,17 @@ void draw_top_ticks(const scale_set& set) {
     const float spacing = tick_spacing(set.x_step, set.temperature);
     const tick_range range = find_tick_range(run.x_min, run.x_max, set.x_origin, spacing);
     write_list(unit_log, {item_text(set.x_tag), item_int(range.first), item_int(range.last), item_real(set.x_step)});
-    const double gap = static_cast<double>(set.offset) * static_cast<double>(map.scale_gap_y);
+    const double gap = static_cast<double>(set.offset) * static_cast<double>(scale_gap_y);
     const float axis_y = page_y(above_window(gap, set.x_tag));
-    const float label_y = page_y(above_window(gap + 8.0, set.x_tag));
+    const float label_y = page_y(above_window(gap + static_cast<double>(top_label_rise), set.x_tag));
     const int32_t ticks = count_ticks(range);
     float tick_index = static_cast<float>(range.first);
     for (int32_t k = 0; k < ticks; ++k) {
         const float value = tick_position(set.x_step, tick_index, set.temperature, set.x_origin);
         const float tick_x = page_x(value);
-        write_segment(tick_x, axis_y - tick_length, tick_x, axis_y);
+        write_segment(tick_x, axis_y - scale_tick_length, tick_x, axis_y);
         const text40 label = make_tick_label(set.x_step, tick_index);
-        write_label(tick_x - 10.0f, label_y, tick_label_size, label);
+        write_label(tick_x + top_label_dx, label_y, tick_label_size, label);
         tick_index = static_cast<float>(static_cast<double>(tick_index) + 1.0);
     }
 }
@@ -103,17 +113,17 @@ void draw_right_ticks(const scale_set& set) {
     const float spacing = tick_spacing(set.y_step, set.temperature);
     const tick_range range = find_tick_range(run.y_min, run.y_max, set.y_origin, spacing);
     write_list(unit_log, {item_text(set.y_tag), item_int(range.first), item_int(range.last), item_real(set.y_step)});
-    const double gap = static_cast<double>(set.offset) * static_cast<double>(map.scale_gap_x);
+    const double gap = static_cast<double>(set.offset) * static_cast<double>(scale_gap_x);
     const float axis_x = page_x(right_of_window(gap, set.y_tag));
-    const float label_x = page_x(right_of_window(gap + 5.0, set.y_tag));
+    const float label_x = page_x(right_of_window(gap + static_cast<double>(right_label_gap), set.y_tag));
     const int32_t ticks = count_ticks(range);
     float tick_index = static_cast<float>(range.first);
     for (int32_t k = 0; k < ticks; ++k) {
         const float value = tick_position(set.y_step, tick_index, set.temperature, set.y_origin);
         const float tick_y = page_y(value);
-        write_segment(axis_x - tick_length, tick_y, axis_x, tick_y);
+        write_segment(axis_x - scale_tick_length, tick_y, axis_x, tick_y);
         const text40 label = make_tick_label(set.y_step, tick_index);
-        write_label(label_x, tick_y - 5.0f, tick_label_size, label);
+        write_label(label_x, tick_y + right_label_dy, tick_label_size, label);
         tick_index = static_cast<float>(static_cast<double>(tick_index) + 1.0);
     }
 }
@@ -162,8 +172,8 @@ int32_t exponent_width(int32_t exponent) {
 
 void draw_scale_set(const scale_set& set) {
     // Step 1: the right and the top axis, d gaps outside the frame.
-    const double gap_x = static_cast<double>(set.offset) * static_cast<double>(map.scale_gap_x);
-    const double gap_y = static_cast<double>(set.offset) * static_cast<double>(map.scale_gap_y);
+    const double gap_x = static_cast<double>(set.offset) * static_cast<double>(scale_gap_x);
+    const double gap_y = static_cast<double>(set.offset) * static_cast<double>(scale_gap_y);
     const float axis_x = page_x(right_of_window(gap_x, set.x_tag));
     write_segment(axis_x, page_y(run.y_min), axis_x, page_y(run.y_max));
     const float axis_y = page_y(above_window(gap_y, set.x_tag));
