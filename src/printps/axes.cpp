@@ -3,8 +3,6 @@
 #include <charconv>
 #include <cmath>
 
-#include "../numbers.hpp"
-#include "../records/fatal.hpp"
 #include "../records/records.hpp"
 #include "../ticks.hpp"
 #include "internals.hpp"
@@ -18,16 +16,6 @@ float map_to_page(float value, float low, float origin) {
     const double product = (static_cast<double>(value) - static_cast<double>(low)) * static_cast<double>(page.page_scale);
     const float whole = to_float_saturated(std::trunc(product));
     return origin + whole;
-}
-
-[[noreturn]] void stop_unmappable_ticks() {
-    stop_run(unit_map, 0, "the tick numbers of the window do not fit an integer");
-}
-
-// A whole number held in a double, as an integer; stops the run if it does not fit.
-int32_t to_int32_checked(double whole) {
-    if (!fits_int32(whole)) stop_unmappable_ticks();
-    return static_cast<int32_t>(whole);
 }
 
 float plus(float value, double offset) { return static_cast<float>(static_cast<double>(value) + offset); }
@@ -74,7 +62,7 @@ void write_tick_number(float x, float y, int32_t k) {
 
 // Major ticks stand at every whole k + shift between the bounds, k truncated toward zero.
 tick_range major_ticks(float low, float high, float shift) {
-    return {to_int32_checked(major_tick_index(low, shift)), to_int32_checked(major_tick_index(high, shift))};
+    return {to_int32_fitting(major_tick_index(low, shift)), to_int32_fitting(major_tick_index(high, shift))};
 }
 
 // Five minor ticks per unit plus one, over exactly the span of the major ticks.
@@ -82,7 +70,7 @@ int32_t minor_tick_count(tick_range range) {
     const double a = static_cast<double>(static_cast<float>(range.first));
     const double b = static_cast<double>(static_cast<float>(range.last));
     const double per_unit = static_cast<double>(minor_ticks_per_unit);
-    return to_int32_checked(std::trunc(per_unit * b - per_unit * a + 1.0));
+    return to_int32_fitting(std::trunc(per_unit * b - per_unit * a + 1.0));
 }
 
 // The running minor-tick value steps in single precision, so it drifts as stored values do.
@@ -145,8 +133,8 @@ void draw_y_ticks() {
 void draw_axis_titles() {
     const float middle_x = static_cast<float>((static_cast<double>(run.x_max) + static_cast<double>(run.x_min)) * 0.5);
     const float middle_y = static_cast<float>((static_cast<double>(run.y_max) + static_cast<double>(run.y_min)) * 0.5);
-    const int32_t xc = to_int32_checked(static_cast<double>(page_x(middle_x)));
-    const int32_t yc = to_int32_checked(static_cast<double>(page_y(middle_y)));
+    const int32_t xc = to_int32_fitting(static_cast<double>(page_x(middle_x)));
+    const int32_t yc = to_int32_fitting(static_cast<double>(page_y(middle_y)));
     write_text_record("/Symbol findfont 30 scalefont setfont");
     write_list(unit_map, {item_int(xc), item_real(plus(plot_bottom, x_mu_dy)), item_text(" M  (m)  SN")});
     write_list(unit_map, {item_real(plus(plot_left, y_mu_dx)), item_int(yc), item_text(" M  (m)  SN")});

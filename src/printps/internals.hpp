@@ -91,12 +91,17 @@ struct page_translation {
 };
 
 // Sets `page` from the window and the temperatures and returns the translation that centres
-// the drawing in the direction that has room to spare. Stops the run when the window is too
-// narrow or too wide for a finite scale.
+// the drawing in the direction that has room to spare.
 page_translation set_up_page_geometry();
 
 // `value` rounded to single precision, held at the largest finite single value beyond it.
 float to_float_saturated(double value);
+
+// Narrowing of working values that the input reader's checks after "stop" keep in range
+// (window extent, tick counts, indices, exponents, positions): `value` rounded to single
+// precision, or truncated toward zero to a 32-bit integer.
+float to_float_fitting(double value);
+int32_t to_int32_fitting(double value);
 
 // ---------------------------------------------------------------------------------------
 // Sections, in the order write_map calls them
@@ -168,11 +173,10 @@ struct tick_range {
 // Number of ticks from first to last; 0 when last < first.
 int32_t count_ticks(const tick_range& range);
 
-// Distance between two ticks in data units (stops the run when it overflows).
+// Distance between two ticks in data units, for a step other than 0.
 float tick_spacing(float step, float temperature);
 
-// Tick indices for the data span low..high measured from `origin`; `spacing` must not be 0.
-// Stops the run when an index does not fit a 32-bit integer.
+// Tick indices for the data span low..high measured from `origin`.
 tick_range find_tick_range(float low, float high, float origin, float spacing);
 
 // Data coordinate of the tick with index r: its distance from the origin plus the origin.

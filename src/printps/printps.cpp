@@ -3,11 +3,12 @@
 // its sections. Also the page geometry that all sections map through.
 #include "printps.hpp"
 
+#include <cassert>
 #include <cfloat>
 #include <cmath>
 #include <string_view>
 
-#include "../records/fatal.hpp"
+#include "../numbers.hpp"
 #include "../records/records.hpp"
 #include "internals.hpp"
 
@@ -97,18 +98,12 @@ void write_text_records(const std::string_view (&lines)[N]) {
     for (std::string_view line : lines) write_list(unit_map, {item_text(line)});
 }
 
-[[noreturn]] void stop_unmappable_window() {
-    stop_run(unit_map, 0, "the window is too narrow or too wide to be mapped onto the page");
-}
-
 // Page points per data unit that fill `room` with the span low..high; the span is rounded
 // to single precision first.
 float scale_to_fill(float room, float low, float high) {
     const double span = static_cast<double>(high) - static_cast<double>(low);
-    if (!(span > 0.0) || span > static_cast<double>(FLT_MAX)) stop_unmappable_window();
-    const double scale = static_cast<double>(room) / static_cast<double>(static_cast<float>(span));
-    if (!(scale > 0.0) || scale > static_cast<double>(FLT_MAX)) stop_unmappable_window();
-    return static_cast<float>(scale);
+    assert(span > 0.0 && fits_single(span));
+    return to_float_fitting(static_cast<double>(room) / static_cast<double>(static_cast<float>(span)));
 }
 
 }  // namespace
@@ -117,6 +112,16 @@ float to_float_saturated(double value) {
     if (value > static_cast<double>(FLT_MAX)) return FLT_MAX;
     if (value < -static_cast<double>(FLT_MAX)) return -FLT_MAX;
     return static_cast<float>(value);
+}
+
+float to_float_fitting(double value) {
+    assert(fits_single(value));
+    return static_cast<float>(value);
+}
+
+int32_t to_int32_fitting(double value) {
+    assert(fits_int32(std::trunc(value)));
+    return static_cast<int32_t>(value);
 }
 
 page_translation set_up_page_geometry() {

@@ -6,12 +6,10 @@
 //
 // PostScript used here: "x y M" moveto, "x y L" lineto, "S" stroke, "n setlinewidth",
 // "gr10" the 0.50 grey and "CoBla" black from the prolog.
+#include <cassert>
 #include <cmath>
 #include <cstdint>
-#include <string>
 
-#include "../numbers.hpp"
-#include "../records/fatal.hpp"
 #include "../records/records.hpp"
 #include "../ticks.hpp"
 #include "internals.hpp"
@@ -31,33 +29,9 @@ struct scale_set {
     const char* y_tag;
 };
 
-// The input reader refuses scales whose numbers would not fit; these checks only keep a
-// conversion from ever being undefined.
-[[noreturn]] void stop_on_scale(const char* tag, const char* what) {
-    stop_run(unit_input, 0, std::string("the ") + tag + " scale " + what);
-}
-
-int32_t whole_part_checked(double value, const char* tag) {
-    const double whole = std::trunc(value);
-    if (!fits_int32(whole)) stop_on_scale(tag, "has a number beyond the integer range");
-    return static_cast<int32_t>(whole);
-}
-
-float single_checked(double value, const char* tag) {
-    if (!fits_single(value)) stop_on_scale(tag, "lies beyond the range of the map coordinates");
-    return static_cast<float>(value);
-}
-
-// Data x lying `points` page points right of the window's right edge.
-float right_of_window(double points, const char* tag) {
-    if (page.page_scale == 0.0f) stop_on_scale(tag, "cannot be placed on a map without a scale");
-    return single_checked(static_cast<double>(run.x_max) + points / static_cast<double>(page.page_scale), tag);
-}
-
-// Data y lying `points` page points above the window's top edge.
-float above_window(double points, const char* tag) {
-    if (page.page_scale == 0.0f) stop_on_scale(tag, "cannot be placed on a map without a scale");
-    return single_checked(static_cast<double>(run.y_max) + points / static_cast<double>(page.page_scale), tag);
+// Data coordinate `points` page points beyond a window bound, away from the window.
+float beyond_window(float bound, double points) {
+    return to_float_fitting(static_cast<double>(bound) + points / static_cast<double>(page.page_scale));
 }
 
 void write_segment(float from_x, float from_y, float to_x, float to_y) {
@@ -68,9 +42,9 @@ void write_segment(float from_x, float from_y, float to_x, float to_y) {
 void write_text_record(const char* text) { write_list(unit_map, {item_text(text)}); }
 
 // "300 K": the whole part of T right-justified in its own width, a blank and K.
-void write_caption(float temperature, float axis_x, float axis_y, const char* tag) {
+void write_caption(float temperature, float axis_x, float axis_y) {
     const int32_t width = caption_width(temperature);
-    const int32_t whole = whole_part_checked(static_cast<double>(temperature), tag);
+    const int32_t whole = to_int32_fitting(std::trunc(static_cast<double>(temperature)));
     text40 caption;
     write_internal(caption, "(I^,1X,A1)", {item_int(whole, width), item_text("K")});
     const double left =
@@ -94,8 +68,8 @@ void draw_top_ticks(const scale_set& set) {
     const tick_range range = find_tick_range(run.x_min, run.x_max, set.x_origin, spacing);
     write_list(unit_log, {item_text(set.x_tag), item_int(range.first), item_int(range.last), item_real(set.x_step)});
     const double gap = static_cast<double>(set.offset) * static_cast<double>(scale_gap_y);
-    const float axis_y = page_y(above_window(gap, set.x_tag));
-    const float label_y = page_y(above_window(gap + static_cast<double>(top_label_rise), set.x_tag));
+    const float axis_y = page_y(beyond_window(run.y_max, gap));
+    const float label_y = page_y(beyond_window(run.y_max, gap + static_cast<double>(top_label_rise)));
     const int32_t ticks = count_ticks(range);
     float tick_index = static_cast<float>(range.first);
     for (int32_t k = 0; k < ticks; ++k) {
@@ -114,8 +88,8 @@ void draw_right_ticks(const scale_set& set) {
     const tick_range range = find_tick_range(run.y_min, run.y_max, set.y_origin, spacing);
     write_list(unit_log, {item_text(set.y_tag), item_int(range.first), item_int(range.last), item_real(set.y_step)});
     const double gap = static_cast<double>(set.offset) * static_cast<double>(scale_gap_x);
-    const float axis_x = page_x(right_of_window(gap, set.y_tag));
-    const float label_x = page_x(right_of_window(gap + static_cast<double>(right_label_gap), set.y_tag));
+    const float axis_x = page_x(beyond_window(run.x_max, gap));
+    const float label_x = page_x(beyond_window(run.x_max, gap + static_cast<double>(right_label_gap)));
     const int32_t ticks = count_ticks(range);
     float tick_index = static_cast<float>(range.first);
     for (int32_t k = 0; k < ticks; ++k) {
@@ -131,31 +105,28 @@ void draw_right_ticks(const scale_set& set) {
 }  // namespace
 
 float tick_spacing(float step, float temperature) {
-    const double spacing = tick_spacing_wide(step, temperature);
-    if (!fits_single(spacing)) stop_on_scale("temperature", "has a tick spacing beyond single precision");
-    return static_cast<float>(spacing);
+    const float spacing = to_float_fitting(tick_spacing_wide(step, temperature));
+    assert(spacing != 0.0f);
+    return spacing;
 }
 
 tick_range find_tick_range(float low, float high, float origin, float spacing) {
-    if (spacing == 0.0f) stop_on_scale("temperature", "has no tick spacing");
-    return {whole_part_checked(scale_tick_index(low, origin, spacing), "temperature"),
-            whole_part_checked(scale_tick_index(high, origin, spacing), "temperature")};
+    return {to_int32_fitting(scale_tick_index(low, origin, spacing)),
+            to_int32_fitting(scale_tick_index(high, origin, spacing))};
 }
 
 int32_t count_ticks(const tick_range& range) {
-    const int64_t count = static_cast<int64_t>(range.last) - static_cast<int64_t>(range.first) + 1;
-    if (count <= 0) return 0;
-    if (count > INT32_MAX) stop_on_scale("temperature", "has more ticks than the map can draw");
+    const double count = tick_count(static_cast<double>(range.first), static_cast<double>(range.last));
+    if (count <= 0.0) return 0;
+    assert(count <= static_cast<double>(max_ticks_per_axis));
     return static_cast<int32_t>(count);
 }
 
 float tick_position(float step, float tick_index, float temperature, float origin) {
-    return single_checked(tick_offset_wide(step, tick_index, temperature) + static_cast<double>(origin), "temperature");
+    return to_float_fitting(tick_offset_wide(step, tick_index, temperature) + static_cast<double>(origin));
 }
 
-int32_t tick_exponent(float step, float tick_index) {
-    return whole_part_checked(tick_exponent_wide(step, tick_index), "temperature");
-}
+int32_t tick_exponent(float step, float tick_index) { return to_int32_fitting(tick_exponent_wide(step, tick_index)); }
 
 int32_t caption_width(float temperature) {
     const double magnitude = std::fabs(static_cast<double>(temperature));
@@ -174,13 +145,13 @@ void draw_scale_set(const scale_set& set) {
     // Step 1: the right and the top axis, d gaps outside the frame.
     const double gap_x = static_cast<double>(set.offset) * static_cast<double>(scale_gap_x);
     const double gap_y = static_cast<double>(set.offset) * static_cast<double>(scale_gap_y);
-    const float axis_x = page_x(right_of_window(gap_x, set.x_tag));
+    const float axis_x = page_x(beyond_window(run.x_max, gap_x));
     write_segment(axis_x, page_y(run.y_min), axis_x, page_y(run.y_max));
-    const float axis_y = page_y(above_window(gap_y, set.x_tag));
+    const float axis_y = page_y(beyond_window(run.y_max, gap_y));
     write_segment(page_x(run.x_min), axis_y, page_x(run.x_max), axis_y);
 
     // Step 2: the temperature caption at the corner where the two axes meet.
-    write_caption(set.temperature, axis_x, axis_y, set.x_tag);
+    write_caption(set.temperature, axis_x, axis_y);
 
     // Step 3: the ticks. A zero step gives no spacing to count ticks with: the axis stays bare.
     if (set.x_step != 0.0f) draw_top_ticks(set);
