@@ -18,21 +18,26 @@ float map_to_page(float value, float low, float origin) {
     return origin + whole;
 }
 
-float plus(float value, double offset) { return static_cast<float>(static_cast<double>(value) + offset); }
+// One axis of the frame: its window bounds and tick shift, and the two frame edges its ticks
+// stand on (bottom and top for x, left and right for y).
+struct frame_axis {
+    direction along;
+    float low;
+    float high;
+    float shift;
+    float near_edge;  // page coordinate of the bottom or left edge
+    float far_edge;   // page coordinate of the top or right edge
+    float number_dx;  // start of a tick number from the tick's foot on the near edge
+    float number_dy;
+};
 
-void write_text_record(const char* text) { write_list(unit_map, {item_text(text)}); }
+float plus(float value, double offset) { return static_cast<float>(static_cast<double>(value) + offset); }
 
 void start_black_path(const char* line_width) {
     write_text_record("newpath");
     write_text_record("CoBla");
     write_text_record(line_width);
 }
-
-// One stroked tick from (x0, y0) to (x1, y1) in page points.
-void write_tick(float x0, float y0, float x1, float y1) {
-    write_list(unit_map, {item_real(x0), item_real(y0), item_text("  M"), item_real(x1), item_real(y1), item_text("  L  S")});
-}
-
 
 // Characters of `value` written with two decimals and no padding.
 int32_t fixed_text_length(float value) {
@@ -86,44 +91,30 @@ void draw_window_frame() {
     write_text_record("S");
 }
 
-void draw_x_ticks() {
-    const float bottom = page_y(run.y_min);
-    const float top = page_y(run.y_max);
-    const tick_range range = major_ticks(run.x_min, run.x_max, run.shift_x);
-    for (int32_t k = range.first; k <= range.last; ++k) {
-        const float px = page_x(static_cast<float>(static_cast<double>(k) + static_cast<double>(run.shift_x)));
-        write_tick(px, bottom, px, plus(bottom, major_tick_length));
-        write_tick(px, top, px, plus(top, -major_tick_length));
-        write_tick_number(plus(px, x_number_dx), plus(bottom, x_number_dy), k);
-        if (k == range.last) break;  // k + 1 would not fit when last is the largest integer
-    }
-    write_text_record("1 setlinewidth");
-    float u = static_cast<float>(range.first);
-    for (int32_t n = minor_tick_count(range); n > 0; --n) {
-        const float px = page_x(static_cast<float>(static_cast<double>(run.shift_x) + static_cast<double>(u)));
-        write_tick(px, bottom, px, plus(bottom, minor_tick_length));
-        write_tick(px, top, px, plus(top, -minor_tick_length));
-        u = next_minor_tick(u);
-    }
+// A tick `length` points into the window from each frame edge, at page coordinate `at`.
+void write_tick_pair(const frame_axis& axis, float at, float length) {
+    write_stroke(point_on_axis(axis.along, at, axis.near_edge),
+                 point_on_axis(axis.along, at, plus(axis.near_edge, length)));
+    write_stroke(point_on_axis(axis.along, at, axis.far_edge),
+                 point_on_axis(axis.along, at, plus(axis.far_edge, -length)));
 }
 
-void draw_y_ticks() {
-    const float left = page_x(run.x_min);
-    const float right = page_x(run.x_max);
-    const tick_range range = major_ticks(run.y_min, run.y_max, run.shift_y);
-    for (int32_t k = range.first; k <= range.last; ++k) {
-        const float py = page_y(static_cast<float>(static_cast<double>(k) + static_cast<double>(run.shift_y)));
-        write_tick(left, py, plus(left, major_tick_length), py);
-        write_tick(right, py, plus(right, -major_tick_length), py);
-        write_tick_number(plus(left, y_number_dx), plus(py, y_number_dy), k);
-        if (k == range.last) break;
+// Major ticks with their numbers k, then at line width 1 the minor ticks, of one frame axis.
+void draw_axis_ticks(const frame_axis& axis) {
+    const tick_range range = major_ticks(axis.low, axis.high, axis.shift);
+    const int32_t count = count_ticks(range);
+    for (int32_t n = 0; n < count; ++n) {
+        const int32_t k = range.first + n;
+        const float at = page_along(axis.along, static_cast<float>(static_cast<double>(k) + static_cast<double>(axis.shift)));
+        write_tick_pair(axis, at, major_tick_length);
+        const page_point foot = point_on_axis(axis.along, at, axis.near_edge);
+        write_tick_number(plus(foot.x, axis.number_dx), plus(foot.y, axis.number_dy), k);
     }
     write_text_record("1 setlinewidth");
     float u = static_cast<float>(range.first);
     for (int32_t n = minor_tick_count(range); n > 0; --n) {
-        const float py = page_y(static_cast<float>(static_cast<double>(u) + static_cast<double>(run.shift_y)));
-        write_tick(left, py, plus(left, minor_tick_length), py);
-        write_tick(right, py, plus(right, -minor_tick_length), py);
+        const float at = page_along(axis.along, static_cast<float>(static_cast<double>(axis.shift) + static_cast<double>(u)));
+        write_tick_pair(axis, at, minor_tick_length);
         u = next_minor_tick(u);
     }
 }
@@ -151,6 +142,17 @@ float page_x(float x) { return map_to_page(x, run.x_min, plot_left); }
 
 float page_y(float y) { return map_to_page(y, run.y_min, plot_bottom); }
 
+page_point point_on_axis(direction along, float at, float across) {
+    return along == direction::x ? page_point{at, across} : page_point{across, at};
+}
+
+float page_along(direction along, float value) { return along == direction::x ? page_x(value) : page_y(value); }
+
+void write_stroke(page_point from, page_point to) {
+    write_list(unit_map, {item_real(from.x), item_real(from.y), item_text("  M"), item_real(to.x), item_real(to.y),
+                          item_text("  L  S")});
+}
+
 void put_point(float x, float y, const char* op) {
     write_list(unit_map, {item_real(page_x(x)), item_real(page_y(y)), item_text("  "), item_text(op, 1)});
 }
@@ -158,8 +160,10 @@ void put_point(float x, float y, const char* op) {
 void draw_frame_and_axes() {
     draw_window_frame();
     start_black_path("3 setlinewidth");
-    draw_x_ticks();
+    draw_axis_ticks({direction::x, run.x_min, run.x_max, run.shift_x, page_y(run.y_min), page_y(run.y_max),
+                     x_number_dx, x_number_dy});
     write_text_record("3 setlinewidth");
-    draw_y_ticks();
+    draw_axis_ticks({direction::y, run.y_min, run.y_max, run.shift_y, page_x(run.x_min), page_x(run.x_max),
+                     y_number_dx, y_number_dy});
     draw_axis_titles();
 }

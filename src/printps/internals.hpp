@@ -104,6 +104,30 @@ float to_float_fitting(double value);
 int32_t to_int32_fitting(double value);
 
 // ---------------------------------------------------------------------------------------
+// Drawing along either axis
+
+// A position on the page, in points.
+struct page_point {
+    float x;
+    float y;
+};
+
+// The direction of an axis: its ticks stand at successive page x (x) or page y (y).
+enum class direction : int32_t { x, y };
+
+// The page point `at` along an axis and `across` it.
+page_point point_on_axis(direction along, float at, float across);
+
+// page_x or page_y of a data value, whichever runs along the axis.
+float page_along(direction along, float value);
+
+// One stroked segment: from.x, from.y, "  M", to.x, to.y, "  L  S".
+void write_stroke(page_point from, page_point to);
+
+// One record holding a single PostScript word or line, such as "newpath" or "1 setlinewidth".
+void write_text_record(const char* text);
+
+// ---------------------------------------------------------------------------------------
 // Sections, in the order write_map calls them
 
 void fill_regions();            // grey region polygons

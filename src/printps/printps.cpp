@@ -108,6 +108,8 @@ float scale_to_fill(float room, float low, float high) {
 
 }  // namespace
 
+void write_text_record(const char* text) { write_list(unit_map, {item_text(text)}); }
+
 float to_float_saturated(double value) {
     if (value > static_cast<double>(FLT_MAX)) return FLT_MAX;
     if (value < -static_cast<double>(FLT_MAX)) return -FLT_MAX;

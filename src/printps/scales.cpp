@@ -29,17 +29,23 @@ struct scale_set {
     const char* y_tag;
 };
 
+// One tick axis of a scale set: the top axis (direction x) or the right axis (direction y).
+struct scale_axis {
+    direction along;
+    float low;          // window bounds along the axis
+    float high;
+    float origin;       // where P = 1
+    float step;         // decades of P between two ticks
+    const char* tag;    // names the axis in the range record in log.out
+    float axis_at;      // page coordinate of the axis line, across the ticks
+    float label_at;     // page coordinate where the tick labels start, across the ticks
+    float label_shift;  // start of a tick label from its tick, along the axis
+};
+
 // Data coordinate `points` page points beyond a window bound, away from the window.
 float beyond_window(float bound, double points) {
     return to_float_fitting(static_cast<double>(bound) + points / static_cast<double>(page.page_scale));
 }
-
-void write_segment(float from_x, float from_y, float to_x, float to_y) {
-    write_list(unit_map, {item_real(from_x), item_real(from_y), item_text("  M"), item_real(to_x), item_real(to_y),
-                          item_text("  L  S")});
-}
-
-void write_text_record(const char* text) { write_list(unit_map, {item_text(text)}); }
 
 // "300 K": the whole part of T right-justified in its own width, a blank and K.
 void write_caption(float temperature, float axis_x, float axis_y) {
@@ -62,43 +68,49 @@ text40 make_tick_label(float step, float tick_index) {
     return label;
 }
 
-// Ticks on the top axis, pointing toward the window, each with its label above the axis.
-void draw_top_ticks(const scale_set& set) {
-    const float spacing = tick_spacing(set.x_step, set.temperature);
-    const tick_range range = find_tick_range(run.x_min, run.x_max, set.x_origin, spacing);
-    write_list(unit_log, {item_text(set.x_tag), item_int(range.first), item_int(range.last), item_real(set.x_step)});
-    const double gap = static_cast<double>(set.offset) * static_cast<double>(scale_gap_y);
-    const float axis_y = page_y(beyond_window(run.y_max, gap));
-    const float label_y = page_y(beyond_window(run.y_max, gap + static_cast<double>(top_label_rise)));
+// Ticks from the axis line toward the window, each with its 10^{e} label, after the range
+// record in log.out.
+void draw_scale_ticks(float temperature, const scale_axis& axis) {
+    const float spacing = tick_spacing(axis.step, temperature);
+    const tick_range range = find_tick_range(axis.low, axis.high, axis.origin, spacing);
+    write_list(unit_log, {item_text(axis.tag), item_int(range.first), item_int(range.last), item_real(axis.step)});
     const int32_t ticks = count_ticks(range);
     float tick_index = static_cast<float>(range.first);
     for (int32_t k = 0; k < ticks; ++k) {
-        const float value = tick_position(set.x_step, tick_index, set.temperature, set.x_origin);
-        const float tick_x = page_x(value);
-        write_segment(tick_x, axis_y - scale_tick_length, tick_x, axis_y);
-        const text40 label = make_tick_label(set.x_step, tick_index);
-        write_label(tick_x + top_label_dx, label_y, tick_label_size, label);
+        const float at = page_along(axis.along, tick_position(axis.step, tick_index, temperature, axis.origin));
+        write_stroke(point_on_axis(axis.along, at, axis.axis_at - scale_tick_length),
+                     point_on_axis(axis.along, at, axis.axis_at));
+        const text40 label = make_tick_label(axis.step, tick_index);
+        const page_point label_start = point_on_axis(axis.along, at + axis.label_shift, axis.label_at);
+        write_label(label_start.x, label_start.y, tick_label_size, label);
         tick_index = static_cast<float>(static_cast<double>(tick_index) + 1.0);
     }
 }
 
-// Ticks on the right axis, pointing toward the window, each labelled right of the axis.
-void draw_right_ticks(const scale_set& set) {
-    const float spacing = tick_spacing(set.y_step, set.temperature);
-    const tick_range range = find_tick_range(run.y_min, run.y_max, set.y_origin, spacing);
-    write_list(unit_log, {item_text(set.y_tag), item_int(range.first), item_int(range.last), item_real(set.y_step)});
-    const double gap = static_cast<double>(set.offset) * static_cast<double>(scale_gap_x);
-    const float axis_x = page_x(beyond_window(run.x_max, gap));
-    const float label_x = page_x(beyond_window(run.x_max, gap + static_cast<double>(right_label_gap)));
-    const int32_t ticks = count_ticks(range);
-    float tick_index = static_cast<float>(range.first);
-    for (int32_t k = 0; k < ticks; ++k) {
-        const float value = tick_position(set.y_step, tick_index, set.temperature, set.y_origin);
-        const float tick_y = page_y(value);
-        write_segment(axis_x - scale_tick_length, tick_y, axis_x, tick_y);
-        const text40 label = make_tick_label(set.y_step, tick_index);
-        write_label(label_x, tick_y + right_label_dy, tick_label_size, label);
-        tick_index = static_cast<float>(static_cast<double>(tick_index) + 1.0);
+// Draws one scale set: right and top axes, caption, ticks and their 10^{e} labels.
+void draw_scale_set(const scale_set& set) {
+    // Step 1: the right and the top axis, d gaps outside the frame.
+    const double gap_x = static_cast<double>(set.offset) * static_cast<double>(scale_gap_x);
+    const double gap_y = static_cast<double>(set.offset) * static_cast<double>(scale_gap_y);
+    const float axis_x = page_x(beyond_window(run.x_max, gap_x));
+    write_stroke({axis_x, page_y(run.y_min)}, {axis_x, page_y(run.y_max)});
+    const float axis_y = page_y(beyond_window(run.y_max, gap_y));
+    write_stroke({page_x(run.x_min), axis_y}, {page_x(run.x_max), axis_y});
+
+    // Step 2: the temperature caption at the corner where the two axes meet.
+    write_caption(set.temperature, axis_x, axis_y);
+
+    // Step 3: the ticks, top axis first. A zero step gives no spacing to count ticks with:
+    // the axis stays bare.
+    if (set.x_step != 0.0f) {
+        const float label_y = page_y(beyond_window(run.y_max, gap_y + static_cast<double>(top_label_rise)));
+        draw_scale_ticks(set.temperature, {direction::x, run.x_min, run.x_max, set.x_origin, set.x_step, set.x_tag,
+                                           axis_y, label_y, top_label_dx});
+    }
+    if (set.y_step != 0.0f) {
+        const float label_x = page_x(beyond_window(run.x_max, gap_x + static_cast<double>(right_label_gap)));
+        draw_scale_ticks(set.temperature, {direction::y, run.y_min, run.y_max, set.y_origin, set.y_step, set.y_tag,
+                                           axis_x, label_x, right_label_dy});
     }
 }
 
@@ -139,23 +151,6 @@ int32_t exponent_width(int32_t exponent) {
     const double magnitude = std::fabs(static_cast<double>(exponent));
     const int32_t digits = static_cast<int32_t>(std::trunc(std::log10(magnitude))) + 1;
     return exponent < 0 ? digits + 1 : digits;
-}
-
-void draw_scale_set(const scale_set& set) {
-    // Step 1: the right and the top axis, d gaps outside the frame.
-    const double gap_x = static_cast<double>(set.offset) * static_cast<double>(scale_gap_x);
-    const double gap_y = static_cast<double>(set.offset) * static_cast<double>(scale_gap_y);
-    const float axis_x = page_x(beyond_window(run.x_max, gap_x));
-    write_segment(axis_x, page_y(run.y_min), axis_x, page_y(run.y_max));
-    const float axis_y = page_y(beyond_window(run.y_max, gap_y));
-    write_segment(page_x(run.x_min), axis_y, page_x(run.x_max), axis_y);
-
-    // Step 2: the temperature caption at the corner where the two axes meet.
-    write_caption(set.temperature, axis_x, axis_y);
-
-    // Step 3: the ticks. A zero step gives no spacing to count ticks with: the axis stays bare.
-    if (set.x_step != 0.0f) draw_top_ticks(set);
-    if (set.y_step != 0.0f) draw_right_ticks(set);
 }
 
 void draw_secondary_scales() {
