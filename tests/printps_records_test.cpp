@@ -97,3 +97,21 @@ TEST(WriteMap, RegionFillsUseTheSurfaceGrey) {
     ASSERT_EQ(count_lines(log_bytes), 12);
     for (int line = 1; line <= 12; ++line) EXPECT_EQ(line_of(log_bytes, line), log_records[line - 1]);
 }
+
+// The last major tick index of the x axis is the largest 32-bit integer: the ticks stop
+// there, all 129 numbered, instead of counting past it.
+TEST(WriteMap, MajorTicksUpToTheLargestIndex) {
+    reset_run_state();
+    run.x_min = 2147483520.0f;
+    run.x_max = 2147483648.0f;
+    run.y_max = 1.0f;
+    run.shift_x = 0.5f;
+    const std::string map_bytes = capture("map_last_index", [] {
+        set_up_page_geometry();
+        draw_frame_and_axes();
+    }).first;
+    std::size_t numbers = 0;
+    for (std::size_t at = map_bytes.find(") SN"); at != std::string::npos; at = map_bytes.find(") SN", at + 1)) ++numbers;
+    EXPECT_EQ(numbers, 129u + 2u);  // x numbers 2147483519 to 2147483647, y numbers 0 and 1
+    EXPECT_NE(map_bytes.find("(2147483647) SN"), std::string::npos);
+}
