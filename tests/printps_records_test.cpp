@@ -111,7 +111,8 @@ TEST(WriteMap, MajorTicksUpToTheLargestIndex) {
         draw_frame_and_axes();
     }).first;
     std::size_t numbers = 0;
-    for (std::size_t at = map_bytes.find(") SN"); at != std::string::npos; at = map_bytes.find(") SN", at + 1)) ++numbers;
+    for (std::size_t at = map_bytes.find(") SN"); at != std::string::npos; at = map_bytes.find(") SN", at + 1))
+        ++numbers;
     EXPECT_EQ(numbers, 129u + 2u);  // x numbers 2147483519 to 2147483647, y numbers 0 and 1
     EXPECT_NE(map_bytes.find("(2147483647) SN"), std::string::npos);
 }

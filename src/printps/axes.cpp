@@ -1,5 +1,6 @@
 // The data-to-page maps, the point record, and the section drawn over the region fills:
 // the window frame, major and minor ticks on all four sides, tick numbers, axis titles.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -105,7 +106,8 @@ void draw_axis_ticks(const frame_axis& axis) {
     const int32_t count = count_ticks(range);
     for (int32_t n = 0; n < count; ++n) {
         const int32_t k = range.first + n;
-        const float at = page_along(axis.along, static_cast<float>(static_cast<double>(k) + static_cast<double>(axis.shift)));
+        const float t = static_cast<float>(static_cast<double>(k) + static_cast<double>(axis.shift));
+        const float at = page_along(axis.along, t);
         write_tick_pair(axis, at, major_tick_length);
         const page_point foot = point_on_axis(axis.along, at, axis.near_edge);
         write_tick_number(plus(foot.x, axis.number_dx), plus(foot.y, axis.number_dy), k);
@@ -113,8 +115,8 @@ void draw_axis_ticks(const frame_axis& axis) {
     write_text_record("1 setlinewidth");
     float u = static_cast<float>(range.first);
     for (int32_t n = minor_tick_count(range); n > 0; --n) {
-        const float at = page_along(axis.along, static_cast<float>(static_cast<double>(axis.shift) + static_cast<double>(u)));
-        write_tick_pair(axis, at, minor_tick_length);
+        const float t = static_cast<float>(static_cast<double>(axis.shift) + static_cast<double>(u));
+        write_tick_pair(axis, page_along(axis.along, t), minor_tick_length);
         u = next_minor_tick(u);
     }
 }

@@ -1,8 +1,9 @@
 // What the map writer's sections share: the fixed page geometry and start-up constants, the
-// page geometry worked out from the window, the sections in the order write_map calls them,
-// the label scan, the ends of equilibrium lines and the arithmetic of the pressure scales.
-// Page coordinates are PostScript points, before the translation that centres the drawing.
-// Only the writer and its tests include this header; everything else uses printps.hpp.
+// page geometry worked out from the window, drawing along either axis, the sections in the
+// order write_map calls them, the label scan, the ends of equilibrium lines and the tick
+// arithmetic of the pressure scales. Page coordinates are PostScript points, before the
+// translation that centres the drawing. Only the writer and its tests include this header;
+// everything else uses printps.hpp.
 #pragma once
 
 #include <array>
@@ -12,15 +13,16 @@
 #include "../modules.hpp"
 
 // ---------------------------------------------------------------------------------------
-// Fixed page geometry, in points; a d-prefixed value is an offset (negative: left or down)
+// Fixed page geometry, in points; a name ending in _dx or _dy is an offset (negative: left
+// or down)
 
 // The plot area and its place on the page
 constexpr float plot_left = 110.0f;           // page x of the window's left edge
 constexpr float plot_bottom = 110.0f;         // page y of the window's bottom edge
 constexpr float full_plot_right = 484.0f;     // right limit of the plot area without pressure scales
 constexpr float full_plot_top = 732.0f;       // upper limit of the plot area without pressure scales
-constexpr float scale_gap_x = 50.0f;          // frame to the first pressure scale's right axis, and on to the second
-constexpr float scale_gap_y = 50.0f;          // the same for the top axes
+constexpr float scale_gap_x = 50.0f;          // frame to a first right scale axis, and on to a second
+constexpr float scale_gap_y = 50.0f;          // the same for the top scale axes
 constexpr float centring_margin_x = 18.0f;    // taken off the translation that centres a narrow drawing
 constexpr float centring_margin_y = 30.0f;    // taken off the translation that centres a low drawing
 
@@ -29,9 +31,9 @@ constexpr float major_tick_length = 20.0f;    // major tick, from a frame edge i
 constexpr float minor_tick_length = 10.0f;    // minor tick, the same
 constexpr int32_t minor_ticks_per_unit = 5;   // minor ticks per data unit, one more closing the span
 constexpr float minor_tick_step = 0.2f;       // data units from one minor tick to the next
-constexpr float x_number_dx = -25.0f;         // an x tick's number from the tick's foot on the bottom edge
+constexpr float x_number_dx = -25.0f;         // an x tick's number, from the tick's foot on the bottom
 constexpr float x_number_dy = -30.0f;
-constexpr float y_number_dx = -60.0f;         // a y tick's number from the tick's foot on the left edge
+constexpr float y_number_dx = -60.0f;         // a y tick's number, from the tick's foot on the left
 constexpr float y_number_dy = -5.0f;
 constexpr float x_mu_dy = -50.0f;             // the x title's mu, from plot_bottom
 constexpr float y_mu_dx = -80.0f;             // the y title's mu, from plot_left
@@ -47,13 +49,13 @@ constexpr float top_label_dx = -10.0f;        // a top-axis tick label, from its
 constexpr float top_label_rise = 8.0f;        // and above the top axis
 constexpr float right_label_gap = 5.0f;       // a right-axis tick label, right of the right axis
 constexpr float right_label_dy = -5.0f;       // and from its tick
-constexpr float caption_char_width = 8.0f;    // caption start left of the right axis, per character and one more
+constexpr float caption_char_width = 8.0f;    // caption start left of the right axis: per character, plus one
 constexpr float caption_dy = -8.0f;           // caption baseline, from the top axis
 constexpr float caption_size = 30.0f;         // font size of the temperature caption
 constexpr float tick_label_size = 20.0f;      // font size of a scale's 10^{e} labels
 
 // Labels
-constexpr int32_t label_length = 40;          // characters of every label, blank-padded
+constexpr int32_t label_length = static_cast<int32_t>(std::tuple_size_v<text40>);  // characters of a label
 constexpr float superscript_rise = 0.45f;     // raise per superscript level, times the label size
 constexpr float subscript_drop = 0.2f;        // drop per subscript level, times the label size
 constexpr float level_size_step = 0.5f;       // font size factor per level away from the baseline
@@ -125,7 +127,7 @@ float page_along(direction along, float value);
 void write_stroke(page_point from, page_point to);
 
 // One record holding a single PostScript word or line, such as "newpath" or "1 setlinewidth".
-void write_text_record(const char* text);
+void write_text_record(std::string_view text);
 
 // ---------------------------------------------------------------------------------------
 // Sections, in the order write_map calls them
@@ -186,7 +188,7 @@ bool find_line_ends(int32_t coef_x, int32_t coef_y, float line_constant, const l
                     line_ends& ends);
 
 // ---------------------------------------------------------------------------------------
-// Ticks of the pressure scales, in single precision as they are drawn
+// Tick ranges of both kinds of axis, and the pressure-scale ticks in single precision
 
 // Whole-number tick indices first..last, both ends truncated toward zero.
 struct tick_range {

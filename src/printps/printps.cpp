@@ -95,7 +95,7 @@ constexpr std::string_view setup_lines[] = {
 
 template <std::size_t N>
 void write_text_records(const std::string_view (&lines)[N]) {
-    for (std::string_view line : lines) write_list(unit_map, {item_text(line)});
+    for (std::string_view line : lines) write_text_record(line);
 }
 
 // Page points per data unit that fill `room` with the span low..high; the span is rounded
@@ -108,7 +108,7 @@ float scale_to_fill(float room, float low, float high) {
 
 }  // namespace
 
-void write_text_record(const char* text) { write_list(unit_map, {item_text(text)}); }
+void write_text_record(std::string_view text) { write_list(unit_map, {item_text(text)}); }
 
 float to_float_saturated(double value) {
     if (value > static_cast<double>(FLT_MAX)) return FLT_MAX;
