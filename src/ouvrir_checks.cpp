@@ -5,10 +5,9 @@
 
 #include "modules.hpp"
 #include "numbers.hpp"
-#include "printps/outer_marks.hpp"
-#include "printps/sections.hpp"
 #include "records/fatal.hpp"
 #include "records/records.hpp"
+#include "ticks.hpp"
 
 namespace {
 
@@ -44,13 +43,13 @@ void check_window_axis(float low, float high, const char* low_name, const char* 
 
 // Major ticks of a main axis: whole numbers k from trunc(low - shift) to trunc(high - shift).
 void check_main_axis(float low, float high, float shift, const char* axis, int32_t shift_line, int32_t bound_line) {
-    const double first = std::trunc(static_cast<double>(low) - static_cast<double>(shift));
-    const double last = std::trunc(static_cast<double>(high) - static_cast<double>(shift));
+    const double first = major_tick_index(low, shift);
+    const double last = major_tick_index(high, shift);
     const int32_t line = shift_line > 0 ? shift_line : bound_line;
     if (!fits_int32(first) || !fits_int32(last))
         stop_run(unit_input, line, std::string("the tick numbers of the ") + axis +
                                        " axis do not fit a 32-bit integer (window or shift too large)");
-    const double count = last - first + 1.0;
+    const double count = tick_count(first, last);
     if (count > static_cast<double>(max_ticks_per_axis))
         stop_run(unit_input, line,
                  std::string("the ") + axis + " axis would carry " + std::to_string(static_cast<int64_t>(count)) +
@@ -77,26 +76,22 @@ struct scale_axis {
 // single precision, the first and last tick index, every exponent and every tick position.
 void check_scale_axis(const scale_axis& axis) {
     if (axis.step == 0.0f) return;
-    const double wide_spacing = tick_spacing_wide(axis.step, axis.temperature, boltzmann_ev_single);
+    const double wide_spacing = tick_spacing_wide(axis.step, axis.temperature);
     if (!fits_single(wide_spacing) || static_cast<float>(wide_spacing) == 0.0f)
         refuse_scale(axis, "has a tick spacing that is 0 or too large in single precision");
     const float spacing = static_cast<float>(wide_spacing);
-    const double first = std::trunc((static_cast<double>(axis.low) - static_cast<double>(axis.origin)) /
-                                    static_cast<double>(spacing));
-    const double last = std::trunc((static_cast<double>(axis.high) - static_cast<double>(axis.origin)) /
-                                   static_cast<double>(spacing));
+    const double first = scale_tick_index(axis.low, axis.origin, spacing);
+    const double last = scale_tick_index(axis.high, axis.origin, spacing);
     if (!fits_int32(first) || !fits_int32(last)) refuse_scale(axis, "has tick indices beyond a 32-bit integer");
-    const double count = last - first + 1.0;
+    const double count = tick_count(first, last);
     if (count > static_cast<double>(max_ticks_per_axis))
         refuse_scale(axis, "would carry " + std::to_string(static_cast<int64_t>(count)) + " ticks; at most " +
                                std::to_string(max_ticks_per_axis) + " can be drawn");
-    const double whole_step = std::trunc(static_cast<double>(axis.step));
     float index = static_cast<float>(first);
     for (int64_t n = 0; n < static_cast<int64_t>(count); ++n) {
-        if (!fits_int32(whole_step * static_cast<double>(index)))
+        if (!fits_int32(tick_exponent_wide(axis.step, index)))
             refuse_scale(axis, "has tick exponents beyond a 32-bit integer");
-        const double position = tick_offset_wide(axis.step, index, axis.temperature, boltzmann_ev_single) +
-                                static_cast<double>(axis.origin);
+        const double position = tick_offset_wide(axis.step, index, axis.temperature) + static_cast<double>(axis.origin);
         if (!fits_single(position)) refuse_scale(axis, "has tick positions beyond single precision");
         index = index + 1.0f;
     }

@@ -16,8 +16,5 @@ struct entry_lines {
     int32_t stop;
 };
 
-// Most major ticks of a main axis, and most ticks of a pressure scale axis, that are drawn.
-constexpr int64_t max_ticks_per_axis = 1000;
-
 // Stops the run with a clear message when the input cannot be drawn.
 void check_input_before_drawing(const entry_lines& lines);

@@ -2,7 +2,7 @@
 // unrounded quotient, and records that must give no line. Drawn lines are in the golden cases.
 #include <gtest/gtest.h>
 
-#include "printps/outer_marks.hpp"
+#include "printps/internals.hpp"
 
 namespace {
 

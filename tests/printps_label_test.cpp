@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "modules.hpp"
-#include "printps/label_scan.hpp"
+#include "printps/internals.hpp"
 
 namespace {
 

@@ -8,9 +8,8 @@
 #include <utility>
 
 #include "modules.hpp"
-#include "printps/page_layout.hpp"
+#include "printps/internals.hpp"
 #include "printps/printps.hpp"
-#include "printps/sections.hpp"
 #include "records/records.hpp"
 #include "support/test_support.hpp"
 
@@ -38,10 +37,10 @@ std::string label_records(const std::string& name, float size, const std::string
     text40 text;
     set_text(text, value.c_str());
     const std::string label = capture(name, [&] { write_label(10.0f, 10.0f, size, text); }).first;
-    const std::string page = make_scratch_dir(name + "_page") + "/page.ps";
-    write_file(page, "/M {moveto} def /N {newpath} def /STxt {dup stringwidth pop exch show} def\r\n" + label +
-                         "showpage\r\n");
-    expect_valid_postscript(page);
+    const std::string page_file = make_scratch_dir(name + "_page") + "/page.ps";
+    write_file(page_file, "/M {moveto} def /N {newpath} def /STxt {dup stringwidth pop exch show} def\r\n" + label +
+                              "showpage\r\n");
+    expect_valid_postscript(page_file);
     return label;
 }
 
@@ -88,7 +87,6 @@ TEST(WriteMap, RegionFillsUseTheSurfaceGrey) {
     run.regions[9] = {3, {1, 2, 3}};
     run.regions[10] = {3, {3, 2, 1}};
     const auto [map_bytes, log_bytes] = capture("map_greys", [] {
-        set_start_up_values();
         set_up_page_geometry();
         fill_regions();
     });
@@ -100,4 +98,23 @@ TEST(WriteMap, RegionFillsUseTheSurfaceGrey) {
                                        " ", b(10) + "11", " newpath", "gr10"};
     ASSERT_EQ(count_lines(log_bytes), 12);
     for (int line = 1; line <= 12; ++line) EXPECT_EQ(line_of(log_bytes, line), log_records[line - 1]);
+}
+
+// The last major tick index of the x axis is the largest 32-bit integer: the ticks stop
+// there, all 129 numbered, instead of counting past it.
+TEST(WriteMap, MajorTicksUpToTheLargestIndex) {
+    reset_run_state();
+    run.x_min = 2147483520.0f;
+    run.x_max = 2147483648.0f;
+    run.y_max = 1.0f;
+    run.shift_x = 0.5f;
+    const std::string map_bytes = capture("map_last_index", [] {
+        set_up_page_geometry();
+        draw_frame_and_axes();
+    }).first;
+    std::size_t numbers = 0;
+    for (std::size_t at = map_bytes.find(") SN"); at != std::string::npos; at = map_bytes.find(") SN", at + 1))
+        ++numbers;
+    EXPECT_EQ(numbers, 129u + 2u);  // x numbers 2147483519 to 2147483647, y numbers 0 and 1
+    EXPECT_NE(map_bytes.find("(2147483647) SN"), std::string::npos);
 }

@@ -1,51 +1,44 @@
 // The data-to-page maps, the point record, and the section drawn over the region fills:
 // the window frame, major and minor ticks on all four sides, tick numbers, axis titles.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 
-#include "../numbers.hpp"
-#include "../records/fatal.hpp"
 #include "../records/records.hpp"
-#include "page_layout.hpp"
+#include "../ticks.hpp"
+#include "internals.hpp"
 #include "printps.hpp"
-#include "sections.hpp"
 
 namespace {
 
 // origin + (value - low) * page_scale, the product truncated toward zero in double; a point
 // far outside the window keeps a finite page coordinate.
 float map_to_page(float value, float low, float origin) {
-    const double product = (static_cast<double>(value) - static_cast<double>(low)) * static_cast<double>(map.page_scale);
+    const double product = (static_cast<double>(value) - static_cast<double>(low)) * static_cast<double>(page.page_scale);
     const float whole = to_float_saturated(std::trunc(product));
     return origin + whole;
 }
 
-[[noreturn]] void stop_unmappable_ticks() {
-    stop_run(unit_map, 0, "the tick numbers of the window do not fit an integer");
-}
-
-// A whole number held in a double, as an integer; stops the run if it does not fit.
-int32_t to_int32_checked(double whole) {
-    if (!fits_int32(whole)) stop_unmappable_ticks();
-    return static_cast<int32_t>(whole);
-}
+// One axis of the frame: its window bounds and tick shift, and the two frame edges its ticks
+// stand on (bottom and top for x, left and right for y).
+struct frame_axis {
+    direction along;
+    float low;
+    float high;
+    float shift;
+    float near_edge;  // page coordinate of the bottom or left edge
+    float far_edge;   // page coordinate of the top or right edge
+    float number_dx;  // start of a tick number from the tick's foot on the near edge
+    float number_dy;
+};
 
 float plus(float value, double offset) { return static_cast<float>(static_cast<double>(value) + offset); }
-
-void write_text_record(const char* text) { write_list(unit_map, {item_text(text)}); }
 
 void start_black_path(const char* line_width) {
     write_text_record("newpath");
     write_text_record("CoBla");
     write_text_record(line_width);
 }
-
-// One stroked tick from (x0, y0) to (x1, y1) in page points.
-void write_tick(float x0, float y0, float x1, float y1) {
-    write_list(unit_map, {item_real(x0), item_real(y0), item_text("  M"), item_real(x1), item_real(y1), item_text("  L  S")});
-}
-
 
 // Characters of `value` written with two decimals and no padding.
 int32_t fixed_text_length(float value) {
@@ -74,25 +67,20 @@ void write_tick_number(float x, float y, int32_t k) {
 }
 
 // Major ticks stand at every whole k + shift between the bounds, k truncated toward zero.
-struct tick_range {
-    int32_t first;
-    int32_t last;
-};
-
 tick_range major_ticks(float low, float high, float shift) {
-    return {to_int32_checked(std::trunc(static_cast<double>(low) - static_cast<double>(shift))),
-            to_int32_checked(std::trunc(static_cast<double>(high) - static_cast<double>(shift)))};
+    return {to_int32_fitting(major_tick_index(low, shift)), to_int32_fitting(major_tick_index(high, shift))};
 }
 
 // Five minor ticks per unit plus one, over exactly the span of the major ticks.
 int32_t minor_tick_count(tick_range range) {
     const double a = static_cast<double>(static_cast<float>(range.first));
     const double b = static_cast<double>(static_cast<float>(range.last));
-    return to_int32_checked(std::trunc(5.0 * b - 5.0 * a + 1.0));
+    const double per_unit = static_cast<double>(minor_ticks_per_unit);
+    return to_int32_fitting(std::trunc(per_unit * b - per_unit * a + 1.0));
 }
 
 // The running minor-tick value steps in single precision, so it drifts as stored values do.
-float next_minor_tick(float u) { return static_cast<float>(static_cast<double>(u) + static_cast<double>(0.2f)); }
+float next_minor_tick(float u) { return static_cast<float>(static_cast<double>(u) + static_cast<double>(minor_tick_step)); }
 
 void draw_window_frame() {
     start_black_path("3 setlinewidth");
@@ -104,44 +92,31 @@ void draw_window_frame() {
     write_text_record("S");
 }
 
-void draw_x_ticks() {
-    const float bottom = page_y(run.y_min);
-    const float top = page_y(run.y_max);
-    const tick_range range = major_ticks(run.x_min, run.x_max, run.shift_x);
-    for (int32_t k = range.first; k <= range.last; ++k) {
-        const float px = page_x(static_cast<float>(static_cast<double>(k) + static_cast<double>(run.shift_x)));
-        write_tick(px, bottom, px, plus(bottom, 20.0));
-        write_tick(px, top, px, plus(top, -20.0));
-        write_tick_number(plus(px, -25.0), plus(bottom, -30.0), k);
-        if (k == range.last) break;  // k + 1 would not fit when last is the largest integer
-    }
-    write_text_record("1 setlinewidth");
-    float u = static_cast<float>(range.first);
-    for (int32_t n = minor_tick_count(range); n > 0; --n) {
-        const float px = page_x(static_cast<float>(static_cast<double>(run.shift_x) + static_cast<double>(u)));
-        write_tick(px, bottom, px, plus(bottom, 10.0));
-        write_tick(px, top, px, plus(top, -10.0));
-        u = next_minor_tick(u);
-    }
+// A tick `length` points into the window from each frame edge, at page coordinate `at`.
+void write_tick_pair(const frame_axis& axis, float at, float length) {
+    write_stroke(point_on_axis(axis.along, at, axis.near_edge),
+                 point_on_axis(axis.along, at, plus(axis.near_edge, length)));
+    write_stroke(point_on_axis(axis.along, at, axis.far_edge),
+                 point_on_axis(axis.along, at, plus(axis.far_edge, -length)));
 }
 
-void draw_y_ticks() {
-    const float left = page_x(run.x_min);
-    const float right = page_x(run.x_max);
-    const tick_range range = major_ticks(run.y_min, run.y_max, run.shift_y);
-    for (int32_t k = range.first; k <= range.last; ++k) {
-        const float py = page_y(static_cast<float>(static_cast<double>(k) + static_cast<double>(run.shift_y)));
-        write_tick(left, py, plus(left, 20.0), py);
-        write_tick(right, py, plus(right, -20.0), py);
-        write_tick_number(plus(left, -60.0), plus(py, -5.0), k);
-        if (k == range.last) break;
+// Major ticks with their numbers k, then at line width 1 the minor ticks, of one frame axis.
+void draw_axis_ticks(const frame_axis& axis) {
+    const tick_range range = major_ticks(axis.low, axis.high, axis.shift);
+    const int32_t count = count_ticks(range);
+    for (int32_t n = 0; n < count; ++n) {
+        const int32_t k = range.first + n;
+        const float t = static_cast<float>(static_cast<double>(k) + static_cast<double>(axis.shift));
+        const float at = page_along(axis.along, t);
+        write_tick_pair(axis, at, major_tick_length);
+        const page_point foot = point_on_axis(axis.along, at, axis.near_edge);
+        write_tick_number(plus(foot.x, axis.number_dx), plus(foot.y, axis.number_dy), k);
     }
     write_text_record("1 setlinewidth");
     float u = static_cast<float>(range.first);
     for (int32_t n = minor_tick_count(range); n > 0; --n) {
-        const float py = page_y(static_cast<float>(static_cast<double>(u) + static_cast<double>(run.shift_y)));
-        write_tick(left, py, plus(left, 10.0), py);
-        write_tick(right, py, plus(right, -10.0), py);
+        const float t = static_cast<float>(static_cast<double>(axis.shift) + static_cast<double>(u));
+        write_tick_pair(axis, page_along(axis.along, t), minor_tick_length);
         u = next_minor_tick(u);
     }
 }
@@ -151,21 +126,34 @@ void draw_y_ticks() {
 void draw_axis_titles() {
     const float middle_x = static_cast<float>((static_cast<double>(run.x_max) + static_cast<double>(run.x_min)) * 0.5);
     const float middle_y = static_cast<float>((static_cast<double>(run.y_max) + static_cast<double>(run.y_min)) * 0.5);
-    const int32_t xc = to_int32_checked(static_cast<double>(page_x(middle_x)));
-    const int32_t yc = to_int32_checked(static_cast<double>(page_y(middle_y)));
+    const int32_t xc = to_int32_fitting(static_cast<double>(page_x(middle_x)));
+    const int32_t yc = to_int32_fitting(static_cast<double>(page_y(middle_y)));
     write_text_record("/Symbol findfont 30 scalefont setfont");
-    write_list(unit_map, {item_int(xc), item_real(plus(map.plot_bottom, -50.0)), item_text(" M  (m)  SN")});
-    write_list(unit_map, {item_real(plus(map.plot_left, -80.0)), item_int(yc), item_text(" M  (m)  SN")});
-    write_label(static_cast<float>(static_cast<double>(xc) + 15.0), plus(map.plot_bottom, -58.0), 20.0f, run.x_axis_title);
-    write_label(plus(map.plot_left, -65.0), static_cast<float>(static_cast<double>(yc) - 8.0), 20.0f, run.y_axis_title);
+    write_list(unit_map, {item_int(xc), item_real(plus(plot_bottom, x_mu_dy)), item_text(" M  (m)  SN")});
+    write_list(unit_map, {item_real(plus(plot_left, y_mu_dx)), item_int(yc), item_text(" M  (m)  SN")});
+    const float x_title_x = static_cast<float>(static_cast<double>(xc) + static_cast<double>(x_title_dx));
+    const float y_title_y = static_cast<float>(static_cast<double>(yc) + static_cast<double>(y_title_dy));
+    write_label(x_title_x, plus(plot_bottom, x_title_dy), title_size, run.x_axis_title);
+    write_label(plus(plot_left, y_title_dx), y_title_y, title_size, run.y_axis_title);
     write_text_record("/Times-Roman findfont 30 scalefont setfont");
 }
 
 }  // namespace
 
-float page_x(float x) { return map_to_page(x, run.x_min, map.plot_left); }
+float page_x(float x) { return map_to_page(x, run.x_min, plot_left); }
 
-float page_y(float y) { return map_to_page(y, run.y_min, map.plot_bottom); }
+float page_y(float y) { return map_to_page(y, run.y_min, plot_bottom); }
+
+page_point point_on_axis(direction along, float at, float across) {
+    return along == direction::x ? page_point{at, across} : page_point{across, at};
+}
+
+float page_along(direction along, float value) { return along == direction::x ? page_x(value) : page_y(value); }
+
+void write_stroke(page_point from, page_point to) {
+    write_list(unit_map, {item_real(from.x), item_real(from.y), item_text("  M"), item_real(to.x), item_real(to.y),
+                          item_text("  L  S")});
+}
 
 void put_point(float x, float y, const char* op) {
     write_list(unit_map, {item_real(page_x(x)), item_real(page_y(y)), item_text("  "), item_text(op, 1)});
@@ -174,8 +162,10 @@ void put_point(float x, float y, const char* op) {
 void draw_frame_and_axes() {
     draw_window_frame();
     start_black_path("3 setlinewidth");
-    draw_x_ticks();
+    draw_axis_ticks({direction::x, run.x_min, run.x_max, run.shift_x, page_y(run.y_min), page_y(run.y_max),
+                     x_number_dx, x_number_dy});
     write_text_record("3 setlinewidth");
-    draw_y_ticks();
+    draw_axis_ticks({direction::y, run.y_min, run.y_max, run.shift_y, page_x(run.x_min), page_x(run.x_max),
+                     y_number_dx, y_number_dy});
     draw_axis_titles();
 }

@@ -1,11 +1,11 @@
 // Region fills: every surface whose region has three or more corners is painted as a closed
 // polygon in the grey of its own surface number (gr0 for surface 1, 0.05 darker for each
 // next one), before the frame is drawn over it. Each fill is traced in log.out.
-#include <algorithm>
+#include <cassert>
 
 #include "../records/records.hpp"
+#include "internals.hpp"
 #include "printps.hpp"
-#include "sections.hpp"
 
 namespace {
 
@@ -20,8 +20,8 @@ void fill_region(int32_t surface, const region_record& region) {
     write_formatted(unit_log, "(a2,i2)", {item_text("gr"), item_int(grey)});
 
     // Corners in list order; the path is closed without repeating the first.
-    const int32_t corners = std::min(region.n_vertices, max_vertices);
-    for (int32_t p = 0; p < corners; ++p) {
+    assert(region.n_vertices <= max_vertices);
+    for (int32_t p = 0; p < region.n_vertices; ++p) {
         const vertex_row& corner = run.vertices[region.vertex_list[p] - 1];
         put_point(corner.x, corner.y, p == 0 ? "M" : "L");
     }

@@ -7,10 +7,10 @@
 // "S" stroke.
 #include <cstdint>
 
+#include "../numbers.hpp"
 #include "../records/records.hpp"
-#include "outer_marks.hpp"
+#include "internals.hpp"
 #include "printps.hpp"
-#include "sections.hpp"
 
 namespace {
 
@@ -18,7 +18,7 @@ constexpr int32_t solid_pattern = 0;  // "[]"
 
 // One line: its dash record, the two points and the stroke. `pattern` indexes dash_patterns.
 void stroke_line(int32_t pattern, float start_x, float start_y, float end_x, float end_y) {
-    write_list(unit_map, {item_text(map.dash_patterns[pattern], 6), item_text("0 setdash")});
+    write_list(unit_map, {item_text(dash_patterns[static_cast<std::size_t>(pattern)]), item_text("0 setdash")});
     put_point(start_x, start_y, "M");
     put_point(end_x, end_y, "L");
     write_list(unit_map, {item_text("S")});

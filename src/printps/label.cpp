@@ -5,8 +5,7 @@
 #include <cmath>
 
 #include "../records/records.hpp"
-#include "label_scan.hpp"
-#include "page_layout.hpp"
+#include "internals.hpp"
 #include "printps.hpp"
 
 namespace {
@@ -14,7 +13,7 @@ namespace {
 // Copies text[from, to) (0-based, empty when from >= to) into a blank segment text.
 void copy_segment_text(const text40& text, int32_t from, int32_t to, text40& segment) {
     segment.fill(' ');
-    const int32_t end = std::min(to, 40);
+    const int32_t end = std::min(to, label_length);
     for (int32_t i = from; i < end; ++i) segment[static_cast<std::size_t>(i - from)] = text[static_cast<std::size_t>(i)];
 }
 
@@ -22,11 +21,11 @@ void copy_segment_text(const text40& text, int32_t from, int32_t to, text40& seg
 // to when a group closes); an empty stack means the baseline.
 struct open_groups {
     int32_t count;
-    int32_t level[40];
+    int32_t level[label_length];
 };
 
 void open_group(open_groups& groups, int32_t level) {
-    if (groups.count < 40) groups.level[groups.count++] = level;
+    if (groups.count < label_length) groups.level[groups.count++] = level;
 }
 
 int32_t close_group(open_groups& groups) {
@@ -74,22 +73,23 @@ int32_t segment_body(const text40& segment, char* body) {
     return escape_postscript_string(segment.data(), trimmed_length(segment), body);
 }
 
-// Records of one raised or lowered segment. A first member of a stacked pair shows its text
-// with STxt and moves back by its width, so the second member starts where it began.
+// Font size factor of a segment `depth` levels away from the baseline: one size step a level.
+double size_factor(int32_t depth) {
+    double factor = 1.0;
+    for (int32_t d = 0; d < depth; ++d) factor *= static_cast<double>(level_size_step);
+    return factor;
+}
+
+// Records of one raised or lowered segment. A member of a stacked pair is set as a first
+// superscript or subscript; a first member shows its text with STxt and moves back by its
+// width, so the second member starts where it began.
 void write_segment(const text40& segment, int32_t level, float size, bool is_first_of_pair) {
-    const int32_t depth = std::abs(level);
-    double shift = 0.0;
-    float segment_size = 0.0f;
-    if (depth == stacked_level) {
-        segment_size = to_float_saturated(std::trunc(static_cast<double>(size) * static_cast<double>(0.5f)));
-        shift = level > 0 ? static_cast<double>(size) * static_cast<double>(0.45f)
-                          : static_cast<double>(size) * static_cast<double>(-0.2f);
-    } else {
-        segment_size = to_float_saturated(std::trunc(static_cast<double>(size) * std::ldexp(1.0, -depth)));
-        const double factor = level >= 0 ? static_cast<double>(0.45f) : static_cast<double>(0.2f);
-        shift = static_cast<double>(level) * static_cast<double>(size) * factor;
-    }
-    const float segment_shift = to_float_saturated(shift);
+    const int32_t set_level = std::abs(level) == stacked_level ? (level > 0 ? 1 : -1) : level;
+    const double size_wide = static_cast<double>(size);
+    const float segment_size = to_float_saturated(std::trunc(size_wide * size_factor(std::abs(set_level))));
+    const double shift_per_level =
+        set_level >= 0 ? static_cast<double>(superscript_rise) : static_cast<double>(subscript_drop);
+    const float segment_shift = to_float_saturated(static_cast<double>(set_level) * size_wide * shift_per_level);
 
     char body[max_string_body];
     const int32_t length = segment_body(segment, body);
@@ -115,7 +115,7 @@ label_segments scan_label(const text40& text) {
     bool after_closing_brace = false;  // the previous character closed a segment
     bool ends_with_closing_brace = false;
 
-    for (int32_t i = 0; i < 40; ++i) {
+    for (int32_t i = 0; i < label_length; ++i) {
         const char c = text[static_cast<std::size_t>(i)];
         bool closes_segment = false;
         if (c == '^' || c == '_') {
@@ -146,16 +146,16 @@ label_segments scan_label(const text40& text) {
     if (ends_with_closing_brace)
         --current;
     else
-        copy_segment_text(text, start, 40, segments.text[current]);
+        copy_segment_text(text, start, label_length, segments.text[current]);
     segments.count = current + 1;
     return segments;
 }
 
 int32_t escape_postscript_string(const char* text, int32_t length, char* body) {
-    length = std::clamp(length, 0, 40);
+    length = std::clamp(length, 0, label_length);
     // Pair the unescaped parentheses as PostScript does: a ")" closes the latest open "(".
-    bool is_paired[40] = {};
-    int32_t open_at[40];
+    bool is_paired[label_length] = {};
+    int32_t open_at[label_length];
     int32_t open_count = 0;
     for (int32_t i = 0; i < length; ++i) {
         if (text[i] == '\\') {

@@ -3,17 +3,16 @@
 // its sections. Also the page geometry that all sections map through.
 #include "printps.hpp"
 
+#include <cassert>
 #include <cfloat>
 #include <cmath>
-#include <cstring>
 #include <string_view>
 
-#include "../records/fatal.hpp"
+#include "../numbers.hpp"
 #include "../records/records.hpp"
-#include "page_layout.hpp"
-#include "sections.hpp"
+#include "internals.hpp"
 
-map_geometry map;
+page_geometry page;
 
 namespace {
 
@@ -96,30 +95,20 @@ constexpr std::string_view setup_lines[] = {
 
 template <std::size_t N>
 void write_text_records(const std::string_view (&lines)[N]) {
-    for (std::string_view line : lines) write_list(unit_map, {item_text(line)});
-}
-
-void set_dash_pattern(int32_t index, const char* pattern) {
-    char* slot = map.dash_patterns[index];
-    std::memset(slot, ' ', sizeof map.dash_patterns[index]);
-    std::memcpy(slot, pattern, std::strlen(pattern));
-}
-
-[[noreturn]] void stop_unmappable_window() {
-    stop_run(unit_map, 0, "the window is too narrow or too wide to be mapped onto the page");
+    for (std::string_view line : lines) write_text_record(line);
 }
 
 // Page points per data unit that fill `room` with the span low..high; the span is rounded
 // to single precision first.
 float scale_to_fill(float room, float low, float high) {
     const double span = static_cast<double>(high) - static_cast<double>(low);
-    if (!(span > 0.0) || span > static_cast<double>(FLT_MAX)) stop_unmappable_window();
-    const double scale = static_cast<double>(room) / static_cast<double>(static_cast<float>(span));
-    if (!(scale > 0.0) || scale > static_cast<double>(FLT_MAX)) stop_unmappable_window();
-    return static_cast<float>(scale);
+    assert(span > 0.0 && fits_single(span));
+    return to_float_fitting(static_cast<double>(room) / static_cast<double>(static_cast<float>(span)));
 }
 
 }  // namespace
+
+void write_text_record(std::string_view text) { write_list(unit_map, {item_text(text)}); }
 
 float to_float_saturated(double value) {
     if (value > static_cast<double>(FLT_MAX)) return FLT_MAX;
@@ -127,54 +116,50 @@ float to_float_saturated(double value) {
     return static_cast<float>(value);
 }
 
-void set_start_up_values() {
-    map.boltzmann_ev = boltzmann_ev_single;
-    set_dash_pattern(0, "[]");
-    set_dash_pattern(1, "[8 4]");
-    set_dash_pattern(2, "[4 4]");
-    set_dash_pattern(3, "[2 4]");
-    for (int32_t i = 4; i < 20; ++i) set_dash_pattern(i, "[2 2]");
-    map.scale_gap_x = 50.0f;
-    map.scale_gap_y = 50.0f;
-    map.plot_left = 110.0f;
-    map.plot_bottom = 110.0f;
+float to_float_fitting(double value) {
+    assert(fits_single(value));
+    return static_cast<float>(value);
+}
+
+int32_t to_int32_fitting(double value) {
+    assert(fits_int32(std::trunc(value)));
+    return static_cast<int32_t>(value);
 }
 
 page_translation set_up_page_geometry() {
-    // Step 1: the plot area, narrowed by 50 points for each secondary scale set.
-    map.plot_right = 484.0f;
-    map.plot_top = 732.0f;
+    // Step 1: the plot area, narrowed by one scale gap for each positive temperature.
+    page.plot_right = full_plot_right;
+    page.plot_top = full_plot_top;
     if (run.temp1_1 > 0.0f) {
-        map.plot_right = 434.0f;
-        map.plot_top = 682.0f;
+        page.plot_right -= scale_gap_x;
+        page.plot_top -= scale_gap_y;
     }
     if (run.temp2_1 > 0.0f) {
-        map.plot_right -= 50.0f;
-        map.plot_top -= 50.0f;
+        page.plot_right -= scale_gap_x;
+        page.plot_top -= scale_gap_y;
     }
 
     // Step 2: the scale that fills each direction; the smaller one serves both.
-    const float scale_x = scale_to_fill(map.plot_right - 110.0f, run.x_min, run.x_max);
-    const float scale_y = scale_to_fill(map.plot_top - 110.0f, run.y_min, run.y_max);
+    const float scale_x = scale_to_fill(page.plot_right - plot_left, run.x_min, run.x_max);
+    const float scale_y = scale_to_fill(page.plot_top - plot_bottom, run.y_min, run.y_max);
 
     // Step 3: centre the drawing in the direction that has room to spare.
     page_translation translation{0.0f, 0.0f};
     if (scale_y < scale_x) {
-        map.page_scale = scale_y;
+        page.page_scale = scale_y;
         translation.x = static_cast<float>((static_cast<double>(scale_x) - static_cast<double>(scale_y)) *
                                                (static_cast<double>(run.x_max) - static_cast<double>(run.x_min)) * 0.5 -
-                                           18.0);
+                                           static_cast<double>(centring_margin_x));
     } else {
-        map.page_scale = scale_x;
+        page.page_scale = scale_x;
         translation.y = static_cast<float>((static_cast<double>(scale_y) - static_cast<double>(scale_x)) *
                                                (static_cast<double>(run.y_max) - static_cast<double>(run.y_min)) * 0.5 -
-                                           30.0);
+                                           static_cast<double>(centring_margin_y));
     }
     return translation;
 }
 
 void write_map() {
-    set_start_up_values();
     const page_translation translation = set_up_page_geometry();
 
     write_text_records(header_lines);

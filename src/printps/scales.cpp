@@ -6,66 +6,56 @@
 //
 // PostScript used here: "x y M" moveto, "x y L" lineto, "S" stroke, "n setlinewidth",
 // "gr10" the 0.50 grey and "CoBla" black from the prolog.
+#include <cassert>
 #include <cmath>
 #include <cstdint>
-#include <string>
 
-#include "../records/fatal.hpp"
 #include "../records/records.hpp"
-#include "outer_marks.hpp"
+#include "../ticks.hpp"
+#include "internals.hpp"
 #include "printps.hpp"
-#include "sections.hpp"
 
 namespace {
 
-constexpr float tick_length = 10.0f;
-constexpr float caption_size = 30.0f;
-constexpr float tick_label_size = 20.0f;
+// Settings of one scale set, taken from temp1_* or temp2_*.
+struct scale_set {
+    int32_t offset;      // 1 or 2: how many scale gaps the axes stand outside the frame
+    float temperature;   // T in kelvin, positive
+    float x_origin;      // x at which P = 1
+    float y_origin;      // y at which P = 1
+    float x_step;        // decades of P between two ticks on the top axis
+    float y_step;        // the same on the right axis
+    const char* x_tag;   // "Temp1x" or "Temp2x", for the range record in log.out
+    const char* y_tag;
+};
 
-// The input reader refuses scales whose numbers would not fit; these checks only keep a
-// conversion from ever being undefined.
-[[noreturn]] void stop_on_scale(const char* tag, const char* what) {
-    stop_run(unit_input, 0, std::string("the ") + tag + " scale " + what);
+// One tick axis of a scale set: the top axis (direction x) or the right axis (direction y).
+struct scale_axis {
+    direction along;
+    float low;          // window bounds along the axis
+    float high;
+    float origin;       // where P = 1
+    float step;         // decades of P between two ticks
+    const char* tag;    // names the axis in the range record in log.out
+    float axis_at;      // page coordinate of the axis line, across the ticks
+    float label_at;     // page coordinate where the tick labels start, across the ticks
+    float label_shift;  // start of a tick label from its tick, along the axis
+};
+
+// Data coordinate `points` page points beyond a window bound, away from the window.
+float beyond_window(float bound, double points) {
+    return to_float_fitting(static_cast<double>(bound) + points / static_cast<double>(page.page_scale));
 }
-
-int32_t whole_part_checked(double value, const char* tag) {
-    const double whole = std::trunc(value);
-    if (!fits_int32(whole)) stop_on_scale(tag, "has a number beyond the integer range");
-    return static_cast<int32_t>(whole);
-}
-
-float single_checked(double value, const char* tag) {
-    if (!fits_single(value)) stop_on_scale(tag, "lies beyond the range of the map coordinates");
-    return static_cast<float>(value);
-}
-
-// Data x lying `points` page points right of the window's right edge.
-float right_of_window(double points, const char* tag) {
-    if (map.page_scale == 0.0f) stop_on_scale(tag, "cannot be placed on a map without a scale");
-    return single_checked(static_cast<double>(run.x_max) + points / static_cast<double>(map.page_scale), tag);
-}
-
-// Data y lying `points` page points above the window's top edge.
-float above_window(double points, const char* tag) {
-    if (map.page_scale == 0.0f) stop_on_scale(tag, "cannot be placed on a map without a scale");
-    return single_checked(static_cast<double>(run.y_max) + points / static_cast<double>(map.page_scale), tag);
-}
-
-void write_segment(float from_x, float from_y, float to_x, float to_y) {
-    write_list(unit_map, {item_real(from_x), item_real(from_y), item_text("  M"), item_real(to_x), item_real(to_y),
-                          item_text("  L  S")});
-}
-
-void write_text_record(const char* text) { write_list(unit_map, {item_text(text)}); }
 
 // "300 K": the whole part of T right-justified in its own width, a blank and K.
-void write_caption(float temperature, float axis_x, float axis_y, const char* tag) {
+void write_caption(float temperature, float axis_x, float axis_y) {
     const int32_t width = caption_width(temperature);
-    const int32_t whole = whole_part_checked(static_cast<double>(temperature), tag);
+    const int32_t whole = to_int32_fitting(std::trunc(static_cast<double>(temperature)));
     text40 caption;
     write_internal(caption, "(I^,1X,A1)", {item_int(whole, width), item_text("K")});
-    const double left = static_cast<double>(axis_x) - 8.0 * static_cast<double>(width + 1);
-    write_label(static_cast<float>(left), axis_y - 8.0f, caption_size, caption);
+    const double left =
+        static_cast<double>(axis_x) - static_cast<double>(caption_char_width) * static_cast<double>(width + 1);
+    write_label(static_cast<float>(left), axis_y + caption_dy, caption_size, caption);
 }
 
 // "10^{-5}": built into a buffer and traced in log.out with its width.
@@ -78,88 +68,77 @@ text40 make_tick_label(float step, float tick_index) {
     return label;
 }
 
-// Ticks on the top axis, pointing toward the window, each with its label above the axis.
-void draw_top_ticks(const scale_set& set) {
-    const float spacing = tick_spacing(set.x_step, set.temperature, map.boltzmann_ev);
-    const tick_range range = find_tick_range(run.x_min, run.x_max, set.x_origin, spacing);
-    write_list(unit_log, {item_text(set.x_tag), item_int(range.first), item_int(range.last), item_real(set.x_step)});
-    const double gap = static_cast<double>(set.offset) * static_cast<double>(map.scale_gap_y);
-    const float axis_y = page_y(above_window(gap, set.x_tag));
-    const float label_y = page_y(above_window(gap + 8.0, set.x_tag));
+// Ticks from the axis line toward the window, each with its 10^{e} label, after the range
+// record in log.out.
+void draw_scale_ticks(float temperature, const scale_axis& axis) {
+    const float spacing = tick_spacing(axis.step, temperature);
+    const tick_range range = find_tick_range(axis.low, axis.high, axis.origin, spacing);
+    write_list(unit_log, {item_text(axis.tag), item_int(range.first), item_int(range.last), item_real(axis.step)});
     const int32_t ticks = count_ticks(range);
     float tick_index = static_cast<float>(range.first);
     for (int32_t k = 0; k < ticks; ++k) {
-        const float value = tick_position(set.x_step, tick_index, set.temperature, set.x_origin, map.boltzmann_ev);
-        const float tick_x = page_x(value);
-        write_segment(tick_x, axis_y - tick_length, tick_x, axis_y);
-        const text40 label = make_tick_label(set.x_step, tick_index);
-        write_label(tick_x - 10.0f, label_y, tick_label_size, label);
+        const float at = page_along(axis.along, tick_position(axis.step, tick_index, temperature, axis.origin));
+        write_stroke(point_on_axis(axis.along, at, axis.axis_at - scale_tick_length),
+                     point_on_axis(axis.along, at, axis.axis_at));
+        const text40 label = make_tick_label(axis.step, tick_index);
+        const page_point label_start = point_on_axis(axis.along, at + axis.label_shift, axis.label_at);
+        write_label(label_start.x, label_start.y, tick_label_size, label);
         tick_index = static_cast<float>(static_cast<double>(tick_index) + 1.0);
     }
 }
 
-// Ticks on the right axis, pointing toward the window, each labelled right of the axis.
-void draw_right_ticks(const scale_set& set) {
-    const float spacing = tick_spacing(set.y_step, set.temperature, map.boltzmann_ev);
-    const tick_range range = find_tick_range(run.y_min, run.y_max, set.y_origin, spacing);
-    write_list(unit_log, {item_text(set.y_tag), item_int(range.first), item_int(range.last), item_real(set.y_step)});
-    const double gap = static_cast<double>(set.offset) * static_cast<double>(map.scale_gap_x);
-    const float axis_x = page_x(right_of_window(gap, set.y_tag));
-    const float label_x = page_x(right_of_window(gap + 5.0, set.y_tag));
-    const int32_t ticks = count_ticks(range);
-    float tick_index = static_cast<float>(range.first);
-    for (int32_t k = 0; k < ticks; ++k) {
-        const float value = tick_position(set.y_step, tick_index, set.temperature, set.y_origin, map.boltzmann_ev);
-        const float tick_y = page_y(value);
-        write_segment(axis_x - tick_length, tick_y, axis_x, tick_y);
-        const text40 label = make_tick_label(set.y_step, tick_index);
-        write_label(label_x, tick_y - 5.0f, tick_label_size, label);
-        tick_index = static_cast<float>(static_cast<double>(tick_index) + 1.0);
+// Draws one scale set: right and top axes, caption, ticks and their 10^{e} labels.
+void draw_scale_set(const scale_set& set) {
+    // Step 1: the right and the top axis, d gaps outside the frame.
+    const double gap_x = static_cast<double>(set.offset) * static_cast<double>(scale_gap_x);
+    const double gap_y = static_cast<double>(set.offset) * static_cast<double>(scale_gap_y);
+    const float axis_x = page_x(beyond_window(run.x_max, gap_x));
+    write_stroke({axis_x, page_y(run.y_min)}, {axis_x, page_y(run.y_max)});
+    const float axis_y = page_y(beyond_window(run.y_max, gap_y));
+    write_stroke({page_x(run.x_min), axis_y}, {page_x(run.x_max), axis_y});
+
+    // Step 2: the temperature caption at the corner where the two axes meet.
+    write_caption(set.temperature, axis_x, axis_y);
+
+    // Step 3: the ticks, top axis first. A zero step gives no spacing to count ticks with:
+    // the axis stays bare.
+    if (set.x_step != 0.0f) {
+        const float label_y = page_y(beyond_window(run.y_max, gap_y + static_cast<double>(top_label_rise)));
+        draw_scale_ticks(set.temperature, {direction::x, run.x_min, run.x_max, set.x_origin, set.x_step, set.x_tag,
+                                           axis_y, label_y, top_label_dx});
+    }
+    if (set.y_step != 0.0f) {
+        const float label_x = page_x(beyond_window(run.x_max, gap_x + static_cast<double>(right_label_gap)));
+        draw_scale_ticks(set.temperature, {direction::y, run.y_min, run.y_max, set.y_origin, set.y_step, set.y_tag,
+                                           axis_x, label_x, right_label_dy});
     }
 }
 
 }  // namespace
 
-double tick_spacing_wide(float step, float temperature, float boltzmann_ev) {
-    return static_cast<double>(ln_ten_single) * static_cast<double>(step) * static_cast<double>(boltzmann_ev) *
-           static_cast<double>(temperature);
-}
-
-float tick_spacing(float step, float temperature, float boltzmann_ev) {
-    const double spacing = tick_spacing_wide(step, temperature, boltzmann_ev);
-    if (!fits_single(spacing)) stop_on_scale("temperature", "has a tick spacing beyond single precision");
-    return static_cast<float>(spacing);
+float tick_spacing(float step, float temperature) {
+    const float spacing = to_float_fitting(tick_spacing_wide(step, temperature));
+    assert(spacing != 0.0f);
+    return spacing;
 }
 
 tick_range find_tick_range(float low, float high, float origin, float spacing) {
-    if (spacing == 0.0f) stop_on_scale("temperature", "has no tick spacing");
-    const double divisor = static_cast<double>(spacing);
-    const double first = (static_cast<double>(low) - static_cast<double>(origin)) / divisor;
-    const double last = (static_cast<double>(high) - static_cast<double>(origin)) / divisor;
-    return {whole_part_checked(first, "temperature"), whole_part_checked(last, "temperature")};
+    return {to_int32_fitting(scale_tick_index(low, origin, spacing)),
+            to_int32_fitting(scale_tick_index(high, origin, spacing))};
 }
 
 int32_t count_ticks(const tick_range& range) {
-    const int64_t count = static_cast<int64_t>(range.last) - static_cast<int64_t>(range.first) + 1;
-    if (count <= 0) return 0;
-    if (count > INT32_MAX) stop_on_scale("temperature", "has more ticks than the map can draw");
+    const double count = tick_count(static_cast<double>(range.first), static_cast<double>(range.last));
+    if (count <= 0.0) return 0;
+    assert(count <= static_cast<double>(max_ticks_per_axis));
     return static_cast<int32_t>(count);
 }
 
-double tick_offset_wide(float step, float tick_index, float temperature, float boltzmann_ev) {
-    return static_cast<double>(step) * static_cast<double>(tick_index) * static_cast<double>(boltzmann_ev) *
-           static_cast<double>(temperature) * static_cast<double>(ln_ten_single);
+float tick_position(float step, float tick_index, float temperature, float origin) {
+    return to_float_fitting(tick_offset_wide(step, tick_index, temperature) + static_cast<double>(origin));
 }
 
-float tick_position(float step, float tick_index, float temperature, float origin, float boltzmann_ev) {
-    return single_checked(tick_offset_wide(step, tick_index, temperature, boltzmann_ev) + static_cast<double>(origin),
-                          "temperature");
-}
-
-int32_t tick_exponent(float step, float tick_index) {
-    const double exponent = std::trunc(static_cast<double>(step)) * static_cast<double>(tick_index);
-    return whole_part_checked(exponent, "temperature");
-}
+int32_t tick_exponent(float step, float tick_index) { return to_int32_fitting(tick_exponent_wide(step, tick_index)); }
 
 int32_t caption_width(float temperature) {
     const double magnitude = std::fabs(static_cast<double>(temperature));
@@ -172,23 +151,6 @@ int32_t exponent_width(int32_t exponent) {
     const double magnitude = std::fabs(static_cast<double>(exponent));
     const int32_t digits = static_cast<int32_t>(std::trunc(std::log10(magnitude))) + 1;
     return exponent < 0 ? digits + 1 : digits;
-}
-
-void draw_scale_set(const scale_set& set) {
-    // Step 1: the right and the top axis, d gaps outside the frame.
-    const double gap_x = static_cast<double>(set.offset) * static_cast<double>(map.scale_gap_x);
-    const double gap_y = static_cast<double>(set.offset) * static_cast<double>(map.scale_gap_y);
-    const float axis_x = page_x(right_of_window(gap_x, set.x_tag));
-    write_segment(axis_x, page_y(run.y_min), axis_x, page_y(run.y_max));
-    const float axis_y = page_y(above_window(gap_y, set.x_tag));
-    write_segment(page_x(run.x_min), axis_y, page_x(run.x_max), axis_y);
-
-    // Step 2: the temperature caption at the corner where the two axes meet.
-    write_caption(set.temperature, axis_x, axis_y, set.x_tag);
-
-    // Step 3: the ticks. A zero step gives no spacing to count ticks with: the axis stays bare.
-    if (set.x_step != 0.0f) draw_top_ticks(set);
-    if (set.y_step != 0.0f) draw_right_ticks(set);
 }
 
 void draw_secondary_scales() {

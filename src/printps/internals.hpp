@@ -1,0 +1,218 @@
+// What the map writer's sections share: the fixed page geometry and start-up constants, the
+// page geometry worked out from the window, drawing along either axis, the sections in the
+// order write_map calls them, the label scan, the ends of equilibrium lines and the tick
+// arithmetic of the pressure scales. Page coordinates are PostScript points, before the
+// translation that centres the drawing. Only the writer and its tests include this header;
+// everything else uses printps.hpp.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "../modules.hpp"
+
+// ---------------------------------------------------------------------------------------
+// Fixed page geometry, in points; a name ending in _dx or _dy is an offset (negative: left
+// or down)
+
+// The plot area and its place on the page
+constexpr float plot_left = 110.0f;           // page x of the window's left edge
+constexpr float plot_bottom = 110.0f;         // page y of the window's bottom edge
+constexpr float full_plot_right = 484.0f;     // right limit of the plot area without pressure scales
+constexpr float full_plot_top = 732.0f;       // upper limit of the plot area without pressure scales
+constexpr float scale_gap_x = 50.0f;          // frame to a first right scale axis, and on to a second
+constexpr float scale_gap_y = 50.0f;          // the same for the top scale axes
+constexpr float centring_margin_x = 18.0f;    // taken off the translation that centres a narrow drawing
+constexpr float centring_margin_y = 30.0f;    // taken off the translation that centres a low drawing
+
+// Frame ticks, tick numbers and axis titles
+constexpr float major_tick_length = 20.0f;    // major tick, from a frame edge into the window
+constexpr float minor_tick_length = 10.0f;    // minor tick, the same
+constexpr int32_t minor_ticks_per_unit = 5;   // minor ticks per data unit, one more closing the span
+constexpr float minor_tick_step = 0.2f;       // data units from one minor tick to the next
+constexpr float x_number_dx = -25.0f;         // an x tick's number, from the tick's foot on the bottom
+constexpr float x_number_dy = -30.0f;
+constexpr float y_number_dx = -60.0f;         // a y tick's number, from the tick's foot on the left
+constexpr float y_number_dy = -5.0f;
+constexpr float x_mu_dy = -50.0f;             // the x title's mu, from plot_bottom
+constexpr float y_mu_dx = -80.0f;             // the y title's mu, from plot_left
+constexpr float x_title_dx = 15.0f;           // the x title, from the page x of the window's middle
+constexpr float x_title_dy = -58.0f;          // and from plot_bottom
+constexpr float y_title_dx = -65.0f;          // the y title, from plot_left
+constexpr float y_title_dy = -8.0f;           // and from the page y of the window's middle
+constexpr float title_size = 20.0f;           // font size of the titles after the mu
+
+// Pressure scales
+constexpr float scale_tick_length = 10.0f;    // tick, from a scale axis toward the window
+constexpr float top_label_dx = -10.0f;        // a top-axis tick label, from its tick
+constexpr float top_label_rise = 8.0f;        // and above the top axis
+constexpr float right_label_gap = 5.0f;       // a right-axis tick label, right of the right axis
+constexpr float right_label_dy = -5.0f;       // and from its tick
+constexpr float caption_char_width = 8.0f;    // caption start left of the right axis: per character, plus one
+constexpr float caption_dy = -8.0f;           // caption baseline, from the top axis
+constexpr float caption_size = 30.0f;         // font size of the temperature caption
+constexpr float tick_label_size = 20.0f;      // font size of a scale's 10^{e} labels
+
+// Labels
+constexpr int32_t label_length = static_cast<int32_t>(std::tuple_size_v<text40>);  // characters of a label
+constexpr float superscript_rise = 0.45f;     // raise per superscript level, times the label size
+constexpr float subscript_drop = 0.2f;        // drop per subscript level, times the label size
+constexpr float level_size_step = 0.5f;       // font size factor per level away from the baseline
+
+// Dash arrays of the guide lines by their place in their own table, blank-padded to six
+// characters: the first four differ, every later line gets "[2 2]".
+using dash_table = std::array<std::string_view, max_table_entries>;
+constexpr dash_table make_dash_patterns() {
+    dash_table patterns{};
+    patterns.fill("[2 2] ");
+    patterns[0] = "[]    ";
+    patterns[1] = "[8 4] ";
+    patterns[2] = "[4 4] ";
+    patterns[3] = "[2 4] ";
+    return patterns;
+}
+constexpr dash_table dash_patterns = make_dash_patterns();
+
+// ---------------------------------------------------------------------------------------
+// Page geometry worked out from the window and the temperatures
+
+struct page_geometry {
+    float plot_right;  // right limit of the plot area
+    float plot_top;    // upper limit of the plot area
+    float page_scale;  // page points per data unit, both axes
+};
+
+// Set by write_map before the first record, constant afterwards.
+extern page_geometry page;
+
+// Operands of the translation record.
+struct page_translation {
+    float x;
+    float y;
+};
+
+// Sets `page` from the window and the temperatures and returns the translation that centres
+// the drawing in the direction that has room to spare.
+page_translation set_up_page_geometry();
+
+// `value` rounded to single precision, held at the largest finite single value beyond it.
+float to_float_saturated(double value);
+
+// Narrowing of working values that the input reader's checks after "stop" keep in range
+// (window extent, tick counts, indices, exponents, positions): `value` rounded to single
+// precision, or truncated toward zero to a 32-bit integer.
+float to_float_fitting(double value);
+int32_t to_int32_fitting(double value);
+
+// ---------------------------------------------------------------------------------------
+// Drawing along either axis
+
+// A position on the page, in points.
+struct page_point {
+    float x;
+    float y;
+};
+
+// The direction of an axis: its ticks stand at successive page x (x) or page y (y).
+enum class direction : int32_t { x, y };
+
+// The page point `at` along an axis and `across` it.
+page_point point_on_axis(direction along, float at, float across);
+
+// page_x or page_y of a data value, whichever runs along the axis.
+float page_along(direction along, float value);
+
+// One stroked segment: from.x, from.y, "  M", to.x, to.y, "  L  S".
+void write_stroke(page_point from, page_point to);
+
+// One record holding a single PostScript word or line, such as "newpath" or "1 setlinewidth".
+void write_text_record(std::string_view text);
+
+// ---------------------------------------------------------------------------------------
+// Sections, in the order write_map calls them
+
+void fill_regions();            // grey region polygons
+void draw_frame_and_axes();     // frame, ticks, tick numbers, axis titles
+void draw_secondary_scales();   // pressure scales at one or two temperatures
+void draw_guide_lines();        // xbound, ybound, equi and equ2 lines, then the free labels
+
+// ---------------------------------------------------------------------------------------
+// Label scan: a label split into segments and levels, apart from any PostScript
+
+constexpr int32_t max_segments = 20;   // segments of one label, the first included
+constexpr int32_t stacked_level = 9;   // +9 / -9 mark the two members of a stacked pair
+
+// Segment j (0-based) is text[j] at level[j]: 0 baseline, +n superscript of depth n,
+// -n subscript of depth n, +9/-9 the upper and lower member of a stacked pair.
+struct label_segments {
+    int32_t count;
+    text40 text[max_segments];
+    int32_t level[max_segments];
+};
+
+// Splits `text` at its ^{...}, _{...} and } markup.
+label_segments scan_label(const text40& text);
+
+// Longest body escape_postscript_string can produce from a segment.
+constexpr int32_t max_string_body = 2 * label_length;
+
+// Writes the text of a segment (`length` characters, trailing blanks already removed) as
+// the body of a PostScript string, escaping only what would leave the string unbalanced or
+// open; returns the body's length.
+int32_t escape_postscript_string(const char* text, int32_t length, char* body);
+
+// ---------------------------------------------------------------------------------------
+// Line ends of the equilibrium lines
+
+// The box an equilibrium line is drawn in: the window, or an equ2 line's own limits.
+struct line_limits {
+    float x_low;
+    float x_high;
+    float y_low;
+    float y_high;
+};
+
+struct line_ends {
+    float start_x;
+    float start_y;
+    float end_x;
+    float end_y;
+};
+
+// Ends of the line a*x + b*y = c from x_low to x_high; the start moves up to y_low when it
+// lies below it, the end down to y_high when it lies above it; with b = 0 the line is
+// vertical from y_low to y_high. False when the ends cannot be computed (a = b = 0, a
+// horizontal line that would have to be cut at a bound, or an end beyond single precision).
+bool find_line_ends(int32_t coef_x, int32_t coef_y, float line_constant, const line_limits& limits,
+                    line_ends& ends);
+
+// ---------------------------------------------------------------------------------------
+// Tick ranges of both kinds of axis, and the pressure-scale ticks in single precision
+
+// Whole-number tick indices first..last, both ends truncated toward zero.
+struct tick_range {
+    int32_t first;
+    int32_t last;
+};
+
+// Number of ticks from first to last; 0 when last < first.
+int32_t count_ticks(const tick_range& range);
+
+// Distance between two ticks in data units, for a step other than 0.
+float tick_spacing(float step, float temperature);
+
+// Tick indices for the data span low..high measured from `origin`.
+tick_range find_tick_range(float low, float high, float origin, float spacing);
+
+// Data coordinate of the tick with index r: its distance from the origin plus the origin.
+float tick_position(float step, float tick_index, float temperature, float origin);
+
+// Exponent shown at a tick: the step truncated toward zero, times r.
+int32_t tick_exponent(float step, float tick_index);
+
+// Characters of the temperature's whole part: at least 1, also for T below 1.
+int32_t caption_width(float temperature);
+
+// Characters of an exponent, its minus sign included.
+int32_t exponent_width(int32_t exponent);
