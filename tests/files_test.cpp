@@ -65,9 +65,11 @@ TEST(FailedRun, FileSizeLimit) {
     run_options options;
     options.file_size_limit = 4096;
     run_result result = run_program_in(dir, options);
+    const std::string warning =
+        "phasemap: warning: input.txt, line 3: no surface was read, so the map will show the frame and axes only\n";
     const std::string map_message = "phasemap: map1.ps (unit 3): cannot write: File too large";
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.stderr_text, map_message + "\n");
+    EXPECT_EQ(result.stderr_text, warning + map_message + "\n");
     expect_unchanged_but(before, snapshot_folder(dir), {"log.out"});
     EXPECT_EQ(last_line(read_file(dir + "/log.out")), map_message);
 
@@ -75,7 +77,7 @@ TEST(FailedRun, FileSizeLimit) {
     before = snapshot_folder(dir);
     result = run_program_in(dir, options);
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.stderr_text, map_message + "\nphasemap: log.out (unit 2): cannot write: File too large\n");
+    EXPECT_EQ(result.stderr_text, warning + map_message + "\nphasemap: log.out (unit 2): cannot write: File too large\n");
     expect_unchanged_but(before, snapshot_folder(dir), {});
 }
 

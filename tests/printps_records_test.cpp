@@ -21,7 +21,6 @@ std::string b(int n) { return std::string(static_cast<std::size_t>(n), ' '); }
 // what it wrote to the map and to the log.
 std::pair<std::string, std::string> capture(const std::string& name, const std::function<void()>& draw) {
     const std::string dir = make_scratch_dir(name);
-    set_text(run.map_file_name, "map1.ps");
     open_output_unit(unit_log, (dir + "/log.out").c_str());
     open_output_unit(unit_map, (dir + "/map1.ps").c_str());
     draw();
