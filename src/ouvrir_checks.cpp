@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <string>
+#include <string_view>
+#include <sys/stat.h>
 
 #include "modules.hpp"
 #include "numbers.hpp"
@@ -19,12 +21,65 @@ std::string real_text(float value) {
     return std::string(text, static_cast<std::size_t>(format_real_list(value, text)));
 }
 
+constexpr const char* own_files[] = {"input.txt", "log.out", "phase.out"};
+
+// "./maps//a.ps" -> "maps/a.ps", "maps/../input.txt" -> "input.txt"; a ".." that climbs out
+// of the folder stays.
+std::string normalised_path(std::string_view name) {
+    std::string path;
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        std::size_t end = name.find('/', start);
+        if (end == std::string_view::npos) end = name.size();
+        const std::string_view part = name.substr(start, end - start);
+        const std::size_t last = path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1;
+        if (part == ".." && !path.empty() && std::string_view(path).substr(last) != "..") {
+            path.erase(last == 0 ? 0 : last - 1);
+        } else if (!part.empty() && part != ".") {
+            if (!path.empty()) path += '/';
+            path += part;
+        }
+        start = end + 1;
+    }
+    return path;
+}
+
+bool has_control_byte(std::string_view name) {
+    for (char c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+    return false;
+}
+
+bool has_parent_step(std::string_view name) {
+    return name == ".." || name.starts_with("../") || name.ends_with("/..") || name.find("/../") != std::string_view::npos;
+}
+
+// The run's own file that `name` reaches through a link, or null.
+const char* own_file_linked_from(const std::string& name) {
+    struct stat map_file {};
+    if (::stat(name.c_str(), &map_file) != 0) return nullptr;
+    for (const char* own : own_files) {
+        struct stat own_file {};
+        if (::stat(own, &own_file) == 0 && own_file.st_dev == map_file.st_dev && own_file.st_ino == map_file.st_ino)
+            return own;
+    }
+    return nullptr;
+}
+
+// The map is written inside the run's folder, under a name that can be neither one of the
+// run's own files, however spelt or linked, nor a name that holds a control character.
 void check_map_file_name(const entry_lines& lines) {
     const std::string name = trimmed_text(run.map_file_name);
-    if (name.empty()) stop_run(unit_input, lines.output, "the map file name is blank");
-    if (name == "input.txt" || name == "log.out" || name == "phase.out")
-        stop_run(unit_input, lines.output,
-                 "the map file name '" + name + "' is the name of one of the run's own files");
+    const std::string quoted = quoted_for_message(name);
+    auto refuse = [&](const std::string& why) { stop_run(unit_input, lines.output, "the map file name " + why); };
+    if (name.empty()) refuse("is blank");
+    if (has_control_byte(name)) refuse(quoted + " holds a control character");
+    const std::string path = normalised_path(name);
+    for (const char* own : own_files)
+        if (path == own) refuse(quoted + " is the name of one of the run's own files");
+    if (name.starts_with("/")) refuse(quoted + " is absolute; the map is written inside the run's folder");
+    if (has_parent_step(name)) refuse(quoted + " leaves the run's folder through '..'");
+    if (const char* own = own_file_linked_from(name)) refuse(quoted + " names the same file as " + own);
 }
 
 void check_window_axis(float low, float high, const char* low_name, const char* high_name, const entry_lines& lines) {

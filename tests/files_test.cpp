@@ -81,6 +81,50 @@ TEST(FailedRun, FileSizeLimit) {
     expect_unchanged_but(before, snapshot_folder(dir), {});
 }
 
+// The map name cannot reach the run's own files, however spelt or linked, nor leave the
+// run's folder, nor hold a control character: each is refused at "stop" with the earlier
+// results left as they were.
+TEST(MapName, CannotHitTheRunsOwnFilesOrLeaveTheFolder) {
+    const std::string own = "the map file name ";
+    const std::pair<std::string, std::string> cases[] = {
+        {"'./input.txt'", "'./input.txt' is the name of one of the run's own files"},
+        {"'.//log.out'", "'.//log.out' is the name of one of the run's own files"},
+        {"'sub/../phase.out'", "'sub/../phase.out' is the name of one of the run's own files"},
+        {"soft.ps", "'soft.ps' names the same file as input.txt"},
+        {"hard.ps", "'hard.ps' names the same file as log.out"},
+        {"'/tmp/phasemap-map.ps'", "'/tmp/phasemap-map.ps' is absolute; the map is written inside the run's folder"},
+        {"'../.bashrc'", "'../.bashrc' leaves the run's folder through '..'"},
+        {"'a\x01" "b.ps'", "'a\\x01b.ps' holds a control character"},
+        {std::string("'a\0b.ps'", 8), "'a\\x00b.ps' holds a control character"},
+    };
+    const std::string dir = folder_with_earlier_results("files_map_names");
+    fs::create_symlink("input.txt", dir + "/soft.ps");
+    for (const auto& [name, why] : cases) {
+        fs::remove(dir + "/hard.ps");  // each run replaces log.out, which a hard link does not follow
+        fs::create_hard_link(dir + "/log.out", dir + "/hard.ps");
+        write_file(dir + "/input.txt", good_input.substr(0, good_input.find("stop")) + "output\n" + name + "\nstop\n");
+        const folder_state before = snapshot_folder(dir);
+        const run_result result = run_program_in(dir);
+        const std::string message = "phasemap: input.txt (unit 1), line 10: " + own + why;
+        EXPECT_EQ(result.status, 1) << name;
+        EXPECT_EQ(result.stderr_text, message + "\n");
+        expect_unchanged_but(before, snapshot_folder(dir), {"log.out", "hard.ps"});
+        EXPECT_EQ(last_line(read_file(dir + "/log.out")), message);
+    }
+    EXPECT_FALSE(file_exists("/tmp/phasemap-map.ps"));
+}
+
+// A map in a subfolder is written there.
+TEST(MapName, MayNameASubfolder) {
+    std::string dir = make_scratch_dir("files_map_subfolder");
+    fs::create_directory(dir + "/maps");
+    write_file(dir + "/input.txt", good_input.substr(0, good_input.find("stop")) + "output\n'maps/oxide.ps'\nstop\n");
+    const run_result result = run_program_in(dir);
+    EXPECT_EQ(result.status, 0) << result.stderr_text;
+    EXPECT_TRUE(read_file(dir + "/maps/oxide.ps").starts_with(" %!PS-Adobe-2.0 EPSF-2.0\r\n"));
+    EXPECT_EQ(snapshot_folder(dir).size(), 5u);  // input.txt, log.out, phase.out, maps, maps/oxide.ps: no temporary
+}
+
 // A FIFO, a device or a folder as input.txt is refused at once, and a file over 16 MiB before
 // it is read; like a missing input, they create and touch no file.
 TEST(InputFile, MustBeAPlainFileOfSaneSize) {

@@ -2,6 +2,7 @@
 // written segment by segment in Times-Roman, each raised or lowered from the baseline and
 // set in a smaller size, with a trace of every segment after the first in log.out.
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 
 #include "../records/records.hpp"
@@ -55,9 +56,10 @@ void set_level_of_group(label_segments& segments, int32_t current, char mark) {
     }
 }
 
-// The font size a Times-Roman record may carry: a size of exactly 0 would make a singular
-// font matrix, so it is written as 1.
-float printable_font_size(float size) { return size == 0.0f ? 1.0f : size; }
+// The font size a Times-Roman record may carry: a size of 0 would make a singular font
+// matrix, and one below the smallest normal single (1.17549435E-38) one that PostScript
+// cannot invert, so such sizes are written as 1.
+float printable_font_size(float size) { return std::fabs(size) < FLT_MIN ? 1.0f : size; }
 
 // Every map record of a label goes through the layer that never cuts a PostScript string
 // or operator word.
