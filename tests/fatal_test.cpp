@@ -1,10 +1,11 @@
 // A floating-point fault during a whole run ends the process with the same one-line report
 // on standard error and as the last record of log.out, after the records before it; a host
 // that installed its own SIGFPE handler (a fuzzer, a debugger harness) gets the fault after
-// the report.
+// the report. Running out of memory ends a run as cleanly.
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <new>
 #include <unistd.h>
 
 #include "driver.hpp"
@@ -14,16 +15,18 @@ namespace {
 
 volatile float zero = 0.0f;
 
-// The run divides by zero once its vertices are found.
+bool runs_out_of_memory = false;
+
+// The run divides by zero once its vertices are found, or finds no memory left.
 void fault_after_the_search() {
+    if (runs_out_of_memory) throw std::bad_alloc();
     volatile float quotient = 1.0f / zero;
     (void)quotient;
 }
 
 void run_in(const std::string& dir) {
     if (chdir(dir.c_str()) != 0) _exit(127);
-    run_phasemap();
-    _exit(0);
+    _exit(run_phasemap());
 }
 
 void host_handler(int) {
@@ -50,7 +53,7 @@ TEST(FloatingPointTraps, FaultEndsTheRunWithOneReport) {
     const std::string log = read_file(dir + "/log.out");
     EXPECT_EQ(line_of(log, count_lines(log)), report);
     EXPECT_EQ(line_of(log, count_lines(log) - 1), "    0.000000E+00");  // the last triple's determinant
-    EXPECT_EQ(read_file(dir + "/phase.out"), "");
+    EXPECT_EQ(snapshot_folder(dir).size(), 2u);  // input.txt and log.out: no phase.out, no map, no temporary
 }
 
 TEST(FloatingPointTraps, HostHandlerRunsAfterTheReport) {
@@ -61,4 +64,16 @@ TEST(FloatingPointTraps, HostHandlerRunsAfterTheReport) {
         run_in(dir);
     };
     EXPECT_EXIT(run_with_host_handler(), testing::ExitedWithCode(3), "^" + report_pattern + "host handler ran\n$");
+}
+
+// Running out of memory anywhere ends the run like any fatal error: one line, kept in log.out.
+TEST(OutOfMemory, EndsTheRunWithOneLine) {
+    const std::string dir = make_scratch_dir("out_of_memory");
+    write_file(dir + "/input.txt", input);
+    runs_out_of_memory = true;
+    EXPECT_EXIT(run_in(dir), testing::ExitedWithCode(1), "^phasemap: out of memory\n$");
+    runs_out_of_memory = false;
+    const std::string log = read_file(dir + "/log.out");
+    EXPECT_EQ(line_of(log, count_lines(log)), "phasemap: out of memory");
+    EXPECT_EQ(snapshot_folder(dir).size(), 2u);
 }
