@@ -1,0 +1,103 @@
+// The command line from the outside: help and version, usage errors that touch nothing, and
+// runs in several folders with their messages, summary and exit status.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/test_support.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string good_input =
+    "bulk\n1 2\n-16.5 2\nbound\n-2.0 0.0 -1.5 0.0\nsurf 1\nclean 8 16 0 20.5 -140.2\nstop\n";
+const std::string bad_input = "bulk\n1 2\n-16.5 0\n";
+const std::string bad_message =
+    "phasemap: input.txt (unit 1), line 3: bulk_divisor is 0, so the bulk energy per unit cell is undefined";
+
+run_result run_with(const std::string& dir, std::vector<std::string> arguments) {
+    run_options options;
+    options.arguments = std::move(arguments);
+    return run_program_in(dir, options);
+}
+
+// A scratch folder holding a good input in itself and in the subfolders a, b (a bad input)
+// and c.
+std::string folders(const std::string& name) {
+    const std::string dir = make_scratch_dir(name);
+    write_file(dir + "/input.txt", good_input);
+    for (const char* sub : {"a", "b", "c"}) {
+        fs::create_directory(dir + "/" + sub);
+        write_file(dir + "/" + sub + "/input.txt", std::string(sub) == "b" ? bad_input : good_input);
+    }
+    return dir;
+}
+
+// --help and --version print on standard output and exit 0; an unknown option or an
+// argument that is no folder is a usage error with a hint (exit 2). None of them touches a
+// file, also when a good folder comes before the bad argument.
+TEST(CommandLine, HelpVersionAndUsageErrorsTouchNothing) {
+    const std::string dir = folders("cli_usage");
+    const folder_state before = snapshot_folder(dir);
+    const std::string hint = "see phasemap --help\n";
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        std::string out;
+        std::string err;
+    } cases[] = {
+        {{"--version"}, 0, "phasemap 1.0.0\n", ""},
+        {{"-x"}, 2, "", "phasemap: unknown option '-x'\n" + hint},
+        {{"a", "--bogus"}, 2, "", "phasemap: unknown option '--bogus'\n" + hint},
+        {{"a", "input.txt"}, 2, "", "phasemap: 'input.txt' is not a folder; give the folders to run in, each holding an input.txt\n" + hint},
+        {{"missing"}, 2, "", "phasemap: 'missing' is not a folder; give the folders to run in, each holding an input.txt\n" + hint},
+    };
+    for (const auto& c : cases) {
+        const run_result result = run_with(dir, c.arguments);
+        EXPECT_EQ(result.status, c.status) << c.arguments[0];
+        EXPECT_EQ(result.stdout_text, c.out);
+        EXPECT_EQ(result.stderr_text, c.err);
+    }
+    for (const char* help : {"-h", "--help"}) {
+        const run_result result = run_with(dir, {help});
+        EXPECT_EQ(result.status, 0);
+        EXPECT_TRUE(result.stdout_text.starts_with("usage: phasemap [FOLDER...]\n")) << result.stdout_text;
+        EXPECT_NE(result.stdout_text.find("Exit status:"), std::string::npos);
+        EXPECT_NE(result.stdout_text.find("guide.md"), std::string::npos);
+        EXPECT_EQ(result.stderr_text, "");
+    }
+    EXPECT_EQ(snapshot_folder(dir), before);
+}
+
+// Each folder runs as if phasemap were started there; a failed one does not stop the others.
+// With several folders every message carries its folder (log.out keeps it without) and a
+// summary names the failed ones; the status is 1 when any failed.
+TEST(CommandLine, RunsInEachFolder) {
+    const std::string dir = folders("cli_folders");
+    const run_result result = run_with(dir, {"a", "b", "c"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.stderr_text, "b: " + bad_message + "\nphasemap: ran 3 folders; 1 failed: b\n");
+    for (const char* sub : {"a", "c"}) {
+        const folder_state state = snapshot_folder(dir + "/" + sub);
+        EXPECT_EQ(state.size(), 4u) << sub;  // input.txt, log.out, phase.out, map1.ps
+        EXPECT_EQ(state.at("log.out"), read_file(dir + "/a/log.out"));
+    }
+    EXPECT_EQ(read_file(dir + "/b/log.out"), bad_message + "\r\n");
+    EXPECT_FALSE(file_exists(dir + "/log.out"));
+
+    const run_result good = run_with(dir, {"--", "a", "c"});
+    EXPECT_EQ(good.status, 0);
+    EXPECT_EQ(good.stderr_text, "phasemap: ran 2 folders; none failed\n");
+
+    // One folder: its messages as they are, no summary; no folder: the current one.
+    const run_result one = run_with(dir, {"b"});
+    EXPECT_EQ(one.status, 1);
+    EXPECT_EQ(one.stderr_text, bad_message + "\n");
+    const run_result here = run_with(dir, {});
+    EXPECT_EQ(here.status, 0);
+    EXPECT_EQ(snapshot_folder(dir).at("log.out"), read_file(dir + "/a/log.out"));
+}
+
+}  // namespace
