@@ -107,8 +107,8 @@ bool is_unit_open(int32_t unit);
 std::string unit_file_name(int32_t unit);
 // Writes every completed record still buffered to the unit's temporary.
 void flush_output_units();
-// Writes the unit out, puts it on disk and moves it onto its file name, replacing what stood
-// there (a symbolic link there is replaced, not followed). A failure stops the run.
+// Writes the unit out and moves it onto its file name, replacing what stood there (a
+// symbolic link there is replaced, not followed). A failure stops the run.
 void commit_output_unit(int32_t unit);
 // Closes a unit without a trace: its temporary is removed, its file stays as it was.
 void discard_output_unit(int32_t unit);

@@ -172,12 +172,12 @@ void discard_unit(output_unit& u) {
     u.fd = -1;
 }
 
-// Writes what is buffered and puts it on disk; 0 or the errno of what failed.
-int write_out_and_sync(output_unit& u) {
+// Writes what is still buffered; 0 or the errno of what failed. The file is not forced to
+// disk: that would cost more than the whole run, and the rename that follows is what keeps
+// the earlier file whole.
+int write_out(output_unit& u) {
     if (u.has_failed) return u.failure;
-    int error = write_all(u.fd, u.buffer, u.record_start);
-    if (error == 0 && ::fdatasync(u.fd) != 0) error = errno;
-    return error;
+    return write_all(u.fd, u.buffer, u.record_start);
 }
 
 }  // namespace
@@ -262,7 +262,7 @@ void open_output_unit(int32_t unit, const char* file_name) {
 void commit_output_unit(int32_t unit) {
     if (!is_unit_open(unit)) stop_run(unit, 0, "cannot write: the file is not open");
     output_unit& u = units[unit];
-    const int error = write_out_and_sync(u);
+    const int error = write_out(u);
     if (error != 0) stop_on_write_failure(u, error);
     ::close(u.fd);
     u.fd = -1;
@@ -291,7 +291,7 @@ void remove_temporaries_in_signal() {
 void commit_unit_in_signal(int32_t unit) {
     output_unit& u = units[unit];
     if (!u.is_open || u.has_temporary == 0) return;
-    if (write_out_and_sync(u) != 0) return;
+    if (write_out(u) != 0) return;
     u.has_temporary = 0;
     if (::rename(u.temporary_name, file_names[unit]) != 0) ::unlink(u.temporary_name);
 }

@@ -1,5 +1,6 @@
 // Fuzz target: one whole run on arbitrary bytes as input.txt, in a scratch folder. Every
-// input must end in a complete run or in one clean fatal error, within bounded output.
+// input must end in a complete run or in one clean fatal error, within bounded output and
+// without leaving a temporary behind.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -43,7 +44,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     int status = run_phasemap();
     if (status != 0 && status != 1) std::abort();
-    for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator("."))
+    for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(".")) {
         if (entry.is_regular_file()) check_output_size(entry.path());
+        if (entry.path().filename().string().find(".partial-") != std::string::npos) {
+            std::fprintf(stderr, "the run left its temporary %s\n", entry.path().c_str());
+            std::abort();
+        }
+    }
     return 0;
 }
