@@ -81,6 +81,25 @@ void end_list_statement(list_statement& statement);
 // The name input.txt was opened under, or "unit 1" before it was.
 std::string input_file_name();
 
+// One record without its end characters, its line and where the following record begins.
+struct input_record {
+    std::string_view text;
+    int32_t line;
+    std::size_t next_offset;
+    bool exists;  // false at the end of the file
+};
+
+// Starts a read statement at the next record and remembers it for backspace_input.
+input_record begin_statement();
+
+// The record after `record`, for a statement that runs on over records.
+input_record record_after(const input_record& record);
+
+// Ends a read statement: the rest of `record` is skipped.
+void finish_statement(const input_record& record);
+
+[[noreturn]] void stop_on_end_of_file(int32_t line, const std::string& what_was_read);
+
 enum class conversion { done, malformed, out_of_range };
 
 // "+12", "-7", "42": an optional sign and decimal digits, within 32 bits.
