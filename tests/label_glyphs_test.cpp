@@ -1,9 +1,12 @@
 // Label characters: UTF-8 decoding, the font and code of every glyph, and what becomes "?".
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "label_glyphs.hpp"
+#include "printps/internals.hpp"
+#include "support/test_support.hpp"
 
 namespace {
 
@@ -17,6 +20,28 @@ label_character first_character(const std::string& bytes) {
 
 std::string font_name(glyph_font font) {
     return font == times ? "Times-Roman" : font == latin1 ? "Times-Roman-Latin1" : "Symbol";
+}
+
+// The UTF-8 bytes of a code point.
+std::string utf8(int32_t code_point) {
+    std::string bytes;
+    auto add = [&bytes](int32_t byte) { bytes += static_cast<char>(byte); };
+    if (code_point < 0x80) {
+        add(code_point);
+    } else if (code_point < 0x800) {
+        add(0xC0 | (code_point >> 6));
+        add(0x80 | (code_point & 0x3F));
+    } else if (code_point < 0x10000) {
+        add(0xE0 | (code_point >> 12));
+        add(0x80 | ((code_point >> 6) & 0x3F));
+        add(0x80 | (code_point & 0x3F));
+    } else {
+        add(0xF0 | (code_point >> 18));
+        add(0x80 | ((code_point >> 12) & 0x3F));
+        add(0x80 | ((code_point >> 6) & 0x3F));
+        add(0x80 | (code_point & 0x3F));
+    }
+    return bytes;
 }
 
 struct glyph_case {
@@ -110,6 +135,55 @@ TEST(LabelGlyphs, BoundariesOfTheText) {
     EXPECT_EQ(cut.length, 1);
     const std::string after_bad = "\xC0\xAF" "x";
     EXPECT_EQ(read_label_character(after_bad.data(), 3, 2).code_point, 'x');
+}
+
+// Ghostscript reads every glyph of the table back as the character that was typed: each is
+// shown after its code point in hexadecimal, from the font and code the table gives. Symbol's
+// Delta, mu and Omega come back as U+2206, U+00B5 and U+2126, its angle brackets as U+2329 and
+// U+232A; the no-break space and the soft hyphen as a blank and a hyphen.
+TEST(LabelGlyphs, GhostscriptReadsBackEveryGlyph) {
+    const std::string page_file = make_scratch_dir("label_glyphs_page") + "/page.ps";
+    if (!has_ghostscript(page_file)) return;
+    std::string page = "%!PS\n";
+    for (std::string_view line : latin1_font_definition) page += std::string(line) + "\n";
+    std::string expected;
+    int32_t shown = 0;
+    for (int32_t code_point = 0x80; code_point <= 0x10FFFF; ++code_point) {
+        if (code_point == 0xD800) code_point = 0xE000;
+        const std::string bytes = utf8(code_point);
+        const label_character c = first_character(bytes);
+        if (!c.has_glyph || code_point == 0xA0 || code_point == 0xAD) continue;
+        char octal[8];
+        std::snprintf(octal, sizeof octal, "\\%03o", static_cast<unsigned>(c.code));
+        char label[16];
+        std::snprintf(label, sizeof label, "%04X:", static_cast<unsigned>(code_point));
+        const int32_t row = shown / 5 % 50;
+        const int32_t column = shown % 5;
+        if (shown > 0 && row == 0 && column == 0) page += "showpage\n";
+        page += "/Times-Roman findfont 10 scalefont setfont " + std::to_string(30 + 110 * column) + " " +
+                std::to_string(760 - 14 * row) + " moveto (" + label + ") show /" + font_name(c.font) +
+                " findfont 10 scalefont setfont (" + octal + ") show\n";
+        const int32_t read_back = code_point == 0x394 ? 0x2206 : code_point == 0x3BC ? 0xB5
+                                : code_point == 0x3A9 ? 0x2126 : code_point == 0x27E8 ? 0x2329
+                                : code_point == 0x27E9 ? 0x232A : code_point;
+        expected += std::string(label) + utf8(read_back) + "\n";
+        ++shown;
+    }
+    page += "showpage\n";
+    write_file(page_file, page);
+
+    // Each "XXXX:" in the extracted text and the character after it.
+    const std::string text = extract_postscript_text(page_file);
+    std::string found;
+    for (std::size_t at = text.find(':'); at != std::string::npos; at = text.find(':', at + 1)) {
+        if (at < 4) continue;
+        const std::string label = text.substr(at - 4, 5);
+        const label_character c = read_label_character(text.data(), static_cast<int32_t>(text.size()),
+                                                       static_cast<int32_t>(at + 1));
+        found += label + text.substr(at + 1, static_cast<std::size_t>(c.length)) + "\n";
+    }
+    EXPECT_EQ(shown, 245);  // 94 Latin-1 letters and signs, 151 others
+    EXPECT_EQ(found, expected);
 }
 
 }  // namespace
