@@ -1,13 +1,15 @@
-// Label markup: segments and levels of the scan, the PostScript string bodies, and the runs
-// of one font each that a segment is shown in.
+// Label markup: segments and levels of the scan, the PostScript string bodies, the runs of
+// one font each that a segment is shown in, and what ghostscript reads off a map's labels.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "modules.hpp"
 #include "printps/internals.hpp"
+#include "support/test_support.hpp"
 
 namespace {
 
@@ -153,6 +155,35 @@ TEST(LabelScan, CharacterAfterAMark) {
     EXPECT_EQ(scan("x^Δ2}"), (segments{{"x", 0}, {"2", 1}}));
     EXPECT_EQ(scan("x_√2}y"), (segments{{"x", 0}, {"2", -1}, {"y", 0}}));
     EXPECT_EQ(scan("Δμ_{O} θ^{2}"), (segments{{"Δμ", 0}, {"O", -1}, {" θ", 0}, {"2", 1}}));
+}
+
+// Ghostscript reads the characters of the golden map's labels and titles back as they were
+// typed: Symbol's Delta and mu come back as U+2206 and U+00B5. Each text checked is one
+// baseline piece, or one member of a stacked pair.
+TEST(LabelCharacters, GoldenMapReadsBackAsTyped) {
+    const std::string map = (std::filesystem::path(PHASEMAP_SOURCE_DIR) / "tests" / "golden" /
+                             "map-label-characters" / "map1.ps").string();
+    if (!has_ghostscript(map)) return;
+    const std::string text = extract_postscript_text(map);
+    const std::string typed[] = {
+        "\u2206\u00B5",  // Δμ
+        "θ=½ (√3×√3)R30° Å",
+        "p(2×2)-O é ö ü ß ² ³ ¼ µ ·",
+        "±α",
+        "\u2206β",  // Δβ
+        "½α",
+        "“γ” – — … ′ ″ ∞ ≈ ≠",
+        "≤ ≥ → ∂ ∑ ∫ ∞ √ \u2206 \u2126",  // the increment and ohm signs
+        "‘a’ Ł ł Œ œ ﬁ ‰ † •",
+        "αβγδεζηθικλ\u00B5νξοπρστυ",
+        "φχψω Γ\u2206ΘΛΞΠΣΦΨ\u2126 ϑϕϖς",
+        "none: ? ? ?",
+        "bad: ? ? ? ?",
+        "cut after 39 bytes: 0123456789012345678?",
+        "in eV·Å",
+        "− ½E",
+    };
+    for (const std::string& piece : typed) EXPECT_NE(text.find(piece), std::string::npos) << piece << "\n" << text;
 }
 
 }  // namespace
