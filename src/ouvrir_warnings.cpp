@@ -95,20 +95,18 @@ void warn_about_undrawn_characters(const text40& text, int32_t line, std::string
     std::string cut_at_end;
     int32_t without_glyph_count = 0;
     int32_t not_utf8_count = 0;
-    for (int32_t at = 0; at < length;) {
+    for (int32_t at = 0, taken = 0; at < length; at += taken) {
         const label_character c = read_label_character(text.data(), length, at);
-        const std::string bytes =
-            quoted_for_message(std::string_view(text.data() + at, static_cast<std::size_t>(c.length)));
-        if (!c.has_glyph) {
-            if (c.code_point >= 0)
-                list_item(without_glyph, without_glyph_count, code_point_name(c.code_point));
-            else if (c.is_incomplete && at + c.length == static_cast<int32_t>(text.size()))
-                cut_at_end = bytes + " at the end of the " + std::to_string(text.size()) +
-                             " bytes kept is not a whole character";
-            else
-                list_item(not_utf8, not_utf8_count, bytes);
-        }
-        at += c.length;
+        taken = c.length;
+        if (c.has_glyph) continue;
+        const std::string_view bytes(text.data() + at, static_cast<std::size_t>(c.length));
+        if (c.code_point >= 0)
+            list_item(without_glyph, without_glyph_count, code_point_name(c.code_point));
+        else if (c.is_incomplete && at + c.length == static_cast<int32_t>(text.size()))
+            cut_at_end = quoted_for_message(bytes) + " at the end of the " + std::to_string(text.size()) +
+                         " bytes kept is not a whole character";
+        else
+            list_item(not_utf8, not_utf8_count, quoted_for_message(bytes));
     }
 
     std::string message;
