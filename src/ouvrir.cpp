@@ -1,5 +1,6 @@
 #include "ouvrir.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -141,6 +142,7 @@ void read_labels_entry() {
         read_list("label " + std::to_string(i + 1), {in_real(label.x, "x"), in_real(label.y, "y"),
                                                      in_real(label.label_size, "label_size"),
                                                      in_text(label.text, "text")});
+        lines.labels[i] = input_line_number();
     }
     note_counted_entry("text", "label", "labels", run.label_count, label_items);
 }
@@ -207,8 +209,10 @@ bool read_entry() {
         read_labels_entry();
     } else if (keyword_is("xaxi")) {
         read_list("the xaxi entry", {in_text(run.x_axis_title, "the x axis title")});
+        lines.x_axis_title = input_line_number();
     } else if (keyword_is("yaxi")) {
         read_list("the yaxi entry", {in_text(run.y_axis_title, "the y axis title")});
+        lines.y_axis_title = input_line_number();
     } else if (keyword_is("equi")) {
         read_equi_entry();
     } else if (keyword_is("equ2")) {
@@ -244,6 +248,24 @@ void set_defaults() {
     run.temp2_1 = -1.0f;
     lines = entry_lines{};
     has_just_read = false;
+}
+
+// The labels and axis titles the map will draw, in the order of their lines, each checked for
+// characters that it draws as "?".
+void warn_about_label_characters() {
+    struct drawn_text {
+        int32_t line;
+        const text40* text;
+        std::string what;
+    };
+    drawn_text texts[max_table_entries + 2];
+    int32_t count = 0;
+    texts[count++] = {lines.x_axis_title, &run.x_axis_title, "the x axis title"};
+    texts[count++] = {lines.y_axis_title, &run.y_axis_title, "the y axis title"};
+    for (int32_t i = 0; i < run.label_count; ++i)
+        texts[count++] = {lines.labels[i], &run.labels[i].text, "label " + std::to_string(i + 1)};
+    std::stable_sort(texts, texts + count, [](const drawn_text& a, const drawn_text& b) { return a.line < b.line; });
+    for (int32_t i = 0; i < count; ++i) warn_about_undrawn_characters(*texts[i].text, texts[i].line, texts[i].what);
 }
 
 // The four window edges as planes after the n surfaces.
@@ -316,6 +338,7 @@ void read_input() {
         has_just_read = false;
         if (!read_entry()) warn_about_comment(input_record_text(), input_line_number(), was_counted_entry ? &just_read : nullptr);
     }
+    warn_about_label_characters();
     warn_if_no_surfaces(run.surface_count, lines.stop);
 
     check_input_before_drawing(lines);

@@ -5,8 +5,13 @@
 
 #include <cstdint>
 
+#include "modules.hpp"
+
 // Input lines of the entries the messages name (0 where the entry was not given).
 struct entry_lines {
+    int32_t labels[max_table_entries];  // where each label of the text entry begins
+    int32_t x_axis_title;
+    int32_t y_axis_title;
     int32_t bound;
     int32_t output;
     int32_t temp1;

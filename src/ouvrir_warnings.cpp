@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "label_glyphs.hpp"
 #include "records/fatal.hpp"
 
 namespace {
@@ -63,7 +64,57 @@ void warn_about_one_entry_too_many(std::string_view record, int32_t line, const 
                                (entry.count == 1 ? entry.entry : entry.entries));
 }
 
+// "U+00B5", "U+1F600": the code point in hexadecimal, at least four digits.
+std::string code_point_name(int32_t code_point) {
+    constexpr char hex_digits[] = "0123456789ABCDEF";
+    std::string digits;
+    for (int32_t rest = code_point; rest > 0 || digits.size() < 4; rest >>= 4)
+        digits.insert(digits.begin(), hex_digits[rest & 0xF]);
+    return "U+" + digits;
+}
+
+// Adds an item to a list "a, b, c" and counts it.
+void list_item(std::string& list, int32_t& count, const std::string& item) {
+    if (count++ > 0) list += ", ";
+    list += item;
+}
+
+// One part of the warning: what is wrong with the listed characters, or nothing.
+void add_part(std::string& message, const std::string& part) {
+    if (part.empty()) return;
+    message += message.empty() ? "" : "; ";
+    message += part;
+}
+
 }  // namespace
+
+void warn_about_undrawn_characters(const text40& text, int32_t line, std::string_view what) {
+    const int32_t length = trimmed_length(text);
+    std::string without_glyph;
+    std::string not_utf8;
+    std::string cut_at_end;
+    int32_t without_glyph_count = 0;
+    int32_t not_utf8_count = 0;
+    for (int32_t at = 0, taken = 0; at < length; at += taken) {
+        const label_character c = read_label_character(text.data(), length, at);
+        taken = c.length;
+        if (c.has_glyph) continue;
+        const std::string_view bytes(text.data() + at, static_cast<std::size_t>(c.length));
+        if (c.code_point >= 0)
+            list_item(without_glyph, without_glyph_count, code_point_name(c.code_point));
+        else if (c.is_incomplete && at + c.length == static_cast<int32_t>(text.size()))
+            cut_at_end = quoted_for_message(bytes) + " at the end of the " + std::to_string(text.size()) +
+                         " bytes kept is not a whole character";
+        else
+            list_item(not_utf8, not_utf8_count, quoted_for_message(bytes));
+    }
+
+    std::string message;
+    if (without_glyph_count > 0) add_part(message, "no glyph in the map's fonts for " + without_glyph);
+    if (not_utf8_count > 0) add_part(message, not_utf8 + (not_utf8_count == 1 ? " is" : " are") + " not UTF-8");
+    add_part(message, cut_at_end);
+    if (!message.empty()) warn_about_input(line, std::string(what) + ": " + message + "; drawn as '?'");
+}
 
 void warn_about_comment(std::string_view record, int32_t line, const counted_entry* just_read) {
     std::size_t start = 0;

@@ -1,13 +1,15 @@
 // Likely slips in input.txt that still read, told on standard error as warnings: a keyword
 // that is indented, or misspelt by a letter or its case, and so read as a comment; a record
 // right after a counted entry that reads as one entry more than was declared; an input
-// without surfaces. A warning changes no output byte and not the exit status.
+// without surfaces; a label or title with characters the map draws as "?". A warning
+// changes no output byte and not the exit status.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <string_view>
 
+#include "fixed_text.hpp"
 #include "records/records.hpp"
 
 // A counted entry just read: its keyword, how many entries it declared and what one holds.
@@ -25,3 +27,8 @@ void warn_about_comment(std::string_view record, int32_t line, const counted_ent
 
 // At "stop": an input that read no surface draws the frame only.
 void warn_if_no_surfaces(int32_t surface_count, int32_t stop_line);
+
+// A label or axis title (`what`: "label 3", "the x axis title") that holds characters without
+// a glyph in the map's fonts, or bytes that are no UTF-8 character: one warning naming each
+// of them (U+4E2D, '\xC0\xAF'), which the map draws as "?".
+void warn_about_undrawn_characters(const text40& text, int32_t line, std::string_view what);

@@ -75,4 +75,26 @@ TEST(Warnings, NoSurfaceAndAtMostTwenty) {
     expect_warning("many", head + slips + surfaces + "stop\n", slips, expected);
 }
 
+// A label or title with characters the map has no glyph for, or with bytes that are no UTF-8
+// character: one warning for each text the map draws, at the line where it was read, in line
+// order; its map is the map of the same input with "?" typed in their place. Labels and
+// titles that a later entry replaced are not drawn and not checked.
+TEST(Warnings, CharactersDrawnAsQuestionMarks) {
+    const std::string drawn = "text 1\n-1 -1 12 'a\xC0\xAF" "b \xF0\x9F\x98\x80'\nxaxi\n'\xE4\xB8\xAD'\n"
+                              "yaxi\n'\xCE\xB8\xE2\x82\x82 \xC3\x85'\nxaxi\nO\n";
+    const std::string replaced = "text 2\n-1 -1 12 '\xE4\xB8\xAD'\n-1 -1 12 '\xE4\xB8\xAD'\n";
+    std::string dir;
+    const run_result result = run_program_on("warn_characters", head + surfaces + replaced + drawn + "stop\n", &dir);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.stderr_text,
+              warning(13, "label 1: no glyph in the map's fonts for U+1F600; '\\xC0\\xAF' is not UTF-8; drawn as '?'") +
+                  warning(17, "the y axis title: no glyph in the map's fonts for U+2082; drawn as '?'"));
+
+    const std::string typed = "text 1\n-1 -1 12 'a?b ?'\nyaxi\n'\xCE\xB8? \xC3\x85'\nxaxi\nO\n";
+    std::string typed_dir;
+    const run_result typed_result = run_program_on("warn_characters_typed", head + surfaces + typed + "stop\n", &typed_dir);
+    EXPECT_EQ(typed_result.stderr_text, "");
+    EXPECT_EQ(first_difference(read_file(typed_dir + "/map1.ps"), read_file(dir + "/map1.ps")), "");
+}
+
 }  // namespace

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "../label_glyphs.hpp"
 #include "../modules.hpp"
 
 // ---------------------------------------------------------------------------------------
@@ -73,6 +74,16 @@ constexpr dash_table make_dash_patterns() {
     return patterns;
 }
 constexpr dash_table dash_patterns = make_dash_patterns();
+
+// Prolog lines that define Times-Roman-Latin1, a copy of Times-Roman in the ISO Latin-1
+// encoding, for the accented letters and Latin-1 signs of labels and titles; only a map that
+// shows one of its glyphs has them.
+inline constexpr std::string_view latin1_font_definition[] = {
+    "/Times-Roman findfont dup length dict begin",
+    "{1 index /FID ne {def} {pop pop} ifelse} forall",
+    "/Encoding ISOLatin1Encoding def currentdict end",
+    "/Times-Roman-Latin1 exch definefont pop",
+};
 
 // ---------------------------------------------------------------------------------------
 // Page geometry worked out from the window and the temperatures
@@ -161,6 +172,29 @@ constexpr int32_t max_string_body = 2 * label_length;
 // the body of a PostScript string, escaping only what would leave the string unbalanced or
 // open; returns the body's length.
 int32_t escape_postscript_string(const char* text, int32_t length, char* body);
+
+// A stretch of a segment shown in one font, as the body of a PostScript string: ASCII as
+// escape_postscript_string writes it, every other glyph as an octal escape ("\104"), a
+// character without a glyph as "?".
+struct glyph_run {
+    glyph_font font;
+    int32_t length;
+    char body[max_string_body];
+};
+
+// A segment's text in runs, a new one wherever the font changes; an empty text is one empty
+// Times-Roman run.
+struct segment_runs {
+    int32_t count;
+    glyph_run run[label_length];
+};
+
+// Splits the text of a segment (`length` bytes, trailing blanks already removed) into runs.
+segment_runs split_into_runs(const char* text, int32_t length);
+
+// Whether write_label would show any glyph of `text` from the Latin-1 copy of Times-Roman,
+// which the prolog then defines.
+bool draws_latin1_glyph(const text40& text);
 
 // ---------------------------------------------------------------------------------------
 // Line ends of the equilibrium lines

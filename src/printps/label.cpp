@@ -1,10 +1,13 @@
 // write_label: a text with ^{superscript}, _{subscript} and stacked ^{..}_{..} markup,
-// written segment by segment in Times-Roman, each raised or lowered from the baseline and
-// set in a smaller size, with a trace of every segment after the first in log.out.
+// written segment by segment, each raised or lowered from the baseline and set in a smaller
+// size, with a trace of every segment after the first in log.out. A segment is shown in runs
+// of one font each: Times-Roman, its Latin-1 copy or Symbol, whatever the characters need.
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
+#include <string_view>
 
+#include "../label_glyphs.hpp"
 #include "../records/records.hpp"
 #include "internals.hpp"
 #include "printps.hpp"
@@ -16,6 +19,12 @@ void copy_segment_text(const text40& text, int32_t from, int32_t to, text40& seg
     segment.fill(' ');
     const int32_t end = std::min(to, label_length);
     for (int32_t i = from; i < end; ++i) segment[static_cast<std::size_t>(i - from)] = text[static_cast<std::size_t>(i)];
+}
+
+// Bytes of the character after position i, which a mark takes as its group's "{" whatever it
+// is (1 past the end of the text).
+int32_t character_length_after(const text40& text, int32_t i) {
+    return i + 1 < label_length ? read_label_character(text.data(), label_length, i + 1).length : 1;
 }
 
 // Levels with which the groups still open were opened (the stack of levels the text returns
@@ -65,15 +74,54 @@ float printable_font_size(float size) { return std::fabs(size) < FLT_MIN ? 1.0f 
 // or operator word.
 void write_label_record(std::initializer_list<record_item> items) { write_list_postscript(unit_map, items); }
 
-void write_font_record(float size) {
-    write_label_record({item_text("/Times-Roman findfont"), item_real(printable_font_size(size)),
+// The font a run is shown in, as its findfont words.
+std::string_view findfont_words(glyph_font font) {
+    switch (font) {
+        case glyph_font::times_latin1: return "/Times-Roman-Latin1 findfont";
+        case glyph_font::symbol: return "/Symbol findfont";
+        case glyph_font::times_roman: break;
+    }
+    return "/Times-Roman findfont";
+}
+
+void write_font_record(glyph_font font, float size) {
+    write_label_record({item_text(findfont_words(font)), item_real(printable_font_size(size)),
                         item_text(" scalefont setfont")});
 }
 
-// The segment's text without trailing blanks, as the body of a PostScript string.
-int32_t segment_body(const text40& segment, char* body) {
-    return escape_postscript_string(segment.data(), trimmed_length(segment), body);
+// The runs of a segment's text without its trailing blanks.
+segment_runs runs_of_segment(const text40& segment) {
+    return split_into_runs(segment.data(), trimmed_length(segment));
 }
+
+// What closes the string of run k of n: a first member of a stacked pair adds up the widths
+// of its runs and leaves their negated sum for the move back to where it began.
+std::string_view show_words(int32_t k, int32_t n, bool is_first_of_pair) {
+    if (!is_first_of_pair) return ")  show";
+    if (n == 1) return ")  STxt 0 exch sub";
+    if (k == 0) return ")  STxt";
+    return k + 1 < n ? ")  STxt add" : ")  STxt add 0 exch sub";
+}
+
+void write_run_record(const segment_runs& runs, int32_t k, bool is_first_of_pair) {
+    const glyph_run& shown = runs.run[k];
+    write_label_record({item_text("("), item_text(shown.body, shown.length),
+                        item_text(show_words(k, runs.count, is_first_of_pair))});
+}
+
+// The runs after the first, each in its own font: the font record, then the string.
+void write_later_runs(const segment_runs& runs, float size, bool is_first_of_pair) {
+    for (int32_t k = 1; k < runs.count; ++k) {
+        write_font_record(runs.run[k].font, size);
+        write_run_record(runs, k, is_first_of_pair);
+    }
+}
+
+// The font and size in effect after a segment: those of its last run.
+struct font_in_effect {
+    glyph_font font;
+    float size;
+};
 
 // Font size factor of a segment `depth` levels away from the baseline: one size step a level.
 double size_factor(int32_t depth) {
@@ -85,7 +133,7 @@ double size_factor(int32_t depth) {
 // Records of one raised or lowered segment. A member of a stacked pair is set as a first
 // superscript or subscript; a first member shows its text with STxt and moves back by its
 // width, so the second member starts where it began.
-void write_segment(const text40& segment, int32_t level, float size, bool is_first_of_pair) {
+font_in_effect write_segment(const text40& segment, int32_t level, float size, bool is_first_of_pair) {
     const int32_t set_level = std::abs(level) == stacked_level ? (level > 0 ? 1 : -1) : level;
     const double size_wide = static_cast<double>(size);
     const float segment_size = to_float_saturated(std::trunc(size_wide * size_factor(std::abs(set_level))));
@@ -93,17 +141,41 @@ void write_segment(const text40& segment, int32_t level, float size, bool is_fir
         set_level >= 0 ? static_cast<double>(superscript_rise) : static_cast<double>(subscript_drop);
     const float segment_shift = to_float_saturated(static_cast<double>(set_level) * size_wide * shift_per_level);
 
-    char body[max_string_body];
-    const int32_t length = segment_body(segment, body);
+    const segment_runs runs = runs_of_segment(segment);
     write_label_record({item_int(0), item_real(segment_shift), item_text(" rmoveto")});
-    write_font_record(segment_size);
-    if (is_first_of_pair) {
-        write_label_record({item_text("("), item_text(body, length), item_text(")  STxt 0 exch sub")});
+    write_font_record(runs.run[0].font, segment_size);
+    write_run_record(runs, 0, is_first_of_pair);
+    write_later_runs(runs, segment_size, is_first_of_pair);
+    if (is_first_of_pair)
         write_label_record({item_real(-segment_shift), item_text(" rmoveto")});
-    } else {
-        write_label_record({item_text("("), item_text(body, length), item_text(")  show")});
+    else
         write_label_record({item_int(0), item_real(-segment_shift), item_text(" rmoveto")});
-    }
+    return {runs.run[runs.count - 1].font, segment_size};
+}
+
+// Appends the octal escape of a glyph code: 0104 -> "\104".
+void append_octal(glyph_run& target, int32_t code) {
+    target.body[target.length++] = '\\';
+    target.body[target.length++] = static_cast<char>('0' + (code >> 6));
+    target.body[target.length++] = static_cast<char>('0' + ((code >> 3) & 7));
+    target.body[target.length++] = static_cast<char>('0' + (code & 7));
+}
+
+// The font that shows a character after a run in `previous`. An ASCII character, or the "?"
+// of one without a glyph, is Times-Roman, but continues a Latin-1 run, whose encoding draws
+// them alike except "-" (a minus there); a blank also continues a Symbol run, whose blank is
+// as wide. So "é ö" and "≤ ≥" are one run each.
+glyph_font font_in_run(const label_character& c, glyph_font previous) {
+    const bool is_plain = !c.has_glyph || c.code_point < 0x80;
+    if (!is_plain) return c.font;
+    if (previous == glyph_font::times_latin1 && c.code != '-') return glyph_font::times_latin1;
+    if (previous == glyph_font::symbol && c.code == ' ') return glyph_font::symbol;
+    return glyph_font::times_roman;
+}
+
+// Appends text[from, to) of ASCII characters, escaped as a string body needs.
+void append_ascii(glyph_run& target, const char* text, int32_t from, int32_t to) {
+    if (to > from) target.length += escape_postscript_string(text + from, to - from, target.body + target.length);
 }
 
 }  // namespace
@@ -131,7 +203,7 @@ label_segments scan_label(const text40& text) {
                 }
                 set_level_of_group(segments, current, c);
                 open_group(groups, segments.level[current]);
-                start = i + 2;  // the character after the mark is the group's "{"
+                start = i + 1 + character_length_after(text, i);  // that character is the group's "{"
             }
         } else if (c == '}' && current < max_segments - 1) {
             copy_segment_text(text, start, i, segments.text[current]);
@@ -187,14 +259,46 @@ int32_t escape_postscript_string(const char* text, int32_t length, char* body) {
     return n;
 }
 
+segment_runs split_into_runs(const char* text, int32_t length) {
+    segment_runs runs{};
+    runs.count = 1;
+    runs.run[0].font = glyph_font::times_roman;
+    int32_t ascii_from = 0;  // ASCII characters from here on are not in the run yet
+    for (int32_t at = 0; at < length;) {
+        const label_character c = read_label_character(text, length, at);
+        const bool is_ascii = c.code_point >= 0 && c.code_point < 0x80;
+        glyph_run* current = &runs.run[runs.count - 1];
+        const glyph_font font = font_in_run(c, current->font);
+        if (font != current->font) {
+            append_ascii(*current, text, ascii_from, at);
+            if (current->length > 0) current = &runs.run[runs.count++];
+            current->font = font;
+            ascii_from = at;
+        }
+        if (!is_ascii) {
+            append_ascii(*current, text, ascii_from, at);
+            if (c.has_glyph)
+                append_octal(*current, c.code);
+            else
+                current->body[current->length++] = '?';
+            ascii_from = at + c.length;
+        }
+        at += c.length;
+    }
+    append_ascii(runs.run[runs.count - 1], text, ascii_from, length);
+    return runs;
+}
+
 void write_label(float x, float y, float size, const text40& text) {
     const label_segments segments = scan_label(text);
 
     // The first segment starts at (x, y) on the baseline in the full size.
-    char body[max_string_body];
-    const int32_t length = segment_body(segments.text[0], body);
-    write_font_record(size);
-    write_label_record({item_real(x), item_real(y), item_text(" M  ("), item_text(body, length), item_text(")  show")});
+    const segment_runs first = runs_of_segment(segments.text[0]);
+    write_font_record(first.run[0].font, size);
+    write_label_record({item_real(x), item_real(y), item_text(" M  ("), item_text(first.run[0].body, first.run[0].length),
+                        item_text(")  show")});
+    write_later_runs(first, size, false);
+    font_in_effect font{first.run[first.count - 1].font, size};
 
     bool pair_pending = false;
     for (int32_t j = 1; j < segments.count; ++j) {
@@ -206,7 +310,19 @@ void write_label(float x, float y, float size, const text40& text) {
             is_first_of_pair = !pair_pending;
             pair_pending = !pair_pending;
         }
-        write_segment(segments.text[j], level, size, is_first_of_pair);
+        font = write_segment(segments.text[j], level, size, is_first_of_pair);
     }
+    // A label leaves Times-Roman in effect, at the size of its last segment.
+    if (font.font != glyph_font::times_roman) write_font_record(glyph_font::times_roman, font.size);
     write_label_record({item_text("N")});
+}
+
+bool draws_latin1_glyph(const text40& text) {
+    const label_segments segments = scan_label(text);
+    for (int32_t j = 0; j < segments.count; ++j) {
+        const segment_runs runs = runs_of_segment(segments.text[j]);
+        for (int32_t k = 0; k < runs.count; ++k)
+            if (runs.run[k].font == glyph_font::times_latin1) return true;
+    }
+    return false;
 }

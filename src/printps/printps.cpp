@@ -84,7 +84,6 @@ constexpr std::string_view prolog_lines[] = {
     "/gr17 {0.15 Gr} def",
     "/gr18 {0.10 Gr} def",
     "/gr19 {0.05 Gr} def",
-    "%%EndProlog",
 };
 
 constexpr std::string_view setup_lines[] = {
@@ -96,6 +95,13 @@ constexpr std::string_view setup_lines[] = {
 template <std::size_t N>
 void write_text_records(const std::string_view (&lines)[N]) {
     for (std::string_view line : lines) write_text_record(line);
+}
+
+// Whether a free label or an axis title shows a glyph from the Latin-1 copy of Times-Roman.
+bool map_draws_latin1_glyph() {
+    for (int32_t i = 0; i < run.label_count; ++i)
+        if (draws_latin1_glyph(run.labels[i].text)) return true;
+    return draws_latin1_glyph(run.x_axis_title) || draws_latin1_glyph(run.y_axis_title);
 }
 
 // Page points per data unit that fill `room` with the span low..high; the span is rounded
@@ -164,6 +170,8 @@ void write_map() {
 
     write_text_records(header_lines);
     write_text_records(prolog_lines);
+    if (map_draws_latin1_glyph()) write_text_records(latin1_font_definition);
+    write_text_record("%%EndProlog");
     write_text_records(setup_lines);
     write_list(unit_map, {item_real(translation.x), item_real(translation.y), item_text("   translate")});
 

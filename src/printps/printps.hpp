@@ -6,10 +6,13 @@
 // PostScript used by the map (operands first, as PostScript reads them):
 //   x y M / x y L         moveto / lineto (prolog names); C closepath; S stroke; N newpath
 //   (text) show           show a string at the current point; (text) SN shows it, then N
-//   (text) STxt           show a string and leave its width on the stack
+//   (text) STxt           show a string and leave its width on the stack; w1 w2 add sums
+//                         widths, 0 w exch sub negates one
+//   (\104)                a string holding the character of code 104 (octal) of the font
 //   dx dy rmoveto         move the current point by (dx, dy)
 //   w setlinewidth        line width in points; grN sets grey 1.00 - 0.05 N; CoBla black
-//   /Font findfont s scalefont setfont   select a font at size s
+//   /Font findfont s scalefont setfont   select a font at size s (Times-Roman, Symbol, or
+//                         Times-Roman-Latin1, which the prolog makes with definefont)
 //   [d g] 0 setdash       dash pattern; x y translate moves the origin; showpage ends the page
 #pragma once
 
@@ -28,5 +31,7 @@ float page_y(float y);
 void put_point(float x, float y, const char* op);
 
 // Writes a 40-character text at page position (x, y) with font size `size`, honouring the
-// ^{...} superscript and _{...} subscript markup.
+// ^{...} superscript and _{...} subscript markup. The text is UTF-8; each character is drawn
+// from Times-Roman, Times-Roman-Latin1 or Symbol (label_glyphs.hpp), and Times-Roman is the
+// font in effect afterwards.
 void write_label(float x, float y, float size, const text40& text);

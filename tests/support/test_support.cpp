@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -152,14 +153,31 @@ int count_lines(const std::string& content) {
     return lines;
 }
 
-void expect_valid_postscript(const std::string& path) {
-    if (std::system("command -v gs >/dev/null 2>&1") != 0) {
-        const char* ci = std::getenv("CI");
-        if (ci != nullptr && std::string(ci) == "true") {
-            ADD_FAILURE() << "ghostscript (gs) is required under CI to check " << path;
-        }
-        return;
+bool has_ghostscript(const std::string& path) {
+    if (std::system("command -v gs >/dev/null 2>&1") == 0) return true;
+    const char* ci = std::getenv("CI");
+    if (ci != nullptr && std::string(ci) == "true") {
+        ADD_FAILURE() << "ghostscript (gs) is required under CI to check " << path;
     }
+    return false;
+}
+
+std::string extract_postscript_text(const std::string& path) {
+    const std::string command = "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=txtwrite -sOutputFile=- '" + path + "'";
+    std::string text;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        ADD_FAILURE() << "cannot run ghostscript on " << path;
+        return text;
+    }
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
+    EXPECT_EQ(pclose(pipe), 0) << "ghostscript could not extract the text of " << path;
+    return text;
+}
+
+void expect_valid_postscript(const std::string& path) {
+    if (!has_ghostscript(path)) return;
     std::string report = path + ".gs.txt";
     std::string command = "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=nullpage '" + path + "' > '" +
                           report + "' 2>&1";

@@ -49,3 +49,11 @@ int count_lines(const std::string& content);
 // Asserts that ghostscript reads the document without a PostScript error. Without gs the
 // check is skipped, except under CI (CI=true), where it fails.
 void expect_valid_postscript(const std::string& path);
+
+// Whether ghostscript is there to check `path`; when it is missing the check is skipped,
+// except under CI (CI=true), where this fails the test.
+bool has_ghostscript(const std::string& path);
+
+// The text ghostscript reads off the document's pages (txtwrite), in UTF-8, one line per
+// baseline.
+std::string extract_postscript_text(const std::string& path);

@@ -1,0 +1,33 @@
+// Characters of labels and axis titles. A label is UTF-8 text; each character is drawn as one
+// glyph of one of three fonts: ASCII as typed from Times-Roman, the Latin-1 letters and signs
+// (U+00A0 to U+00FF) from a copy of Times-Roman in the ISO Latin-1 encoding, typographic
+// punctuation (curly quotes, dashes, ...) from Times-Roman through its standard encoding, and
+// Greek letters and mathematical signs from Symbol. Times-Roman is preferred wherever it has
+// the glyph. Anything else, and bytes that are no UTF-8 character, is drawn as "?".
+// Shared by the input reader, which warns about what becomes "?", and the map writer.
+#pragma once
+
+#include <cstdint>
+
+enum class glyph_font : int32_t {
+    times_roman,   // standard encoding: ASCII as typed, and the punctuation above 127
+    times_latin1,  // ISO Latin-1 encoding: the code is the code point
+    symbol,        // Symbol's own encoding
+};
+
+// One character of a label as it is drawn.
+struct label_character {
+    int32_t length;      // bytes it takes in the text, 1 to 4
+    int32_t code_point;  // its Unicode code point; -1 when the bytes are no UTF-8 character
+    glyph_font font;     // where its glyph comes from
+    int32_t code;        // the glyph's code in that font's encoding, 0 to 255; '?' when it has none
+    bool has_glyph;      // false: drawn as "?" in Times-Roman
+    bool is_incomplete;  // the bytes stop before the character their first byte announces is whole
+};
+
+// The character that starts at text[at], 0 <= at < length. Bytes that are no UTF-8 character
+// make one "?" per first byte: a lead byte with the continuation bytes that follow it (as many
+// as it announces), or a lone byte. Overlong forms, surrogates and code points beyond U+10FFFF
+// are not UTF-8. ASCII bytes always stand for themselves, so a character never takes an ASCII
+// byte that follows it.
+label_character read_label_character(const char* text, int32_t length, int32_t at);
