@@ -5,7 +5,9 @@
 // uses; and the input side converts value texts with the conversions below.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -14,17 +16,61 @@
 // ---------------------------------------------------------------------------------------
 // Output units (units.cpp)
 
-struct output_unit;
+constexpr int32_t unit_buffer_size = 65536;  // bytes buffered per unit before a write(2)
+constexpr std::size_t max_file_name = 4096;  // bytes of a file name a unit keeps
+constexpr std::size_t max_temporary_name = max_file_name + 64;  // the name with ".", ".partial-<pid>-<n>"
+
+// One output file of the run and its buffer. Declared here so that the statements append to
+// the buffer without a call; the files and temporaries are units.cpp's alone.
+struct output_unit {
+    int32_t number;
+    int fd;
+    bool is_open;
+    bool has_failed;      // a write failed: the unit drops everything from then on
+    bool record_spilled;  // part of the current record already went to the file
+    int32_t used;
+    int32_t record_start;  // where the record being built begins in the buffer
+    int failure;           // errno of the write that failed, 0 while none has
+    // Set once temporary_name names a file on disk, cleared before it is renamed or removed;
+    // read by the signal handlers.
+    volatile sig_atomic_t has_temporary;
+    char temporary_name[max_temporary_name + 1];
+    char buffer[unit_buffer_size];
+};
 
 // The unit a statement writes to: null when a write to it has failed and its output is
 // dropped; a unit that is not open stops the run.
 output_unit* writable_unit(int32_t unit);
 
-void append(output_unit& u, const char* data, int32_t length);
-void append_blanks(output_unit& u, int32_t count);
+// Appending when the buffer is full: finished records go to the file first.
+void append_in_chunks(output_unit& u, const char* data, int32_t length);
+void append_blanks_in_chunks(output_unit& u, int32_t count);
+
+// The usual case: it fits. A negative length fails the unsigned test and writes nothing.
+inline void append(output_unit& u, const char* data, int32_t length) {
+    if (static_cast<uint32_t>(length) > static_cast<uint32_t>(unit_buffer_size - u.used)) {
+        append_in_chunks(u, data, length);
+        return;
+    }
+    std::memcpy(u.buffer + u.used, data, static_cast<std::size_t>(length));
+    u.used += length;
+}
+
+inline void append_blanks(output_unit& u, int32_t count) {
+    if (static_cast<uint32_t>(count) > static_cast<uint32_t>(unit_buffer_size - u.used)) {
+        append_blanks_in_chunks(u, count);
+        return;
+    }
+    std::memset(u.buffer + u.used, ' ', static_cast<std::size_t>(count));
+    u.used += count;
+}
 
 // Ends the record being built with CR LF.
-void end_record(output_unit& u);
+inline void end_record(output_unit& u) {
+    append(u, "\r\n", 2);
+    u.record_start = u.used;
+    u.record_spilled = false;
+}
 
 // Before a fatal error in the middle of a record: nothing of it is kept in the buffer, and a
 // part that already reached the file is ended so that the report starts a line of its own.

@@ -23,31 +23,9 @@
 namespace {
 
 constexpr int32_t max_output_units = 10;     // unit numbers 0..9
-constexpr int32_t unit_buffer_size = 65536;  // bytes buffered per unit before a write(2)
 constexpr int32_t append_chunk = 4096;       // largest piece copied into a buffer at once
-constexpr std::size_t max_file_name = 4096;  // bytes of a file name a unit keeps
-constexpr std::size_t max_temporary_name = max_file_name + 64;  // the name with ".", ".partial-<pid>-<n>"
 constexpr int32_t max_name_tries = 100;      // temporaries tried when earlier names are taken
 
-}  // namespace
-
-struct output_unit {
-    int32_t number;
-    int fd;
-    bool is_open;
-    bool has_failed;      // a write failed: the unit drops everything from then on
-    bool record_spilled;  // part of the current record already went to the file
-    int32_t used;
-    int32_t record_start;  // where the record being built begins in the buffer
-    int failure;           // errno of the write that failed, 0 while none has
-    // Set once temporary_name names a file on disk, cleared before it is renamed or removed;
-    // read by the signal handlers.
-    volatile sig_atomic_t has_temporary;
-    char temporary_name[max_temporary_name + 1];
-    char buffer[unit_buffer_size];
-};
-
-namespace {
 
 output_unit units[max_output_units];
 
@@ -182,13 +160,7 @@ int write_out(output_unit& u) {
 
 }  // namespace
 
-void append(output_unit& u, const char* data, int32_t length) {
-    // The usual case: it fits. A negative length fails the unsigned test and writes nothing.
-    if (static_cast<uint32_t>(length) <= static_cast<uint32_t>(unit_buffer_size - u.used)) {
-        std::memcpy(u.buffer + u.used, data, static_cast<std::size_t>(length));
-        u.used += length;
-        return;
-    }
+void append_in_chunks(output_unit& u, const char* data, int32_t length) {
     while (length > 0) {
         int32_t chunk = length < append_chunk ? length : append_chunk;
         if (unit_buffer_size - u.used < chunk) make_room(u, chunk);
@@ -199,12 +171,7 @@ void append(output_unit& u, const char* data, int32_t length) {
     }
 }
 
-void append_blanks(output_unit& u, int32_t count) {
-    if (static_cast<uint32_t>(count) <= static_cast<uint32_t>(unit_buffer_size - u.used)) {
-        std::memset(u.buffer + u.used, ' ', static_cast<std::size_t>(count));
-        u.used += count;
-        return;
-    }
+void append_blanks_in_chunks(output_unit& u, int32_t count) {
     while (count > 0) {
         int32_t chunk = count < append_chunk ? count : append_chunk;
         if (unit_buffer_size - u.used < chunk) make_room(u, chunk);
@@ -212,12 +179,6 @@ void append_blanks(output_unit& u, int32_t count) {
         u.used += chunk;
         count -= chunk;
     }
-}
-
-void end_record(output_unit& u) {
-    append(u, "\r\n", 2);
-    u.record_start = u.used;
-    u.record_spilled = false;
 }
 
 void abandon_record(output_unit& u) {
