@@ -51,6 +51,7 @@ void commit_outputs() {
 // map as they were. When log.out cannot be written either, the earlier one stays too, and
 // standard error is told why.
 void keep_log_of_failed_run(std::string_view message) {
+    hold_interruptions();
     print_message(message);
     discard_output_unit(unit_phase);
     discard_output_unit(unit_map);

@@ -35,8 +35,9 @@ void end_fp_traps();
 void begin_interruption_guards();
 void end_interruption_guards();
 
-// Holds interruptions back while a complete run moves its outputs into place; one that
-// arrives meanwhile takes effect at end_interruption_guards, as the process handled it before.
+// Holds interruptions back while a run moves its outputs into place (all three, or log.out
+// alone after an error); one that arrives meanwhile takes effect at end_interruption_guards,
+// as the process handled it before.
 void hold_interruptions();
 
 // Messages on standard error, one line each, written at once. When phasemap runs in several

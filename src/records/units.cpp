@@ -9,12 +9,12 @@
 // unit by the file name it was opened under.
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <charconv>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "fatal.hpp"
@@ -25,7 +25,6 @@ namespace {
 constexpr int32_t max_output_units = 10;     // unit numbers 0..9
 constexpr int32_t append_chunk = 4096;       // largest piece copied into a buffer at once
 constexpr int32_t max_name_tries = 100;      // temporaries tried when earlier names are taken
-
 
 output_unit units[max_output_units];
 
