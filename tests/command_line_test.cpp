@@ -11,26 +11,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string good_input =
-    "bulk\n1 2\n-16.5 2\nbound\n-2.0 0.0 -1.5 0.0\nsurf 1\nclean 8 16 0 20.5 -140.2\nstop\n";
 const std::string bad_input = "bulk\n1 2\n-16.5 0\n";
 const std::string bad_message =
     "phasemap: input.txt (unit 1), line 3: bulk_divisor is 0, so the bulk energy per unit cell is undefined";
-
-run_result run_with(const std::string& dir, std::vector<std::string> arguments) {
-    run_options options;
-    options.arguments = std::move(arguments);
-    return run_program_in(dir, options);
-}
 
 // A scratch folder holding a good input in itself and in the subfolders a, b (a bad input)
 // and c.
 std::string folders(const std::string& name) {
     const std::string dir = make_scratch_dir(name);
     write_file(dir + "/input.txt", good_input);
-    for (const char* sub : {"a", "b", "c"}) {
+    for (const std::string sub : {"a", "b", "c"}) {
         fs::create_directory(dir + "/" + sub);
-        write_file(dir + "/" + sub + "/input.txt", std::string(sub) == "b" ? bad_input : good_input);
+        write_file(dir + "/" + sub + "/input.txt", sub == "b" ? bad_input : good_input);
     }
     return dir;
 }
@@ -41,18 +33,13 @@ std::string folders(const std::string& name) {
 TEST(CommandLine, HelpVersionAndUsageErrorsTouchNothing) {
     const std::string dir = folders("cli_usage");
     const folder_state before = snapshot_folder(dir);
-    const std::string hint = "see phasemap --help\n";
-    const struct {
-        std::vector<std::string> arguments;
-        int status;
-        std::string out;
-        std::string err;
-    } cases[] = {
+    const std::string hint = "\nsee phasemap --help\n", no_folder = " is not a folder; give the folders to run in, each holding an input.txt";
+    const struct { std::vector<std::string> arguments; int status; std::string out, err; } cases[] = {
         {{"--version"}, 0, "phasemap 1.0.0\n", ""},
-        {{"-x"}, 2, "", "phasemap: unknown option '-x'\n" + hint},
-        {{"a", "--bogus"}, 2, "", "phasemap: unknown option '--bogus'\n" + hint},
-        {{"a", "input.txt"}, 2, "", "phasemap: 'input.txt' is not a folder; give the folders to run in, each holding an input.txt\n" + hint},
-        {{"missing"}, 2, "", "phasemap: 'missing' is not a folder; give the folders to run in, each holding an input.txt\n" + hint},
+        {{"-x"}, 2, "", "phasemap: unknown option '-x'" + hint},
+        {{"a", "--bogus"}, 2, "", "phasemap: unknown option '--bogus'" + hint},
+        {{"a", "input.txt"}, 2, "", "phasemap: 'input.txt'" + no_folder + hint},
+        {{"missing"}, 2, "", "phasemap: 'missing'" + no_folder + hint},
     };
     for (const auto& c : cases) {
         const run_result result = run_with(dir, c.arguments);
