@@ -8,14 +8,13 @@
 
 namespace {
 
-const std::string head = "bulk\n1 2\n-16.5 2\nbound\n-2.0 0.0 -1.5 0.0\n";
-const std::string surfaces = "surf 2\nclean 8 16 0 20.5 -140.2\n'with H' 8 17 1 20.5 -141.4\n";
+const std::string entries = good_entries(), head = entries.substr(0, entries.find("surf")),
+                  surfaces = entries.substr(head.size());
 
 // Runs `input`, and the input with the line `slip` taken out of it, and compares the two.
 void expect_warning(const std::string& name, const std::string& input, const std::string& slip,
                     const std::string& warnings) {
-    std::string with_slip;
-    std::string without_slip;
+    std::string with_slip, without_slip;
     const run_result slipped = run_program_on("warn_" + name, input, &with_slip);
     std::string clean_input = input;
     clean_input.erase(clean_input.find(slip), slip.size());
@@ -58,43 +57,15 @@ TEST(Warnings, OneEntryMoreThanDeclared) {
     expect_warning("not_an_entry", head + surfaces + "equi 1\n1 -1 0\nthe line y = x\nstop\n", "the line y = x\n", "");
 }
 
-// No surface: the map will show the frame only. At most 20 warnings are shown.
-TEST(Warnings, NoSurfaceAndAtMostTwenty) {
-    std::string dir;
-    run_result result = run_program_on("warn_no_surface", head + "stop\n", &dir);
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.stderr_text, warning(6, "no surface was read, so the map will show the frame and axes only"));
-
-    std::string slips;
-    std::string expected;
+// At most 20 warnings are shown, then one line says that there are more.
+TEST(Warnings, AtMostTwenty) {
+    std::string slips, expected;
     for (int i = 0; i < 25; ++i) {
         slips += "Bulk\n";
         if (i < 20) expected += warning(6 + i, "'Bulk' is read as a comment; did you mean 'bulk'?");
     }
-    expected += "phasemap: warning: input.txt: more than 20 warnings; the rest are not shown\n";
-    expect_warning("many", head + slips + surfaces + "stop\n", slips, expected);
-}
-
-// A label or title with characters the map has no glyph for, or with bytes that are no UTF-8
-// character: one warning for each text the map draws, at the line where it was read, in line
-// order; its map is the map of the same input with "?" typed in their place. Labels and
-// titles that a later entry replaced are not drawn and not checked.
-TEST(Warnings, CharactersDrawnAsQuestionMarks) {
-    const std::string drawn = "text 1\n-1 -1 12 'a\xC0\xAF" "b \xF0\x9F\x98\x80'\nxaxi\n'\xE4\xB8\xAD'\n"
-                              "yaxi\n'\xCE\xB8\xE2\x82\x82 \xC3\x85'\nxaxi\nO\n";
-    const std::string replaced = "text 2\n-1 -1 12 '\xE4\xB8\xAD'\n-1 -1 12 '\xE4\xB8\xAD'\n";
-    std::string dir;
-    const run_result result = run_program_on("warn_characters", head + surfaces + replaced + drawn + "stop\n", &dir);
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.stderr_text,
-              warning(13, "label 1: no glyph in the map's fonts for U+1F600; '\\xC0\\xAF' is not UTF-8; drawn as '?'") +
-                  warning(17, "the y axis title: no glyph in the map's fonts for U+2082; drawn as '?'"));
-
-    const std::string typed = "text 1\n-1 -1 12 'a?b ?'\nyaxi\n'\xCE\xB8? \xC3\x85'\nxaxi\nO\n";
-    std::string typed_dir;
-    const run_result typed_result = run_program_on("warn_characters_typed", head + surfaces + typed + "stop\n", &typed_dir);
-    EXPECT_EQ(typed_result.stderr_text, "");
-    EXPECT_EQ(first_difference(read_file(typed_dir + "/map1.ps"), read_file(dir + "/map1.ps")), "");
+    expect_warning("many", head + slips + surfaces + "stop\n", slips,
+                   expected + "phasemap: warning: input.txt: more than 20 warnings; the rest are not shown\n");
 }
 
 }  // namespace
