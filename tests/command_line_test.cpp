@@ -60,12 +60,16 @@ TEST(CommandLine, HelpVersionAndUsageErrorsTouchNothing) {
 
 // Each folder runs as if phasemap were started there; a failed one does not stop the others.
 // With several folders every message carries its folder (log.out keeps it without) and a
-// summary names the failed ones; the status is 1 when any failed.
+// summary names the failed ones; the status is 1 when any failed. One folder gives its
+// messages as they are, without a summary; no folder means the current one.
 TEST(CommandLine, RunsInEachFolder) {
     const std::string dir = folders("cli_folders");
-    const run_result result = run_with(dir, {"a", "b", "c"});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.stderr_text, "b: " + bad_message + "\nphasemap: ran 3 folders; 1 failed: b\n");
+    auto expect_run = [&dir](std::vector<std::string> arguments, int status, const std::string& errors) {
+        const run_result result = run_with(dir, std::move(arguments));
+        EXPECT_EQ(result.status, status);
+        EXPECT_EQ(result.stderr_text, errors);
+    };
+    expect_run({"a", "b", "c"}, 1, "b: " + bad_message + "\nphasemap: ran 3 folders; 1 failed: b\n");
     for (const char* sub : {"a", "c"}) {
         const folder_state state = snapshot_folder(dir + "/" + sub);
         EXPECT_EQ(state.size(), 4u) << sub;  // input.txt, log.out, phase.out, map1.ps
@@ -73,17 +77,9 @@ TEST(CommandLine, RunsInEachFolder) {
     }
     EXPECT_EQ(read_file(dir + "/b/log.out"), bad_message + "\r\n");
     EXPECT_FALSE(file_exists(dir + "/log.out"));
-
-    const run_result good = run_with(dir, {"--", "a", "c"});
-    EXPECT_EQ(good.status, 0);
-    EXPECT_EQ(good.stderr_text, "phasemap: ran 2 folders; none failed\n");
-
-    // One folder: its messages as they are, no summary; no folder: the current one.
-    const run_result one = run_with(dir, {"b"});
-    EXPECT_EQ(one.status, 1);
-    EXPECT_EQ(one.stderr_text, bad_message + "\n");
-    const run_result here = run_with(dir, {});
-    EXPECT_EQ(here.status, 0);
+    expect_run({"--", "a", "c"}, 0, "phasemap: ran 2 folders; none failed\n");
+    expect_run({"b"}, 1, bad_message + "\n");
+    expect_run({}, 0, "");
     EXPECT_EQ(snapshot_folder(dir).at("log.out"), read_file(dir + "/a/log.out"));
 }
 

@@ -16,6 +16,13 @@ namespace {
 volatile float zero = 0.0f;
 bool runs_out_of_memory = false;
 
+// A scratch folder holding a one-surface input.
+std::string folder(const std::string& name) {
+    const std::string dir = make_scratch_dir(name);
+    write_file(dir + "/input.txt", "bulk\n1 2\n-16.5 2\nbound\n-2 0 -1.5 0\nsurf 1\nclean 8 16 0 20.5 -140.2\nstop\n");
+    return dir;
+}
+
 // A whole run in `dir` in this process, with `handler` for SIGFPE.
 void run_in(const std::string& dir, void (*handler)(int) = SIG_DFL) {
     std::signal(SIGFPE, handler);  // SIG_DFL also undoes a sanitizer runtime's own handler
@@ -30,7 +37,6 @@ void host_handler(int) {
 }
 
 const std::string report = "phasemap: input.txt (unit 1): floating-point division by zero in the computation of this input";
-const char* input = "bulk\n1 2\n-16.5 2\nbound\n-2 0 -1.5 0\nsurf 1\nclean 8 16 0 20.5 -140.2\nstop\n";
 
 }  // namespace
 
@@ -43,8 +49,7 @@ void pass_run_point(run_point point) {
 }
 
 TEST(FloatingPointTraps, FaultEndsTheRunWithOneReport) {
-    const std::string dir = make_scratch_dir("fp_trap");
-    write_file(dir + "/input.txt", input);
+    const std::string dir = folder("fp_trap");
     EXPECT_EXIT(run_in(dir), testing::ExitedWithCode(1), testing::Eq(report + "\n"));
     const std::string log = read_file(dir + "/log.out");
     EXPECT_EQ(last_line(log), report);
@@ -53,15 +58,13 @@ TEST(FloatingPointTraps, FaultEndsTheRunWithOneReport) {
 }
 
 TEST(FloatingPointTraps, HostHandlerRunsAfterTheReport) {
-    const std::string dir = make_scratch_dir("fp_trap_host");
-    write_file(dir + "/input.txt", input);
+    const std::string dir = folder("fp_trap_host");
     EXPECT_EXIT(run_in(dir, host_handler), testing::ExitedWithCode(3), testing::Eq(report + "\nhost handler ran\n"));
 }
 
 // Running out of memory anywhere ends the run like any fatal error: one line, kept in log.out.
 TEST(OutOfMemory, EndsTheRunWithOneLine) {
-    const std::string dir = make_scratch_dir("out_of_memory");
-    write_file(dir + "/input.txt", input);
+    const std::string dir = folder("out_of_memory");
     runs_out_of_memory = true;
     EXPECT_EXIT(run_in(dir), testing::ExitedWithCode(1), testing::Eq("phasemap: out of memory\n"));
     runs_out_of_memory = false;

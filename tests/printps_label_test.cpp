@@ -109,22 +109,10 @@ TEST(LabelCharacters, GoldenMapReadsBackAsTyped) {
     if (!has_ghostscript(map)) return;
     const std::string text = extract_postscript_text(map);
     const std::string typed[] = {
-        "\u2206\u00B5",  // Δμ
-        "θ=½ (√3×√3)R30° Å",
-        "p(2×2)-O é ö ü ß ² ³ ¼ µ ·",
-        "±α",
-        "\u2206β",  // Δβ
-        "½α",
-        "“γ” – — … ′ ″ ∞ ≈ ≠",
-        "≤ ≥ → ∂ ∑ ∫ ∞ √ \u2206 \u2126",  // the increment and ohm signs
-        "‘a’ Ł ł Œ œ ﬁ ‰ † •",
-        "αβγδεζηθικλ\u00B5νξοπρστυ",
-        "φχψω Γ\u2206ΘΛΞΠΣΦΨ\u2126 ϑϕϖς",
-        "none: ? ? ?",
-        "bad: ? ? ? ?",
-        "cut after 39 bytes: 0123456789012345678?",
-        "in eV·Å",
-        "− ½E",
+        "\u2206\u00B5", "θ=½ (√3×√3)R30° Å", "p(2×2)-O é ö ü ß ² ³ ¼ µ ·", "±α", "\u2206β", "½α",  // Δμ, Δβ
+        "“γ” – — … ′ ″ ∞ ≈ ≠", "≤ ≥ → ∂ ∑ ∫ ∞ √ \u2206 \u2126", "‘a’ Ł ł Œ œ ﬁ ‰ † •",  // increment and ohm signs
+        "αβγδεζηθικλ\u00B5νξοπρστυ", "φχψω Γ\u2206ΘΛΞΠΣΦΨ\u2126 ϑϕϖς", "none: ? ? ?", "bad: ? ? ? ?",
+        "cut after 39 bytes: 0123456789012345678?", "in eV·Å", "− ½E",
     };
     for (const std::string& piece : typed) EXPECT_NE(text.find(piece), std::string::npos) << piece << "\n" << text;
 }

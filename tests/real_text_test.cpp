@@ -21,12 +21,12 @@ namespace {
 
 std::string list_text(float value) {
     char out[40];
-    return std::string(out, static_cast<std::size_t>(format_real_list(value, out)));
+    return {out, static_cast<std::size_t>(format_real_list(value, out))};
 }
 
 std::string fixed_text(float value, int32_t w, int32_t d) {
     char out[128];
-    return std::string(out, static_cast<std::size_t>(format_real_fixed(value, w, d, out)));
+    return {out, static_cast<std::size_t>(format_real_fixed(value, w, d, out))};
 }
 
 // The slow reference.

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
-#include <sstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,7 +22,7 @@ const char good_input[] =
 std::string good_entries() { return std::string(good_input).substr(0, std::string(good_input).find("stop")); }
 
 std::string make_scratch_dir(const std::string& name) {
-    fs::path dir = fs::current_path() / "scratch" / name;
+    const fs::path dir = fs::current_path() / "scratch" / name;
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir.string();
@@ -37,9 +37,7 @@ void write_file(const std::string& path, const std::string& content) {
 
 std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 bool file_exists(const std::string& path) { return fs::exists(path); }
