@@ -33,7 +33,8 @@ std::string folders(const std::string& name) {
 TEST(CommandLine, HelpVersionAndUsageErrorsTouchNothing) {
     const std::string dir = folders("cli_usage");
     const folder_state before = snapshot_folder(dir);
-    const std::string hint = "\nsee phasemap --help\n", no_folder = " is not a folder; give the folders to run in, each holding an input.txt";
+    const std::string hint = "\nsee phasemap --help\n",
+                      no_folder = " is not a folder; give the folders to run in, each holding an input.txt";
     const struct { std::vector<std::string> arguments; int status; std::string out, err; } cases[] = {
         {{"--version"}, 0, "phasemap 1.0.0\n", ""},
         {{"-x"}, 2, "", "phasemap: unknown option '-x'" + hint},

@@ -118,7 +118,8 @@ TEST(LabelGlyphs, GhostscriptReadsBackEveryGlyph) {
     const std::string text = extract_postscript_text(page_file);
     std::string found;
     for (std::size_t at = text.find(':', 4); at != std::string::npos; at = text.find(':', at + 1)) {
-        const int32_t length = read_label_character(text.data(), static_cast<int32_t>(text.size()), static_cast<int32_t>(at + 1)).length;
+        const int32_t length =
+            read_label_character(text.data(), static_cast<int32_t>(text.size()), static_cast<int32_t>(at + 1)).length;
         found += text.substr(at - 4, 5) + text.substr(at + 1, static_cast<std::size_t>(length)) + "\n";
     }
     EXPECT_EQ(shown, 245);  // 94 Latin-1 letters and signs, 151 others

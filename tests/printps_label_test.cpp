@@ -17,7 +17,8 @@ std::string scan(const std::string& value) {
     const label_segments segments = scan_label(text);
     std::string result;
     for (int32_t j = 0; j < segments.count; ++j)
-        result.append(j > 0 ? "|" : "").append(trimmed_text(segments.text[j])).append("@").append(std::to_string(segments.level[j]));
+        result.append(j > 0 ? "|" : "").append(trimmed_text(segments.text[j])).append("@").append(
+            std::to_string(segments.level[j]));
     return result;
 }
 
@@ -95,8 +96,9 @@ TEST(LabelRuns, OneRunPerFont) {
     expect_rows({
         {runs(""), "T:"},  {runs("plain (text)"), "T:plain (text)"},  {runs("Δμ"), "S:\\104\\155"},
         {runs("θ=½ (√3×√3)R30° Å"), "S:\\161|T:=|L:\\275 \\(|S:\\326|T:3|L:\\327|S:\\326|T:3\\)R30|L:\\260 \\305"},
-        {runs("é ö-O"), "L:\\351 \\366|T:-O"},  {runs("∞ ≈ x"), "S:\\245 \\273 |T:x"},  {runs("“a” – b"), "T:\\252a\\272 \\261 b"},
-        {runs("中 x"), "T:? x"},  {runs("Å中?"), "L:\\305??"},  {runs("α中"), "S:\\141|T:?"},  {runs("\xC0\xAF\x80"), "T:??"},
+        {runs("é ö-O"), "L:\\351 \\366|T:-O"},  {runs("∞ ≈ x"), "S:\\245 \\273 |T:x"},
+        {runs("“a” – b"), "T:\\252a\\272 \\261 b"},  {runs("中 x"), "T:? x"},  {runs("Å中?"), "L:\\305??"},
+        {runs("α中"), "S:\\141|T:?"},  {runs("\xC0\xAF\x80"), "T:??"},
         {runs("(α)"), "T:\\(|S:\\141|T:\\)"},  {runs("a\\α"), "T:a\\\\|S:\\141"},  {runs("a\\“"), "T:a\\\\\\252"},
     });
 }

@@ -9,7 +9,6 @@
 
 #include "modules.hpp"
 #include "printps/internals.hpp"
-#include "printps/printps.hpp"
 #include "records/records.hpp"
 #include "support/test_support.hpp"
 

@@ -8,7 +8,6 @@
 
 #include "modules.hpp"
 #include "ouvrir.hpp"
-#include "records/fatal.hpp"
 #include "records/records.hpp"
 #include "support/test_support.hpp"
 

@@ -40,7 +40,9 @@ std::string written(const std::function<void()>& write) {
 
 std::string list_bytes(items list) { return written([&] { write_list(unit_map, list); }); }
 std::string postscript_bytes(items list) { return written([&] { write_list_postscript(unit_map, list); }); }
-std::string formatted_bytes(std::string_view format, items list) { return written([&] { write_formatted(unit_map, format, list); }); }
+std::string formatted_bytes(std::string_view format, items list) {
+    return written([&] { write_formatted(unit_map, format, list); });
+}
 
 // A map label's record: x, y, " M  (", a string of n characters, ")  show"; and its start.
 std::string label_bytes(int n) {
@@ -195,7 +197,8 @@ TEST(OutputUnit, ReplacesItsFileOnlyWhenCommitted) {
     open_output_unit(unit_map, (dir + "/link.ps").c_str());
     write_raw_record(unit_map, "new");
     commit_output_unit(unit_map);
-    EXPECT_EQ(snapshot_folder(dir), (folder_state{{"unit.ps", records("first")}, {"target", "kept"}, {"link.ps", records("new")}}));
+    EXPECT_EQ(snapshot_folder(dir),
+              (folder_state{{"unit.ps", records("first")}, {"target", "kept"}, {"link.ps", records("new")}}));
 }
 
 // A file that cannot be created, or writing to a unit that is not open, stops the run; the

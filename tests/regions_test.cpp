@@ -3,7 +3,6 @@
 // Floating-point traps are on throughout, as in a run.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -75,13 +74,11 @@ TEST_F(Regions, KernelsKeepOrderAndPrecision) {
     EXPECT_EQ(solution[0], 0x1.36cb76p+0f) << "not divided by the stored determinant";
 }
 
-// Singular, also when the determinant underflows single precision: the solution stays.
+// A determinant that underflows single precision counts as singular: the solution stays.
+// (Plainly singular triples, such as two parallel walls, are in the golden cases regions-*.)
 TEST_F(Regions, SingularSystemKeepsSolution) {
-    const float walls_x[3] = {1, 1, 0}, walls_y[3] = {0, 0, 1}, walls_g[3] = {}, rhs[3] = {-2, 0, 1};
-    const float tiny_x[3] = {1.0e-20f, 0, 0}, tiny_y[3] = {0, 1.0e-20f, 0}, tiny_g[3] = {0, 0, 1.0e-10f};
+    const float tiny_x[3] = {1.0e-20f, 0, 0}, tiny_y[3] = {0, 1.0e-20f, 0}, tiny_g[3] = {0, 0, 1.0e-10f}, rhs[3] = {-2, 0, 1};
     float solution[3] = {7, 8, 9}, determinant = 5.0f;
-    solve_three_planes(walls_x, walls_y, walls_g, rhs, solution, determinant);
-    EXPECT_EQ(determinant, 0.0f);
     solve_three_planes(tiny_x, tiny_y, tiny_g, rhs, solution, determinant);
     EXPECT_EQ(determinant, 0.0f);
     EXPECT_EQ(std::vector<float>(solution, solution + 3), (std::vector<float>{7, 8, 9}));

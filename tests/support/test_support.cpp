@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <optional>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -149,47 +148,46 @@ std::string stop_message(const std::function<void()>& action) {
 
 namespace {
 
-// Line `number` (1-based) with its LF, if the content has it; the CR of a CR LF pair stays on
-// its line so that a missing CR shows.
-std::optional<std::string> nth_line(const std::string& content, int number) {
-    std::size_t start = 0;
-    for (int i = 1; i < number; ++i) {
-        const std::size_t lf = content.find('\n', start);
-        if (lf == std::string::npos) return std::nullopt;
-        start = lf + 1;
+// The lines of `content`, each with its LF; the CR of a CR LF pair stays on its line so that
+// a missing CR shows.
+std::vector<std::string> split_lines(const std::string& content) {
+    std::vector<std::string> lines;
+    for (std::size_t start = 0, end = 0; start < content.size(); start = end) {
+        end = std::min(content.find('\n', start), content.size() - 1) + 1;
+        lines.push_back(content.substr(start, end - start));
     }
-    if (start >= content.size()) return std::nullopt;
-    const std::size_t lf = content.find('\n', start);
-    return content.substr(start, lf == std::string::npos ? lf : lf - start + 1);
+    return lines;
 }
 
-std::string visible(const std::optional<std::string>& line) {
-    if (!line) return "end of file";
+std::string visible(const std::vector<std::string>& lines, std::size_t at) {
+    if (at >= lines.size()) return "end of file";
     std::string shown = "\"";
-    for (char c : *line) shown += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
+    for (char c : lines[at]) shown += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
     return shown + "\"";
 }
 
 }  // namespace
 
 std::string first_difference(const std::string& expected, const std::string& actual) {
-    if (expected == actual) return {};
-    for (int line = 1;; ++line) {
-        const std::optional<std::string> e = nth_line(expected, line), a = nth_line(actual, line);
-        if (!e && !a) return "files differ";
-        if (e != a) return "first difference at line " + std::to_string(line) + ": expected " + visible(e) + ", got " + visible(a);
-    }
+    const std::vector<std::string> e = split_lines(expected), a = split_lines(actual);
+    for (std::size_t at = 0; at < std::max(e.size(), a.size()); ++at)
+        if (at >= e.size() || at >= a.size() || e[at] != a[at])
+            return "first difference at line " + std::to_string(at + 1) + ": expected " + visible(e, at) + ", got " +
+                   visible(a, at);
+    return {};
 }
 
 std::string line_of(const std::string& content, int line_number) {
-    std::string line = nth_line(content, line_number).value_or("");
+    const std::vector<std::string> lines = split_lines(content);
+    const auto at = static_cast<std::size_t>(line_number - 1);
+    std::string line = line_number >= 1 && at < lines.size() ? lines[at] : "";
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
     return line;
 }
 
 int count_lines(const std::string& content) { return static_cast<int>(std::count(content.begin(), content.end(), '\n')); }
 
-std::string last_line(const std::string& content) { return line_of(content, count_lines(content)); }
+std::string last_line(const std::string& content) { return line_of(content, static_cast<int>(split_lines(content).size())); }
 
 bool has_ghostscript(const std::string& path) {
     if (std::system("command -v gs >/dev/null 2>&1") == 0) return true;
@@ -210,7 +208,8 @@ std::string shell_output(const std::string& command, int* status) {
 
 std::string extract_postscript_text(const std::string& path) {
     int status = 0;
-    const std::string text = shell_output("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=txtwrite -sOutputFile=- '" + path + "'", &status);
+    const std::string text =
+        shell_output("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=txtwrite -sOutputFile=- '" + path + "'", &status);
     EXPECT_EQ(status, 0) << "ghostscript could not extract the text of " << path;
     return text;
 }

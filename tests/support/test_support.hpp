@@ -72,7 +72,8 @@ std::string stop_message(const std::function<void()>& action);
 // Empty when equal; otherwise names the first differing line (1-based) with both versions.
 std::string first_difference(const std::string& expected, const std::string& actual);
 
-// Lines of a CR LF file, without their terminators.
+// Lines of a CR LF file (1-based, "" beyond the last), without their terminators; the count
+// of line feeds; the last line.
 std::string line_of(const std::string& content, int line_number);
 int count_lines(const std::string& content);
 std::string last_line(const std::string& content);
