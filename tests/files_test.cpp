@@ -59,11 +59,9 @@ TEST(MapName, CannotHitTheRunsOwnFilesOrLeaveTheFolder) {
     const std::pair<std::string, std::string> cases[] = {
         {"'./input.txt'", "'./input.txt' " + own}, {"'.//log.out'", "'.//log.out' " + own},
         {"'sub/../phase.out'", "'sub/../phase.out' " + own}, {"soft.ps", "'soft.ps' names the same file as input.txt"},
-        {"hard.ps", "'hard.ps' names the same file as log.out"},
+        {"hard.ps", "'hard.ps' names the same file as log.out"}, {"'../.bashrc'", "'../.bashrc' leaves the run's folder through '..'"},
         {"'/tmp/phasemap-map.ps'", "'/tmp/phasemap-map.ps' is absolute; the map is written inside the run's folder"},
-        {"'../.bashrc'", "'../.bashrc' leaves the run's folder through '..'"},
-        {"'a\x01" "b.ps'", "'a\\x01b.ps' holds a control character"},
-        {std::string("'a\0b.ps'", 8), "'a\\x00b.ps' holds a control character"},
+        {"'a\x01" "b.ps'", "'a\\x01b.ps' holds a control character"}, {std::string("'a\0b.ps'", 8), "'a\\x00b.ps' holds a control character"},
     };
     const std::string dir = folder_with_earlier_results("files_map_names");
     fs::create_symlink("input.txt", dir + "/soft.ps");

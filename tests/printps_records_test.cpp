@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "modules.hpp"
@@ -35,8 +36,7 @@ std::pair<std::string, std::string> capture(const std::function<void()>& draw) {
 TEST(WriteMap, RegionFillsUseTheSurfaceGrey) {
     reset_run_state();
     run.x_max = run.y_max = 1.0f;
-    run.surface_count = 11;
-    run.vertex_count = 3;
+    std::tie(run.surface_count, run.vertex_count) = std::pair(11, 3);
     run.vertices[1] = {0.0f, 1.0f, 0.0f};
     run.vertices[2] = {1.0f, 0.0f, 0.0f};
     run.regions[1] = {2, {1, 2}};
@@ -57,10 +57,7 @@ TEST(WriteMap, RegionFillsUseTheSurfaceGrey) {
 // there, all 129 numbered, instead of counting past it.
 TEST(WriteMap, MajorTicksUpToTheLargestIndex) {
     reset_run_state();
-    run.x_min = 2147483520.0f;
-    run.x_max = 2147483648.0f;
-    run.y_max = 1.0f;
-    run.shift_x = 0.5f;
+    std::tie(run.x_min, run.x_max, run.y_max, run.shift_x) = std::tuple(2147483520.0f, 2147483648.0f, 1.0f, 0.5f);
     const std::string map_bytes = capture(draw_frame_and_axes).first;
     std::size_t numbers = 0;
     for (std::size_t at = map_bytes.find(") SN"); at != std::string::npos; at = map_bytes.find(") SN", at + 1)) ++numbers;

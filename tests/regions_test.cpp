@@ -6,6 +6,7 @@
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "modules.hpp"
@@ -33,10 +34,8 @@ protected:
 
 void add_surface(double a, double b, double d) {
     const int32_t row = run.surface_count++;
-    run.plane_a[row] = static_cast<float>(a);
-    run.plane_b[row] = static_cast<float>(b);
-    run.plane_c[row] = -1.0f;
-    run.plane_d[row] = static_cast<float>(d);
+    std::tie(run.plane_a[row], run.plane_b[row], run.plane_c[row], run.plane_d[row]) =
+        std::tuple(static_cast<float>(a), static_cast<float>(b), -1.0f, static_cast<float>(d));
 }
 
 // Sets the window and appends its walls x = x_min, x = x_max, y = y_min, y = y_max.
