@@ -55,13 +55,14 @@ TEST(FailedRun, FileSizeLimit) {
 // run's folder, nor hold a control character: each is refused at "stop" with the earlier
 // results left as they were.
 TEST(MapName, CannotHitTheRunsOwnFilesOrLeaveTheFolder) {
-    const std::string own = "is the name of one of the run's own files";
+    const std::string own = "is the name of one of the run's own files", same = "names the same file as ",
+                      control = " holds a control character";
     const std::pair<std::string, std::string> cases[] = {
         {"'./input.txt'", "'./input.txt' " + own}, {"'.//log.out'", "'.//log.out' " + own},
-        {"'sub/../phase.out'", "'sub/../phase.out' " + own}, {"soft.ps", "'soft.ps' names the same file as input.txt"},
-        {"hard.ps", "'hard.ps' names the same file as log.out"}, {"'../.bashrc'", "'../.bashrc' leaves the run's folder through '..'"},
+        {"'sub/../phase.out'", "'sub/../phase.out' " + own}, {"soft.ps", "'soft.ps' " + same + "input.txt"},
+        {"hard.ps", "'hard.ps' " + same + "log.out"}, {"'../.bashrc'", "'../.bashrc' leaves the run's folder through '..'"},
         {"'/tmp/phasemap-map.ps'", "'/tmp/phasemap-map.ps' is absolute; the map is written inside the run's folder"},
-        {"'a\x01" "b.ps'", "'a\\x01b.ps' holds a control character"}, {std::string("'a\0b.ps'", 8), "'a\\x00b.ps' holds a control character"},
+        {"'a\x01" "b.ps'", "'a\\x01b.ps'" + control}, {std::string("'a\0b.ps'", 8), "'a\\x00b.ps'" + control},
     };
     const std::string dir = folder_with_earlier_results("files_map_names");
     fs::create_symlink("input.txt", dir + "/soft.ps");
