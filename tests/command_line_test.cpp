@@ -11,26 +11,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string good_input =
-    "bulk\n1 2\n-16.5 2\nbound\n-2.0 0.0 -1.5 0.0\nsurf 1\nclean 8 16 0 20.5 -140.2\nstop\n";
 const std::string bad_input = "bulk\n1 2\n-16.5 0\n";
 const std::string bad_message =
     "phasemap: input.txt (unit 1), line 3: bulk_divisor is 0, so the bulk energy per unit cell is undefined";
-
-run_result run_with(const std::string& dir, std::vector<std::string> arguments) {
-    run_options options;
-    options.arguments = std::move(arguments);
-    return run_program_in(dir, options);
-}
 
 // A scratch folder holding a good input in itself and in the subfolders a, b (a bad input)
 // and c.
 std::string folders(const std::string& name) {
     const std::string dir = make_scratch_dir(name);
     write_file(dir + "/input.txt", good_input);
-    for (const char* sub : {"a", "b", "c"}) {
+    for (const std::string sub : {"a", "b", "c"}) {
         fs::create_directory(dir + "/" + sub);
-        write_file(dir + "/" + sub + "/input.txt", std::string(sub) == "b" ? bad_input : good_input);
+        write_file(dir + "/" + sub + "/input.txt", sub == "b" ? bad_input : good_input);
     }
     return dir;
 }
@@ -41,18 +33,14 @@ std::string folders(const std::string& name) {
 TEST(CommandLine, HelpVersionAndUsageErrorsTouchNothing) {
     const std::string dir = folders("cli_usage");
     const folder_state before = snapshot_folder(dir);
-    const std::string hint = "see phasemap --help\n";
-    const struct {
-        std::vector<std::string> arguments;
-        int status;
-        std::string out;
-        std::string err;
-    } cases[] = {
+    const std::string hint = "\nsee phasemap --help\n",
+                      no_folder = " is not a folder; give the folders to run in, each holding an input.txt";
+    const struct { std::vector<std::string> arguments; int status; std::string out, err; } cases[] = {
         {{"--version"}, 0, "phasemap 1.0.0\n", ""},
-        {{"-x"}, 2, "", "phasemap: unknown option '-x'\n" + hint},
-        {{"a", "--bogus"}, 2, "", "phasemap: unknown option '--bogus'\n" + hint},
-        {{"a", "input.txt"}, 2, "", "phasemap: 'input.txt' is not a folder; give the folders to run in, each holding an input.txt\n" + hint},
-        {{"missing"}, 2, "", "phasemap: 'missing' is not a folder; give the folders to run in, each holding an input.txt\n" + hint},
+        {{"-x"}, 2, "", "phasemap: unknown option '-x'" + hint},
+        {{"a", "--bogus"}, 2, "", "phasemap: unknown option '--bogus'" + hint},
+        {{"a", "input.txt"}, 2, "", "phasemap: 'input.txt'" + no_folder + hint},
+        {{"missing"}, 2, "", "phasemap: 'missing'" + no_folder + hint},
     };
     for (const auto& c : cases) {
         const run_result result = run_with(dir, c.arguments);
@@ -73,12 +61,16 @@ TEST(CommandLine, HelpVersionAndUsageErrorsTouchNothing) {
 
 // Each folder runs as if phasemap were started there; a failed one does not stop the others.
 // With several folders every message carries its folder (log.out keeps it without) and a
-// summary names the failed ones; the status is 1 when any failed.
+// summary names the failed ones; the status is 1 when any failed. One folder gives its
+// messages as they are, without a summary; no folder means the current one.
 TEST(CommandLine, RunsInEachFolder) {
     const std::string dir = folders("cli_folders");
-    const run_result result = run_with(dir, {"a", "b", "c"});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.stderr_text, "b: " + bad_message + "\nphasemap: ran 3 folders; 1 failed: b\n");
+    auto expect_run = [&dir](std::vector<std::string> arguments, int status, const std::string& errors) {
+        const run_result result = run_with(dir, std::move(arguments));
+        EXPECT_EQ(result.status, status);
+        EXPECT_EQ(result.stderr_text, errors);
+    };
+    expect_run({"a", "b", "c"}, 1, "b: " + bad_message + "\nphasemap: ran 3 folders; 1 failed: b\n");
     for (const char* sub : {"a", "c"}) {
         const folder_state state = snapshot_folder(dir + "/" + sub);
         EXPECT_EQ(state.size(), 4u) << sub;  // input.txt, log.out, phase.out, map1.ps
@@ -86,17 +78,9 @@ TEST(CommandLine, RunsInEachFolder) {
     }
     EXPECT_EQ(read_file(dir + "/b/log.out"), bad_message + "\r\n");
     EXPECT_FALSE(file_exists(dir + "/log.out"));
-
-    const run_result good = run_with(dir, {"--", "a", "c"});
-    EXPECT_EQ(good.status, 0);
-    EXPECT_EQ(good.stderr_text, "phasemap: ran 2 folders; none failed\n");
-
-    // One folder: its messages as they are, no summary; no folder: the current one.
-    const run_result one = run_with(dir, {"b"});
-    EXPECT_EQ(one.status, 1);
-    EXPECT_EQ(one.stderr_text, bad_message + "\n");
-    const run_result here = run_with(dir, {});
-    EXPECT_EQ(here.status, 0);
+    expect_run({"--", "a", "c"}, 0, "phasemap: ran 2 folders; none failed\n");
+    expect_run({"b"}, 1, bad_message + "\n");
+    expect_run({}, 0, "");
     EXPECT_EQ(snapshot_folder(dir).at("log.out"), read_file(dir + "/a/log.out"));
 }
 

@@ -4,10 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <set>
-#include <string>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "support/test_support.hpp"
 
@@ -15,28 +12,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const std::string good_input =
-    "bulk\n1 2\n-16.5 2\nbound\n-2.0 0.0 -1.5 0.0\nsurf 2\nclean 8 16 0 20.5 -140.2\n"
-    "'with H' 8 17 1 20.5 -141.4\nstop\n";
-
-// A folder holding the outputs of a complete run of good_input.
-std::string folder_with_earlier_results(const std::string& name) {
-    std::string dir;
-    const run_result first = run_program_on(name, good_input, &dir);
-    EXPECT_EQ(first.status, 0) << first.stderr_text;
-    return dir;
-}
-
-std::string last_line(const std::string& content) { return line_of(content, count_lines(content)); }
-
-// The folder after a run equals the folder before it, but for the files named in `changed`.
-void expect_unchanged_but(const folder_state& before, const folder_state& after, std::set<std::string> changed) {
-    for (const auto& [name, content] : before) {
-        if (changed.count(name) > 0) continue;
-        EXPECT_TRUE(after.count(name) == 1 && after.at(name) == content) << name << " changed";
-    }
-    for (const auto& [name, content] : after) {
-        EXPECT_TRUE(before.count(name) == 1 || changed.count(name) == 1) << "the run left " << name;
+// Runs in `dir` (under a file-size limit, when given), which must then fail with exactly
+// `errors` on standard error and hold what it held before but the entries in `changed`; a
+// changed log.out ends with the last error.
+void expect_failed_run(const std::string& dir, const std::string& errors, const std::set<std::string>& changed,
+                       unsigned long file_size_limit = 0) {
+    run_options options;
+    options.file_size_limit = file_size_limit;
+    const folder_state before = snapshot_folder(dir);
+    const run_result result = run_program_in(dir, options);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.stderr_text, errors);
+    expect_unchanged_but(before, snapshot_folder(dir), changed);
+    if (changed.count("log.out") == 1) {
+        EXPECT_EQ(last_line(read_file(dir + "/log.out")), last_line(errors));
     }
 }
 
@@ -44,15 +33,10 @@ void expect_unchanged_but(const folder_state& before, const folder_state& after,
 // and the map of the earlier run exactly as they were.
 TEST(FailedRun, KeepsEarlierResults) {
     const std::string dir = folder_with_earlier_results("files_failed_run");
-    write_file(dir + "/input.txt", good_input.substr(0, good_input.find("'with H'")) + "'with H' 8 17 1 20.5x -141.4\nstop\n");
-    const folder_state before = snapshot_folder(dir);
-    const run_result result = run_program_in(dir);
-    const std::string message =
-        "phasemap: input.txt (unit 1), line 8: expected a real number for area of surface 2, found '20.5x'";
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.stderr_text, message + "\n");
-    expect_unchanged_but(before, snapshot_folder(dir), {"log.out"});
-    EXPECT_EQ(last_line(read_file(dir + "/log.out")), message);
+    std::string input = good_input;
+    write_file(dir + "/input.txt", input.replace(input.find("20.5 -141.4"), 4, "20.5x"));
+    expect_failed_run(dir, "phasemap: input.txt (unit 1), line 8: expected a real number for area of surface 2, found '20.5x'\n",
+                      {"log.out"});
 }
 
 // Under a file-size limit the run ends with "cannot write" instead of dying of SIGXFSZ. A map
@@ -61,68 +45,45 @@ TEST(FailedRun, KeepsEarlierResults) {
 TEST(FailedRun, FileSizeLimit) {
     const std::string dir = folder_with_earlier_results("files_size_limit");
     write_file(dir + "/input.txt", "bound\n-2 0 -1.5 0\nstop\n");  // a log of 529 bytes, a map of 5771
-    folder_state before = snapshot_folder(dir);
-    run_options options;
-    options.file_size_limit = 4096;
-    run_result result = run_program_in(dir, options);
-    const std::string warning =
-        "phasemap: warning: input.txt, line 3: no surface was read, so the map will show the frame and axes only\n";
-    const std::string map_message = "phasemap: map1.ps (unit 3): cannot write: File too large";
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.stderr_text, warning + map_message + "\n");
-    expect_unchanged_but(before, snapshot_folder(dir), {"log.out"});
-    EXPECT_EQ(last_line(read_file(dir + "/log.out")), map_message);
-
-    options.file_size_limit = 256;
-    before = snapshot_folder(dir);
-    result = run_program_in(dir, options);
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.stderr_text, warning + map_message + "\nphasemap: log.out (unit 2): cannot write: File too large\n");
-    expect_unchanged_but(before, snapshot_folder(dir), {});
+    const std::string errors = "phasemap: warning: input.txt, line 3: no surface was read, so the map will show the "
+                               "frame and axes only\nphasemap: map1.ps (unit 3): cannot write: File too large\n";
+    expect_failed_run(dir, errors, {"log.out"}, 4096);
+    expect_failed_run(dir, errors + "phasemap: log.out (unit 2): cannot write: File too large\n", {}, 256);
 }
 
 // The map name cannot reach the run's own files, however spelt or linked, nor leave the
 // run's folder, nor hold a control character: each is refused at "stop" with the earlier
 // results left as they were.
 TEST(MapName, CannotHitTheRunsOwnFilesOrLeaveTheFolder) {
-    const std::string own = "the map file name ";
+    const std::string own = "is the name of one of the run's own files", same = "names the same file as ",
+                      control = " holds a control character";
     const std::pair<std::string, std::string> cases[] = {
-        {"'./input.txt'", "'./input.txt' is the name of one of the run's own files"},
-        {"'.//log.out'", "'.//log.out' is the name of one of the run's own files"},
-        {"'sub/../phase.out'", "'sub/../phase.out' is the name of one of the run's own files"},
-        {"soft.ps", "'soft.ps' names the same file as input.txt"},
-        {"hard.ps", "'hard.ps' names the same file as log.out"},
+        {"'./input.txt'", "'./input.txt' " + own}, {"'.//log.out'", "'.//log.out' " + own},
+        {"'sub/../phase.out'", "'sub/../phase.out' " + own}, {"soft.ps", "'soft.ps' " + same + "input.txt"},
+        {"hard.ps", "'hard.ps' " + same + "log.out"}, {"'../.bashrc'", "'../.bashrc' leaves the run's folder through '..'"},
         {"'/tmp/phasemap-map.ps'", "'/tmp/phasemap-map.ps' is absolute; the map is written inside the run's folder"},
-        {"'../.bashrc'", "'../.bashrc' leaves the run's folder through '..'"},
-        {"'a\x01" "b.ps'", "'a\\x01b.ps' holds a control character"},
-        {std::string("'a\0b.ps'", 8), "'a\\x00b.ps' holds a control character"},
+        {"'a\x01" "b.ps'", "'a\\x01b.ps'" + control}, {std::string("'a\0b.ps'", 8), "'a\\x00b.ps'" + control},
     };
     const std::string dir = folder_with_earlier_results("files_map_names");
     fs::create_symlink("input.txt", dir + "/soft.ps");
     for (const auto& [name, why] : cases) {
         fs::remove(dir + "/hard.ps");  // each run replaces log.out, which a hard link does not follow
         fs::create_hard_link(dir + "/log.out", dir + "/hard.ps");
-        write_file(dir + "/input.txt", good_input.substr(0, good_input.find("stop")) + "output\n" + name + "\nstop\n");
-        const folder_state before = snapshot_folder(dir);
-        const run_result result = run_program_in(dir);
-        const std::string message = "phasemap: input.txt (unit 1), line 10: " + own + why;
-        EXPECT_EQ(result.status, 1) << name;
-        EXPECT_EQ(result.stderr_text, message + "\n");
-        expect_unchanged_but(before, snapshot_folder(dir), {"log.out", "hard.ps"});
-        EXPECT_EQ(last_line(read_file(dir + "/log.out")), message);
+        write_file(dir + "/input.txt", good_entries() + "output\n" + name + "\nstop\n");
+        expect_failed_run(dir, "phasemap: input.txt (unit 1), line 10: the map file name " + why + "\n", {"log.out", "hard.ps"});
     }
     EXPECT_FALSE(file_exists("/tmp/phasemap-map.ps"));
 }
 
-// A map in a subfolder is written there.
+// A map in a subfolder is written there, with no temporary left beside it.
 TEST(MapName, MayNameASubfolder) {
-    std::string dir = make_scratch_dir("files_map_subfolder");
+    const std::string dir = make_scratch_dir("files_map_subfolder");
     fs::create_directory(dir + "/maps");
-    write_file(dir + "/input.txt", good_input.substr(0, good_input.find("stop")) + "output\n'maps/oxide.ps'\nstop\n");
+    write_file(dir + "/input.txt", good_entries() + "output\n'maps/oxide.ps'\nstop\n");
     const run_result result = run_program_in(dir);
     EXPECT_EQ(result.status, 0) << result.stderr_text;
     EXPECT_TRUE(read_file(dir + "/maps/oxide.ps").starts_with(" %!PS-Adobe-2.0 EPSF-2.0\r\n"));
-    EXPECT_EQ(snapshot_folder(dir).size(), 5u);  // input.txt, log.out, phase.out, maps, maps/oxide.ps: no temporary
+    EXPECT_EQ(snapshot_folder(dir).size(), 5u);  // input.txt, log.out, phase.out, maps, maps/oxide.ps
 }
 
 // A FIFO, a device or a folder as input.txt is refused at once, and a file over 16 MiB before
@@ -138,6 +99,7 @@ TEST(InputFile, MustBeAPlainFileOfSaneSize) {
         {"missing", "cannot open the file: No such file or directory"},
     };
     for (const auto& [kind, reason] : cases) {
+        SCOPED_TRACE(kind);
         fs::remove_all(input);
         if (kind == "fifo") {
             ASSERT_EQ(mkfifo(input.c_str(), 0600), 0);
@@ -145,35 +107,29 @@ TEST(InputFile, MustBeAPlainFileOfSaneSize) {
         if (kind == "device") fs::create_symlink("/dev/zero", input);
         if (kind == "folder") fs::create_directory(input);
         if (kind == "huge") fs::resize_file((write_file(input, ""), input), 16 * 1024 * 1024 + 1);
-        const folder_state before = snapshot_folder(dir);
-        const run_result result = run_program_in(dir);
-        EXPECT_EQ(result.status, 1) << kind;
-        EXPECT_EQ(result.stderr_text, "phasemap: input.txt (unit 1): " + reason + "\n") << kind;
-        expect_unchanged_but(before, snapshot_folder(dir), {});
+        expect_failed_run(dir, "phasemap: input.txt (unit 1): " + reason + "\n", {});
     }
 }
 
 // With standard error closed the error still goes into log.out exactly once, as a record.
 TEST(FailedRun, ClosedStandardError) {
-    std::string dir;
+    const std::string dir = make_scratch_dir("files_closed_stderr");
+    write_file(dir + "/input.txt", "bulk\n1 x\n");
     run_options options;
     options.closes_standard_error = true;
-    write_file((dir = make_scratch_dir("files_closed_stderr")) + "/input.txt", "bulk\n1 x\n");
-    const run_result result = run_program_in(dir, options);
-    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(run_program_in(dir, options).status, 1);
     EXPECT_EQ(read_file(dir + "/log.out"),
               "phasemap: input.txt (unit 1), line 2: expected an integer for bulk_count_2 of the bulk entry, found 'x'\r\n");
 }
 
 // A UTF-8 byte-order mark before the first keyword changes nothing.
 TEST(InputFile, ByteOrderMarkIsSkipped) {
-    std::string plain;
-    std::string marked;
+    std::string plain, marked;
     ASSERT_EQ(run_program_on("files_without_mark", good_input, &plain).status, 0);
-    const run_result result = run_program_on("files_with_mark", "\xEF\xBB\xBF" + good_input, &marked);
+    const run_result result = run_program_on("files_with_mark", "\xEF\xBB\xBF" + std::string(good_input), &marked);
     EXPECT_EQ(result.status, 0) << result.stderr_text;
     folder_state expected = snapshot_folder(plain);
-    expected["input.txt"] = "\xEF\xBB\xBF" + good_input;
+    expected["input.txt"] = "\xEF\xBB\xBF" + std::string(good_input);
     EXPECT_EQ(snapshot_folder(marked), expected);
 }
 

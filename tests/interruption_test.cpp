@@ -15,16 +15,11 @@ namespace {
 run_point interrupt_at = run_point::input_read;
 int interrupt_with = 0;
 
-const std::string first_input =
-    "bulk\n1 2\n-16.5 2\nbound\n-2.0 0.0 -1.5 0.0\nsurf 2\nclean 8 16 0 20.5 -140.2\n"
-    "'with H' 8 17 1 20.5 -141.4\nstop\n";
-
-// A folder with the outputs of a first run and a second input, and the run of that input
-// with the signal raised at the point.
+// A folder with the outputs of a first run, a second input and an unrelated file of the name
+// of the second run's map.
 std::string folder_for_second_run(const std::string& name) {
-    std::string dir;
-    EXPECT_EQ(run_program_on(name, first_input, &dir).status, 0);
-    write_file(dir + "/input.txt", first_input.substr(0, first_input.find("stop")) + "output\nsecond.ps\nstop\n");
+    const std::string dir = folder_with_earlier_results(name);
+    write_file(dir + "/input.txt", good_entries() + "output\nsecond.ps\nstop\n");
     write_file(dir + "/second.ps", "an unrelated file of the same name\n");
     return dir;
 }
@@ -43,20 +38,16 @@ void pass_run_point(run_point point) {
 }
 
 TEST(Interruption, LeavesEarlierOutputsAndNoTemporary) {
-    const struct {
-        run_point point;
-        int signal;
-        const char* line;
-    } cases[] = {
-        {run_point::input_read, SIGTERM, "phasemap: interrupted by SIGTERM; earlier outputs are unchanged\n"},
-        {run_point::regions_reported, SIGINT, "phasemap: interrupted by SIGINT; earlier outputs are unchanged\n"},
-        {run_point::map_written, SIGHUP, "phasemap: interrupted by SIGHUP; earlier outputs are unchanged\n"},
+    const struct { run_point point; int signal; std::string name; } cases[] = {
+        {run_point::input_read, SIGTERM, "SIGTERM"}, {run_point::regions_reported, SIGINT, "SIGINT"},
+        {run_point::map_written, SIGHUP, "SIGHUP"},
     };
     for (const auto& c : cases) {
         const std::string dir = folder_for_second_run("interrupted_" + std::to_string(c.signal));
         const folder_state before = snapshot_folder(dir);
-        EXPECT_EXIT(run_in(dir, c.point, c.signal), testing::ExitedWithCode(128 + c.signal), std::string("^") + c.line + "$");
-        EXPECT_EQ(snapshot_folder(dir), before) << c.line;
+        EXPECT_EXIT(run_in(dir, c.point, c.signal), testing::ExitedWithCode(128 + c.signal),
+                    "^phasemap: interrupted by " + c.name + "; earlier outputs are unchanged\n$");
+        EXPECT_EQ(snapshot_folder(dir), before) << c.name;
     }
 }
 

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <map>
 #include <string>
+#include <tuple>
 
 #include "label_glyphs.hpp"
 #include "printps/internals.hpp"
@@ -10,9 +12,7 @@
 
 namespace {
 
-constexpr glyph_font times = glyph_font::times_roman;
-constexpr glyph_font latin1 = glyph_font::times_latin1;
-constexpr glyph_font symbol = glyph_font::symbol;
+constexpr glyph_font times = glyph_font::times_roman, latin1 = glyph_font::times_latin1, symbol = glyph_font::symbol;
 
 label_character first_character(const std::string& bytes) {
     return read_label_character(bytes.data(), static_cast<int32_t>(bytes.size()), 0);
@@ -33,18 +33,12 @@ std::string utf8(int32_t code_point) {
     return bytes;
 }
 
-struct glyph_case {
-    const char* typed;
-    glyph_font font;
-    int32_t code;
-};
-
 // ASCII as typed; Latin-1 from the Latin-1 copy of Times-Roman, also the signs Symbol has too
 // (degree, plus-minus, times, middle dot, micro); typographic punctuation from Times-Roman's
 // standard encoding; Greek and mathematical signs from Symbol, the increment and ohm signs as
 // Delta and Omega. (Every row of the table is checked against ghostscript below.)
 TEST(LabelGlyphs, FontAndCodeOfEachKind) {
-    const glyph_case cases[] = {
+    const struct { const char* typed; glyph_font font; int32_t code; } cases[] = {
         {"A", times, 0101},         {"-", times, 055},          {"Å", latin1, 0305},        {"é", latin1, 0351},
         {"ß", latin1, 0337},        {"²", latin1, 0262},        {"¼", latin1, 0274},        {"\u00A0", latin1, 0240},
         {"ÿ", latin1, 0377},        {"°", latin1, 0260},        {"±", latin1, 0261},        {"×", latin1, 0327},
@@ -55,26 +49,18 @@ TEST(LabelGlyphs, FontAndCodeOfEachKind) {
         {"≈", symbol, 0273},        {"≤", symbol, 0243},        {"∂", symbol, 0266},        {"∫", symbol, 0362},
         {"−", symbol, 055},         {"\u2206", symbol, 0104},   {"\u2126", symbol, 0127},   {"⟨", symbol, 0341},
     };
-    for (const glyph_case& c : cases) {
-        const label_character character = first_character(c.typed);
-        EXPECT_TRUE(character.has_glyph) << c.typed;
-        EXPECT_EQ(character.length, static_cast<int32_t>(std::string(c.typed).size())) << c.typed;
-        EXPECT_EQ(font_name(character.font), font_name(c.font)) << c.typed;
-        EXPECT_EQ(character.code, c.code) << c.typed;
+    for (const auto& c : cases) {
+        const label_character got = first_character(c.typed);
+        EXPECT_EQ(std::tuple(got.has_glyph, got.length, font_name(got.font), got.code),
+                  std::tuple(true, static_cast<int32_t>(std::string(c.typed).size()), font_name(c.font), c.code)) << c.typed;
     }
 }
-
-struct undrawn_case {
-    std::string bytes;
-    int32_t length;      // bytes taken by the one "?"
-    int32_t code_point;  // -1 for bytes that are no UTF-8 character
-    bool is_incomplete;
-};
 
 // Characters without a glyph, and bytes that are no UTF-8 character: one "?" for each, taking
 // a lead byte with the continuation bytes that follow it, up to the length it announces.
 TEST(LabelGlyphs, DrawnAsQuestionMark) {
-    const undrawn_case cases[] = {
+    // The bytes, the length of the one "?", the code point (-1: no UTF-8 character), incomplete.
+    const struct { std::string bytes; int32_t length, code_point; bool is_incomplete; } cases[] = {
         // no glyph in any of the fonts: CJK, emoji, subscript two, euro, trade mark, controls
         {"中", 3, 0x4E2D, false},         {"😀", 4, 0x1F600, false},         {"₂", 3, 0x2082, false},
         {"€", 3, 0x20AC, false},          {"™", 3, 0x2122, false},           {"\xC2\x80", 2, 0x80, false},
@@ -92,15 +78,11 @@ TEST(LabelGlyphs, DrawnAsQuestionMark) {
         {"\x80", 1, -1, false},           {"\xBF\x80", 1, -1, false},        {"\xF8\x88\x80\x80", 1, -1, false},
         {"\xFF", 1, -1, false},
     };
-    for (const undrawn_case& c : cases) {
-        const std::string shown = testing::PrintToString(c.bytes);
-        const label_character character = first_character(c.bytes);
-        EXPECT_FALSE(character.has_glyph) << shown;
-        EXPECT_EQ(character.length, c.length) << shown;
-        EXPECT_EQ(character.code_point, c.code_point) << shown;
-        EXPECT_EQ(character.is_incomplete, c.is_incomplete) << shown;
-        EXPECT_EQ(font_name(character.font), font_name(times)) << shown;
-        EXPECT_EQ(character.code, '?') << shown;
+    for (const auto& c : cases) {
+        const label_character got = first_character(c.bytes);
+        EXPECT_EQ(std::tuple(got.has_glyph, got.length, got.code_point, got.is_incomplete, font_name(got.font), got.code),
+                  std::tuple(false, c.length, c.code_point, c.is_incomplete, font_name(times), int32_t{'?'}))
+            << testing::PrintToString(c.bytes);
     }
 }
 
@@ -110,45 +92,35 @@ TEST(LabelGlyphs, DrawnAsQuestionMark) {
 // U+232A; the no-break space and the soft hyphen, which come back as a blank and a hyphen,
 // are left out.
 TEST(LabelGlyphs, GhostscriptReadsBackEveryGlyph) {
-    const std::string page_file = make_scratch_dir("label_glyphs_page") + "/page.ps";
+    const std::string page_file = test_scratch_dir() + "/page.ps";
     if (!has_ghostscript(page_file)) return;
-    std::string page = "%!PS\n";
+    const std::map<int32_t, int32_t> read_back = {
+        {0x394, 0x2206}, {0x3BC, 0xB5}, {0x3A9, 0x2126}, {0x27E8, 0x2329}, {0x27E9, 0x232A}};
+    std::string page = "%!PS\n", expected;
     for (std::string_view line : latin1_font_definition) page += std::string(line) + "\n";
-    std::string expected;
     int32_t shown = 0;
-    for (int32_t code_point = 0x80; code_point <= 0x10FFFF; ++code_point) {
-        if (code_point == 0xD800) code_point = 0xE000;
-        const std::string bytes = utf8(code_point);
-        const label_character c = first_character(bytes);
+    for (int32_t code_point = 0x80; code_point <= 0x10FFFF; code_point = code_point == 0xD7FF ? 0xE000 : code_point + 1) {
+        const label_character c = first_character(utf8(code_point));
         if (!c.has_glyph || code_point == 0xA0 || code_point == 0xAD) continue;
-        char octal[8];
-        std::snprintf(octal, sizeof octal, "\\%03o", static_cast<unsigned>(c.code));
-        char label[16];
+        char label[8], line[200];  // 50 rows of 5 on a page
         std::snprintf(label, sizeof label, "%04X:", static_cast<unsigned>(code_point));
-        const int32_t row = shown / 5 % 50;
-        const int32_t column = shown % 5;
-        if (shown > 0 && row == 0 && column == 0) page += "showpage\n";
-        page += "/Times-Roman findfont 10 scalefont setfont " + std::to_string(30 + 110 * column) + " " +
-                std::to_string(760 - 14 * row) + " moveto (" + label + ") show /" + font_name(c.font) +
-                " findfont 10 scalefont setfont (" + octal + ") show\n";
-        const int32_t read_back = code_point == 0x394 ? 0x2206 : code_point == 0x3BC ? 0xB5
-                                : code_point == 0x3A9 ? 0x2126 : code_point == 0x27E8 ? 0x2329
-                                : code_point == 0x27E9 ? 0x232A : code_point;
-        expected += std::string(label) + utf8(read_back) + "\n";
+        std::snprintf(line, sizeof line, "%s/Times-Roman findfont 10 scalefont setfont %d %d moveto (%s) show "
+                      "/%s findfont 10 scalefont setfont (\\%03o) show\n", shown > 0 && shown % 250 == 0 ? "showpage\n" : "",
+                      30 + 110 * (shown % 5), 760 - 14 * (shown / 5 % 50), label, font_name(c.font).c_str(),
+                      static_cast<unsigned>(c.code));
+        page += line;
+        expected += label + utf8(read_back.contains(code_point) ? read_back.at(code_point) : code_point) + "\n";
         ++shown;
     }
-    page += "showpage\n";
-    write_file(page_file, page);
+    write_file(page_file, page + "showpage\n");
 
     // Each "XXXX:" in the extracted text and the character after it.
     const std::string text = extract_postscript_text(page_file);
     std::string found;
-    for (std::size_t at = text.find(':'); at != std::string::npos; at = text.find(':', at + 1)) {
-        if (at < 4) continue;
-        const std::string label = text.substr(at - 4, 5);
-        const label_character c = read_label_character(text.data(), static_cast<int32_t>(text.size()),
-                                                       static_cast<int32_t>(at + 1));
-        found += label + text.substr(at + 1, static_cast<std::size_t>(c.length)) + "\n";
+    for (std::size_t at = text.find(':', 4); at != std::string::npos; at = text.find(':', at + 1)) {
+        const int32_t length =
+            read_label_character(text.data(), static_cast<int32_t>(text.size()), static_cast<int32_t>(at + 1)).length;
+        found += text.substr(at - 4, 5) + text.substr(at + 1, static_cast<std::size_t>(length)) + "\n";
     }
     EXPECT_EQ(shown, 245);  // 94 Latin-1 letters and signs, 151 others
     EXPECT_EQ(found, expected);

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <tuple>
+#include <utility>
 
 #include "modules.hpp"
 #include "printps/internals.hpp"
@@ -13,52 +15,34 @@ namespace {
 page_translation geometry_for(float x_min, float x_max, float y_min, float y_max, float temp1 = -1.0f,
                               float temp2 = -1.0f) {
     reset_run_state();
-    run.x_min = x_min;
-    run.x_max = x_max;
-    run.y_min = y_min;
-    run.y_max = y_max;
-    run.temp1_1 = temp1;
-    run.temp2_1 = temp2;
+    std::tie(run.x_min, run.x_max, run.y_min, run.y_max) = std::tuple(x_min, x_max, y_min, y_max);
+    std::tie(run.temp1_1, run.temp2_1) = std::pair(temp1, temp2);
     return set_up_page_geometry();
 }
 
-// Equal scales centre vertically; each positive temperature narrows the plot area by 50
-// points (0 is not positive), whether or not the first one is given.
+// Equal scales centre vertically, and a temperature of 0 is not positive, so it does not
+// narrow the plot area. (Positive temperatures narrowing it by 50 points each are the golden
+// cases scales-temp2-only and scales-both-sets.)
 TEST(PageGeometry, PlotAreaAndTranslation) {
     const page_translation equal = geometry_for(0.0f, 374.0f, 0.0f, 622.0f, 0.0f, 0.0f);
-    EXPECT_EQ(page.page_scale, 1.0f);
-    EXPECT_EQ(equal.x, 0.0f);
-    EXPECT_EQ(equal.y, -30.0f);
-    geometry_for(-3.0f, 0.0f, -3.0f, 0.0f, -1.0f, 300.0f);
-    EXPECT_EQ(page.plot_right, 434.0f);
-    EXPECT_EQ(page.plot_top, 682.0f);
-    geometry_for(-3.0f, 0.0f, -3.0f, 0.0f, 300.0f, 600.0f);
-    EXPECT_EQ(page.plot_right, 384.0f);
-    EXPECT_EQ(page.plot_top, 632.0f);
-    EXPECT_EQ(page.page_scale, 274.0f / 3.0f);
+    EXPECT_EQ(std::tuple(page.page_scale, equal.x, equal.y), std::tuple(1.0f, 0.0f, -30.0f));
 }
 
-// The product is formed in double and truncated toward zero, never rounded or floored.
+// The product is formed in double and truncated toward zero, never rounded or floored:
+// 373.99999 gives 373, -0.12 gives 0 (not -1) and -124.67 gives -124.
 TEST(PageMapping, TruncatesTheDoubleProduct) {
     geometry_for(-3.0f, 0.0f, -3.0f, 0.0f);
-    EXPECT_EQ(page_x(-3.0f), 110.0f);
-    EXPECT_EQ(page_x(-2.0f), 234.0f);
-    EXPECT_EQ(page_x(0.0f), 483.0f);  // 373.99999 truncates to 373
-    EXPECT_EQ(page_x(-3.001f), 110.0f);  // -0.12 truncates to 0, not -1
-    EXPECT_EQ(page_x(-4.0f), -14.0f);    // -124.67 truncates to -124
+    const std::pair<float, float> rows[] = {{-3.0f, 110.0f}, {-2.0f, 234.0f}, {0.0f, 483.0f}, {-3.001f, 110.0f}, {-4.0f, -14.0f}};
+    for (const auto& [x, page_position] : rows) EXPECT_EQ(page_x(x), page_position) << x;
 }
 
 // Points far outside the window map to large finite values without a floating-point fault.
 TEST(PageMapping, FarPointsStayFinite) {
     geometry_for(0.0f, 1.0f, 0.0f, 1.0f);
     begin_fp_traps();
-    const float far_right = page_x(3.0e38f);
-    const float far_down = page_y(-3.0e38f);
-    const float beyond_int = page_x(1.0e9f);
+    const std::tuple far = {page_x(3.0e38f), page_y(-3.0e38f), page_x(1.0e9f)};
     end_fp_traps();
-    EXPECT_EQ(far_right, FLT_MAX);
-    EXPECT_EQ(far_down, -FLT_MAX);
-    EXPECT_EQ(beyond_int, 110.0f + 374.0e9f);
+    EXPECT_EQ(far, std::tuple(FLT_MAX, -FLT_MAX, 110.0f + 374.0e9f));
 }
 
 }  // namespace

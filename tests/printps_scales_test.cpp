@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <tuple>
+#include <utility>
 
 #include "printps/internals.hpp"
 
@@ -13,9 +15,7 @@ TEST(ScaleTicks, WorkedExampleAt300K) {
     const float spacing = tick_spacing(1.0f, 300.0f);
     EXPECT_EQ(spacing, 0.05952680483460426f);
     const tick_range range = find_tick_range(-2.0f, 0.0f, 0.0f, spacing);
-    EXPECT_EQ(range.first, -33);  // -33.598 truncated toward zero
-    EXPECT_EQ(range.last, 0);
-    EXPECT_EQ(count_ticks(range), 34);
+    EXPECT_EQ(std::tuple(range.first, range.last, count_ticks(range)), std::tuple(-33, 0, 34));  // -33.598 truncated
     EXPECT_EQ(tick_position(1.0f, -33.0f, 300.0f, 0.0f), -1.9643845558166504f);
 }
 
@@ -24,34 +24,24 @@ TEST(ScaleTicks, WorkedExampleAt300K) {
 TEST(ScaleTicks, RangeEnds) {
     const float spacing = tick_spacing(1.0f, 300.0f);
     const tick_range above = find_tick_range(0.1f, 0.5f, 0.0f, spacing);  // 1.68 .. 8.40
-    EXPECT_EQ(above.first, 1);
-    EXPECT_EQ(above.last, 8);
+    EXPECT_EQ(std::pair(above.first, above.last), std::pair(1, 8));
     const tick_range reversed = find_tick_range(-2.0f, 0.0f, 0.0f, -spacing);
-    EXPECT_EQ(reversed.first, 33);
-    EXPECT_EQ(count_ticks(reversed), 0);
+    EXPECT_EQ(std::pair(reversed.first, count_ticks(reversed)), std::pair(33, 0));
 }
 
 // The exponent uses the step truncated toward zero and is exact beyond single precision.
 TEST(ScaleTicks, ExponentFollowsTruncatedStep) {
-    EXPECT_EQ(tick_exponent(2.0f, -2.0f), -4);
-    EXPECT_EQ(tick_exponent(0.5f, -7.0f), 0);
-    EXPECT_EQ(tick_exponent(-1.5f, 3.0f), -3);
-    EXPECT_EQ(tick_exponent(7.0f, 3000001.0f), 21000007);
+    const std::tuple<float, float, int32_t> rows[] = {
+        {2.0f, -2.0f, -4}, {0.5f, -7.0f, 0}, {-1.5f, 3.0f, -3}, {7.0f, 3000001.0f, 21000007}};
+    for (const auto& [step, index, exponent] : rows) EXPECT_EQ(tick_exponent(step, index), exponent) << step << " " << index;
 }
 
 // Widths judged in double: 999.99994 has three digits although its single log10 is 3.0.
 TEST(ScaleTexts, Widths) {
-    EXPECT_EQ(caption_width(300.0f), 3);
-    EXPECT_EQ(caption_width(1000.0f), 4);
-    EXPECT_EQ(caption_width(99.9f), 2);
-    EXPECT_EQ(caption_width(999.99994f), 3);
-    EXPECT_EQ(caption_width(0.5f), 1);
-    EXPECT_EQ(exponent_width(0), 1);
-    EXPECT_EQ(exponent_width(-5), 2);
-    EXPECT_EQ(exponent_width(-10), 3);
-    EXPECT_EQ(exponent_width(99), 2);
-    EXPECT_EQ(exponent_width(100), 3);
-    EXPECT_EQ(exponent_width(INT32_MIN), 11);
+    const std::pair<float, int32_t> captions[] = {{300.0f, 3}, {1000.0f, 4}, {99.9f, 2}, {999.99994f, 3}, {0.5f, 1}};
+    for (const auto& [temperature, width] : captions) EXPECT_EQ(caption_width(temperature), width) << temperature;
+    const std::pair<int32_t, int32_t> exponents[] = {{0, 1}, {-5, 2}, {-10, 3}, {99, 2}, {100, 3}, {INT32_MIN, 11}};
+    for (const auto& [exponent, width] : exponents) EXPECT_EQ(exponent_width(exponent), width) << exponent;
 }
 
 }  // namespace

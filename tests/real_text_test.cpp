@@ -21,17 +21,15 @@ namespace {
 
 std::string list_text(float value) {
     char out[40];
-    return std::string(out, static_cast<std::size_t>(format_real_list(value, out)));
+    return {out, static_cast<std::size_t>(format_real_list(value, out))};
 }
 
 std::string fixed_text(float value, int32_t w, int32_t d) {
     char out[128];
-    return std::string(out, static_cast<std::size_t>(format_real_fixed(value, w, d, out)));
+    return {out, static_cast<std::size_t>(format_real_fixed(value, w, d, out))};
 }
 
-// ---------------------------------------------------------------------------------------
-// Slow reference
-
+// The slow reference.
 struct exact_digits {
     std::string digits;  // significant digits, first one not zero
     int point;           // value = 0.digits times ten to the power point
@@ -65,14 +63,13 @@ exact_digits round_half_up(exact_digits value, int count) {
 }
 
 char digit_or_zero(const exact_digits& value, int position) {
-    const bool is_written = position >= 0 && position < static_cast<int>(value.digits.size());
-    return is_written ? value.digits[static_cast<std::size_t>(position)] : '0';
+    const auto at = static_cast<std::size_t>(position);
+    return position >= 0 && at < value.digits.size() ? value.digits[at] : '0';
 }
 
 std::string slow_list_text(float value) {
     if (value == 0.0f) return "0.000000E+00";
-    exact_digits r17 = round_half_up(expand_exactly(value), 17);
-    exact_digits r7 = round_half_up(r17, 7);
+    const exact_digits r17 = round_half_up(expand_exactly(value), 17), r7 = round_half_up(r17, 7);
     std::string text = std::signbit(value) ? "-" : "";
     if (r17.point >= 1 && r17.point <= 7) {  // the form follows the 17-digit rounding
         for (int i = 0; i < r7.point; ++i) text += digit_or_zero(r7, i);
@@ -80,10 +77,9 @@ std::string slow_list_text(float value) {
         for (int i = 0; i < 6; ++i) text += digit_or_zero(r7, r7.point + i);
         return text;
     }
-    int exponent = r7.point - 1;
-    std::string magnitude = std::to_string(std::abs(exponent));
-    return text + r7.digits.substr(0, 1) + "." + r7.digits.substr(1, 6) + (exponent < 0 ? "E-" : "E+") +
-           (magnitude.size() < 2 ? "0" : "") + magnitude;
+    char exponent[16];
+    std::snprintf(exponent, sizeof exponent, "E%+03d", r7.point - 1);
+    return text + r7.digits.substr(0, 1) + "." + r7.digits.substr(1, 6) + exponent;
 }
 
 std::string slow_fixed_text(float value, int w, int d) {
@@ -168,16 +164,13 @@ TEST(FormatReal, MatchesExactReference) {
     for (uint32_t bits = 0; bits < 2000; ++bits) expect_same_as_reference(std::bit_cast<float>(bits));
     std::mt19937 random(20240611);
     std::uniform_int_distribution<uint32_t> any_bits;
-    std::uniform_real_distribution<float> near_one(-20.0f, 20.0f);
-    std::uniform_real_distribution<float> near_switch(5.0e6f, 2.0e7f);
-    std::uniform_int_distribution<int32_t> mantissa(1000000, 9999999);
-    std::uniform_int_distribution<int32_t> power(-44, 38);
+    std::uniform_real_distribution<float> near_one(-20.0f, 20.0f), near_switch(5.0e6f, 2.0e7f);
+    std::uniform_int_distribution<int32_t> mantissa(1000000, 9999999), power(-44, 38);
     for (int round = 0; round < random_rounds && !HasFatalFailure(); ++round) {
         expect_same_as_reference(std::bit_cast<float>(any_bits(random)));
         expect_same_as_reference(near_one(random));
         expect_same_as_reference(near_switch(random));
-        std::string tie_text = std::to_string(mantissa(random)) + "5e" + std::to_string(power(random));
-        float tie = std::strtof(tie_text.c_str(), nullptr);
+        const float tie = std::strtof((std::to_string(mantissa(random)) + "5e" + std::to_string(power(random))).c_str(), nullptr);
         expect_same_as_reference(std::nextafter(tie, 0.0f));
         expect_same_as_reference(tie);
     }

@@ -3,23 +3,15 @@
 // folder it cannot make and a bad resolution, and says clearly when ghostscript is missing.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
-#include <string>
-#include <sys/wait.h>
 
 #include "support/test_support.hpp"
 
-namespace fs = std::filesystem;
-
 namespace {
 
-const fs::path source_root = fs::path(PHASEMAP_SOURCE_DIR);
-const fs::path render_script = source_root / "tools" / "render-map";
-const fs::path demo_map = source_root / "docs" / "examples" / "oxide-in-oxygen-and-water.ps";
+const std::string demo_map = PHASEMAP_SOURCE_DIR "/docs/examples/oxide-in-oxygen-and-water.ps";
 
 // The text as one shell word.
 std::string quoted(const std::string& text) {
@@ -28,130 +20,79 @@ std::string quoted(const std::string& text) {
     return word + "'";
 }
 
-struct command_result {
-    int status;          // exit status, -1 when the command did not exit
-    std::string output;  // standard output and standard error together
-};
-
-command_result run_command(const std::string& command) {
-    command_result result{-1, {}};
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr) return result;
-    std::array<char, 4096> buffer{};
-    std::size_t got = 0;
-    while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.output.append(buffer.data(), got);
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+// render-map with `arguments` (shell words), after `prefix`; its exit status and everything
+// it wrote.
+std::pair<int, std::string> render(const std::string& arguments, const std::string& prefix = "") {
+    int status = -1;
+    const std::string script = quoted(PHASEMAP_SOURCE_DIR "/tools/render-map");
+    const std::string output = shell_output(prefix + script + " " + arguments + " 2>&1", &status);
+    return {status, output};
 }
 
-bool have_ghostscript() { return std::system("command -v gs >/dev/null 2>&1") == 0; }
-
-bool under_ci() {
-    const char* ci = std::getenv("CI");
-    return ci != nullptr && std::string(ci) == "true";
-}
-
-struct box {
-    int left = 0, bottom = 0, right = 0, top = 0;
-    bool found = false;
-};
-
-// The first "%%BoundingBox: l b r t" line of a text.
-box bounding_box_in(const std::string& text) {
-    box found;
+// The four numbers of the first "%%BoundingBox:" line of a text; empty when there is none.
+std::vector<int> bounding_box_in(const std::string& text) {
     const std::size_t at = text.find("%%BoundingBox:");
-    if (at == std::string::npos) return found;
-    std::istringstream line(text.substr(at + 14, text.find('\n', at) - at - 14));
-    found.found = static_cast<bool>(line >> found.left >> found.bottom >> found.right >> found.top);
-    return found;
+    std::istringstream line(at == std::string::npos ? "" : text.substr(at + 14, text.find('\n', at) - at - 14));
+    std::vector<int> box(4);
+    return line >> box[0] >> box[1] >> box[2] >> box[3] ? box : std::vector<int>{};
 }
 
 // Where ghostscript's bbox device finds marks on the page a PostScript file draws.
-box marks_of(const std::string& path) {
-    return bounding_box_in(run_command("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=bbox " + quoted(path)).output);
+std::vector<int> marks_of(const std::string& path) {
+    return bounding_box_in(shell_output("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=bbox " + quoted(path) + " 2>&1"));
 }
 
-#define REQUIRE_GHOSTSCRIPT()                                                             \
-    do {                                                                                  \
-        if (!have_ghostscript()) {                                                        \
-            if (under_ci()) FAIL() << "ghostscript (gs) is required under CI";            \
-            GTEST_SKIP() << "ghostscript (gs) is not installed";                          \
-        }                                                                                 \
-    } while (false)
-
-// A relative output base name whose folder does not exist yet, as a user would type it.
+// A relative output base name whose folder does not exist yet, as a user would type it. The
+// EPS declares a box exactly where it draws, as large as the drawing of the map.
 TEST(RenderMap, WritesPictureAndPdfAndATightConformingEpsIntoANewFolder) {
-    REQUIRE_GHOSTSCRIPT();
-    const std::string dir = make_scratch_dir("render_map_outputs");
-    const std::string map = read_file(demo_map.string());
+    const std::string dir = make_scratch_dir("render_map_outputs"), base = dir + "/pictures/oxide", map = read_file(demo_map);
+    if (!has_ghostscript(demo_map)) GTEST_SKIP() << "ghostscript (gs) is not installed";
     write_file(dir + "/map1.ps", map);
-
-    const command_result run =
-        run_command("cd " + quoted(dir) + " && " + quoted(render_script.string()) + " map1.ps pictures/oxide");
-    ASSERT_EQ(run.status, 0) << run.output;
-    EXPECT_EQ(run.output.find("Error"), std::string::npos) << run.output;
+    const auto [status, output] = render("map1.ps pictures/oxide", "cd " + quoted(dir) + " && ");
+    ASSERT_EQ(status, 0) << output;
+    EXPECT_EQ(output.find("Error"), std::string::npos) << output;
     EXPECT_EQ(read_file(dir + "/map1.ps"), map) << "render-map changed the map";
+    EXPECT_TRUE(read_file(base + ".png").starts_with("\x89PNG"));
+    EXPECT_TRUE(read_file(base + ".pdf").starts_with("%PDF-"));
 
-    const std::string base = dir + "/pictures/oxide";
-    EXPECT_EQ(read_file(base + ".png").substr(0, 4), "\x89PNG");
-    EXPECT_EQ(read_file(base + ".pdf").substr(0, 5), "%PDF-");
-
-    const std::string eps = read_file(base + ".eps");
-    ASSERT_EQ(eps.substr(0, 24), "%!PS-Adobe-3.0 EPSF-3.0\n");
-    const std::string header = eps.substr(0, eps.find("%%EndComments"));
-    const box declared = bounding_box_in(header);
-    ASSERT_TRUE(declared.found) << "no %%BoundingBox in the EPS header:\n" << header;
-    EXPECT_NE(header.find("%%HiResBoundingBox:"), std::string::npos);
-
-    // Tight: the declared box is where the EPS draws, and as large as the drawing of the map.
-    const box eps_marks = marks_of(base + ".eps");
-    const box map_marks = marks_of(dir + "/map1.ps");
-    ASSERT_TRUE(eps_marks.found && map_marks.found);
-    EXPECT_EQ(declared.left, eps_marks.left);
-    EXPECT_EQ(declared.bottom, eps_marks.bottom);
-    EXPECT_EQ(declared.right, eps_marks.right);
-    EXPECT_EQ(declared.top, eps_marks.top);
-    EXPECT_NEAR(declared.right - declared.left, map_marks.right - map_marks.left, 1);
-    EXPECT_NEAR(declared.top - declared.bottom, map_marks.top - map_marks.bottom, 1);
+    const std::string eps = read_file(base + ".eps"), header = eps.substr(0, eps.find("%%EndComments"));
+    ASSERT_TRUE(eps.starts_with("%!PS-Adobe-3.0 EPSF-3.0\n")) << header;
+    EXPECT_NE(header.find("%%HiResBoundingBox:"), std::string::npos) << header;
+    const std::vector<int> declared = bounding_box_in(header), map_marks = marks_of(dir + "/map1.ps");
+    ASSERT_EQ(declared.size(), 4u) << "no %%BoundingBox in the EPS header:\n" << header;
+    ASSERT_EQ(map_marks.size(), 4u);
+    EXPECT_EQ(marks_of(base + ".eps"), declared);
+    EXPECT_NEAR(declared[2] - declared[0], map_marks[2] - map_marks[0], 1);
+    EXPECT_NEAR(declared[3] - declared[1], map_marks[3] - map_marks[1], 1);
     expect_valid_postscript(base + ".eps");
 }
 
 TEST(RenderMap, RefusesWhatIsNoMapAndAFolderItCannotMake) {
     const std::string dir = make_scratch_dir("render_map_failures");
-    const std::string script = quoted(render_script.string());
     write_file(dir + "/empty.ps", "");
-    EXPECT_EQ(run_command(script).status, 1);
-    EXPECT_EQ(run_command(script + " " + quoted(dir + "/absent.ps")).status, 1);
-    EXPECT_EQ(run_command(script + " " + quoted(dir + "/empty.ps")).status, 1);
-    EXPECT_FALSE(file_exists(dir + "/empty.png"));
-    EXPECT_EQ(run_command("PHASEMAP_RENDER_DPI=high " + script + " " + quoted(demo_map.string()) + " " +
-                          quoted(dir + "/dpi"))
-                  .status,
-              1);
-    EXPECT_FALSE(file_exists(dir + "/dpi.png"));
-
-    REQUIRE_GHOSTSCRIPT();
-    // The output folder would have to be made inside a plain file.
     write_file(dir + "/file", "");
-    const command_result blocked =
-        run_command(script + " " + quoted(demo_map.string()) + " " + quoted(dir + "/file/sub/out"));
-    EXPECT_EQ(blocked.status, 1);
-    EXPECT_NE(blocked.output.find("cannot create or write the output folder"), std::string::npos) << blocked.output;
-    EXPECT_EQ(blocked.output.find("Error"), std::string::npos) << "a ghostscript report leaked:\n" << blocked.output;
+    EXPECT_EQ(render("").first, 1);
+    EXPECT_EQ(render(quoted(dir + "/absent.ps")).first, 1);
+    EXPECT_EQ(render(quoted(dir + "/empty.ps")).first, 1);
+    EXPECT_EQ(render(quoted(demo_map) + " " + quoted(dir + "/dpi"), "PHASEMAP_RENDER_DPI=high ").first, 1);
+    EXPECT_EQ(plain_files_in(dir), (std::set<std::string>{"empty.ps", "file"}));
+    if (!has_ghostscript(dir)) GTEST_SKIP() << "ghostscript (gs) is not installed";
+    // The output folder would have to be made inside a plain file.
+    const auto [status, output] = render(quoted(demo_map) + " " + quoted(dir + "/file/sub/out"));
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(output.find("cannot create or write the output folder"), std::string::npos) << output;
+    EXPECT_EQ(output.find("Error"), std::string::npos) << "a ghostscript report leaked:\n" << output;
 }
 
 TEST(RenderMap, SaysWhenGhostscriptIsMissing) {
-    const std::string dir = make_scratch_dir("render_map_no_gs");
+    const std::string dir = make_scratch_dir("render_map_no_gs"), tools = dir + "/bin";
     // A PATH that holds every tool the script uses before it looks for gs.
-    const std::string tools = dir + "/bin";
-    fs::create_directories(tools);
-    for (const char* tool : {"bash", "env", "head", "grep", "rm"})
-        ASSERT_EQ(run_command(std::string("ln -s \"$(command -v ") + tool + ")\" " + quoted(tools + "/" + tool)).status, 0);
-    const command_result run = run_command("PATH=" + quoted(tools) + " " + quoted(render_script.string()) + " " +
-                                           quoted(demo_map.string()) + " " + quoted(dir + "/out/map"));
-    EXPECT_EQ(run.status, 2);
-    EXPECT_NE(run.output.find("ghostscript (gs) is required"), std::string::npos) << run.output;
+    std::filesystem::create_directories(tools);
+    for (const std::string tool : {"bash", "env", "head", "grep", "rm"})
+        ASSERT_EQ(std::system(("ln -s \"$(command -v " + tool + ")\" " + quoted(tools + "/" + tool)).c_str()), 0);
+    const auto [status, output] = render(quoted(demo_map) + " " + quoted(dir + "/out/map"), "PATH=" + quoted(tools) + " ");
+    EXPECT_EQ(status, 2);
+    EXPECT_NE(output.find("ghostscript (gs) is required"), std::string::npos) << output;
     EXPECT_FALSE(file_exists(dir + "/out"));
 }
 

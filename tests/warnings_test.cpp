@@ -8,23 +8,20 @@
 
 namespace {
 
-const std::string head = "bulk\n1 2\n-16.5 2\nbound\n-2.0 0.0 -1.5 0.0\n";
-const std::string surfaces = "surf 2\nclean 8 16 0 20.5 -140.2\n'with H' 8 17 1 20.5 -141.4\n";
+const std::string entries = good_entries(), head = entries.substr(0, entries.find("surf")),
+                  surfaces = entries.substr(head.size());
 
-// Runs `input`, and the input with the line `slip` taken out of it, and compares the two.
-void expect_warning(const std::string& name, const std::string& input, const std::string& slip,
+// Runs `before + slip + after`, and the same input without the slip, and compares the two.
+void expect_warning(const std::string& name, const std::string& before, const std::string& slip, const std::string& after,
                     const std::string& warnings) {
-    std::string with_slip;
-    std::string without_slip;
-    const run_result slipped = run_program_on("warn_" + name, input, &with_slip);
-    std::string clean_input = input;
-    clean_input.erase(clean_input.find(slip), slip.size());
-    const run_result clean = run_program_on("warn_" + name + "_clean", clean_input, &without_slip);
+    std::string with_slip, without_slip;
+    const run_result slipped = run_program_on("warn_" + name, before + slip + after, &with_slip);
+    const run_result clean = run_program_on("warn_" + name + "_clean", before + after, &without_slip);
     EXPECT_EQ(slipped.stderr_text, warnings) << name;
     EXPECT_EQ(clean.stderr_text, "") << name;
     EXPECT_EQ(slipped.status, clean.status) << name;
     folder_state expected = snapshot_folder(without_slip);
-    expected["input.txt"] = input;
+    expected["input.txt"] = before + slip + after;
     EXPECT_EQ(snapshot_folder(with_slip), expected) << name;
 }
 
@@ -35,66 +32,35 @@ std::string warning(int line, const std::string& what) {
 // A keyword after blanks or a tab, in another case or one letter off is read as a comment;
 // a first word that starts with a non-letter or is shorter than three letters never warns.
 TEST(Warnings, KeywordsReadAsComments) {
-    expect_warning("indented", head + surfaces + "  stop here\nstop\n", "  stop here\n",
-                   warning(9, "'stop' is indented, so it is read as a comment; keywords start in column 1"));
-    expect_warning("tab", head + "\tsurf 2\n" + surfaces + "stop\n", "\tsurf 2\n",
-                   warning(6, "'surf' is indented, so it is read as a comment; keywords start in column 1"));
-    expect_warning("misspelt", head + "srf 2\n" + surfaces + "stop\n", "srf 2\n",
-                   warning(6, "'srf' is read as a comment; did you mean 'surf'?"));
-    expect_warning("capitals", head + surfaces + "Xaxi\nO\nstop\n", "Xaxi\nO\n",
-                   warning(9, "'Xaxi' is read as a comment; did you mean 'xaxi'?"));
-    expect_warning("not_slips", head + "# srf\n! Surf\n*bulk\nto be read\n" + surfaces + "stop\n",
-                   "# srf\n! Surf\n*bulk\nto be read\n", "");
+    const std::string indented = "is indented, so it is read as a comment; keywords start in column 1",
+                      comment = "is read as a comment; did you mean ";
+    expect_warning("indented", head + surfaces, "  stop here\n", "stop\n", warning(9, "'stop' " + indented));
+    expect_warning("tab", head, "\tsurf 2\n", surfaces + "stop\n", warning(6, "'surf' " + indented));
+    expect_warning("misspelt", head, "srf 2\n", surfaces + "stop\n", warning(6, "'srf' " + comment + "'surf'?"));
+    expect_warning("capitals", head + surfaces, "Xaxi\nO\n", "stop\n", warning(9, "'Xaxi' " + comment + "'xaxi'?"));
+    expect_warning("not_slips", head, "# srf\n! Surf\n*bulk\nto be read\n", surfaces + "stop\n", "");
 }
 
 // A record right after the last entry of a counted keyword that reads as one more entry.
 TEST(Warnings, OneEntryMoreThanDeclared) {
-    expect_warning("surface", head + surfaces + "'with 2H' 8 17 2 20.5 -142.6\nstop\n", "'with 2H' 8 17 2 20.5 -142.6\n",
+    expect_warning("surface", head + surfaces, "'with 2H' 8 17 2 20.5 -142.6\n", "stop\n",
                    warning(9, "this looks like surface 3, but surf declares 2 surfaces"));
-    expect_warning("xbound", head + surfaces + "xbound                          1\n-1.0\nstop\n", "-1.0\n",
+    expect_warning("xbound", head + surfaces + "xbound                          1\n", "-1.0\n", "stop\n",
                    warning(10, "this looks like value 1, but xbound declares 0 values"));
-    expect_warning("label", head + surfaces + "text 1\n-1 -1 12 a\n-1.5 -1 12 b\nstop\n", "-1.5 -1 12 b\n",
+    expect_warning("label", head + surfaces + "text 1\n-1 -1 12 a\n", "-1.5 -1 12 b\n", "stop\n",
                    warning(11, "this looks like label 2, but text declares 1 label"));
-    expect_warning("not_an_entry", head + surfaces + "equi 1\n1 -1 0\nthe line y = x\nstop\n", "the line y = x\n", "");
+    expect_warning("not_an_entry", head + surfaces + "equi 1\n1 -1 0\n", "the line y = x\n", "stop\n", "");
 }
 
-// No surface: the map will show the frame only. At most 20 warnings are shown.
-TEST(Warnings, NoSurfaceAndAtMostTwenty) {
-    std::string dir;
-    run_result result = run_program_on("warn_no_surface", head + "stop\n", &dir);
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.stderr_text, warning(6, "no surface was read, so the map will show the frame and axes only"));
-
-    std::string slips;
-    std::string expected;
+// At most 20 warnings are shown, then one line says that there are more.
+TEST(Warnings, AtMostTwenty) {
+    std::string slips, expected;
     for (int i = 0; i < 25; ++i) {
         slips += "Bulk\n";
         if (i < 20) expected += warning(6 + i, "'Bulk' is read as a comment; did you mean 'bulk'?");
     }
-    expected += "phasemap: warning: input.txt: more than 20 warnings; the rest are not shown\n";
-    expect_warning("many", head + slips + surfaces + "stop\n", slips, expected);
-}
-
-// A label or title with characters the map has no glyph for, or with bytes that are no UTF-8
-// character: one warning for each text the map draws, at the line where it was read, in line
-// order; its map is the map of the same input with "?" typed in their place. Labels and
-// titles that a later entry replaced are not drawn and not checked.
-TEST(Warnings, CharactersDrawnAsQuestionMarks) {
-    const std::string drawn = "text 1\n-1 -1 12 'a\xC0\xAF" "b \xF0\x9F\x98\x80'\nxaxi\n'\xE4\xB8\xAD'\n"
-                              "yaxi\n'\xCE\xB8\xE2\x82\x82 \xC3\x85'\nxaxi\nO\n";
-    const std::string replaced = "text 2\n-1 -1 12 '\xE4\xB8\xAD'\n-1 -1 12 '\xE4\xB8\xAD'\n";
-    std::string dir;
-    const run_result result = run_program_on("warn_characters", head + surfaces + replaced + drawn + "stop\n", &dir);
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.stderr_text,
-              warning(13, "label 1: no glyph in the map's fonts for U+1F600; '\\xC0\\xAF' is not UTF-8; drawn as '?'") +
-                  warning(17, "the y axis title: no glyph in the map's fonts for U+2082; drawn as '?'"));
-
-    const std::string typed = "text 1\n-1 -1 12 'a?b ?'\nyaxi\n'\xCE\xB8? \xC3\x85'\nxaxi\nO\n";
-    std::string typed_dir;
-    const run_result typed_result = run_program_on("warn_characters_typed", head + surfaces + typed + "stop\n", &typed_dir);
-    EXPECT_EQ(typed_result.stderr_text, "");
-    EXPECT_EQ(first_difference(read_file(typed_dir + "/map1.ps"), read_file(dir + "/map1.ps")), "");
+    expect_warning("many", head, slips, surfaces + "stop\n",
+                   expected + "phasemap: warning: input.txt: more than 20 warnings; the rest are not shown\n");
 }
 
 }  // namespace

@@ -1,24 +1,33 @@
 #include "test_support.hpp"
 
-#include <gtest/gtest.h>
-
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "records/fatal.hpp"
+
 namespace fs = std::filesystem;
 
+const char good_input[] =
+    "bulk\n1 2\n-16.5 2\nbound\n-2.0 0.0 -1.5 0.0\nsurf 2\nclean 8 16 0 20.5 -140.2\n"
+    "'with H' 8 17 1 20.5 -141.4\nstop\n";
+
+std::string good_entries() { return std::string(good_input).substr(0, std::string(good_input).find("stop")); }
+
 std::string make_scratch_dir(const std::string& name) {
-    fs::path dir = fs::current_path() / "scratch" / name;
+    const fs::path dir = fs::current_path() / "scratch" / name;
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir.string();
 }
+
+std::string test_scratch_dir() { return make_scratch_dir(testing::UnitTest::GetInstance()->current_test_info()->name()); }
 
 void write_file(const std::string& path, const std::string& content) {
     std::ofstream out(path, std::ios::binary);
@@ -27,16 +36,41 @@ void write_file(const std::string& path, const std::string& content) {
 
 std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 bool file_exists(const std::string& path) { return fs::exists(path); }
 
+std::vector<std::string> folders_in(const std::string& dir) {
+    std::vector<std::string> names;
+    if (fs::is_directory(dir))
+        for (const fs::directory_entry& entry : fs::directory_iterator(dir))
+            if (entry.is_directory()) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::set<std::string> plain_files_in(const std::string& dir, const std::set<std::string>& skip) {
+    std::set<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir))
+        if (entry.is_regular_file() && skip.count(entry.path().filename().string()) == 0)
+            names.insert(entry.path().filename().string());
+    return names;
+}
+
+bool environment_is(const char* name, const std::string& value) {
+    const char* set = std::getenv(name);
+    return set != nullptr && set == value;
+}
+
+std::string folder_test_name(const testing::TestParamInfo<std::string>& info) {
+    std::string name = info.param;
+    std::replace(name.begin(), name.end(), '-', '_');
+    return name;
+}
+
 run_result run_program_in(const std::string& dir, const run_options& options) {
-    const std::string out_path = dir + "/.stdout";
-    const std::string err_path = dir + "/.stderr";
+    const std::string out_path = dir + "/.stdout", err_path = dir + "/.stderr";
     pid_t pid = fork();
     if (pid == 0) {
         if (chdir(dir.c_str()) != 0) _exit(127);
@@ -56,13 +90,17 @@ run_result run_program_in(const std::string& dir, const run_options& options) {
     }
     int wait_status = 0;
     waitpid(pid, &wait_status, 0);
-    run_result result{};
-    result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
-    result.stdout_text = read_file(out_path);
-    result.stderr_text = read_file(err_path);
+    const run_result result{WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status),
+                            read_file(out_path), read_file(err_path)};
     fs::remove(out_path);
     fs::remove(err_path);
     return result;
+}
+
+run_result run_with(const std::string& dir, std::vector<std::string> arguments) {
+    run_options options;
+    options.arguments = std::move(arguments);
+    return run_program_in(dir, options);
 }
 
 folder_state snapshot_folder(const std::string& dir) {
@@ -70,120 +108,116 @@ folder_state snapshot_folder(const std::string& dir) {
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(dir)) {
         const std::string name = fs::relative(entry.path(), dir).string();
         if (name == ".stdout" || name == ".stderr") continue;
-        if (entry.is_symlink())
-            state[name] = "-> " + fs::read_symlink(entry.path()).string();
-        else if (entry.is_directory())
-            state[name] = "<folder>";
-        else if (entry.is_regular_file())
-            state[name] = read_file(entry.path().string());
-        else
-            state[name] = "<special file>";
+        state[name] = entry.is_symlink()        ? "-> " + fs::read_symlink(entry.path()).string()
+                      : entry.is_directory()    ? "<folder>"
+                      : entry.is_regular_file() ? read_file(entry.path().string())
+                                                : "<special file>";
     }
     return state;
 }
 
 run_result run_program_on(const std::string& dir_name, const std::string& input, std::string* dir_out) {
-    std::string dir = make_scratch_dir(dir_name);
+    const std::string dir = make_scratch_dir(dir_name);
     write_file(dir + "/input.txt", input);
     if (dir_out != nullptr) *dir_out = dir;
     return run_program_in(dir);
 }
 
-namespace {
-
-// Splits at LF; the CR of a CR LF pair stays on its line so that a missing CR shows.
-std::string nth_line(const std::string& content, int line_number, bool& found) {
-    std::size_t start = 0;
-    for (int i = 1; i < line_number; ++i) {
-        std::size_t lf = content.find('\n', start);
-        if (lf == std::string::npos) {
-            found = false;
-            return {};
-        }
-        start = lf + 1;
-    }
-    if (start >= content.size()) {
-        found = false;
-        return {};
-    }
-    found = true;
-    std::size_t lf = content.find('\n', start);
-    return content.substr(start, lf == std::string::npos ? std::string::npos : lf - start + 1);
+std::string folder_with_earlier_results(const std::string& name) {
+    std::string dir;
+    const run_result first = run_program_on(name, good_input, &dir);
+    EXPECT_EQ(first.status, 0) << first.stderr_text;
+    return dir;
 }
 
-std::string visible(const std::string& line) {
-    std::string shown;
-    for (char c : line) {
-        if (c == '\r') shown += "\\r";
-        else if (c == '\n') shown += "\\n";
-        else shown += c;
+void expect_unchanged_but(const folder_state& before, const folder_state& after, const std::set<std::string>& changed) {
+    for (const auto& [name, content] : before)
+        EXPECT_TRUE(changed.count(name) == 1 || (after.count(name) == 1 && after.at(name) == content)) << name << " changed";
+    for (const auto& [name, content] : after)
+        EXPECT_TRUE(before.count(name) == 1 || changed.count(name) == 1) << "the run left " << name;
+}
+
+std::string stop_message(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const run_stopped& stop) {
+        return stop.message;
     }
-    return "\"" + shown + "\"";
+    return "";
+}
+
+namespace {
+
+// The lines of `content`, each with its LF; the CR of a CR LF pair stays on its line so that
+// a missing CR shows.
+std::vector<std::string> split_lines(const std::string& content) {
+    std::vector<std::string> lines;
+    for (std::size_t start = 0, end = 0; start < content.size(); start = end) {
+        end = std::min(content.find('\n', start), content.size() - 1) + 1;
+        lines.push_back(content.substr(start, end - start));
+    }
+    return lines;
+}
+
+std::string visible(const std::vector<std::string>& lines, std::size_t at) {
+    if (at >= lines.size()) return "end of file";
+    std::string shown = "\"";
+    for (char c : lines[at]) shown += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
+    return shown + "\"";
 }
 
 }  // namespace
 
 std::string first_difference(const std::string& expected, const std::string& actual) {
-    if (expected == actual) return {};
-    for (int line = 1;; ++line) {
-        bool has_expected = false;
-        bool has_actual = false;
-        std::string e = nth_line(expected, line, has_expected);
-        std::string a = nth_line(actual, line, has_actual);
-        if (e != a || has_expected != has_actual) {
-            return "first difference at line " + std::to_string(line) + ": expected " +
-                   (has_expected ? visible(e) : "end of file") + ", got " +
-                   (has_actual ? visible(a) : "end of file");
-        }
-        if (!has_expected && !has_actual) return "files differ";
-    }
+    const std::vector<std::string> e = split_lines(expected), a = split_lines(actual);
+    for (std::size_t at = 0; at < std::max(e.size(), a.size()); ++at)
+        if (at >= e.size() || at >= a.size() || e[at] != a[at])
+            return "first difference at line " + std::to_string(at + 1) + ": expected " + visible(e, at) + ", got " +
+                   visible(a, at);
+    return {};
 }
 
 std::string line_of(const std::string& content, int line_number) {
-    bool found = false;
-    std::string line = nth_line(content, line_number, found);
+    const std::vector<std::string> lines = split_lines(content);
+    const auto at = static_cast<std::size_t>(line_number - 1);
+    std::string line = line_number >= 1 && at < lines.size() ? lines[at] : "";
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
     return line;
 }
 
-int count_lines(const std::string& content) {
-    int lines = 0;
-    for (char c : content)
-        if (c == '\n') ++lines;
-    return lines;
-}
+int count_lines(const std::string& content) { return static_cast<int>(std::count(content.begin(), content.end(), '\n')); }
+
+std::string last_line(const std::string& content) { return line_of(content, static_cast<int>(split_lines(content).size())); }
 
 bool has_ghostscript(const std::string& path) {
     if (std::system("command -v gs >/dev/null 2>&1") == 0) return true;
-    const char* ci = std::getenv("CI");
-    if (ci != nullptr && std::string(ci) == "true") {
-        ADD_FAILURE() << "ghostscript (gs) is required under CI to check " << path;
-    }
+    if (environment_is("CI", "true")) ADD_FAILURE() << "ghostscript (gs) is required under CI to check " << path;
     return false;
 }
 
-std::string extract_postscript_text(const std::string& path) {
-    const std::string command = "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=txtwrite -sOutputFile=- '" + path + "'";
-    std::string text;
+std::string shell_output(const std::string& command, int* status) {
+    std::string output;
     FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        ADD_FAILURE() << "cannot run ghostscript on " << path;
-        return text;
-    }
+    if (pipe == nullptr) ADD_FAILURE() << "cannot run " << command;
     char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
-    EXPECT_EQ(pclose(pipe), 0) << "ghostscript could not extract the text of " << path;
+    for (std::size_t n; pipe != nullptr && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+    const int wait_status = pipe == nullptr ? -1 : pclose(pipe);
+    if (status != nullptr) *status = wait_status != -1 && WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
+    return output;
+}
+
+std::string extract_postscript_text(const std::string& path) {
+    int status = 0;
+    const std::string text =
+        shell_output("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=txtwrite -sOutputFile=- '" + path + "'", &status);
+    EXPECT_EQ(status, 0) << "ghostscript could not extract the text of " << path;
     return text;
 }
 
 void expect_valid_postscript(const std::string& path) {
     if (!has_ghostscript(path)) return;
-    std::string report = path + ".gs.txt";
-    std::string command = "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=nullpage '" + path + "' > '" +
-                          report + "' 2>&1";
-    int status = std::system(command.c_str());
-    std::string output = read_file(report);
-    fs::remove(report);
+    int status = 0;
+    const std::string output = shell_output("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=nullpage '" + path + "' 2>&1", &status);
     EXPECT_EQ(status, 0) << "ghostscript rejected " << path << ":\n" << output;
     EXPECT_EQ(output.find("Error"), std::string::npos) << "ghostscript reported for " << path << ":\n" << output;
 }

@@ -2,16 +2,36 @@
 // comparison of output files with the first differing line, and the ghostscript check.
 #pragma once
 
+#include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
-// A fresh, empty folder for one test under the test's working directory.
+#include <gtest/gtest.h>
+
+// A fresh, empty folder for one test under the test's working directory; without a name,
+// the folder is named after the running test.
 std::string make_scratch_dir(const std::string& name);
+std::string test_scratch_dir();
 
 void write_file(const std::string& path, const std::string& content);
 std::string read_file(const std::string& path);
 bool file_exists(const std::string& path);
+
+// The names of the folders in `dir`, sorted; of its plain files but those in `skip`.
+std::vector<std::string> folders_in(const std::string& dir);
+std::set<std::string> plain_files_in(const std::string& dir, const std::set<std::string>& skip = {});
+
+// Whether the environment variable `name` is "1" (or `value`).
+bool environment_is(const char* name, const std::string& value = "1");
+
+// A test name for a parameter named after a folder ('-' becomes '_').
+std::string folder_test_name(const testing::TestParamInfo<std::string>& info);
+
+// The two-surface input the whole-run tests start from, and its entries before "stop".
+extern const char good_input[];
+std::string good_entries();
 
 struct run_result {
     int status;               // exit status of the process; 128 + N after signal N
@@ -30,21 +50,37 @@ struct run_options {
 
 // Runs the phasemap binary with `dir` as its working directory.
 run_result run_program_in(const std::string& dir, const run_options& options = {});
+run_result run_with(const std::string& dir, std::vector<std::string> arguments);
 
 // Writes `input` as dir/input.txt into a fresh scratch folder and runs the program there.
 run_result run_program_on(const std::string& dir_name, const std::string& input, std::string* dir_out = nullptr);
+
+// A fresh scratch folder holding the outputs of a complete run of good_input.
+std::string folder_with_earlier_results(const std::string& name);
 
 // Every file, folder and link under `dir` (but .stdout/.stderr of run_program_in), by path
 // relative to it: a file's content, "<folder>" or "-> target" for a link.
 using folder_state = std::map<std::string, std::string>;
 folder_state snapshot_folder(const std::string& dir);
 
+// The folder after a run equals the folder before it, but for the entries named in `changed`.
+void expect_unchanged_but(const folder_state& before, const folder_state& after, const std::set<std::string>& changed);
+
+// The message of the run stop that `action` causes, or "" when it does not stop the run.
+std::string stop_message(const std::function<void()>& action);
+
 // Empty when equal; otherwise names the first differing line (1-based) with both versions.
 std::string first_difference(const std::string& expected, const std::string& actual);
 
-// Lines of a CR LF file, without their terminators.
+// Lines of a CR LF file (1-based, "" beyond the last), without their terminators; the count
+// of line feeds; the last line.
 std::string line_of(const std::string& content, int line_number);
 int count_lines(const std::string& content);
+std::string last_line(const std::string& content);
+
+// Runs `command` in the shell and gives what it wrote on standard output; *status gets its
+// exit status (-1 when it did not exit).
+std::string shell_output(const std::string& command, int* status = nullptr);
 
 // Asserts that ghostscript reads the document without a PostScript error. Without gs the
 // check is skipped, except under CI (CI=true), where it fails.
