@@ -4,6 +4,8 @@
 // continued on a new record. Input is read record by record, in free format (values
 // separated by blanks, tabs, commas or record ends) or with the keyword formats "(a8)" and
 // "(a6,i20)". Numbers are rendered from correctly rounded digits, never through iostream.
+// An output file is written under a temporary name and replaces the file only when the run
+// commits it, complete.
 #pragma once
 
 #include <cstdint>
