@@ -54,8 +54,6 @@ const char* keyword_near(std::string_view word) {
     return nullptr;
 }
 
-std::string quoted(std::string_view text) { return quoted_for_message(text); }
-
 // Whether the record reads as one more entry of `entry`, all on its own.
 void warn_about_one_entry_too_many(std::string_view record, int32_t line, const counted_entry& entry) {
     if (!record_reads_as(record, entry.items)) return;
@@ -123,12 +121,12 @@ void warn_about_comment(std::string_view record, int32_t line, const counted_ent
     while (end < record.size() && !is_space(record[end]) && record[end] != ',' && record[end] != '/') ++end;
     const std::string_view word = record.substr(start, end - start);
     if (start > 0 && keyword_starting(record.substr(start)) != nullptr) {
-        warn_about_input(line, quoted(word) + " is indented, so it is read as a comment; keywords start in column 1");
+        warn_about_input(line, quoted_for_message(word) + " is indented, so it is read as a comment; keywords start in column 1");
         return;
     }
     if (word.size() >= shortest_slip && is_letter(word[0])) {
         if (const char* keyword = keyword_near(word)) {
-            warn_about_input(line, quoted(word) + " is read as a comment; did you mean '" + keyword + "'?");
+            warn_about_input(line, quoted_for_message(word) + " is read as a comment; did you mean '" + keyword + "'?");
             return;
         }
     }

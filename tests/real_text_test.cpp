@@ -106,7 +106,7 @@ void expect_same_as_reference(float value) {
 }
 
 #ifdef NDEBUG
-constexpr int random_rounds = 400000;
+constexpr int random_rounds = 100000;
 #else
 constexpr int random_rounds = 40000;  // sanitizer builds are many times slower
 #endif

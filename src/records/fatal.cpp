@@ -6,7 +6,7 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "records.hpp"
+#include "internals.hpp"
 
 namespace {
 
@@ -127,7 +127,6 @@ void stop_run_on_input(std::string_view what) {
 }
 
 std::string escape_control_bytes(std::string_view message) {
-    static const char hex[] = "0123456789ABCDEF";
     std::string shown;
     shown.reserve(message.size());
     for (char c : message) {
@@ -136,9 +135,7 @@ std::string escape_control_bytes(std::string_view message) {
             shown += c;
             continue;
         }
-        shown += "\\x";
-        shown += hex[byte >> 4];
-        shown += hex[byte & 0x0F];
+        append_hex_escape(shown, byte);
     }
     return shown;
 }

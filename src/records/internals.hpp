@@ -86,6 +86,14 @@ int32_t format_integer(int32_t value, char* out);
 const char* item_chars(const record_item& item);
 int32_t item_length(const record_item& item);
 
+// Appends a byte as \xNN, the way messages show what they cannot print: 0x1B -> "\x1B".
+inline void append_hex_escape(std::string& text, unsigned char byte) {
+    constexpr char hex[] = "0123456789ABCDEF";
+    text += "\\x";
+    text += hex[byte >> 4];
+    text += hex[byte & 0x0F];
+}
+
 inline bool is_blank(char c) { return c == ' ' || c == '\t'; }
 inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
 inline bool is_sign(char c) { return c == '+' || c == '-'; }

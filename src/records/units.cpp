@@ -241,11 +241,7 @@ void discard_output_unit(int32_t unit) {
 }
 
 void remove_temporaries_in_signal() {
-    for (output_unit& u : units) {
-        if (u.has_temporary == 0) continue;
-        u.has_temporary = 0;
-        ::unlink(u.temporary_name);
-    }
+    for (output_unit& u : units) remove_temporary(u);
 }
 
 void commit_unit_in_signal(int32_t unit) {

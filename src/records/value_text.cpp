@@ -111,7 +111,6 @@ conversion convert_real(std::string_view text, float& value) {
 }
 
 std::string quoted_for_message(std::string_view text) {
-    static const char hex[] = "0123456789ABCDEF";
     std::string shown = "'";
     std::size_t count = text.size() < shown_token_length ? text.size() : shown_token_length;
     for (std::size_t i = 0; i < count; ++i) {
@@ -119,9 +118,7 @@ std::string quoted_for_message(std::string_view text) {
         if (c >= 0x20 && c < 0x7F) {
             shown += static_cast<char>(c);
         } else {
-            shown += "\\x";
-            shown += hex[c >> 4];
-            shown += hex[c & 0x0F];
+            append_hex_escape(shown, c);
         }
     }
     if (text.size() > shown_token_length) shown += "...";
