@@ -4,11 +4,13 @@ BUILD ?= build
 EXAMPLE ?= examples/oxide-in-oxygen-and-water
 DEMO_OUT ?= demo-output
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+# Warnings are errors in the developer build; `make WERROR=OFF ...` turns that off.
+WERROR ?= ON
 
 .PHONY: configure build demo test clean
 
 configure:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DPHASEMAP_WERROR=$(WERROR)
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)

@@ -48,7 +48,8 @@ void fill_run_state() {
 
 int main(int argc, char** argv) {
     // The units write temporaries beside this name, removed again at the end.
-    const std::string target = argc > 1 ? argv[1] : (std::filesystem::temp_directory_path() / "map-bench.ps").string();
+    const std::string target =
+        argc > 1 ? argv[1] : (std::filesystem::temp_directory_path() / "map-bench.ps").string();
     fill_run_state();
     open_output_unit(unit_log, target.c_str());
     open_output_unit(unit_map, target.c_str());
@@ -61,7 +62,7 @@ int main(int argc, char** argv) {
         if (took.count() < best) best = took.count();
     }
     close_all_units();
-    std::printf("write_map: %.1f us per map (best of %d passes of %d maps)\n", best / maps_per_pass * 1.0e6, passes,
-                maps_per_pass);
+    std::printf("write_map: %.1f us per map (best of %d passes of %d maps)\n",
+                best / maps_per_pass * 1.0e6, passes, maps_per_pass);
     return 0;
 }

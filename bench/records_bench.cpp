@@ -37,18 +37,22 @@ int32_t next_index() {
 }
 
 void write_round() {
-    write_list(unit_log, {item_int(next_index()), item_int(next_index()), item_int(next_index()),
-                          item_real(next_value()), item_real(next_value()), item_real(next_value())});
+    write_list(unit_log,
+               {item_int(next_index()), item_int(next_index()), item_int(next_index()),
+                item_real(next_value()), item_real(next_value()), item_real(next_value())});
     write_list(unit_log, {item_real(next_value())});
     write_list(unit_log, {item_text("+++")});
-    write_list(unit_log, {item_int(next_index()), item_real(next_value()), item_real(next_value())});
+    write_list(unit_log,
+               {item_int(next_index()), item_real(next_value()), item_real(next_value())});
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     // The unit writes a temporary beside this name, removed again at the end.
-    const std::string path = argc > 1 ? argv[1] : (std::filesystem::temp_directory_path() / "records-bench.out").string();
+    const std::string path =
+        argc > 1 ? argv[1]
+                 : (std::filesystem::temp_directory_path() / "records-bench.out").string();
     open_output_unit(unit_log, path.c_str());
     for (int32_t i = 0; i < rounds_per_pass / 10; ++i) write_round();  // warm up
     double best_seconds = 1.0e30;
@@ -64,7 +68,8 @@ int main(int argc, char** argv) {
     // columns (the sixth field moves on), 16, 4 and 44 columns, each followed by CR LF.
     double reals = static_cast<double>(rounds_per_pass) * reals_per_round;
     double bytes = static_cast<double>(rounds_per_pass) * 158.0;
-    std::printf("list-directed records: %.1f million reals/s, %.0f MB/s of log (best of %d passes)\n",
-                reals / best_seconds / 1.0e6, bytes / best_seconds / 1.0e6, passes);
+    std::printf(
+        "list-directed records: %.1f million reals/s, %.0f MB/s of log (best of %d passes)\n",
+        reals / best_seconds / 1.0e6, bytes / best_seconds / 1.0e6, passes);
     return 0;
 }

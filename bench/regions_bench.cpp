@@ -40,7 +40,9 @@ int main(int argc, char** argv) {
             search_vertices();
             report_regions();
             flush_output_units();
-            times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+            times.push_back(
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                    .count());
         }
     } catch (const run_stopped& stop) {
         std::fprintf(stderr, "%s\n", stop.message.c_str());
@@ -48,7 +50,8 @@ int main(int argc, char** argv) {
     }
     close_all_units();
     std::sort(times.begin(), times.end());
-    std::printf("search and report of %s: median %.3f ms, best %.3f ms over %d passes (%d vertices)\n",
-                input.filename().c_str(), times[times.size() / 2], times.front(), passes, run.vertex_count);
+    std::printf(
+        "search and report of %s: median %.3f ms, best %.3f ms over %d passes (%d vertices)\n",
+        input.filename().c_str(), times[times.size() / 2], times.front(), passes, run.vertex_count);
     return 0;
 }

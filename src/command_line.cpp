@@ -1,13 +1,13 @@
 #include "command_line.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 #include "driver.hpp"
@@ -34,7 +34,9 @@ constexpr std::string_view usage_text =
     "User guide: docs/guide.md in the source tree, share/doc/phasemap/guide.md where phasemap\n"
     "is installed.\n";
 
-void print_to_standard_output(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+void print_to_standard_output(std::string_view text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
 
 int refuse_usage(const std::string& problem) {
     print_message("phasemap: " + escape_control_bytes(problem));
@@ -56,7 +58,8 @@ int run_in_folder(const char* folder, int home) {
         status = run_phasemap();
     }
     if (::fchdir(home) != 0) {
-        print_message("phasemap: cannot return to the folder phasemap started in: " + std::string(std::strerror(errno)));
+        print_message("phasemap: cannot return to the folder phasemap started in: " +
+                      std::string(std::strerror(errno)));
         return -1;
     }
     return status;
@@ -66,7 +69,8 @@ int run_in_folder(const char* folder, int home) {
 int run_in_folders(const std::vector<const char*>& folders) {
     const int home = ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (home < 0) {
-        print_message("phasemap: cannot note the current folder: " + std::string(std::strerror(errno)));
+        print_message("phasemap: cannot note the current folder: " +
+                      std::string(std::strerror(errno)));
         return 1;
     }
     const bool names_folders = folders.size() > 1;
@@ -85,7 +89,8 @@ int run_in_folders(const std::vector<const char*>& folders) {
     ::close(home);
     if (names_folders) {
         print_message("phasemap: ran " + std::to_string(folders.size()) + " folders; " +
-                      (failures == 0 ? std::string("none failed") : std::to_string(failures) + " failed:" + failed));
+                      (failures == 0 ? std::string("none failed")
+                                     : std::to_string(failures) + " failed:" + failed));
     }
     return failures == 0 ? 0 : 1;
 }
@@ -112,8 +117,9 @@ int run_command_line(int argc, char** argv) {
             continue;
         }
         if (!is_folder(argv[i]))
-            return refuse_usage(std::string(argument).insert(0, 1, '\'') +
-                                "' is not a folder; give the folders to run in, each holding an input.txt");
+            return refuse_usage(
+                std::string(argument).insert(0, 1, '\'') +
+                "' is not a folder; give the folders to run in, each holding an input.txt");
         folders.push_back(argv[i]);
     }
     if (folders.empty()) return run_phasemap();

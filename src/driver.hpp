@@ -12,5 +12,11 @@ int run_phasemap();
 // Points a run passes, in this order (outputs_moving: while a complete run moves its outputs
 // into place, after the first). The program's own pass_run_point does nothing; a test
 // executable may define its own, to interrupt a run or make it fault at a chosen point.
-enum class run_point : int32_t { input_read, vertices_found, regions_reported, map_written, outputs_moving };
+enum class run_point : int32_t {
+    input_read,
+    vertices_found,
+    regions_reported,
+    map_written,
+    outputs_moving
+};
 void pass_run_point(run_point point);

@@ -10,11 +10,11 @@
 
 #include "fixed_text.hpp"
 
-constexpr int32_t max_surfaces = 20;        // rows of the surface table
-constexpr int32_t max_planes = 20;          // plane rows: the surfaces and the four window edges
+constexpr int32_t max_surfaces = 20;  // rows of the surface table
+constexpr int32_t max_planes = 20;    // plane rows: the surfaces and the four window edges
 constexpr int32_t max_plane_surfaces = max_planes - 4;  // surfaces the plane table can hold: 16
-constexpr int32_t max_vertices = 100;       // rows of the vertex table, entries of a region list
-constexpr int32_t max_table_entries = 20;   // labels, guide values, equilibrium lines
+constexpr int32_t max_vertices = 100;      // rows of the vertex table, entries of a region list
+constexpr int32_t max_table_entries = 20;  // labels, guide values, equilibrium lines
 
 struct surface_record {
     text40 name;

@@ -24,20 +24,22 @@ entry_lines lines;
 
 // What one entry of each counted keyword holds, for the warning about a record that looks
 // like one entry more than was declared.
-constexpr item_kind surface_items[] = {item_kind::text, item_kind::integer, item_kind::integer,
-                                       item_kind::integer, item_kind::real, item_kind::real};
-constexpr item_kind label_items[] = {item_kind::real, item_kind::real, item_kind::real, item_kind::text};
+constexpr item_kind surface_items[] = {item_kind::text,    item_kind::integer, item_kind::integer,
+                                       item_kind::integer, item_kind::real,    item_kind::real};
+constexpr item_kind label_items[] = {item_kind::real, item_kind::real, item_kind::real,
+                                     item_kind::text};
 constexpr item_kind guide_items[] = {item_kind::real};
 constexpr item_kind equi_items[] = {item_kind::integer, item_kind::integer, item_kind::real};
-constexpr item_kind equ2_items[] = {item_kind::integer, item_kind::integer, item_kind::real, item_kind::real,
-                                    item_kind::real, item_kind::real, item_kind::real};
+constexpr item_kind equ2_items[] = {item_kind::integer, item_kind::integer, item_kind::real,
+                                    item_kind::real,    item_kind::real,    item_kind::real,
+                                    item_kind::real};
 
 // The counted entry read last, while the next keyword record has not been read.
 counted_entry just_read;
 bool has_just_read = false;
 
-void note_counted_entry(const char* keyword_name, const char* entry, const char* entries, int32_t count,
-                        std::span<const item_kind> items) {
+void note_counted_entry(const char* keyword_name, const char* entry, const char* entries,
+                        int32_t count, std::span<const item_kind> items) {
     just_read = {keyword_name, entry, entries, count, items};
     has_just_read = true;
 }
@@ -48,14 +50,15 @@ bool keyword_is(const char* word) {
 
 std::string surface_label(int32_t index) {
     const surface_record& surface = run.surfaces[index];
-    return "surface " + std::to_string(index + 1) + " " + quoted_for_message(trimmed_text(surface.name));
+    return "surface " + std::to_string(index + 1) + " " +
+           quoted_for_message(trimmed_text(surface.name));
 }
 
 // Stores a plane coefficient in single precision; one that overflows stops the run.
 float store_coefficient(double value, const char* coefficient, int32_t index) {
     if (!fits_single(value))
-        stop_run_on_input("the plane coefficient " + std::string(coefficient) + " of " + surface_label(index) +
-                          " overflows single precision");
+        stop_run_on_input("the plane coefficient " + std::string(coefficient) + " of " +
+                          surface_label(index) + " overflows single precision");
     return static_cast<float>(value);
 }
 
@@ -63,16 +66,24 @@ float store_coefficient(double value, const char* coefficient, int32_t index) {
 void derive_surface_plane(int32_t index) {
     const surface_record& surface = run.surfaces[index];
     if (run.bulk_count_1 == 0)
-        stop_run_on_input(surface_label(index) +
-                          " is read while bulk_count_1 is 0; a bulk entry with a non-zero first count must come "
-                          "before the surfaces");
+        stop_run_on_input(
+            surface_label(index) +
+            " is read while bulk_count_1 is 0; a bulk entry with a non-zero first count must come "
+            "before the surfaces");
     if (surface.area == 0.0f) stop_run_on_input(surface_label(index) + " has area 0");
 
-    const double bulk_ratio = static_cast<double>(surface.count_1) / static_cast<double>(run.bulk_count_1);
+    const double bulk_ratio =
+        static_cast<double>(surface.count_1) / static_cast<double>(run.bulk_count_1);
     const double area = static_cast<double>(surface.area);
     const double scale = static_cast<double>(energy_scale);
-    const double d = ((static_cast<double>(surface.energy) - static_cast<double>(run.bulk_energy) * bulk_ratio) / area) * scale;
-    const double a = ((static_cast<double>(surface.count_2) - bulk_ratio * static_cast<double>(run.bulk_count_2)) / area) * -scale;
+    const double d =
+        ((static_cast<double>(surface.energy) - static_cast<double>(run.bulk_energy) * bulk_ratio) /
+         area) *
+        scale;
+    const double a = ((static_cast<double>(surface.count_2) -
+                       bulk_ratio * static_cast<double>(run.bulk_count_2)) /
+                      area) *
+                     -scale;
     const double b = (static_cast<double>(surface.count_3) / area) * -scale;
     run.plane_d[index] = store_coefficient(d, "plane_d", index);
     run.plane_a[index] = store_coefficient(a, "plane_a", index);
@@ -81,12 +92,14 @@ void derive_surface_plane(int32_t index) {
 }
 
 void read_bulk_entry() {
-    read_list("the bulk entry", {in_int(run.bulk_count_1, "bulk_count_1"), in_int(run.bulk_count_2, "bulk_count_2")});
+    read_list("the bulk entry",
+              {in_int(run.bulk_count_1, "bulk_count_1"), in_int(run.bulk_count_2, "bulk_count_2")});
     read_list("the bulk entry", {in_real(run.bulk_energy, "the total bulk energy"),
                                  in_int(run.bulk_divisor, "bulk_divisor")});
     if (run.bulk_divisor == 0)
         stop_run_on_input("bulk_divisor is 0, so the bulk energy per unit cell is undefined");
-    run.bulk_energy = static_cast<float>(static_cast<double>(run.bulk_energy) / static_cast<double>(run.bulk_divisor));
+    run.bulk_energy = static_cast<float>(static_cast<double>(run.bulk_energy) /
+                                         static_cast<double>(run.bulk_divisor));
     write_list(unit_log, {item_text("Bulk energy, per unit cell"), item_real(run.bulk_energy)});
 }
 
@@ -104,8 +117,8 @@ void read_column_count(int32_t& count, const char* entry) {
 
 void refuse_count_above(int32_t count, int32_t capacity, const char* entry, const char* things) {
     if (count > capacity)
-        stop_run_on_input("the " + std::string(entry) + " declares " + std::to_string(count) + " " + things +
-                          "; at most " + std::to_string(capacity) + " can be held");
+        stop_run_on_input("the " + std::string(entry) + " declares " + std::to_string(count) + " " +
+                          things + "; at most " + std::to_string(capacity) + " can be held");
 }
 
 void read_surfaces_entry() {
@@ -130,7 +143,8 @@ void read_guide_values(float* values, int32_t& count, const char* keyword_name, 
     read_column_count(count, entry);
     refuse_count_above(count, max_table_entries, entry, "values");
     for (int32_t i = 0; i < count; ++i)
-        read_list(std::string(entry) + ", value " + std::to_string(i + 1), {in_real(values[i], value_name)});
+        read_list(std::string(entry) + ", value " + std::to_string(i + 1),
+                  {in_real(values[i], value_name)});
     note_counted_entry(keyword_name, "value", "values", count, guide_items);
 }
 
@@ -139,9 +153,9 @@ void read_labels_entry() {
     refuse_count_above(run.label_count, max_table_entries, "text entry", "labels");
     for (int32_t i = 0; i < run.label_count; ++i) {
         label_record& label = run.labels[i];
-        read_list("label " + std::to_string(i + 1), {in_real(label.x, "x"), in_real(label.y, "y"),
-                                                     in_real(label.label_size, "label_size"),
-                                                     in_text(label.text, "text")});
+        read_list("label " + std::to_string(i + 1),
+                  {in_real(label.x, "x"), in_real(label.y, "y"),
+                   in_real(label.label_size, "label_size"), in_text(label.text, "text")});
         lines.labels[i] = input_line_number();
     }
     note_counted_entry("text", "label", "labels", run.label_count, label_items);
@@ -152,8 +166,9 @@ void read_equi_entry() {
     refuse_count_above(run.equi_count, max_table_entries, "equi entry", "lines");
     for (int32_t i = 0; i < run.equi_count; ++i) {
         equi_record& line = run.equi_lines[i];
-        read_list("equi line " + std::to_string(i + 1), {in_int(line.coef_x, "coef_x"), in_int(line.coef_y, "coef_y"),
-                                                         in_real(line.line_constant, "line_constant")});
+        read_list("equi line " + std::to_string(i + 1),
+                  {in_int(line.coef_x, "coef_x"), in_int(line.coef_y, "coef_y"),
+                   in_real(line.line_constant, "line_constant")});
     }
     note_counted_entry("equi", "line", "lines", run.equi_count, equi_items);
 }
@@ -166,12 +181,14 @@ void read_equ2_entry() {
         read_list("equ2 line " + std::to_string(i + 1),
                   {in_int(line.coef_x, "coef_x"), in_int(line.coef_y, "coef_y"),
                    in_real(line.line_constant, "line_constant"), in_real(line.x_from, "x_from"),
-                   in_real(line.x_to, "x_to"), in_real(line.y_low, "y_low"), in_real(line.y_high, "y_high")});
+                   in_real(line.x_to, "x_to"), in_real(line.y_low, "y_low"),
+                   in_real(line.y_high, "y_high")});
     }
     note_counted_entry("equ2", "line", "lines", run.equ2_count, equ2_items);
 }
 
-void read_temperature_set(float& t, float& x0, float& y0, float& step_x, float& step_y, const char* entry) {
+void read_temperature_set(float& t, float& x0, float& y0, float& step_x, float& step_y,
+                          const char* entry) {
     read_list(entry, {in_real(t, "the temperature"), in_real(x0, "x0"), in_real(y0, "y0"),
                       in_real(step_x, "the x step"), in_real(step_y, "the y step")});
 }
@@ -182,11 +199,14 @@ void read_map_file_name() {
     char name[256];
     set_text(name, static_cast<int32_t>(sizeof name), "");
     std::memcpy(name, run.map_file_name.data(), run.map_file_name.size());
-    read_list("the output entry", {in_text(name, static_cast<int32_t>(sizeof name), "the map file name")});
+    read_list("the output entry",
+              {in_text(name, static_cast<int32_t>(sizeof name), "the map file name")});
     const int32_t length = trimmed_length(name, static_cast<int32_t>(sizeof name));
     if (length > static_cast<int32_t>(run.map_file_name.size()))
-        stop_run_on_input("the map file name " + quoted_for_message(std::string_view(name, static_cast<std::size_t>(length))) +
-                          " is longer than 20 characters");
+        stop_run_on_input(
+            "the map file name " +
+            quoted_for_message(std::string_view(name, static_cast<std::size_t>(length))) +
+            " is longer than 20 characters");
     std::memcpy(run.map_file_name.data(), name, run.map_file_name.size());
 }
 
@@ -202,9 +222,11 @@ bool read_entry() {
     } else if (keyword_is("surf")) {
         read_surfaces_entry();
     } else if (keyword_is("xbound")) {
-        read_guide_values(run.xbound_values, run.xbound_count, "xbound", "xbound entry", "the x value");
+        read_guide_values(run.xbound_values, run.xbound_count, "xbound", "xbound entry",
+                          "the x value");
     } else if (keyword_is("ybound")) {
-        read_guide_values(run.ybound_values, run.ybound_count, "ybound", "ybound entry", "the y value");
+        read_guide_values(run.ybound_values, run.ybound_count, "ybound", "ybound entry",
+                          "the y value");
     } else if (keyword_is("text")) {
         read_labels_entry();
     } else if (keyword_is("xaxi")) {
@@ -218,10 +240,12 @@ bool read_entry() {
     } else if (keyword_is("equ2")) {
         read_equ2_entry();
     } else if (keyword_is("temp1")) {
-        read_temperature_set(run.temp1_1, run.temp1_2, run.temp1_3, run.temp1_4, run.temp1_5, "the temp1 entry");
+        read_temperature_set(run.temp1_1, run.temp1_2, run.temp1_3, run.temp1_4, run.temp1_5,
+                             "the temp1 entry");
         lines.temp1 = input_line_number();
     } else if (keyword_is("temp2")) {
-        read_temperature_set(run.temp2_1, run.temp2_2, run.temp2_3, run.temp2_4, run.temp2_5, "the temp2 entry");
+        read_temperature_set(run.temp2_1, run.temp2_2, run.temp2_3, run.temp2_4, run.temp2_5,
+                             "the temp2 entry");
         lines.temp2 = input_line_number();
     } else if (keyword_is("shiftx")) {
         read_list("the shiftx entry", {in_real(run.shift_x, "shift_x")});
@@ -264,8 +288,10 @@ void warn_about_label_characters() {
     texts[count++] = {lines.y_axis_title, &run.y_axis_title, "the y axis title"};
     for (int32_t i = 0; i < run.label_count; ++i)
         texts[count++] = {lines.labels[i], &run.labels[i].text, "label " + std::to_string(i + 1)};
-    std::stable_sort(texts, texts + count, [](const drawn_text& a, const drawn_text& b) { return a.line < b.line; });
-    for (int32_t i = 0; i < count; ++i) warn_about_undrawn_characters(*texts[i].text, texts[i].line, texts[i].what);
+    std::stable_sort(texts, texts + count,
+                     [](const drawn_text& a, const drawn_text& b) { return a.line < b.line; });
+    for (int32_t i = 0; i < count; ++i)
+        warn_about_undrawn_characters(*texts[i].text, texts[i].line, texts[i].what);
 }
 
 // The four window edges as planes after the n surfaces.
@@ -311,7 +337,8 @@ void write_echo() {
     write_list(unit_log, {item_text("n_equi2"), item_int(run.equ2_count)});
     for (int32_t i = 0; i < run.equ2_count; ++i) {
         const equ2_record& line = run.equ2_lines[i];
-        const float reals[5] = {line.line_constant, line.x_from, line.x_to, line.y_low, line.y_high};
+        const float reals[5] = {line.line_constant, line.x_from, line.x_to, line.y_low,
+                                line.y_high};
         write_list(unit_log, {item_int(line.coef_x)});
         write_list(unit_log, {item_int(line.coef_y)});
         for (int32_t r = 0; r < 5; ++r) write_list(unit_log, {item_real(reals[r])});
@@ -336,7 +363,9 @@ void read_input() {
         }
         const bool was_counted_entry = has_just_read;
         has_just_read = false;
-        if (!read_entry()) warn_about_comment(input_record_text(), input_line_number(), was_counted_entry ? &just_read : nullptr);
+        if (!read_entry())
+            warn_about_comment(input_record_text(), input_line_number(),
+                               was_counted_entry ? &just_read : nullptr);
     }
     warn_about_label_characters();
     warn_if_no_surfaces(run.surface_count, lines.stop);

@@ -1,9 +1,9 @@
 #include "ouvrir_checks.hpp"
 
+#include <sys/stat.h>
 #include <cmath>
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
 
 #include "modules.hpp"
 #include "numbers.hpp"
@@ -51,7 +51,8 @@ bool has_control_byte(std::string_view name) {
 }
 
 bool has_parent_step(std::string_view name) {
-    return name == ".." || name.starts_with("../") || name.ends_with("/..") || name.find("/../") != std::string_view::npos;
+    return name == ".." || name.starts_with("../") || name.ends_with("/..") ||
+           name.find("/../") != std::string_view::npos;
 }
 
 // The run's own file that `name` reaches through a link, or null.
@@ -60,7 +61,8 @@ const char* own_file_linked_from(const std::string& name) {
     if (::stat(name.c_str(), &map_file) != 0) return nullptr;
     for (const char* own : own_files) {
         struct stat own_file {};
-        if (::stat(own, &own_file) == 0 && own_file.st_dev == map_file.st_dev && own_file.st_ino == map_file.st_ino)
+        if (::stat(own, &own_file) == 0 && own_file.st_dev == map_file.st_dev &&
+            own_file.st_ino == map_file.st_ino)
             return own;
     }
     return nullptr;
@@ -71,24 +73,30 @@ const char* own_file_linked_from(const std::string& name) {
 void check_map_file_name(const entry_lines& lines) {
     const std::string name = trimmed_text(run.map_file_name);
     const std::string quoted = quoted_for_message(name);
-    auto refuse = [&](const std::string& why) { stop_run(unit_input, lines.output, "the map file name " + why); };
+    auto refuse = [&](const std::string& why) {
+        stop_run(unit_input, lines.output, "the map file name " + why);
+    };
     if (name.empty()) refuse("is blank");
     if (has_control_byte(name)) refuse(quoted + " holds a control character");
     const std::string path = normalised_path(name);
     for (const char* own : own_files)
         if (path == own) refuse(quoted + " is the name of one of the run's own files");
-    if (name.starts_with("/")) refuse(quoted + " is absolute; the map is written inside the run's folder");
+    if (name.starts_with("/"))
+        refuse(quoted + " is absolute; the map is written inside the run's folder");
     if (has_parent_step(name)) refuse(quoted + " leaves the run's folder through '..'");
-    if (const char* own = own_file_linked_from(name)) refuse(quoted + " names the same file as " + own);
+    if (const char* own = own_file_linked_from(name))
+        refuse(quoted + " names the same file as " + own);
 }
 
-void check_window_axis(float low, float high, const char* low_name, const char* high_name, const entry_lines& lines) {
+void check_window_axis(float low, float high, const char* low_name, const char* high_name,
+                       const entry_lines& lines) {
     const int32_t line = lines.bound > 0 ? lines.bound : lines.stop;
     if (lines.bound == 0 && !(high > low))
         stop_run(unit_input, line, "the input has no bound entry, so the window is empty");
     if (!(high > low))
-        stop_run(unit_input, line, std::string("the window is empty: ") + high_name + " (" + real_text(high) +
-                                       ") is not greater than " + low_name + " (" + real_text(low) + ")");
+        stop_run(unit_input, line,
+                 std::string("the window is empty: ") + high_name + " (" + real_text(high) +
+                     ") is not greater than " + low_name + " (" + real_text(low) + ")");
     const double extent = static_cast<double>(high) - static_cast<double>(low);
     if (!fits_single(extent) || static_cast<double>(static_cast<float>(extent)) < min_window_extent)
         stop_run(unit_input, line,
@@ -97,28 +105,31 @@ void check_window_axis(float low, float high, const char* low_name, const char* 
 }
 
 // Major ticks of a main axis: whole numbers k from trunc(low - shift) to trunc(high - shift).
-void check_main_axis(float low, float high, float shift, const char* axis, int32_t shift_line, int32_t bound_line) {
+void check_main_axis(float low, float high, float shift, const char* axis, int32_t shift_line,
+                     int32_t bound_line) {
     const double first = major_tick_index(low, shift);
     const double last = major_tick_index(high, shift);
     const int32_t line = shift_line > 0 ? shift_line : bound_line;
     if (!fits_int32(first) || !fits_int32(last))
-        stop_run(unit_input, line, std::string("the tick numbers of the ") + axis +
-                                       " axis do not fit a 32-bit integer (window or shift too large)");
+        stop_run(unit_input, line,
+                 std::string("the tick numbers of the ") + axis +
+                     " axis do not fit a 32-bit integer (window or shift too large)");
     const double count = tick_count(first, last);
     if (count > static_cast<double>(max_ticks_per_axis))
         stop_run(unit_input, line,
-                 std::string("the ") + axis + " axis would carry " + std::to_string(static_cast<int64_t>(count)) +
-                     " major ticks; at most " + std::to_string(max_ticks_per_axis) + " can be drawn");
+                 std::string("the ") + axis + " axis would carry " +
+                     std::to_string(static_cast<int64_t>(count)) + " major ticks; at most " +
+                     std::to_string(max_ticks_per_axis) + " can be drawn");
 }
 
 struct scale_axis {
-    const char* name;    // "horizontal" or "vertical"
-    const char* entry;   // "temp1" or "temp2"
+    const char* name;   // "horizontal" or "vertical"
+    const char* entry;  // "temp1" or "temp2"
     int32_t line;
     float temperature;
-    float origin;        // x0 or y0
+    float origin;  // x0 or y0
     float step;
-    float low;           // window bounds along the axis
+    float low;  // window bounds along the axis
     float high;
 };
 
@@ -137,24 +148,30 @@ void check_scale_axis(const scale_axis& axis) {
     const float spacing = static_cast<float>(wide_spacing);
     const double first = scale_tick_index(axis.low, axis.origin, spacing);
     const double last = scale_tick_index(axis.high, axis.origin, spacing);
-    if (!fits_int32(first) || !fits_int32(last)) refuse_scale(axis, "has tick indices beyond a 32-bit integer");
+    if (!fits_int32(first) || !fits_int32(last))
+        refuse_scale(axis, "has tick indices beyond a 32-bit integer");
     const double count = tick_count(first, last);
     if (count > static_cast<double>(max_ticks_per_axis))
-        refuse_scale(axis, "would carry " + std::to_string(static_cast<int64_t>(count)) + " ticks; at most " +
-                               std::to_string(max_ticks_per_axis) + " can be drawn");
+        refuse_scale(axis, "would carry " + std::to_string(static_cast<int64_t>(count)) +
+                               " ticks; at most " + std::to_string(max_ticks_per_axis) +
+                               " can be drawn");
     float index = static_cast<float>(first);
     for (int64_t n = 0; n < static_cast<int64_t>(count); ++n) {
         if (!fits_int32(tick_exponent_wide(axis.step, index)))
             refuse_scale(axis, "has tick exponents beyond a 32-bit integer");
-        const double position = tick_offset_wide(axis.step, index, axis.temperature) + static_cast<double>(axis.origin);
-        if (!fits_single(position)) refuse_scale(axis, "has tick positions beyond single precision");
+        const double position =
+            tick_offset_wide(axis.step, index, axis.temperature) + static_cast<double>(axis.origin);
+        if (!fits_single(position))
+            refuse_scale(axis, "has tick positions beyond single precision");
         index = index + 1.0f;
     }
 }
 
-void check_scale_set(float t, float x0, float y0, float step_x, float step_y, const char* entry, int32_t line) {
+void check_scale_set(float t, float x0, float y0, float step_x, float step_y, const char* entry,
+                     int32_t line) {
     if (!fits_int32(std::trunc(static_cast<double>(t))))
-        stop_run(unit_input, line, std::string("the temperature of ") + entry + " is too large to be written");
+        stop_run(unit_input, line,
+                 std::string("the temperature of ") + entry + " is too large to be written");
     check_scale_axis({"horizontal", entry, line, t, x0, step_x, run.x_min, run.x_max});
     check_scale_axis({"vertical", entry, line, t, y0, step_y, run.y_min, run.y_max});
 }
@@ -168,8 +185,10 @@ void check_input_before_drawing(const entry_lines& lines) {
     check_main_axis(run.x_min, run.x_max, run.shift_x, "x", lines.shift_x, lines.bound);
     check_main_axis(run.y_min, run.y_max, run.shift_y, "y", lines.shift_y, lines.bound);
     if (run.temp1_1 > 0.0f) {
-        check_scale_set(run.temp1_1, run.temp1_2, run.temp1_3, run.temp1_4, run.temp1_5, "temp1", lines.temp1);
+        check_scale_set(run.temp1_1, run.temp1_2, run.temp1_3, run.temp1_4, run.temp1_5, "temp1",
+                        lines.temp1);
         if (run.temp2_1 > 0.0f)
-            check_scale_set(run.temp2_1, run.temp2_2, run.temp2_3, run.temp2_4, run.temp2_5, "temp2", lines.temp2);
+            check_scale_set(run.temp2_1, run.temp2_2, run.temp2_3, run.temp2_4, run.temp2_5,
+                            "temp2", lines.temp2);
     }
 }

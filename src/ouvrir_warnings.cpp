@@ -10,8 +10,9 @@ namespace {
 
 // Every keyword, in the order the reader tests them; a keyword matches a record whose first
 // characters it is.
-constexpr const char* keywords[] = {"stop", "bulk",   "bound", "surf",  "xbound", "ybound", "text",   "xaxi",
-                                    "yaxi", "equi",   "equ2",  "temp1", "temp2",  "shiftx", "shifty", "output"};
+constexpr const char* keywords[] = {"stop",  "bulk",   "bound",  "surf",  "xbound", "ybound",
+                                    "text",  "xaxi",   "yaxi",   "equi",  "equ2",   "temp1",
+                                    "temp2", "shiftx", "shifty", "output"};
 
 constexpr std::size_t shortest_slip = 3;  // shorter first words are never taken for keywords
 
@@ -38,7 +39,9 @@ bool is_one_edit_apart(std::string_view word, std::string_view keyword) {
     std::size_t head = 0;
     while (head < shorter && word[head] == keyword[head]) ++head;
     std::size_t tail = 0;
-    while (tail < shorter - head && word[word.size() - 1 - tail] == keyword[keyword.size() - 1 - tail]) ++tail;
+    while (tail < shorter - head &&
+           word[word.size() - 1 - tail] == keyword[keyword.size() - 1 - tail])
+        ++tail;
     const std::size_t word_rest = word.size() - head - tail;
     const std::size_t keyword_rest = keyword.size() - head - tail;
     return word_rest + keyword_rest > 0 && word_rest <= 1 && keyword_rest <= 1;
@@ -55,10 +58,12 @@ const char* keyword_near(std::string_view word) {
 }
 
 // Whether the record reads as one more entry of `entry`, all on its own.
-void warn_about_one_entry_too_many(std::string_view record, int32_t line, const counted_entry& entry) {
+void warn_about_one_entry_too_many(std::string_view record, int32_t line,
+                                   const counted_entry& entry) {
     if (!record_reads_as(record, entry.items)) return;
-    warn_about_input(line, "this looks like " + std::string(entry.entry) + " " + std::to_string(entry.count + 1) +
-                               ", but " + entry.keyword + " declares " + std::to_string(entry.count) + " " +
+    warn_about_input(line, "this looks like " + std::string(entry.entry) + " " +
+                               std::to_string(entry.count + 1) + ", but " + entry.keyword +
+                               " declares " + std::to_string(entry.count) + " " +
                                (entry.count == 1 ? entry.entry : entry.entries));
 }
 
@@ -101,32 +106,40 @@ void warn_about_undrawn_characters(const text40& text, int32_t line, std::string
         if (c.code_point >= 0)
             list_item(without_glyph, without_glyph_count, code_point_name(c.code_point));
         else if (c.is_incomplete && at + c.length == static_cast<int32_t>(text.size()))
-            cut_at_end = quoted_for_message(bytes) + " at the end of the " + std::to_string(text.size()) +
-                         " bytes kept is not a whole character";
+            cut_at_end = quoted_for_message(bytes) + " at the end of the " +
+                         std::to_string(text.size()) + " bytes kept is not a whole character";
         else
             list_item(not_utf8, not_utf8_count, quoted_for_message(bytes));
     }
 
     std::string message;
-    if (without_glyph_count > 0) add_part(message, "no glyph in the map's fonts for " + without_glyph);
-    if (not_utf8_count > 0) add_part(message, not_utf8 + (not_utf8_count == 1 ? " is" : " are") + " not UTF-8");
+    if (without_glyph_count > 0)
+        add_part(message, "no glyph in the map's fonts for " + without_glyph);
+    if (not_utf8_count > 0)
+        add_part(message, not_utf8 + (not_utf8_count == 1 ? " is" : " are") + " not UTF-8");
     add_part(message, cut_at_end);
-    if (!message.empty()) warn_about_input(line, std::string(what) + ": " + message + "; drawn as '?'");
+    if (!message.empty())
+        warn_about_input(line, std::string(what) + ": " + message + "; drawn as '?'");
 }
 
 void warn_about_comment(std::string_view record, int32_t line, const counted_entry* just_read) {
     std::size_t start = 0;
     while (start < record.size() && is_space(record[start])) ++start;
     std::size_t end = start;
-    while (end < record.size() && !is_space(record[end]) && record[end] != ',' && record[end] != '/') ++end;
+    while (end < record.size() && !is_space(record[end]) && record[end] != ',' &&
+           record[end] != '/')
+        ++end;
     const std::string_view word = record.substr(start, end - start);
     if (start > 0 && keyword_starting(record.substr(start)) != nullptr) {
-        warn_about_input(line, quoted_for_message(word) + " is indented, so it is read as a comment; keywords start in column 1");
+        warn_about_input(
+            line, quoted_for_message(word) +
+                      " is indented, so it is read as a comment; keywords start in column 1");
         return;
     }
     if (word.size() >= shortest_slip && is_letter(word[0])) {
         if (const char* keyword = keyword_near(word)) {
-            warn_about_input(line, quoted_for_message(word) + " is read as a comment; did you mean '" + keyword + "'?");
+            warn_about_input(line, quoted_for_message(word) +
+                                       " is read as a comment; did you mean '" + keyword + "'?");
             return;
         }
     }
@@ -135,5 +148,6 @@ void warn_about_comment(std::string_view record, int32_t line, const counted_ent
 
 void warn_if_no_surfaces(int32_t surface_count, int32_t stop_line) {
     if (surface_count == 0)
-        warn_about_input(stop_line, "no surface was read, so the map will show the frame and axes only");
+        warn_about_input(stop_line,
+                         "no surface was read, so the map will show the frame and axes only");
 }

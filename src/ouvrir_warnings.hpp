@@ -14,9 +14,9 @@
 
 // A counted entry just read: its keyword, how many entries it declared and what one holds.
 struct counted_entry {
-    const char* keyword;   // "surf"
-    const char* entry;     // "surface"
-    const char* entries;   // "surfaces"
+    const char* keyword;  // "surf"
+    const char* entry;    // "surface"
+    const char* entries;  // "surfaces"
     int32_t count;
     std::span<const item_kind> items;
 };

@@ -22,20 +22,22 @@ inline double tick_count(double first, double last) { return last - first + 1.0;
 
 // Distance between two pressure-scale ticks in data units: ln(10) * step * k_B * T.
 inline double tick_spacing_wide(float step, float temperature) {
-    return static_cast<double>(ln_ten) * static_cast<double>(step) * static_cast<double>(boltzmann_ev) *
-           static_cast<double>(temperature);
+    return static_cast<double>(ln_ten) * static_cast<double>(step) *
+           static_cast<double>(boltzmann_ev) * static_cast<double>(temperature);
 }
 
 // Index of the pressure-scale tick next to a window bound: (bound - origin) / spacing
 // truncated toward zero, with the spacing as stored in single precision.
 inline double scale_tick_index(float bound, float origin, float spacing) {
-    return std::trunc((static_cast<double>(bound) - static_cast<double>(origin)) / static_cast<double>(spacing));
+    return std::trunc((static_cast<double>(bound) - static_cast<double>(origin)) /
+                      static_cast<double>(spacing));
 }
 
 // Distance of the tick with index r from the scale's origin: (((step * r) * k_B) * T) * ln(10).
 inline double tick_offset_wide(float step, float tick_index, float temperature) {
-    return static_cast<double>(step) * static_cast<double>(tick_index) * static_cast<double>(boltzmann_ev) *
-           static_cast<double>(temperature) * static_cast<double>(ln_ten);
+    return static_cast<double>(step) * static_cast<double>(tick_index) *
+           static_cast<double>(boltzmann_ev) * static_cast<double>(temperature) *
+           static_cast<double>(ln_ten);
 }
 
 // Exponent of ten shown at the tick with the whole index r: the step truncated toward zero,

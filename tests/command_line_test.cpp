@@ -13,7 +13,8 @@ namespace {
 
 const std::string bad_input = "bulk\n1 2\n-16.5 0\n";
 const std::string bad_message =
-    "phasemap: input.txt (unit 1), line 3: bulk_divisor is 0, so the bulk energy per unit cell is undefined";
+    "phasemap: input.txt (unit 1), line 3: bulk_divisor is 0, so the bulk energy per unit cell is "
+    "undefined";
 
 // A scratch folder holding a good input in itself and in the subfolders a, b (a bad input)
 // and c.
@@ -34,8 +35,13 @@ TEST(CommandLine, HelpVersionAndUsageErrorsTouchNothing) {
     const std::string dir = folders("cli_usage");
     const folder_state before = snapshot_folder(dir);
     const std::string hint = "\nsee phasemap --help\n",
-                      no_folder = " is not a folder; give the folders to run in, each holding an input.txt";
-    const struct { std::vector<std::string> arguments; int status; std::string out, err; } cases[] = {
+                      no_folder =
+                          " is not a folder; give the folders to run in, each holding an input.txt";
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        std::string out, err;
+    } cases[] = {
         {{"--version"}, 0, "phasemap 1.0.0\n", ""},
         {{"-x"}, 2, "", "phasemap: unknown option '-x'" + hint},
         {{"a", "--bogus"}, 2, "", "phasemap: unknown option '--bogus'" + hint},
@@ -51,7 +57,8 @@ TEST(CommandLine, HelpVersionAndUsageErrorsTouchNothing) {
     for (const char* help : {"-h", "--help"}) {
         const run_result result = run_with(dir, {help});
         EXPECT_EQ(result.status, 0);
-        EXPECT_TRUE(result.stdout_text.starts_with("usage: phasemap [FOLDER...]\n")) << result.stdout_text;
+        EXPECT_TRUE(result.stdout_text.starts_with("usage: phasemap [FOLDER...]\n"))
+            << result.stdout_text;
         EXPECT_NE(result.stdout_text.find("Exit status:"), std::string::npos);
         EXPECT_NE(result.stdout_text.find("guide.md"), std::string::npos);
         EXPECT_EQ(result.stderr_text, "");
@@ -65,12 +72,14 @@ TEST(CommandLine, HelpVersionAndUsageErrorsTouchNothing) {
 // messages as they are, without a summary; no folder means the current one.
 TEST(CommandLine, RunsInEachFolder) {
     const std::string dir = folders("cli_folders");
-    auto expect_run = [&dir](std::vector<std::string> arguments, int status, const std::string& errors) {
+    auto expect_run = [&dir](std::vector<std::string> arguments, int status,
+                             const std::string& errors) {
         const run_result result = run_with(dir, std::move(arguments));
         EXPECT_EQ(result.status, status);
         EXPECT_EQ(result.stderr_text, errors);
     };
-    expect_run({"a", "b", "c"}, 1, "b: " + bad_message + "\nphasemap: ran 3 folders; 1 failed: b\n");
+    expect_run({"a", "b", "c"}, 1,
+               "b: " + bad_message + "\nphasemap: ran 3 folders; 1 failed: b\n");
     for (const char* sub : {"a", "c"}) {
         const folder_state state = snapshot_folder(dir + "/" + sub);
         EXPECT_EQ(state.size(), 4u) << sub;  // input.txt, log.out, phase.out, map1.ps

@@ -20,21 +20,27 @@ class ExampleRun : public testing::TestWithParam<std::string> {};
 TEST_P(ExampleRun, WritesTheCommittedMap) {
     const std::string name = GetParam(), committed = pictures_root + "/" + name + ".ps";
     std::string dir;
-    const run_result result = run_program_on("example_" + name, read_file(examples_root + "/" + name + "/input.txt"), &dir);
+    const run_result result = run_program_on(
+        "example_" + name, read_file(examples_root + "/" + name + "/input.txt"), &dir);
     ASSERT_EQ(result.status, 0) << result.stderr_text;
     EXPECT_EQ(result.stderr_text, "");
 
     // Besides the input, the log and the phase report, the run leaves one file: the map.
-    const std::set<std::string> own = {"input.txt", "log.out", "phase.out"}, maps = plain_files_in(dir, own);
-    EXPECT_EQ(plain_files_in(dir).size(), own.size() + maps.size()) << "input.txt, log.out or phase.out is missing";
+    const std::set<std::string> own = {"input.txt", "log.out", "phase.out"},
+                                maps = plain_files_in(dir, own);
+    EXPECT_EQ(plain_files_in(dir).size(), own.size() + maps.size())
+        << "input.txt, log.out or phase.out is missing";
     ASSERT_EQ(maps.size(), 1u) << "expected exactly one map file";
     const std::string produced = dir + "/" + *maps.begin();
-    if (environment_is("PHASEMAP_UPDATE_EXAMPLES")) fs::copy_file(produced, committed, fs::copy_options::overwrite_existing);
+    if (environment_is("PHASEMAP_UPDATE_EXAMPLES"))
+        fs::copy_file(produced, committed, fs::copy_options::overwrite_existing);
     ASSERT_TRUE(fs::exists(committed)) << committed << " is missing";
-    EXPECT_EQ(first_difference(read_file(committed), read_file(produced)), "") << name << ": the map differs from " << committed;
+    EXPECT_EQ(first_difference(read_file(committed), read_file(produced)), "")
+        << name << ": the map differs from " << committed;
     expect_valid_postscript(produced);
 }
 
-INSTANTIATE_TEST_SUITE_P(Examples, ExampleRun, testing::ValuesIn(folders_in(examples_root)), folder_test_name);
+INSTANTIATE_TEST_SUITE_P(Examples, ExampleRun, testing::ValuesIn(folders_in(examples_root)),
+                         folder_test_name);
 
 }  // namespace

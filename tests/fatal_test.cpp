@@ -4,9 +4,9 @@
 // the report. Running out of memory ends a run as cleanly.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <csignal>
 #include <new>
-#include <unistd.h>
 
 #include "driver.hpp"
 #include "support/test_support.hpp"
@@ -19,7 +19,8 @@ bool runs_out_of_memory = false;
 // A scratch folder holding a one-surface input.
 std::string folder(const std::string& name) {
     const std::string dir = make_scratch_dir(name);
-    write_file(dir + "/input.txt", "bulk\n1 2\n-16.5 2\nbound\n-2 0 -1.5 0\nsurf 1\nclean 8 16 0 20.5 -140.2\nstop\n");
+    write_file(dir + "/input.txt",
+               "bulk\n1 2\n-16.5 2\nbound\n-2 0 -1.5 0\nsurf 1\nclean 8 16 0 20.5 -140.2\nstop\n");
     return dir;
 }
 
@@ -36,7 +37,9 @@ void host_handler(int) {
     _exit(3);
 }
 
-const std::string report = "phasemap: input.txt (unit 1): floating-point division by zero in the computation of this input";
+const std::string report =
+    "phasemap: input.txt (unit 1): floating-point division by zero in the computation of this "
+    "input";
 
 }  // namespace
 
@@ -53,13 +56,16 @@ TEST(FloatingPointTraps, FaultEndsTheRunWithOneReport) {
     EXPECT_EXIT(run_in(dir), testing::ExitedWithCode(1), testing::Eq(report + "\n"));
     const std::string log = read_file(dir + "/log.out");
     EXPECT_EQ(last_line(log), report);
-    EXPECT_EQ(line_of(log, count_lines(log) - 1), "    0.000000E+00");  // the last triple's determinant
-    EXPECT_EQ(snapshot_folder(dir).size(), 2u);  // input.txt and log.out: no phase.out, no map, no temporary
+    // the last triple's determinant
+    EXPECT_EQ(line_of(log, count_lines(log) - 1), "    0.000000E+00");
+    // input.txt and log.out: no phase.out, no map, no temporary
+    EXPECT_EQ(snapshot_folder(dir).size(), 2u);
 }
 
 TEST(FloatingPointTraps, HostHandlerRunsAfterTheReport) {
     const std::string dir = folder("fp_trap_host");
-    EXPECT_EXIT(run_in(dir, host_handler), testing::ExitedWithCode(3), testing::Eq(report + "\nhost handler ran\n"));
+    EXPECT_EXIT(run_in(dir, host_handler), testing::ExitedWithCode(3),
+                testing::Eq(report + "\nhost handler ran\n"));
 }
 
 // Running out of memory anywhere ends the run like any fatal error: one line, kept in log.out.

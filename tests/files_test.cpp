@@ -3,8 +3,8 @@
 // failed run, a size limit or an input that is no plain file leaves what was there.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <sys/stat.h>
+#include <filesystem>
 
 #include "support/test_support.hpp"
 
@@ -15,8 +15,8 @@ namespace {
 // Runs in `dir` (under a file-size limit, when given), which must then fail with exactly
 // `errors` on standard error and hold what it held before but the entries in `changed`; a
 // changed log.out ends with the last error.
-void expect_failed_run(const std::string& dir, const std::string& errors, const std::set<std::string>& changed,
-                       unsigned long file_size_limit = 0) {
+void expect_failed_run(const std::string& dir, const std::string& errors,
+                       const std::set<std::string>& changed, unsigned long file_size_limit = 0) {
     run_options options;
     options.file_size_limit = file_size_limit;
     const folder_state before = snapshot_folder(dir);
@@ -35,7 +35,9 @@ TEST(FailedRun, KeepsEarlierResults) {
     const std::string dir = folder_with_earlier_results("files_failed_run");
     std::string input = good_input;
     write_file(dir + "/input.txt", input.replace(input.find("20.5 -141.4"), 4, "20.5x"));
-    expect_failed_run(dir, "phasemap: input.txt (unit 1), line 8: expected a real number for area of surface 2, found '20.5x'\n",
+    expect_failed_run(dir,
+                      "phasemap: input.txt (unit 1), line 8: expected a real number for area of "
+                      "surface 2, found '20.5x'\n",
                       {"log.out"});
 }
 
@@ -44,33 +46,46 @@ TEST(FailedRun, KeepsEarlierResults) {
 // log.out cannot be written either, the earlier one stays as well and standard error says so.
 TEST(FailedRun, FileSizeLimit) {
     const std::string dir = folder_with_earlier_results("files_size_limit");
-    write_file(dir + "/input.txt", "bound\n-2 0 -1.5 0\nstop\n");  // a log of 529 bytes, a map of 5771
-    const std::string errors = "phasemap: warning: input.txt, line 3: no surface was read, so the map will show the "
-                               "frame and axes only\nphasemap: map1.ps (unit 3): cannot write: File too large\n";
+    // a log of 529 bytes, a map of 5771
+    write_file(dir + "/input.txt", "bound\n-2 0 -1.5 0\nstop\n");
+    const std::string errors =
+        "phasemap: warning: input.txt, line 3: no surface was read, so the map will show the "
+        "frame and axes only\nphasemap: map1.ps (unit 3): cannot write: File too large\n";
     expect_failed_run(dir, errors, {"log.out"}, 4096);
-    expect_failed_run(dir, errors + "phasemap: log.out (unit 2): cannot write: File too large\n", {}, 256);
+    expect_failed_run(dir, errors + "phasemap: log.out (unit 2): cannot write: File too large\n",
+                      {}, 256);
 }
 
 // The map name cannot reach the run's own files, however spelt or linked, nor leave the
 // run's folder, nor hold a control character: each is refused at "stop" with the earlier
 // results left as they were.
 TEST(MapName, CannotHitTheRunsOwnFilesOrLeaveTheFolder) {
-    const std::string own = "is the name of one of the run's own files", same = "names the same file as ",
-                      control = " holds a control character";
+    const std::string own = "is the name of one of the run's own files",
+                      same = "names the same file as ", control = " holds a control character";
     const std::pair<std::string, std::string> cases[] = {
-        {"'./input.txt'", "'./input.txt' " + own}, {"'.//log.out'", "'.//log.out' " + own},
-        {"'sub/../phase.out'", "'sub/../phase.out' " + own}, {"soft.ps", "'soft.ps' " + same + "input.txt"},
-        {"hard.ps", "'hard.ps' " + same + "log.out"}, {"'../.bashrc'", "'../.bashrc' leaves the run's folder through '..'"},
-        {"'/tmp/phasemap-map.ps'", "'/tmp/phasemap-map.ps' is absolute; the map is written inside the run's folder"},
-        {"'a\x01" "b.ps'", "'a\\x01b.ps'" + control}, {std::string("'a\0b.ps'", 8), "'a\\x00b.ps'" + control},
+        {"'./input.txt'", "'./input.txt' " + own},
+        {"'.//log.out'", "'.//log.out' " + own},
+        {"'sub/../phase.out'", "'sub/../phase.out' " + own},
+        {"soft.ps", "'soft.ps' " + same + "input.txt"},
+        {"hard.ps", "'hard.ps' " + same + "log.out"},
+        {"'../.bashrc'", "'../.bashrc' leaves the run's folder through '..'"},
+        {"'/tmp/phasemap-map.ps'",
+         "'/tmp/phasemap-map.ps' is absolute; the map is written inside the run's folder"},
+        {"'a\x01"
+         "b.ps'",
+         "'a\\x01b.ps'" + control},
+        {std::string("'a\0b.ps'", 8), "'a\\x00b.ps'" + control},
     };
     const std::string dir = folder_with_earlier_results("files_map_names");
     fs::create_symlink("input.txt", dir + "/soft.ps");
     for (const auto& [name, why] : cases) {
-        fs::remove(dir + "/hard.ps");  // each run replaces log.out, which a hard link does not follow
+        fs::remove(dir +
+                   "/hard.ps");  // each run replaces log.out, which a hard link does not follow
         fs::create_hard_link(dir + "/log.out", dir + "/hard.ps");
         write_file(dir + "/input.txt", good_entries() + "output\n" + name + "\nstop\n");
-        expect_failed_run(dir, "phasemap: input.txt (unit 1), line 10: the map file name " + why + "\n", {"log.out", "hard.ps"});
+        expect_failed_run(dir,
+                          "phasemap: input.txt (unit 1), line 10: the map file name " + why + "\n",
+                          {"log.out", "hard.ps"});
     }
     EXPECT_FALSE(file_exists("/tmp/phasemap-map.ps"));
 }
@@ -83,7 +98,8 @@ TEST(MapName, MayNameASubfolder) {
     const run_result result = run_program_in(dir);
     EXPECT_EQ(result.status, 0) << result.stderr_text;
     EXPECT_TRUE(read_file(dir + "/maps/oxide.ps").starts_with(" %!PS-Adobe-2.0 EPSF-2.0\r\n"));
-    EXPECT_EQ(snapshot_folder(dir).size(), 5u);  // input.txt, log.out, phase.out, maps, maps/oxide.ps
+    // input.txt, log.out, phase.out, maps, maps/oxide.ps
+    EXPECT_EQ(snapshot_folder(dir).size(), 5u);
 }
 
 // A FIFO, a device or a folder as input.txt is refused at once, and a file over 16 MiB before
@@ -95,7 +111,9 @@ TEST(InputFile, MustBeAPlainFileOfSaneSize) {
         {"fifo", "cannot read the file: it is a FIFO, not a regular file"},
         {"device", "cannot read the file: it is a character device, not a regular file"},
         {"folder", "cannot read the file: it is a folder, not a regular file"},
-        {"huge", "cannot read the file: it holds more than 16777216 bytes (16 MiB), far more than any input"},
+        {"huge",
+         "cannot read the file: it holds more than 16777216 bytes (16 MiB), far more than any "
+         "input"},
         {"missing", "cannot open the file: No such file or directory"},
     };
     for (const auto& [kind, reason] : cases) {
@@ -119,14 +137,16 @@ TEST(FailedRun, ClosedStandardError) {
     options.closes_standard_error = true;
     EXPECT_EQ(run_program_in(dir, options).status, 1);
     EXPECT_EQ(read_file(dir + "/log.out"),
-              "phasemap: input.txt (unit 1), line 2: expected an integer for bulk_count_2 of the bulk entry, found 'x'\r\n");
+              "phasemap: input.txt (unit 1), line 2: expected an integer for bulk_count_2 of the "
+              "bulk entry, found 'x'\r\n");
 }
 
 // A UTF-8 byte-order mark before the first keyword changes nothing.
 TEST(InputFile, ByteOrderMarkIsSkipped) {
     std::string plain, marked;
     ASSERT_EQ(run_program_on("files_without_mark", good_input, &plain).status, 0);
-    const run_result result = run_program_on("files_with_mark", "\xEF\xBB\xBF" + std::string(good_input), &marked);
+    const run_result result =
+        run_program_on("files_with_mark", "\xEF\xBB\xBF" + std::string(good_input), &marked);
     EXPECT_EQ(result.status, 0) << result.stderr_text;
     folder_state expected = snapshot_folder(plain);
     expected["input.txt"] = "\xEF\xBB\xBF" + std::string(good_input);

@@ -23,23 +23,29 @@ class GoldenRun : public testing::TestWithParam<std::string> {};
 TEST_P(GoldenRun, MatchesExpectedFiles) {
     const fs::path case_dir = golden_root + "/" + GetParam();
     std::string dir;
-    const run_result result = run_program_on("golden_" + GetParam(), read_file(case_dir / "input.txt"), &dir);
+    const run_result result =
+        run_program_on("golden_" + GetParam(), read_file(case_dir / "input.txt"), &dir);
     const std::set<std::string> produced = plain_files_in(dir, {"input.txt"});
     if (environment_is("PHASEMAP_UPDATE_GOLDEN")) {
-        for (const std::string& name : plain_files_in(case_dir, {"input.txt", "notes.md"})) fs::remove(case_dir / name);
-        for (const std::string& name : produced) fs::copy_file(fs::path(dir) / name, case_dir / name);
-        if (result.status != 0) write_file(case_dir / "status", std::to_string(result.status) + "\n");
+        for (const std::string& name : plain_files_in(case_dir, {"input.txt", "notes.md"}))
+            fs::remove(case_dir / name);
+        for (const std::string& name : produced)
+            fs::copy_file(fs::path(dir) / name, case_dir / name);
+        if (result.status != 0)
+            write_file(case_dir / "status", std::to_string(result.status) + "\n");
         if (!result.stderr_text.empty()) write_file(case_dir / "stderr.txt", result.stderr_text);
     }
 
-    EXPECT_EQ(result.status, std::atoi(read_file(case_dir / "status").c_str())) << result.stderr_text;  // 0 without one
+    EXPECT_EQ(result.status, std::atoi(read_file(case_dir / "status").c_str()))
+        << result.stderr_text;                                          // 0 without one
     EXPECT_EQ(result.stderr_text, read_file(case_dir / "stderr.txt"));  // empty when there is none
     const std::set<std::string> expected = plain_files_in(case_dir, case_metadata);
     EXPECT_EQ(produced, expected) << "the run left other files than the golden folder holds";
     for (const std::string& name : produced) {
         const std::string path = dir + "/" + name, content = read_file(path);
         if (expected.count(name) == 1) {
-            EXPECT_EQ(first_difference(read_file(case_dir / name), content), "") << GetParam() << "/" << name;
+            EXPECT_EQ(first_difference(read_file(case_dir / name), content), "")
+                << GetParam() << "/" << name;
         }
         if (content.starts_with(" %!PS")) expect_valid_postscript(path);
     }
@@ -51,9 +57,11 @@ TEST(GoldenCases, AreAllPresent) {
     ASSERT_TRUE(fs::is_directory(golden_root)) << golden_root << " is missing";
     const std::vector<std::string> names = folders_in(golden_root);
     EXPECT_GE(names.size(), 56u);
-    for (const std::string& name : names) EXPECT_TRUE(fs::exists(golden_root + "/" + name + "/input.txt")) << name;
+    for (const std::string& name : names)
+        EXPECT_TRUE(fs::exists(golden_root + "/" + name + "/input.txt")) << name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, GoldenRun, testing::ValuesIn(folders_in(golden_root)), folder_test_name);
+INSTANTIATE_TEST_SUITE_P(Cases, GoldenRun, testing::ValuesIn(folders_in(golden_root)),
+                         folder_test_name);
 
 }  // namespace

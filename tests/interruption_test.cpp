@@ -4,8 +4,8 @@
 // they are all there. The signal is raised at a run point, so nothing depends on timing.
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <unistd.h>
+#include <csignal>
 
 #include "driver.hpp"
 #include "support/test_support.hpp"
@@ -38,8 +38,13 @@ void pass_run_point(run_point point) {
 }
 
 TEST(Interruption, LeavesEarlierOutputsAndNoTemporary) {
-    const struct { run_point point; int signal; std::string name; } cases[] = {
-        {run_point::input_read, SIGTERM, "SIGTERM"}, {run_point::regions_reported, SIGINT, "SIGINT"},
+    const struct {
+        run_point point;
+        int signal;
+        std::string name;
+    } cases[] = {
+        {run_point::input_read, SIGTERM, "SIGTERM"},
+        {run_point::regions_reported, SIGINT, "SIGINT"},
         {run_point::map_written, SIGHUP, "SIGHUP"},
     };
     for (const auto& c : cases) {
@@ -55,9 +60,11 @@ TEST(Interruption, LeavesEarlierOutputsAndNoTemporary) {
 // would have without the run's guards: killed, with all three new outputs in place.
 TEST(Interruption, WaitsWhileOutputsMoveIntoPlace) {
     const std::string dir = folder_for_second_run("interrupted_while_moving");
-    EXPECT_EXIT(run_in(dir, run_point::outputs_moving, SIGTERM), testing::KilledBySignal(SIGTERM), "^$");
+    EXPECT_EXIT(run_in(dir, run_point::outputs_moving, SIGTERM), testing::KilledBySignal(SIGTERM),
+                "^$");
     const folder_state after = snapshot_folder(dir);
-    EXPECT_EQ(after.size(), 5u);  // input.txt, log.out, phase.out, map1.ps of the first run, second.ps
+    // input.txt, log.out, phase.out, map1.ps of the first run, second.ps
+    EXPECT_EQ(after.size(), 5u);
     EXPECT_TRUE(after.at("second.ps").starts_with(" %!PS-Adobe-2.0 EPSF-2.0\r\n"));
     EXPECT_EQ(after.at("log.out").find("phasemap:"), std::string::npos);
 }

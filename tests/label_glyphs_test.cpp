@@ -12,7 +12,8 @@
 
 namespace {
 
-constexpr glyph_font times = glyph_font::times_roman, latin1 = glyph_font::times_latin1, symbol = glyph_font::symbol;
+constexpr glyph_font times = glyph_font::times_roman, latin1 = glyph_font::times_latin1,
+                     symbol = glyph_font::symbol;
 
 label_character first_character(const std::string& bytes) {
     return read_label_character(bytes.data(), static_cast<int32_t>(bytes.size()), 0);
@@ -38,21 +39,30 @@ std::string utf8(int32_t code_point) {
 // standard encoding; Greek and mathematical signs from Symbol, the increment and ohm signs as
 // Delta and Omega. (Every row of the table is checked against ghostscript below.)
 TEST(LabelGlyphs, FontAndCodeOfEachKind) {
-    const struct { const char* typed; glyph_font font; int32_t code; } cases[] = {
-        {"A", times, 0101},         {"-", times, 055},          {"Å", latin1, 0305},        {"é", latin1, 0351},
-        {"ß", latin1, 0337},        {"²", latin1, 0262},        {"¼", latin1, 0274},        {"\u00A0", latin1, 0240},
-        {"ÿ", latin1, 0377},        {"°", latin1, 0260},        {"±", latin1, 0261},        {"×", latin1, 0327},
-        {"·", latin1, 0267},        {"\u00B5", latin1, 0265},   {"“", times, 0252},         {"’", times, 047},
-        {"–", times, 0261},         {"…", times, 0274},         {"ﬁ", times, 0256},         {"\u0394", symbol, 0104},
-        {"\u03A9", symbol, 0127},   {"\u03BC", symbol, 0155},   {"γ", symbol, 0147},        {"θ", symbol, 0161},
-        {"ς", symbol, 0126},        {"ϕ", symbol, 0152},        {"√", symbol, 0326},        {"′", symbol, 0242},
-        {"≈", symbol, 0273},        {"≤", symbol, 0243},        {"∂", symbol, 0266},        {"∫", symbol, 0362},
-        {"−", symbol, 055},         {"\u2206", symbol, 0104},   {"\u2126", symbol, 0127},   {"⟨", symbol, 0341},
+    const struct {
+        const char* typed;
+        glyph_font font;
+        int32_t code;
+    } cases[] = {
+        {"A", times, 0101},       {"-", times, 055},        {"Å", latin1, 0305},
+        {"é", latin1, 0351},      {"ß", latin1, 0337},      {"²", latin1, 0262},
+        {"¼", latin1, 0274},      {"\u00A0", latin1, 0240}, {"ÿ", latin1, 0377},
+        {"°", latin1, 0260},      {"±", latin1, 0261},      {"×", latin1, 0327},
+        {"·", latin1, 0267},      {"\u00B5", latin1, 0265}, {"“", times, 0252},
+        {"’", times, 047},        {"–", times, 0261},       {"…", times, 0274},
+        {"ﬁ", times, 0256},       {"\u0394", symbol, 0104}, {"\u03A9", symbol, 0127},
+        {"\u03BC", symbol, 0155}, {"γ", symbol, 0147},      {"θ", symbol, 0161},
+        {"ς", symbol, 0126},      {"ϕ", symbol, 0152},      {"√", symbol, 0326},
+        {"′", symbol, 0242},      {"≈", symbol, 0273},      {"≤", symbol, 0243},
+        {"∂", symbol, 0266},      {"∫", symbol, 0362},      {"−", symbol, 055},
+        {"\u2206", symbol, 0104}, {"\u2126", symbol, 0127}, {"⟨", symbol, 0341},
     };
     for (const auto& c : cases) {
         const label_character got = first_character(c.typed);
         EXPECT_EQ(std::tuple(got.has_glyph, got.length, font_name(got.font), got.code),
-                  std::tuple(true, static_cast<int32_t>(std::string(c.typed).size()), font_name(c.font), c.code)) << c.typed;
+                  std::tuple(true, static_cast<int32_t>(std::string(c.typed).size()),
+                             font_name(c.font), c.code))
+            << c.typed;
     }
 }
 
@@ -60,28 +70,48 @@ TEST(LabelGlyphs, FontAndCodeOfEachKind) {
 // a lead byte with the continuation bytes that follow it, up to the length it announces.
 TEST(LabelGlyphs, DrawnAsQuestionMark) {
     // The bytes, the length of the one "?", the code point (-1: no UTF-8 character), incomplete.
-    const struct { std::string bytes; int32_t length, code_point; bool is_incomplete; } cases[] = {
+    const struct {
+        std::string bytes;
+        int32_t length, code_point;
+        bool is_incomplete;
+    } cases[] = {
         // no glyph in any of the fonts: CJK, emoji, subscript two, euro, trade mark, controls
-        {"中", 3, 0x4E2D, false},         {"😀", 4, 0x1F600, false},         {"₂", 3, 0x2082, false},
-        {"€", 3, 0x20AC, false},          {"™", 3, 0x2122, false},           {"\xC2\x80", 2, 0x80, false},
-        {"\xEF\xBF\xBF", 3, 0xFFFF, false}, {"\xF4\x8F\xBF\xBF", 4, 0x10FFFF, false},
+        {"中", 3, 0x4E2D, false},
+        {"😀", 4, 0x1F600, false},
+        {"₂", 3, 0x2082, false},
+        {"€", 3, 0x20AC, false},
+        {"™", 3, 0x2122, false},
+        {"\xC2\x80", 2, 0x80, false},
+        {"\xEF\xBF\xBF", 3, 0xFFFF, false},
+        {"\xF4\x8F\xBF\xBF", 4, 0x10FFFF, false},
         // truncated
-        {"\xCE", 1, -1, true},            {"\xE2\x88", 2, -1, true},         {"\xF0\x9F\x98", 3, -1, true},
-        {"\xE2\x88x", 2, -1, true},       {"\xCE\xCE\x94", 1, -1, true},
+        {"\xCE", 1, -1, true},
+        {"\xE2\x88", 2, -1, true},
+        {"\xF0\x9F\x98", 3, -1, true},
+        {"\xE2\x88x", 2, -1, true},
+        {"\xCE\xCE\x94", 1, -1, true},
         // overlong
-        {"\xC0\xAF", 2, -1, false},       {"\xC1\xBF", 2, -1, false},        {"\xE0\x9F\xBF", 3, -1, false},
+        {"\xC0\xAF", 2, -1, false},
+        {"\xC1\xBF", 2, -1, false},
+        {"\xE0\x9F\xBF", 3, -1, false},
         {"\xF0\x8F\xBF\xBF", 4, -1, false},
         // surrogates, and beyond U+10FFFF
-        {"\xED\xA0\x80", 3, -1, false},   {"\xED\xBF\xBF", 3, -1, false},    {"\xF4\x90\x80\x80", 4, -1, false},
+        {"\xED\xA0\x80", 3, -1, false},
+        {"\xED\xBF\xBF", 3, -1, false},
+        {"\xF4\x90\x80\x80", 4, -1, false},
         {"\xF5\x80\x80\x80", 4, -1, false},
         // bytes that start no character
-        {"\x80", 1, -1, false},           {"\xBF\x80", 1, -1, false},        {"\xF8\x88\x80\x80", 1, -1, false},
+        {"\x80", 1, -1, false},
+        {"\xBF\x80", 1, -1, false},
+        {"\xF8\x88\x80\x80", 1, -1, false},
         {"\xFF", 1, -1, false},
     };
     for (const auto& c : cases) {
         const label_character got = first_character(c.bytes);
-        EXPECT_EQ(std::tuple(got.has_glyph, got.length, got.code_point, got.is_incomplete, font_name(got.font), got.code),
-                  std::tuple(false, c.length, c.code_point, c.is_incomplete, font_name(times), int32_t{'?'}))
+        EXPECT_EQ(std::tuple(got.has_glyph, got.length, got.code_point, got.is_incomplete,
+                             font_name(got.font), got.code),
+                  std::tuple(false, c.length, c.code_point, c.is_incomplete, font_name(times),
+                             int32_t{'?'}))
             << testing::PrintToString(c.bytes);
     }
 }
@@ -99,17 +129,22 @@ TEST(LabelGlyphs, GhostscriptReadsBackEveryGlyph) {
     std::string page = "%!PS\n", expected;
     for (std::string_view line : latin1_font_definition) page += std::string(line) + "\n";
     int32_t shown = 0;
-    for (int32_t code_point = 0x80; code_point <= 0x10FFFF; code_point = code_point == 0xD7FF ? 0xE000 : code_point + 1) {
+    for (int32_t code_point = 0x80; code_point <= 0x10FFFF;
+         code_point = code_point == 0xD7FF ? 0xE000 : code_point + 1) {
         const label_character c = first_character(utf8(code_point));
         if (!c.has_glyph || code_point == 0xA0 || code_point == 0xAD) continue;
         char label[8], line[200];  // 50 rows of 5 on a page
         std::snprintf(label, sizeof label, "%04X:", static_cast<unsigned>(code_point));
-        std::snprintf(line, sizeof line, "%s/Times-Roman findfont 10 scalefont setfont %d %d moveto (%s) show "
-                      "/%s findfont 10 scalefont setfont (\\%03o) show\n", shown > 0 && shown % 250 == 0 ? "showpage\n" : "",
-                      30 + 110 * (shown % 5), 760 - 14 * (shown / 5 % 50), label, font_name(c.font).c_str(),
+        std::snprintf(line, sizeof line,
+                      "%s/Times-Roman findfont 10 scalefont setfont %d %d moveto (%s) show "
+                      "/%s findfont 10 scalefont setfont (\\%03o) show\n",
+                      shown > 0 && shown % 250 == 0 ? "showpage\n" : "", 30 + 110 * (shown % 5),
+                      760 - 14 * (shown / 5 % 50), label, font_name(c.font).c_str(),
                       static_cast<unsigned>(c.code));
         page += line;
-        expected += label + utf8(read_back.contains(code_point) ? read_back.at(code_point) : code_point) + "\n";
+        expected += label +
+                    utf8(read_back.contains(code_point) ? read_back.at(code_point) : code_point) +
+                    "\n";
         ++shown;
     }
     write_file(page_file, page + "showpage\n");
@@ -118,9 +153,11 @@ TEST(LabelGlyphs, GhostscriptReadsBackEveryGlyph) {
     const std::string text = extract_postscript_text(page_file);
     std::string found;
     for (std::size_t at = text.find(':', 4); at != std::string::npos; at = text.find(':', at + 1)) {
-        const int32_t length =
-            read_label_character(text.data(), static_cast<int32_t>(text.size()), static_cast<int32_t>(at + 1)).length;
-        found += text.substr(at - 4, 5) + text.substr(at + 1, static_cast<std::size_t>(length)) + "\n";
+        const int32_t length = read_label_character(text.data(), static_cast<int32_t>(text.size()),
+                                                    static_cast<int32_t>(at + 1))
+                                   .length;
+        found +=
+            text.substr(at - 4, 5) + text.substr(at + 1, static_cast<std::size_t>(length)) + "\n";
     }
     EXPECT_EQ(shown, 245);  // 94 Latin-1 letters and signs, 151 others
     EXPECT_EQ(found, expected);

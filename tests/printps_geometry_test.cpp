@@ -12,8 +12,8 @@
 
 namespace {
 
-page_translation geometry_for(float x_min, float x_max, float y_min, float y_max, float temp1 = -1.0f,
-                              float temp2 = -1.0f) {
+page_translation geometry_for(float x_min, float x_max, float y_min, float y_max,
+                              float temp1 = -1.0f, float temp2 = -1.0f) {
     reset_run_state();
     std::tie(run.x_min, run.x_max, run.y_min, run.y_max) = std::tuple(x_min, x_max, y_min, y_max);
     std::tie(run.temp1_1, run.temp2_1) = std::pair(temp1, temp2);
@@ -32,7 +32,8 @@ TEST(PageGeometry, PlotAreaAndTranslation) {
 // 373.99999 gives 373, -0.12 gives 0 (not -1) and -124.67 gives -124.
 TEST(PageMapping, TruncatesTheDoubleProduct) {
     geometry_for(-3.0f, 0.0f, -3.0f, 0.0f);
-    const std::pair<float, float> rows[] = {{-3.0f, 110.0f}, {-2.0f, 234.0f}, {0.0f, 483.0f}, {-3.001f, 110.0f}, {-4.0f, -14.0f}};
+    const std::pair<float, float> rows[] = {
+        {-3.0f, 110.0f}, {-2.0f, 234.0f}, {0.0f, 483.0f}, {-3.001f, 110.0f}, {-4.0f, -14.0f}};
     for (const auto& [x, page_position] : rows) EXPECT_EQ(page_x(x), page_position) << x;
 }
 

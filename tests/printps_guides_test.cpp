@@ -20,7 +20,8 @@ bool has_ends(int32_t a, int32_t b, float c, const line_limits& limits) {
 TEST(LineEnds, ClippingComparesTheUnroundedQuotient) {
     line_ends ends{};
     ASSERT_TRUE(find_line_ends(1, 1, 1.0f, {1.0e-9f, 2.0f, 1.0f, 10.0f}, ends));
-    EXPECT_EQ(std::tuple(ends.start_x, ends.start_y, ends.end_x, ends.end_y), std::tuple(0.0f, 1.0f, 2.0f, -1.0f));
+    EXPECT_EQ(std::tuple(ends.start_x, ends.start_y, ends.end_x, ends.end_y),
+              std::tuple(0.0f, 1.0f, 2.0f, -1.0f));
 }
 
 // a = b = 0 (with c = 1 in the golden case lines-equ2-labels), a horizontal line that would

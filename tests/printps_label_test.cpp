@@ -17,14 +17,17 @@ std::string scan(const std::string& value) {
     const label_segments segments = scan_label(text);
     std::string result;
     for (int32_t j = 0; j < segments.count; ++j)
-        result.append(j > 0 ? "|" : "").append(trimmed_text(segments.text[j])).append("@").append(
-            std::to_string(segments.level[j]));
+        result.append(j > 0 ? "|" : "")
+            .append(trimmed_text(segments.text[j]))
+            .append("@")
+            .append(std::to_string(segments.level[j]));
     return result;
 }
 
 std::string escaped(const std::string& value) {
     char body[max_string_body];
-    return {body, static_cast<std::size_t>(escape_postscript_string(value.data(), static_cast<int32_t>(value.size()), body))};
+    return {body, static_cast<std::size_t>(escape_postscript_string(
+                      value.data(), static_cast<int32_t>(value.size()), body))};
 }
 
 // The runs of a segment as "font:body" joined by "|", T for Times-Roman, L for its Latin-1
@@ -34,8 +37,12 @@ std::string runs(const std::string& value) {
     std::string result;
     for (int32_t k = 0; k < split.count; ++k) {
         const glyph_run& run_k = split.run[k];
-        const char* font = run_k.font == glyph_font::times_roman ? "T:" : run_k.font == glyph_font::times_latin1 ? "L:" : "S:";
-        result.append(k > 0 ? "|" : "").append(font).append(run_k.body, static_cast<std::size_t>(run_k.length));
+        const char* font = run_k.font == glyph_font::times_roman    ? "T:"
+                           : run_k.font == glyph_font::times_latin1 ? "L:"
+                                                                    : "S:";
+        result.append(k > 0 ? "|" : "")
+            .append(font)
+            .append(run_k.body, static_cast<std::size_t>(run_k.length));
     }
     return result;
 }
@@ -53,13 +60,26 @@ void expect_rows(std::initializer_list<std::pair<std::string, std::string>> rows
 // are kept except after the final brace.
 TEST(LabelScan, LevelsOfGroups) {
     expect_rows({
-        {scan("plain text"), "plain text@0"},  {scan("10^{-5}"), "10@0|-5@1"},       {scan("x^{a}^{b}"), "x@0|a@1|b@2"},
-        {scan("x_{a}_{b}"), "x@0|a@-1|b@-2"},  {scan("x^{a}_{b}"), "x@0|a@9|b@-9"},  {scan("x_{b}^{a}"), "x@0|b@-9|a@9"},
-        {scan("x_{a}b"), "x@0|a@-1|b@0"},      {scan("x^{a^{b}}"), "x@0|a@1|b@2|@1"}, {scan("x^{a_{b}c}"), "x@0|a@9|b@-9|c@1"},
-        {scan("x^{a}_{b}c"), "x@0|a@9|b@-9|c@0"}, {scan("a}b^{c}"), "a@0|b@0|c@1"},   {scan("a^2"), "a@0|@1"},
-        {scan("^{}"), "@0|@1"},                {scan("_{i}x"), "@0|i@-1|x@0"},     {scan(""), "@0"},
-        {scan("{a} b"), "{a@0| b@0"},          {scan("a^^{b}"), "a@0|@1|b@2"},      {scan("x^Δ2}"), "x@0|2@1"},
-        {scan("x_√2}y"), "x@0|2@-1|y@0"},      {scan("Δμ_{O} θ^{2}"), "Δμ@0|O@-1| θ@0|2@1"},
+        {scan("plain text"), "plain text@0"},
+        {scan("10^{-5}"), "10@0|-5@1"},
+        {scan("x^{a}^{b}"), "x@0|a@1|b@2"},
+        {scan("x_{a}_{b}"), "x@0|a@-1|b@-2"},
+        {scan("x^{a}_{b}"), "x@0|a@9|b@-9"},
+        {scan("x_{b}^{a}"), "x@0|b@-9|a@9"},
+        {scan("x_{a}b"), "x@0|a@-1|b@0"},
+        {scan("x^{a^{b}}"), "x@0|a@1|b@2|@1"},
+        {scan("x^{a_{b}c}"), "x@0|a@9|b@-9|c@1"},
+        {scan("x^{a}_{b}c"), "x@0|a@9|b@-9|c@0"},
+        {scan("a}b^{c}"), "a@0|b@0|c@1"},
+        {scan("a^2"), "a@0|@1"},
+        {scan("^{}"), "@0|@1"},
+        {scan("_{i}x"), "@0|i@-1|x@0"},
+        {scan(""), "@0"},
+        {scan("{a} b"), "{a@0| b@0"},
+        {scan("a^^{b}"), "a@0|@1|b@2"},
+        {scan("x^Δ2}"), "x@0|2@1"},
+        {scan("x_√2}y"), "x@0|2@-1|y@0"},
+        {scan("Δμ_{O} θ^{2}"), "Δμ@0|O@-1| θ@0|2@1"},
     });
 }
 
@@ -82,9 +102,17 @@ TEST(LabelScan, AtMostTwentySegments) {
 // Only what would leave the string open or unbalanced is escaped.
 TEST(PostScriptString, Escapes) {
     expect_rows({
-        {escaped("f(x) = (a(b)c)"), "f(x) = (a(b)c)"}, {escaped("a)b"), "a\\)b"},   {escaped("(a"), "\\(a"},
-        {escaped(")("), "\\)\\("},     {escaped("(()"), "\\(()"},   {escaped("())"), "()\\)"},  {escaped("a\\"), "a\\\\"},
-        {escaped("\\(x"), "\\(x"},     {escaped("\\\\)"), "\\\\\\)"}, {escaped("(\\)"), "\\(\\)"}, {escaped(""), ""},
+        {escaped("f(x) = (a(b)c)"), "f(x) = (a(b)c)"},
+        {escaped("a)b"), "a\\)b"},
+        {escaped("(a"), "\\(a"},
+        {escaped(")("), "\\)\\("},
+        {escaped("(()"), "\\(()"},
+        {escaped("())"), "()\\)"},
+        {escaped("a\\"), "a\\\\"},
+        {escaped("\\(x"), "\\(x"},
+        {escaped("\\\\)"), "\\\\\\)"},
+        {escaped("(\\)"), "\\(\\)"},
+        {escaped(""), ""},
     });
 }
 
@@ -94,12 +122,21 @@ TEST(PostScriptString, Escapes) {
 // is shown, not taken as an escape.
 TEST(LabelRuns, OneRunPerFont) {
     expect_rows({
-        {runs(""), "T:"},  {runs("plain (text)"), "T:plain (text)"},  {runs("Δμ"), "S:\\104\\155"},
-        {runs("θ=½ (√3×√3)R30° Å"), "S:\\161|T:=|L:\\275 \\(|S:\\326|T:3|L:\\327|S:\\326|T:3\\)R30|L:\\260 \\305"},
-        {runs("é ö-O"), "L:\\351 \\366|T:-O"},  {runs("∞ ≈ x"), "S:\\245 \\273 |T:x"},
-        {runs("“a” – b"), "T:\\252a\\272 \\261 b"},  {runs("中 x"), "T:? x"},  {runs("Å中?"), "L:\\305??"},
-        {runs("α中"), "S:\\141|T:?"},  {runs("\xC0\xAF\x80"), "T:??"},
-        {runs("(α)"), "T:\\(|S:\\141|T:\\)"},  {runs("a\\α"), "T:a\\\\|S:\\141"},  {runs("a\\“"), "T:a\\\\\\252"},
+        {runs(""), "T:"},
+        {runs("plain (text)"), "T:plain (text)"},
+        {runs("Δμ"), "S:\\104\\155"},
+        {runs("θ=½ (√3×√3)R30° Å"),
+         "S:\\161|T:=|L:\\275 \\(|S:\\326|T:3|L:\\327|S:\\326|T:3\\)R30|L:\\260 \\305"},
+        {runs("é ö-O"), "L:\\351 \\366|T:-O"},
+        {runs("∞ ≈ x"), "S:\\245 \\273 |T:x"},
+        {runs("“a” – b"), "T:\\252a\\272 \\261 b"},
+        {runs("中 x"), "T:? x"},
+        {runs("Å中?"), "L:\\305??"},
+        {runs("α中"), "S:\\141|T:?"},
+        {runs("\xC0\xAF\x80"), "T:??"},
+        {runs("(α)"), "T:\\(|S:\\141|T:\\)"},
+        {runs("a\\α"), "T:a\\\\|S:\\141"},
+        {runs("a\\“"), "T:a\\\\\\252"},
     });
 }
 
@@ -111,10 +148,23 @@ TEST(LabelCharacters, GoldenMapReadsBackAsTyped) {
     if (!has_ghostscript(map)) return;
     const std::string text = extract_postscript_text(map);
     const std::string typed[] = {
-        "\u2206\u00B5", "θ=½ (√3×√3)R30° Å", "p(2×2)-O é ö ü ß ² ³ ¼ µ ·", "±α", "\u2206β", "½α",  // Δμ, Δβ
-        "“γ” – — … ′ ″ ∞ ≈ ≠", "≤ ≥ → ∂ ∑ ∫ ∞ √ \u2206 \u2126", "‘a’ Ł ł Œ œ ﬁ ‰ † •",  // increment and ohm signs
-        "αβγδεζηθικλ\u00B5νξοπρστυ", "φχψω Γ\u2206ΘΛΞΠΣΦΨ\u2126 ϑϕϖς", "none: ? ? ?", "bad: ? ? ? ?",
-        "cut after 39 bytes: 0123456789012345678?", "in eV·Å", "− ½E",
+        "\u2206\u00B5",
+        "θ=½ (√3×√3)R30° Å",
+        "p(2×2)-O é ö ü ß ² ³ ¼ µ ·",
+        "±α",
+        "\u2206β",
+        "½α",  // Δμ, Δβ
+        "“γ” – — … ′ ″ ∞ ≈ ≠",
+        "≤ ≥ → ∂ ∑ ∫ ∞ √ \u2206 \u2126",
+        "‘a’ Ł ł Œ œ ﬁ ‰ † •",  // increment and ohm signs
+        "αβγδεζηθικλ\u00B5νξοπρστυ",
+        "φχψω Γ\u2206ΘΛΞΠΣΦΨ\u2126 ϑϕϖς",
+        "none: ? ? ?",
+        "bad: ? ? ? ?",
+        "cut after 39 bytes: 0123456789012345678?",
+        "in eV·Å",
+        "− ½E",
     };
-    for (const std::string& piece : typed) EXPECT_NE(text.find(piece), std::string::npos) << piece << "\n" << text;
+    for (const std::string& piece : typed)
+        EXPECT_NE(text.find(piece), std::string::npos) << piece << "\n" << text;
 }

@@ -49,18 +49,21 @@ TEST(WriteMap, RegionFillsUseTheSurfaceGrey) {
     EXPECT_EQ(line_of(map_bytes, 16), "gr10");
     EXPECT_EQ(count_lines(map_bytes), 21);
     const std::string b(10, ' ');
-    EXPECT_EQ(log_bytes, " \r\n" + b + " 4\r\n newpath\r\ngr 3\r\n \r\n" + b + "10\r\n newpath\r\ngr 9\r\n \r\n" + b +
-                             "11\r\n newpath\r\ngr10\r\n");
+    EXPECT_EQ(log_bytes, " \r\n" + b + " 4\r\n newpath\r\ngr 3\r\n \r\n" + b +
+                             "10\r\n newpath\r\ngr 9\r\n \r\n" + b + "11\r\n newpath\r\ngr10\r\n");
 }
 
 // The last major tick index of the x axis is the largest 32-bit integer: the ticks stop
 // there, all 129 numbered, instead of counting past it.
 TEST(WriteMap, MajorTicksUpToTheLargestIndex) {
     reset_run_state();
-    std::tie(run.x_min, run.x_max, run.y_max, run.shift_x) = std::tuple(2147483520.0f, 2147483648.0f, 1.0f, 0.5f);
+    std::tie(run.x_min, run.x_max, run.y_max, run.shift_x) =
+        std::tuple(2147483520.0f, 2147483648.0f, 1.0f, 0.5f);
     const std::string map_bytes = capture(draw_frame_and_axes).first;
     std::size_t numbers = 0;
-    for (std::size_t at = map_bytes.find(") SN"); at != std::string::npos; at = map_bytes.find(") SN", at + 1)) ++numbers;
+    for (std::size_t at = map_bytes.find(") SN"); at != std::string::npos;
+         at = map_bytes.find(") SN", at + 1))
+        ++numbers;
     EXPECT_EQ(numbers, 129u + 2u);  // x numbers 2147483519 to 2147483647, y numbers 0 and 1
     EXPECT_NE(map_bytes.find("(2147483647) SN"), std::string::npos);
 }

@@ -15,7 +15,8 @@ TEST(ScaleTicks, WorkedExampleAt300K) {
     const float spacing = tick_spacing(1.0f, 300.0f);
     EXPECT_EQ(spacing, 0.05952680483460426f);
     const tick_range range = find_tick_range(-2.0f, 0.0f, 0.0f, spacing);
-    EXPECT_EQ(std::tuple(range.first, range.last, count_ticks(range)), std::tuple(-33, 0, 34));  // -33.598 truncated
+    // -33.598 truncated
+    EXPECT_EQ(std::tuple(range.first, range.last, count_ticks(range)), std::tuple(-33, 0, 34));
     EXPECT_EQ(tick_position(1.0f, -33.0f, 300.0f, 0.0f), -1.9643845558166504f);
 }
 
@@ -33,15 +34,20 @@ TEST(ScaleTicks, RangeEnds) {
 TEST(ScaleTicks, ExponentFollowsTruncatedStep) {
     const std::tuple<float, float, int32_t> rows[] = {
         {2.0f, -2.0f, -4}, {0.5f, -7.0f, 0}, {-1.5f, 3.0f, -3}, {7.0f, 3000001.0f, 21000007}};
-    for (const auto& [step, index, exponent] : rows) EXPECT_EQ(tick_exponent(step, index), exponent) << step << " " << index;
+    for (const auto& [step, index, exponent] : rows)
+        EXPECT_EQ(tick_exponent(step, index), exponent) << step << " " << index;
 }
 
 // Widths judged in double: 999.99994 has three digits although its single log10 is 3.0.
 TEST(ScaleTexts, Widths) {
-    const std::pair<float, int32_t> captions[] = {{300.0f, 3}, {1000.0f, 4}, {99.9f, 2}, {999.99994f, 3}, {0.5f, 1}};
-    for (const auto& [temperature, width] : captions) EXPECT_EQ(caption_width(temperature), width) << temperature;
-    const std::pair<int32_t, int32_t> exponents[] = {{0, 1}, {-5, 2}, {-10, 3}, {99, 2}, {100, 3}, {INT32_MIN, 11}};
-    for (const auto& [exponent, width] : exponents) EXPECT_EQ(exponent_width(exponent), width) << exponent;
+    const std::pair<float, int32_t> captions[] = {
+        {300.0f, 3}, {1000.0f, 4}, {99.9f, 2}, {999.99994f, 3}, {0.5f, 1}};
+    for (const auto& [temperature, width] : captions)
+        EXPECT_EQ(caption_width(temperature), width) << temperature;
+    const std::pair<int32_t, int32_t> exponents[] = {{0, 1},  {-5, 2},  {-10, 3},
+                                                     {99, 2}, {100, 3}, {INT32_MIN, 11}};
+    for (const auto& [exponent, width] : exponents)
+        EXPECT_EQ(exponent_width(exponent), width) << exponent;
 }
 
 }  // namespace

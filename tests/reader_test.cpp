@@ -2,9 +2,9 @@
 // entries and every refused input are whole-run cases under tests/golden (reader-*, refuse-*).
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cmath>
 #include <filesystem>
-#include <unistd.h>
 
 #include "modules.hpp"
 #include "ouvrir.hpp"
@@ -20,8 +20,9 @@ namespace {
 // -0.7814634. The last digits are those of single precision.
 TEST(ReaderPlanes, CoefficientsAndWindowEdges) {
     const std::string dir = test_scratch_dir(), here = std::filesystem::current_path().string();
-    write_file(dir + "/input.txt", "bulk\n1 2\n-16.5 2\nbound\n-2.0 0.0 -1.5 0.0\nsurf 2\nclean 8 16 0 20.5 -140.2\n"
-                                   "'with H' 8 16 2 20.5 -147.9\nstop\n");
+    write_file(dir + "/input.txt",
+               "bulk\n1 2\n-16.5 2\nbound\n-2.0 0.0 -1.5 0.0\nsurf 2\nclean 8 16 0 20.5 -140.2\n"
+               "'with H' 8 16 2 20.5 -147.9\nstop\n");
     ASSERT_EQ(chdir(dir.c_str()), 0);
     reset_run_state();
     EXPECT_EQ(stop_message(read_input), "");
@@ -35,10 +36,13 @@ TEST(ReaderPlanes, CoefficientsAndWindowEdges) {
     EXPECT_EQ(run.plane_b[0], -0.0f);
     EXPECT_EQ(run.plane_b[1], -0.781463444f);
     EXPECT_EQ(run.plane_c[1], -1.0f);
-    const float edges[4][4] = {{1, 0, 0, 2.0f}, {1, 0, 0, -0.0f}, {0, 1, 0, 1.5f}, {0, 1, 0, -0.0f}};
+    const float edges[4][4] = {
+        {1, 0, 0, 2.0f}, {1, 0, 0, -0.0f}, {0, 1, 0, 1.5f}, {0, 1, 0, -0.0f}};
     for (int e = 0; e < 4; ++e) {
-        const float plane[4] = {run.plane_a[2 + e], run.plane_b[2 + e], run.plane_c[2 + e], run.plane_d[2 + e]};
-        for (int k = 0; k < 4; ++k) EXPECT_EQ(plane[k], edges[e][k]) << "edge " << e << ", coefficient " << k;
+        const float plane[4] = {run.plane_a[2 + e], run.plane_b[2 + e], run.plane_c[2 + e],
+                                run.plane_d[2 + e]};
+        for (int k = 0; k < 4; ++k)
+            EXPECT_EQ(plane[k], edges[e][k]) << "edge " << e << ", coefficient " << k;
     }
 }
 

@@ -41,7 +41,8 @@ exact_digits expand_exactly(float value) {
     char text[160];
     std::snprintf(text, sizeof text, "%.120e", std::fabs(static_cast<double>(value)));
     const char* e = std::strchr(text, 'e');
-    return {text[0] + std::string(text + 2, static_cast<std::size_t>(e - text - 2)), std::atoi(e + 1) + 1};
+    return {text[0] + std::string(text + 2, static_cast<std::size_t>(e - text - 2)),
+            std::atoi(e + 1) + 1};
 }
 
 // Rounds half up to `count` digits (count >= 1), padding with zeros; a carry out of the
@@ -102,7 +103,8 @@ std::string slow_fixed_text(float value, int w, int d) {
 void expect_same_as_reference(float value) {
     if (!std::isfinite(value)) return;  // no digits to compare
     ASSERT_EQ(list_text(value), slow_list_text(value)) << "bits " << std::bit_cast<uint32_t>(value);
-    for (int d : {0, 2, 5}) ASSERT_EQ(fixed_text(value, 12, d), slow_fixed_text(value, 12, d)) << value << " " << d;
+    for (int d : {0, 2, 5})
+        ASSERT_EQ(fixed_text(value, 12, d), slow_fixed_text(value, 12, d)) << value << " " << d;
 }
 
 #ifdef NDEBUG
@@ -118,9 +120,16 @@ constexpr int random_rounds = 40000;  // sanitizer builds are many times slower
 // ties of the 8th digit round up, never to even, and digits past the 7th are written as 0.
 TEST(FormatReal, ListForm) {
     const std::pair<float, const char*> rows[] = {
-        {1.0f, "1.000000"}, {-0.25f, "-2.500000E-01"}, {-0.0f, "0.000000E+00"}, {-FLT_MAX, "-3.402823E+38"},
-        {FLT_TRUE_MIN, "1.401298E-45"}, {-INFINITY, "-Infinity"}, {std::bit_cast<float>(0x7f800001u), "NaN"},
-        {9999999.0f, "9999999.000000"}, {10000000.0f, "1.000000E+07"}, {12345665.0f, "1.234567E+07"},
+        {1.0f, "1.000000"},
+        {-0.25f, "-2.500000E-01"},
+        {-0.0f, "0.000000E+00"},
+        {-FLT_MAX, "-3.402823E+38"},
+        {FLT_TRUE_MIN, "1.401298E-45"},
+        {-INFINITY, "-Infinity"},
+        {std::bit_cast<float>(0x7f800001u), "NaN"},
+        {9999999.0f, "9999999.000000"},
+        {10000000.0f, "1.000000E+07"},
+        {12345665.0f, "1.234567E+07"},
         {0.99999994f, "9.999999E-01"},  // 0.999999940395...
         {0.01f, "1.000000E-02"},        // 9.9999997764825821E-03
         {-1.0078125f, "-1.007813"},     // an exact tie
@@ -136,12 +145,24 @@ TEST(FormatReal, ListForm) {
 // decides between zero and one unit of the last decimal; a carry adds an integer digit.
 TEST(FormatFixed, Rules) {
     const std::tuple<float, int32_t, int32_t, const char*> rows[] = {
-        {0.5f, 7, 2, "    .50"}, {-0.25f, 7, 2, "   -.25"}, {-0.004f, 7, 2, "    .00"}, {0.3f, 3, 0, " 0."},
-        {-0.0f, 3, 0, " 0."}, {0.5f, 3, 2, ".50"}, {-0.5f, 3, 2, "***"}, {-INFINITY, 7, 2, "   -Inf"},
-        {0.125f, 7, 2, "    .13"}, {0.5f, 3, 0, " 1."}, {-0.006f, 7, 2, "   -.01"}, {0.0004f, 7, 2, "    .00"},
-        {99.996f, 7, 2, " 100.00"}, {123456.78f, 12, 3, "  123456.800"}, {16777216.0f, 12, 1, "  16777220.0"},
+        {0.5f, 7, 2, "    .50"},
+        {-0.25f, 7, 2, "   -.25"},
+        {-0.004f, 7, 2, "    .00"},
+        {0.3f, 3, 0, " 0."},
+        {-0.0f, 3, 0, " 0."},
+        {0.5f, 3, 2, ".50"},
+        {-0.5f, 3, 2, "***"},
+        {-INFINITY, 7, 2, "   -Inf"},
+        {0.125f, 7, 2, "    .13"},
+        {0.5f, 3, 0, " 1."},
+        {-0.006f, 7, 2, "   -.01"},
+        {0.0004f, 7, 2, "    .00"},
+        {99.996f, 7, 2, " 100.00"},
+        {123456.78f, 12, 3, "  123456.800"},
+        {16777216.0f, 12, 1, "  16777220.0"},
     };
-    for (const auto& [value, w, d, expected] : rows) EXPECT_EQ(fixed_text(value, w, d), expected) << value;
+    for (const auto& [value, w, d, expected] : rows)
+        EXPECT_EQ(fixed_text(value, w, d), expected) << value;
 }
 
 // The fast rendering agrees with the exact reference on hard values and their 40 float
@@ -151,17 +172,20 @@ TEST(FormatFixed, Rules) {
 // and on decimal ties of the 8th digit (x.xxxxxx5 times a power of ten) with their float
 // neighbours.
 TEST(FormatReal, MatchesExactReference) {
-    std::vector<float> seeds = {1.0e7f, 0.1f, 0.999f, 0.01f, 12345665.0f, FLT_MAX, FLT_MIN, FLT_TRUE_MIN,
+    std::vector<float> seeds = {1.0e7f,         0.1f,     0.999f,   0.01f,
+                                12345665.0f,    FLT_MAX,  FLT_MIN,  FLT_TRUE_MIN,
                                 4.76837158e-7f, 1.0e-10f, 5.0e-39f, 1.0e11f};
     for (int k = 128; k < 256; ++k) seeds.push_back(static_cast<float>(k) / 128.0f);
     for (float seed : seeds) {
         for (int32_t step = -40; step <= 40; ++step) {
-            const float value = std::bit_cast<float>(std::bit_cast<uint32_t>(seed) + static_cast<uint32_t>(step));
+            const float value =
+                std::bit_cast<float>(std::bit_cast<uint32_t>(seed) + static_cast<uint32_t>(step));
             expect_same_as_reference(value);
             expect_same_as_reference(-value);
         }
     }
-    for (uint32_t bits = 0; bits < 2000; ++bits) expect_same_as_reference(std::bit_cast<float>(bits));
+    for (uint32_t bits = 0; bits < 2000; ++bits)
+        expect_same_as_reference(std::bit_cast<float>(bits));
     std::mt19937 random(20240611);
     std::uniform_int_distribution<uint32_t> any_bits;
     std::uniform_real_distribution<float> near_one(-20.0f, 20.0f), near_switch(5.0e6f, 2.0e7f);
@@ -170,7 +194,9 @@ TEST(FormatReal, MatchesExactReference) {
         expect_same_as_reference(std::bit_cast<float>(any_bits(random)));
         expect_same_as_reference(near_one(random));
         expect_same_as_reference(near_switch(random));
-        const float tie = std::strtof((std::to_string(mantissa(random)) + "5e" + std::to_string(power(random))).c_str(), nullptr);
+        const float tie = std::strtof(
+            (std::to_string(mantissa(random)) + "5e" + std::to_string(power(random))).c_str(),
+            nullptr);
         expect_same_as_reference(std::nextafter(tie, 0.0f));
         expect_same_as_reference(tie);
     }

@@ -71,7 +71,8 @@ std::string read_items(const std::string& kinds, const std::string& content) {
 using read_rows = std::initializer_list<std::tuple<const char*, std::string, const char*>>;
 
 void expect_reads(read_rows rows) {
-    for (const auto& [kinds, content, expected] : rows) EXPECT_EQ(read_items(kinds, content), expected) << content;
+    for (const auto& [kinds, content, expected] : rows)
+        EXPECT_EQ(read_items(kinds, content), expected) << content;
 }
 
 // The keyword of the next record, or the message of the run stop.
@@ -89,12 +90,24 @@ std::string keyword_a8() {
 // items of any kind, r* gives r nulls, and copies beyond the statement are dropped.
 TEST(ListRead, SeparatorsNullsAndRepeats) {
     expect_reads({
-        {"ii", "1 , 2", "1|2"},       {"ii", "\t1\t,\t2", "1|2"},       {"ii", "1\n\n\n2\n", "1|2"},
-        {"ii", "1,\n2", "1|2"},       {"ii", "1\r\n2", "1|2"},          {"t", "ab\r", "ab  "},
-        {"i i", "1 2 3\n4 5\n", "1 4"}, {"ii", ",5", "9|5"},           {"ii", "1, ,3", "1|9"},
-        {"ii", "1,\n,3", "1|9"},      {"ii", "1 /", "1|9"},             {"ii", "1,/ 2", "1|9"},
-        {"ii", "/ 1 2", "9|9"},       {"ii i", "1 / 2\n7\n", "1|9 7"},   {"iri", "2*7 1", "7|7|1"},
-        {"iii", "2*,4", "9|9|4"},     {"tti", "2*'a b' 5", "a b |a b |5"}, {"ii i", "9*3 8\n6\n", "3|3 6"},
+        {"ii", "1 , 2", "1|2"},
+        {"ii", "\t1\t,\t2", "1|2"},
+        {"ii", "1\n\n\n2\n", "1|2"},
+        {"ii", "1,\n2", "1|2"},
+        {"ii", "1\r\n2", "1|2"},
+        {"t", "ab\r", "ab  "},
+        {"i i", "1 2 3\n4 5\n", "1 4"},
+        {"ii", ",5", "9|5"},
+        {"ii", "1, ,3", "1|9"},
+        {"ii", "1,\n,3", "1|9"},
+        {"ii", "1 /", "1|9"},
+        {"ii", "1,/ 2", "1|9"},
+        {"ii", "/ 1 2", "9|9"},
+        {"ii i", "1 / 2\n7\n", "1|9 7"},
+        {"iri", "2*7 1", "7|7|1"},
+        {"iii", "2*,4", "9|9|4"},
+        {"tti", "2*'a b' 5", "a b |a b |5"},
+        {"ii i", "9*3 8\n6\n", "3|3 6"},
     });
 }
 
@@ -104,15 +117,32 @@ TEST(ListRead, SeparatorsNullsAndRepeats) {
 // unquoted ones end at a separator; both are cut or padded to the item's length.
 TEST(ListRead, NumbersAndTexts) {
     expect_reads({
-        {"r", "7", "7"},             {"r", "-2.", "-2"},          {"r", "+.25", "0.25"},     {"r", "+4E+2", "400"},
-        {"r", "1.5-3", "0.0015"},    {"r", "2d1", "20"},          {"r", "2D-1", "0.2"},      {"r", "1e-40", "1e-40"},
-        {"r", "3.4028235e38", "3.4028235e+38"},                   {"r", "1.00000005960464477550", "1.0000001"},
-        {"r", "1e-50", "0"},         {"r", "-1e-99999999999999", "-0"},                      {"r", "0e99999999999", "0"},
-        {"r", "0." + std::string(5000, '0') + "125e5002", "12.5"}, {"iii", "+12 -7 007", "12|-7|7"},
+        {"r", "7", "7"},
+        {"r", "-2.", "-2"},
+        {"r", "+.25", "0.25"},
+        {"r", "+4E+2", "400"},
+        {"r", "1.5-3", "0.0015"},
+        {"r", "2d1", "20"},
+        {"r", "2D-1", "0.2"},
+        {"r", "1e-40", "1e-40"},
+        {"r", "3.4028235e38", "3.4028235e+38"},
+        {"r", "1.00000005960464477550", "1.0000001"},
+        {"r", "1e-50", "0"},
+        {"r", "-1e-99999999999999", "-0"},
+        {"r", "0e99999999999", "0"},
+        {"r", "0." + std::string(5000, '0') + "125e5002", "12.5"},
+        {"iii", "+12 -7 007", "12|-7|7"},
         {"ii", "2147483647 -2147483648", "2147483647|-2147483648"},
-        {"ti", "ab 8", "ab  |8"},    {"ti", "ab/3", "ab  |9"},    {"ti", "'a b' 3", "a b |3"},
-        {"ti", "'it''s',3", "it's|3"}, {"ti", "'ab'/", "ab  |9"}, {"ti", "'' 3", "    |3"},  {"ti", "O'Br 3", "O'Br|3"},
-        {"ti", "\"\"\"x\"\"\" 3", "\"x\" |3"},  {"ti", "'abcdef' 3", "abcd|3"}, {"ti", "\xC3\xA9 3", "\xC3\xA9  |3"},
+        {"ti", "ab 8", "ab  |8"},
+        {"ti", "ab/3", "ab  |9"},
+        {"ti", "'a b' 3", "a b |3"},
+        {"ti", "'it''s',3", "it's|3"},
+        {"ti", "'ab'/", "ab  |9"},
+        {"ti", "'' 3", "    |3"},
+        {"ti", "O'Br 3", "O'Br|3"},
+        {"ti", "\"\"\"x\"\"\" 3", "\"x\" |3"},
+        {"ti", "'abcdef' 3", "abcd|3"},
+        {"ti", "\xC3\xA9 3", "\xC3\xA9  |3"},
     });
 }
 
@@ -137,19 +167,27 @@ TEST(KeywordRead, A8) {
 // "(a6,i20)": blanks ignored in columns 7-26, a comma ends the field, later columns unread.
 TEST(KeywordRead, A6I20) {
     const std::string blanks(14, ' ');
-    const std::string bad = "line 1: expected an integer in columns 7 to 26 for the xbound count, found '";
+    const std::string bad =
+        "line 1: expected an integer in columns 7 to 26 for the xbound count, found '";
     const std::pair<std::string, std::string> rows[] = {
-        {"xbound 1 2\r\n", "xbound" + blanks + "12"},          {"xbound3, 5", "xbound" + blanks + "3"},
-        {"xbound" + std::string(20, ' ') + "5", "xbound" + blanks + "0"}, {"ybound  - 4\t", "ybound" + blanks + "-4"},
-        {"xbo", "xbo" + std::string(17, ' ') + "0"},             {"xbound 1.5", bad + " 1.5'"},
-        {"xbound -", bad + " -'"},                               {"", "line 1: end of file while reading the xbound count"},
+        {"xbound 1 2\r\n", "xbound" + blanks + "12"},
+        {"xbound3, 5", "xbound" + blanks + "3"},
+        {"xbound" + std::string(20, ' ') + "5", "xbound" + blanks + "0"},
+        {"ybound  - 4\t", "ybound" + blanks + "-4"},
+        {"xbo", "xbo" + std::string(17, ' ') + "0"},
+        {"xbound 1.5", bad + " 1.5'"},
+        {"xbound -", bad + " -'"},
+        {"", "line 1: end of file while reading the xbound count"},
     };
     for (const auto& [record, expected] : rows) {
         open_text(record);
         text20 keyword;
         int32_t count = 0;
-        std::string message = read_stop([&] { read_keyword_a6_i20(keyword, count, "the xbound count"); });
-        EXPECT_EQ(message.empty() ? std::string(keyword.data(), 20) + std::to_string(count) : message, expected);
+        std::string message =
+            read_stop([&] { read_keyword_a6_i20(keyword, count, "the xbound count"); });
+        EXPECT_EQ(
+            message.empty() ? std::string(keyword.data(), 20) + std::to_string(count) : message,
+            expected);
     }
 }
 
@@ -158,7 +196,8 @@ TEST(KeywordRead, A6I20) {
 // plain file are refused in whole runs, in files_test.)
 TEST(InputErrors, OpenAndEndOfFile) {
     EXPECT_TRUE(read_stop([] { open_text("bulk\r1 2\r"); })
-                    .ends_with("input.txt (unit 1): its line ends are CR only; save it with LF or CR LF line ends"));
+                    .ends_with("input.txt (unit 1): its line ends are CR only; save it with LF or "
+                               "CR LF line ends"));
     EXPECT_EQ(read_items("i ii", "8\n"), "8 line 2: end of file while reading a of surface 2");
     EXPECT_EQ(read_items("ii", "1\n\n"), "line 3: end of file while reading b of surface 2");
     open_text("");
@@ -169,8 +208,10 @@ TEST(InputErrors, OpenAndEndOfFile) {
 // A bad value names the item, the line of the value itself and the value as written, on
 // one printable line.
 TEST(InputErrors, BadValues) {
-    EXPECT_EQ(read_items("ti", "'with\nH' 8"), "line 1: unterminated quoted text for a of surface 2, found ''with'");
-    EXPECT_EQ(read_items("ti", "\nwith\nH 8"), "line 3: expected an integer for b of surface 2, found 'H'");
+    EXPECT_EQ(read_items("ti", "'with\nH' 8"),
+              "line 1: unterminated quoted text for a of surface 2, found ''with'");
+    EXPECT_EQ(read_items("ti", "\nwith\nH 8"),
+              "line 3: expected an integer for b of surface 2, found 'H'");
     EXPECT_EQ(input_line_number(), 1);  // the statement began at the empty first record
     const std::tuple<const char*, std::string, const char*, std::string> rows[] = {
         {"i", "2147483648", "an integer from -2147483648 to 2147483647", ""},
@@ -181,10 +222,16 @@ TEST(InputErrors, BadValues) {
         {"i", std::string("a\0\x01\xFF", 4), "an integer", "a\\x00\\x01\\xFF"},
         {"i", std::string(100000, '9') + "x", "an integer", std::string(40, '9') + "..."}};
     for (const auto& [kinds, bad, expected, shown] : rows)
-        EXPECT_EQ(read_items(kinds, bad), "line 1: expected " + std::string(expected) + " for a of surface 2, found '" +
+        EXPECT_EQ(read_items(kinds, bad), "line 1: expected " + std::string(expected) +
+                                              " for a of surface 2, found '" +
                                               (shown.empty() ? bad : shown) + "'");
     for (const char* bad : {"1.0", "1e3", "+", "'5'", "2*x", "--1", "1-"})
-        EXPECT_EQ(read_items("i", bad), std::string("line 1: expected an integer for a of surface 2, found '") + bad + "'");
-    for (const char* bad : {"1e", "1.5-", ".", "inf", "NaN", "1.5x", "1e+-3", "\"1\"", "0x1p3", "1.2.3"})
-        EXPECT_EQ(read_items("r", bad), std::string("line 1: expected a real number for a of surface 2, found '") + bad + "'");
+        EXPECT_EQ(
+            read_items("i", bad),
+            std::string("line 1: expected an integer for a of surface 2, found '") + bad + "'");
+    for (const char* bad :
+         {"1e", "1.5-", ".", "inf", "NaN", "1.5x", "1e+-3", "\"1\"", "0x1p3", "1.2.3"})
+        EXPECT_EQ(
+            read_items("r", bad),
+            std::string("line 1: expected a real number for a of surface 2, found '") + bad + "'");
 }

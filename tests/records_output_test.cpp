@@ -38,23 +38,30 @@ std::string written(const std::function<void()>& write) {
     return read_file(path);
 }
 
-std::string list_bytes(items list) { return written([&] { write_list(unit_map, list); }); }
-std::string postscript_bytes(items list) { return written([&] { write_list_postscript(unit_map, list); }); }
+std::string list_bytes(items list) {
+    return written([&] { write_list(unit_map, list); });
+}
+std::string postscript_bytes(items list) {
+    return written([&] { write_list_postscript(unit_map, list); });
+}
 std::string formatted_bytes(std::string_view format, items list) {
     return written([&] { write_formatted(unit_map, format, list); });
 }
 
 // A map label's record: x, y, " M  (", a string of n characters, ")  show"; and its start.
 std::string label_bytes(int n) {
-    return postscript_bytes({item_real(415.0f), item_real(170.0f), item_text(" M  ("), item_text(std::string(n, 's')),
-                             item_text(")  show")});
+    return postscript_bytes({item_real(415.0f), item_real(170.0f), item_text(" M  ("),
+                             item_text(std::string(n, 's')), item_text(")  show")});
 }
-std::string label_start(int n) { return b(6) + "415.000000" + b(6) + "170.000000 M  (" + std::string(n, 's'); }
+std::string label_start(int n) {
+    return b(6) + "415.000000" + b(6) + "170.000000 M  (" + std::string(n, 's');
+}
 
 // Each row holds the bytes a statement wrote and the records expected of it.
 void expect_rows(std::initializer_list<std::pair<std::string, std::string>> rows) {
     int number = 0;
-    for (const auto& [actual, expected] : rows) EXPECT_EQ(actual, records(expected)) << "row " << ++number;
+    for (const auto& [actual, expected] : rows)
+        EXPECT_EQ(actual, records(expected)) << "row " << ++number;
 }
 
 std::string internal_text(std::string_view format, items list) {
@@ -79,8 +86,10 @@ TEST(ListWrite, LayoutAndSplitting) {
     const std::string a78(78, 'a'), two_reals = b(8) + "1.000000" + b(8) + "1.000000";
     expect_rows({
         {list_bytes({item_int(-2147483647 - 1), item_int(0)}), " -2147483648" + b(11) + "0"},
-        {list_bytes({item_real(0.5f), item_real(-3.0f)}), b(4) + "5.000000E-01" + b(7) + "-3.000000"},
-        {list_bytes({item_text("x"), item_real(-1.0e-10f), item_text("  L")}), " x  -1.000000E-10  L"},
+        {list_bytes({item_real(0.5f), item_real(-3.0f)}),
+         b(4) + "5.000000E-01" + b(7) + "-3.000000"},
+        {list_bytes({item_text("x"), item_real(-1.0e-10f), item_text("  L")}),
+         " x  -1.000000E-10  L"},
         {list_bytes({}), " "},
         {list_bytes({item_text(name), item_int(7)}), " Ga-rich (2x4)" + b(37) + "7"},
         {list_bytes({one, one, one, one, one, one}), two_reals + two_reals + "\n" + two_reals},
@@ -106,8 +115,9 @@ TEST(ListWrite, FieldTooWideStopsTheRun) {
     EXPECT_NE(stop_message([&] { place_list_number(statement, "3", 1, 79); }), "");
     commit_output_unit(unit_log);
     close_all_units();
-    EXPECT_EQ(read_file(path), records(b(78) + "1\nphasemap: " + path +
-                                       " (unit 2): a list-directed field of 79 columns does not fit into a record"));
+    EXPECT_EQ(read_file(path),
+              records(b(78) + "1\nphasemap: " + path +
+                      " (unit 2): a list-directed field of 79 columns does not fit into a record"));
 }
 
 // The cut never falls inside a string "(...)" (nested and escaped parentheses included) or a
@@ -115,7 +125,8 @@ TEST(ListWrite, FieldTooWideStopsTheRun) {
 // it when that is already safe, or else moves on to the next safe place, in a later item if
 // need be; an unclosed string or a word longer than a record runs on to its end.
 TEST(PostscriptList, SafeCuts) {
-    const std::string nested = "a(b\\)c)d" + std::string(40, 'e'), open_string = "(" + std::string(90, 'u'), word(100, 'w');
+    const std::string nested = "a(b\\)c)d" + std::string(40, 'e'),
+                      open_string = "(" + std::string(90, 'u'), word(100, 'w');
     std::string words;
     while (words.size() < 90) words += "moveto ";
     expect_rows({
@@ -123,10 +134,13 @@ TEST(PostscriptList, SafeCuts) {
         {label_bytes(37), label_start(37) + ")  \n show"},
         {label_bytes(40), label_start(40) + ")  \n show"},
         {label_bytes(60), label_start(60) + ")\n   show"},
-        {postscript_bytes({item_real(1.0f), item_real(2.0f), item_text(" M  ("), item_text(nested), item_text(") show")}),
+        {postscript_bytes({item_real(1.0f), item_real(2.0f), item_text(" M  ("), item_text(nested),
+                           item_text(") show")}),
          b(8) + "1.000000" + b(8) + "2.000000 M  (" + nested + ")\n  show"},
-        {postscript_bytes({item_text(words)}), " " + words.substr(0, 77) + "\n " + words.substr(77)},
-        {postscript_bytes({item_text(open_string), item_int(4)}), " " + open_string + "\n" + b(11) + "4"},
+        {postscript_bytes({item_text(words)}),
+         " " + words.substr(0, 77) + "\n " + words.substr(77)},
+        {postscript_bytes({item_text(open_string), item_int(4)}),
+         " " + open_string + "\n" + b(11) + "4"},
         {postscript_bytes({item_text(word), item_text(" x")}), " " + word + "\n  x"},
     });
 }
@@ -137,10 +151,13 @@ TEST(PostscriptList, SafeCuts) {
 TEST(Formatted, Descriptors) {
     expect_rows({
         {formatted_bytes("(1x,2f7.2,a4,i4,a4)",
-                         {item_real(209.0f), item_real(80.0f), item_text(" M ("), item_int(-2), item_text(") SN")}),
+                         {item_real(209.0f), item_real(80.0f), item_text(" M ("), item_int(-2),
+                          item_text(") SN")}),
          "  209.00  80.00 M (  -2) SN"},
-        {formatted_bytes(" ( 1X , 2F7.2 ) ", {item_real(1.0f), item_real(-0.5f)}), "    1.00   -.50"},
-        {formatted_bytes("(a4,a2,a)", {item_text("ab"), item_text("xyz"), item_text("q ")}), "  abxyq "},
+        {formatted_bytes(" ( 1X , 2F7.2 ) ", {item_real(1.0f), item_real(-0.5f)}),
+         "    1.00   -.50"},
+        {formatted_bytes("(a4,a2,a)", {item_text("ab"), item_text("xyz"), item_text("q ")}),
+         "  abxyq "},
         {formatted_bytes("(i3,f5.1)", {item_int(-100), item_real(1234.0f)}), "********"},
         {formatted_bytes("(i4,i4,1x)", {item_int(7)}), "   7"},
         {formatted_bytes("(i^,2x)", {item_int(-42, 5)}), "  -42  "},
@@ -153,14 +170,21 @@ TEST(Formatted, Descriptors) {
 // is zero or less) and a width beyond any record, or a bad format, stops the run.
 TEST(Internal, RuntimeWidths) {
     const std::pair<std::string, std::string> rows[] = {
-        {internal_text("(A4,I^,A1)", {item_text("10^{"), item_int(-5, 2), item_text("}")}), "10^{-5}"},
-        {internal_text("(A4,I^,A1)", {item_text("10^{"), item_int(12, 4), item_text("}")}), "10^{  12}"},
-        {internal_text("(A4,I^,A1)", {item_text("10^{"), item_int(-12, 2), item_text("}")}), "10^{**}"},
+        {internal_text("(A4,I^,A1)", {item_text("10^{"), item_int(-5, 2), item_text("}")}),
+         "10^{-5}"},
+        {internal_text("(A4,I^,A1)", {item_text("10^{"), item_int(12, 4), item_text("}")}),
+         "10^{  12}"},
+        {internal_text("(A4,I^,A1)", {item_text("10^{"), item_int(-12, 2), item_text("}")}),
+         "10^{**}"},
         {internal_text("(I^,1X,A1)", {item_int(-7, 0), item_text("K")}), "-7 K"},
-        {internal_text("(a2,a)", {item_text("ab"), item_text(std::string(50, 'z'))}), "ab" + std::string(38, 'z')},
+        {internal_text("(a2,a)", {item_text("ab"), item_text(std::string(50, 'z'))}),
+         "ab" + std::string(38, 'z')},
     };
-    for (const auto& [actual, expected] : rows) EXPECT_EQ(actual, expected + b(40 - static_cast<int>(expected.size())));
-    EXPECT_NE(stop_message([] { internal_text("(I^)", {item_int(1, 5000)}); }).find("an I^ field width of 5000 is too wide"),
+    for (const auto& [actual, expected] : rows)
+        EXPECT_EQ(actual, expected + b(40 - static_cast<int>(expected.size())));
+    EXPECT_NE(stop_message([] {
+                  internal_text("(I^)", {item_int(1, 5000)});
+              }).find("an I^ field width of 5000 is too wide"),
               std::string::npos);
     EXPECT_THROW(internal_text("(x4)", {item_int(1)}), run_stopped);
 }
@@ -197,7 +221,8 @@ TEST(OutputUnit, ReplacesItsFileOnlyWhenCommitted) {
     write_raw_record(unit_map, "new");
     commit_output_unit(unit_map);
     EXPECT_EQ(snapshot_folder(dir),
-              (folder_state{{"unit.ps", records("first")}, {"target", "kept"}, {"link.ps", records("new")}}));
+              (folder_state{
+                  {"unit.ps", records("first")}, {"target", "kept"}, {"link.ps", records("new")}}));
 }
 
 // A file that cannot be created, or writing to a unit that is not open, stops the run; the
@@ -217,7 +242,9 @@ TEST(OutputUnit, OpenAndWriteErrors) {
 // error) is reported once, in log.out, naming its unit; later output to that unit is dropped,
 // committing it fails again without a file, and the layer is ready for another run.
 TEST(OutputUnit, WriteFailureIsReportedOnce) {
-    const std::string dir = test_scratch_dir(), message = "phasemap: " + dir + "/map1.ps (unit 3): cannot write: File too large";
+    const std::string dir = test_scratch_dir(),
+                      message =
+                          "phasemap: " + dir + "/map1.ps (unit 3): cannot write: File too large";
     open_output_unit(unit_log, (dir + "/log.out").c_str());
     open_output_unit(unit_map, (dir + "/map1.ps").c_str());
     write_list(unit_log, {item_text("Start")});

@@ -40,7 +40,8 @@ void add_surface(double a, double b, double d) {
 
 // Sets the window and appends its walls x = x_min, x = x_max, y = y_min, y = y_max.
 void close_window(float x_min, float x_max, float y_min, float y_max) {
-    const float bounds[4] = {run.x_min = x_min, run.x_max = x_max, run.y_min = y_min, run.y_max = y_max};
+    const float bounds[4] = {run.x_min = x_min, run.x_max = x_max, run.y_min = y_min,
+                             run.y_max = y_max};
     for (int32_t w = 0; w < 4; ++w) {
         const int32_t row = run.surface_count + w;
         run.plane_a[row] = w < 2 ? 1.0f : 0.0f;
@@ -55,7 +56,8 @@ void list_vertex(int32_t row, float x, float y) {
 }
 
 std::vector<int32_t> region_list(int32_t row) {
-    return {run.regions[row].vertex_list, run.regions[row].vertex_list + run.regions[row].n_vertices};
+    return {run.regions[row].vertex_list,
+            run.regions[row].vertex_list + run.regions[row].n_vertices};
 }
 
 // Each expected value holds only for the written order with double intermediates.
@@ -64,9 +66,11 @@ TEST_F(Regions, KernelsKeepOrderAndPrecision) {
     EXPECT_EQ(surface_energy(1.0e10f, 1.0e10f, 0), 1.0);
     add_surface(1.0 + 0x1p-20, 0.0, -(1.0 + 0x1p-19));  // a*x is not rounded to single
     EXPECT_EQ(surface_energy(1.0f + 0x1p-20f, 5.0f, 1), 0x1p-40);
-    const float cancelling[9] = {1, 0, 1.0e10f, 0, 1, -1.0e10f, 1.0e10f, 1.0e10f, 1};  // (T1 + T2) + T3
+    // (T1 + T2) + T3
+    const float cancelling[9] = {1, 0, 1.0e10f, 0, 1, -1.0e10f, 1.0e10f, 1.0e10f, 1};
     EXPECT_EQ(determinant3(cancelling), 1.0);
-    const float col_x[3] = {0x1.6ac1f4p+0f, 0, 0}, col_y[3] = {0, 0x1.ff478p+0f, 0}, col_g[3] = {0, 0, 1};
+    const float col_x[3] = {0x1.6ac1f4p+0f, 0, 0}, col_y[3] = {0, 0x1.ff478p+0f, 0},
+                col_g[3] = {0, 0, 1};
     const float rhs[3] = {0x1.b8672ep+0f, 0, 0};
     float solution[3] = {}, determinant = 0.0f;
     solve_three_planes(col_x, col_y, col_g, rhs, solution, determinant);
@@ -76,14 +80,16 @@ TEST_F(Regions, KernelsKeepOrderAndPrecision) {
 // A determinant that underflows single precision counts as singular: the solution stays.
 // (Plainly singular triples, such as two parallel walls, are in the golden cases regions-*.)
 TEST_F(Regions, SingularSystemKeepsSolution) {
-    const float tiny_x[3] = {1.0e-20f, 0, 0}, tiny_y[3] = {0, 1.0e-20f, 0}, tiny_g[3] = {0, 0, 1.0e-10f}, rhs[3] = {-2, 0, 1};
+    const float tiny_x[3] = {1.0e-20f, 0, 0}, tiny_y[3] = {0, 1.0e-20f, 0},
+                tiny_g[3] = {0, 0, 1.0e-10f}, rhs[3] = {-2, 0, 1};
     float solution[3] = {7, 8, 9}, determinant = 5.0f;
     solve_three_planes(tiny_x, tiny_y, tiny_g, rhs, solution, determinant);
     EXPECT_EQ(determinant, 0.0f);
     EXPECT_EQ(std::vector<float>(solution, solution + 3), (std::vector<float>{7, 8, 9}));
     // Nearly parallel planes meeting beyond the single range stop the run, not overflow.
     const float far_x[3] = {1.0e-20f, 0, 0}, far_y[3] = {0, 1, 0}, far_rhs[3] = {1.0e20f, 0, 0};
-    EXPECT_THROW(solve_three_planes(far_x, far_y, tiny_g, far_rhs, solution, determinant), run_stopped);
+    EXPECT_THROW(solve_three_planes(far_x, far_y, tiny_g, far_rhs, solution, determinant),
+                 run_stopped);
     EXPECT_EQ(to_single(-0x1.fffffefffp+127), -0x1.fffffep+127f);
 }
 
@@ -97,7 +103,8 @@ TEST_F(Regions, OrderHandlesLevelCornersTiesAndLargeRegions) {
     for (int32_t p = 0; p < 36; ++p) {
         const int32_t step = (p * 7) % 36;  // 7 and 36 are coprime: each step once
         const double angle = std::numbers::pi * (1.0 - step / 18.0);
-        list_vertex(1, static_cast<float>(10.0 * std::cos(angle)), static_cast<float>(10.0 * std::sin(angle)));
+        list_vertex(1, static_cast<float>(10.0 * std::cos(angle)),
+                    static_cast<float>(10.0 * std::sin(angle)));
         circle[static_cast<std::size_t>(step)] = run.vertex_count;
     }
     report_regions();
@@ -110,34 +117,44 @@ TEST_F(Regions, OrderHandlesLevelCornersTiesAndLargeRegions) {
 // ordered regions are clockwise polygons that tile the window.
 TEST_F(Regions, RandomCornersTileTheWindow) {
     std::mt19937 bits(20240611u);
-    auto uniform = [&bits](double low, double high) { return low + (high - low) * static_cast<double>(bits()) / 4294967296.0; };
+    auto uniform = [&bits](double low, double high) {
+        return low + (high - low) * static_cast<double>(bits()) / 4294967296.0;
+    };
     for (int32_t trial = 0; trial < 400 && !HasFailure(); ++trial) {
         reset_run_state();
-        open_output_unit(unit_log, (dir + "/log.out").c_str());  // about 1 MB of trace per case, never kept
+        // about 1 MB of trace per case, never kept
+        open_output_unit(unit_log, (dir + "/log.out").c_str());
         open_output_unit(unit_phase, (dir + "/phase.out").c_str());
         const double x_min = uniform(-3, 0), x_max = x_min + uniform(0.2, 3);
-        const double y_min = uniform(-3, 0), y_max = y_min + uniform(0.2, 3), bowl = uniform(0.5, 20);
+        const double y_min = uniform(-3, 0), y_max = y_min + uniform(0.2, 3),
+                     bowl = uniform(0.5, 20);
         for (uint32_t s = 0, count = 1 + bits() % 16; s < count; ++s) {
             const double px = uniform(x_min, x_max), py = uniform(y_min, y_max);
-            if (bits() % 4 == 0) add_surface(uniform(-5, 5), uniform(-5, 5), uniform(-5, 5));
-            else add_surface(-2 * bowl * px, -2 * bowl * py, bowl * (px * px + py * py));
+            if (bits() % 4 == 0)
+                add_surface(uniform(-5, 5), uniform(-5, 5), uniform(-5, 5));
+            else
+                add_surface(-2 * bowl * px, -2 * bowl * py, bowl * (px * px + py * py));
         }
-        close_window(static_cast<float>(x_min), static_cast<float>(x_max), static_cast<float>(y_min), static_cast<float>(y_max));
+        close_window(static_cast<float>(x_min), static_cast<float>(x_max),
+                     static_cast<float>(y_min), static_cast<float>(y_max));
         search_vertices();
         report_regions();
         SCOPED_TRACE("trial " + std::to_string(trial));
-        const double window_area = (double{run.x_max} - run.x_min) * (double{run.y_max} - run.y_min);
+        const double window_area =
+            (double{run.x_max} - run.x_min) * (double{run.y_max} - run.y_min);
         double covered = 0.0;
         for (int32_t s = 0; s < run.surface_count; ++s) {
             const region_record& region = run.regions[s];
             double twice_area = 0.0;
             for (int32_t p = 0; p < region.n_vertices; ++p) {
                 const vertex_row& at = run.vertices[region.vertex_list[p] - 1];
-                const vertex_row& next = run.vertices[region.vertex_list[(p + 1) % region.n_vertices] - 1];
+                const vertex_row& next =
+                    run.vertices[region.vertex_list[(p + 1) % region.n_vertices] - 1];
                 twice_area += double{at.x} * next.y - double{next.x} * at.y;
                 const double g = at.energy, slack = 1e-5 * (1.0 + std::fabs(g));
                 EXPECT_NEAR(surface_energy(at.x, at.y, s), g, slack);
-                for (int32_t m = 0; m < run.surface_count; ++m) EXPECT_GE(surface_energy(at.x, at.y, m) + 1e-4, g - slack);
+                for (int32_t m = 0; m < run.surface_count; ++m)
+                    EXPECT_GE(surface_energy(at.x, at.y, m) + 1e-4, g - slack);
             }
             if (region.n_vertices < 3) continue;
             EXPECT_LE(twice_area, 1e-6 * window_area) << "surface " << s + 1 << " is not clockwise";

@@ -32,20 +32,23 @@ std::pair<int, std::string> render(const std::string& arguments, const std::stri
 // The four numbers of the first "%%BoundingBox:" line of a text; empty when there is none.
 std::vector<int> bounding_box_in(const std::string& text) {
     const std::size_t at = text.find("%%BoundingBox:");
-    std::istringstream line(at == std::string::npos ? "" : text.substr(at + 14, text.find('\n', at) - at - 14));
+    std::istringstream line(
+        at == std::string::npos ? "" : text.substr(at + 14, text.find('\n', at) - at - 14));
     std::vector<int> box(4);
     return line >> box[0] >> box[1] >> box[2] >> box[3] ? box : std::vector<int>{};
 }
 
 // Where ghostscript's bbox device finds marks on the page a PostScript file draws.
 std::vector<int> marks_of(const std::string& path) {
-    return bounding_box_in(shell_output("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=bbox " + quoted(path) + " 2>&1"));
+    return bounding_box_in(
+        shell_output("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=bbox " + quoted(path) + " 2>&1"));
 }
 
 // A relative output base name whose folder does not exist yet, as a user would type it. The
 // EPS declares a box exactly where it draws, as large as the drawing of the map.
 TEST(RenderMap, WritesPictureAndPdfAndATightConformingEpsIntoANewFolder) {
-    const std::string dir = make_scratch_dir("render_map_outputs"), base = dir + "/pictures/oxide", map = read_file(demo_map);
+    const std::string dir = make_scratch_dir("render_map_outputs"), base = dir + "/pictures/oxide",
+                      map = read_file(demo_map);
     if (!has_ghostscript(demo_map)) GTEST_SKIP() << "ghostscript (gs) is not installed";
     write_file(dir + "/map1.ps", map);
     const auto [status, output] = render("map1.ps pictures/oxide", "cd " + quoted(dir) + " && ");
@@ -55,10 +58,12 @@ TEST(RenderMap, WritesPictureAndPdfAndATightConformingEpsIntoANewFolder) {
     EXPECT_TRUE(read_file(base + ".png").starts_with("\x89PNG"));
     EXPECT_TRUE(read_file(base + ".pdf").starts_with("%PDF-"));
 
-    const std::string eps = read_file(base + ".eps"), header = eps.substr(0, eps.find("%%EndComments"));
+    const std::string eps = read_file(base + ".eps"),
+                      header = eps.substr(0, eps.find("%%EndComments"));
     ASSERT_TRUE(eps.starts_with("%!PS-Adobe-3.0 EPSF-3.0\n")) << header;
     EXPECT_NE(header.find("%%HiResBoundingBox:"), std::string::npos) << header;
-    const std::vector<int> declared = bounding_box_in(header), map_marks = marks_of(dir + "/map1.ps");
+    const std::vector<int> declared = bounding_box_in(header),
+                           map_marks = marks_of(dir + "/map1.ps");
     ASSERT_EQ(declared.size(), 4u) << "no %%BoundingBox in the EPS header:\n" << header;
     ASSERT_EQ(map_marks.size(), 4u);
     EXPECT_EQ(marks_of(base + ".eps"), declared);
@@ -74,14 +79,17 @@ TEST(RenderMap, RefusesWhatIsNoMapAndAFolderItCannotMake) {
     EXPECT_EQ(render("").first, 1);
     EXPECT_EQ(render(quoted(dir + "/absent.ps")).first, 1);
     EXPECT_EQ(render(quoted(dir + "/empty.ps")).first, 1);
-    EXPECT_EQ(render(quoted(demo_map) + " " + quoted(dir + "/dpi"), "PHASEMAP_RENDER_DPI=high ").first, 1);
+    EXPECT_EQ(
+        render(quoted(demo_map) + " " + quoted(dir + "/dpi"), "PHASEMAP_RENDER_DPI=high ").first,
+        1);
     EXPECT_EQ(plain_files_in(dir), (std::set<std::string>{"empty.ps", "file"}));
     if (!has_ghostscript(dir)) GTEST_SKIP() << "ghostscript (gs) is not installed";
     // The output folder would have to be made inside a plain file.
     const auto [status, output] = render(quoted(demo_map) + " " + quoted(dir + "/file/sub/out"));
     EXPECT_EQ(status, 1);
     EXPECT_NE(output.find("cannot create or write the output folder"), std::string::npos) << output;
-    EXPECT_EQ(output.find("Error"), std::string::npos) << "a ghostscript report leaked:\n" << output;
+    EXPECT_EQ(output.find("Error"), std::string::npos) << "a ghostscript report leaked:\n"
+                                                       << output;
 }
 
 TEST(RenderMap, SaysWhenGhostscriptIsMissing) {
@@ -89,8 +97,12 @@ TEST(RenderMap, SaysWhenGhostscriptIsMissing) {
     // A PATH that holds every tool the script uses before it looks for gs.
     std::filesystem::create_directories(tools);
     for (const std::string tool : {"bash", "env", "head", "grep", "rm"})
-        ASSERT_EQ(std::system(("ln -s \"$(command -v " + tool + ")\" " + quoted(tools + "/" + tool)).c_str()), 0);
-    const auto [status, output] = render(quoted(demo_map) + " " + quoted(dir + "/out/map"), "PATH=" + quoted(tools) + " ");
+        ASSERT_EQ(
+            std::system(
+                ("ln -s \"$(command -v " + tool + ")\" " + quoted(tools + "/" + tool)).c_str()),
+            0);
+    const auto [status, output] =
+        render(quoted(demo_map) + " " + quoted(dir + "/out/map"), "PATH=" + quoted(tools) + " ");
     EXPECT_EQ(status, 2);
     EXPECT_NE(output.find("ghostscript (gs) is required"), std::string::npos) << output;
     EXPECT_FALSE(file_exists(dir + "/out"));

@@ -4,17 +4,18 @@
 #include <charconv>
 #include <cmath>
 
-#include "../records/records.hpp"
-#include "../ticks.hpp"
-#include "internals.hpp"
-#include "printps.hpp"
+#include "printps/internals.hpp"
+#include "printps/printps.hpp"
+#include "records/records.hpp"
+#include "ticks.hpp"
 
 namespace {
 
 // origin + (value - low) * page_scale, the product truncated toward zero in double; a point
 // far outside the window keeps a finite page coordinate.
 float map_to_page(float value, float low, float origin) {
-    const double product = (static_cast<double>(value) - static_cast<double>(low)) * static_cast<double>(page.page_scale);
+    const double product = (static_cast<double>(value) - static_cast<double>(low)) *
+                           static_cast<double>(page.page_scale);
     const float whole = to_float_saturated(std::trunc(product));
     return origin + whole;
 }
@@ -32,7 +33,9 @@ struct frame_axis {
     float number_dy;
 };
 
-float plus(float value, double offset) { return static_cast<float>(static_cast<double>(value) + offset); }
+float plus(float value, double offset) {
+    return static_cast<float>(static_cast<double>(value) + offset);
+}
 
 void start_black_path(const char* line_width) {
     write_text_record("newpath");
@@ -62,13 +65,17 @@ void write_tick_number(float x, float y, int32_t k) {
     const int32_t x_width = std::max(7, fixed_text_length(x));
     const int32_t y_width = std::max(7, fixed_text_length(y) + 1);
     const int32_t k_width = std::max(4, integer_text_length(k));
-    write_formatted(unit_map, {edit_blanks(1), edit_real(x_width, 2), edit_real(y_width, 2), edit_text(4), edit_int(k_width), edit_text(4)},
-                    {item_real(x), item_real(y), item_text(" M ("), item_int(k), item_text(") SN")});
+    write_formatted(
+        unit_map,
+        {edit_blanks(1), edit_real(x_width, 2), edit_real(y_width, 2), edit_text(4),
+         edit_int(k_width), edit_text(4)},
+        {item_real(x), item_real(y), item_text(" M ("), item_int(k), item_text(") SN")});
 }
 
 // Major ticks stand at every whole k + shift between the bounds, k truncated toward zero.
 tick_range major_ticks(float low, float high, float shift) {
-    return {to_int32_fitting(major_tick_index(low, shift)), to_int32_fitting(major_tick_index(high, shift))};
+    return {to_int32_fitting(major_tick_index(low, shift)),
+            to_int32_fitting(major_tick_index(high, shift))};
 }
 
 // Five minor ticks per unit plus one, over exactly the span of the major ticks.
@@ -80,7 +87,9 @@ int32_t minor_tick_count(tick_range range) {
 }
 
 // The running minor-tick value steps in single precision, so it drifts as stored values do.
-float next_minor_tick(float u) { return static_cast<float>(static_cast<double>(u) + static_cast<double>(minor_tick_step)); }
+float next_minor_tick(float u) {
+    return static_cast<float>(static_cast<double>(u) + static_cast<double>(minor_tick_step));
+}
 
 void draw_window_frame() {
     start_black_path("3 setlinewidth");
@@ -106,7 +115,8 @@ void draw_axis_ticks(const frame_axis& axis) {
     const int32_t count = count_ticks(range);
     for (int32_t n = 0; n < count; ++n) {
         const int32_t k = range.first + n;
-        const float t = static_cast<float>(static_cast<double>(k) + static_cast<double>(axis.shift));
+        const float t =
+            static_cast<float>(static_cast<double>(k) + static_cast<double>(axis.shift));
         const float at = page_along(axis.along, t);
         write_tick_pair(axis, at, major_tick_length);
         const page_point foot = point_on_axis(axis.along, at, axis.near_edge);
@@ -115,7 +125,8 @@ void draw_axis_ticks(const frame_axis& axis) {
     write_text_record("1 setlinewidth");
     float u = static_cast<float>(range.first);
     for (int32_t n = minor_tick_count(range); n > 0; --n) {
-        const float t = static_cast<float>(static_cast<double>(axis.shift) + static_cast<double>(u));
+        const float t =
+            static_cast<float>(static_cast<double>(axis.shift) + static_cast<double>(u));
         write_tick_pair(axis, page_along(axis.along, t), minor_tick_length);
         u = next_minor_tick(u);
     }
@@ -124,15 +135,21 @@ void draw_axis_ticks(const frame_axis& axis) {
 // "mu" in the Symbol font, then each title through write_label: the x title below the
 // tick numbers from the window's middle, the y title at the left margin.
 void draw_axis_titles() {
-    const float middle_x = static_cast<float>((static_cast<double>(run.x_max) + static_cast<double>(run.x_min)) * 0.5);
-    const float middle_y = static_cast<float>((static_cast<double>(run.y_max) + static_cast<double>(run.y_min)) * 0.5);
+    const float middle_x =
+        static_cast<float>((static_cast<double>(run.x_max) + static_cast<double>(run.x_min)) * 0.5);
+    const float middle_y =
+        static_cast<float>((static_cast<double>(run.y_max) + static_cast<double>(run.y_min)) * 0.5);
     const int32_t xc = to_int32_fitting(static_cast<double>(page_x(middle_x)));
     const int32_t yc = to_int32_fitting(static_cast<double>(page_y(middle_y)));
     write_text_record("/Symbol findfont 30 scalefont setfont");
-    write_list(unit_map, {item_int(xc), item_real(plus(plot_bottom, x_mu_dy)), item_text(" M  (m)  SN")});
-    write_list(unit_map, {item_real(plus(plot_left, y_mu_dx)), item_int(yc), item_text(" M  (m)  SN")});
-    const float x_title_x = static_cast<float>(static_cast<double>(xc) + static_cast<double>(x_title_dx));
-    const float y_title_y = static_cast<float>(static_cast<double>(yc) + static_cast<double>(y_title_dy));
+    write_list(unit_map,
+               {item_int(xc), item_real(plus(plot_bottom, x_mu_dy)), item_text(" M  (m)  SN")});
+    write_list(unit_map,
+               {item_real(plus(plot_left, y_mu_dx)), item_int(yc), item_text(" M  (m)  SN")});
+    const float x_title_x =
+        static_cast<float>(static_cast<double>(xc) + static_cast<double>(x_title_dx));
+    const float y_title_y =
+        static_cast<float>(static_cast<double>(yc) + static_cast<double>(y_title_dy));
     write_label(x_title_x, plus(plot_bottom, x_title_dy), title_size, run.x_axis_title);
     write_label(plus(plot_left, y_title_dx), y_title_y, title_size, run.y_axis_title);
     write_text_record("/Times-Roman findfont 30 scalefont setfont");
@@ -148,24 +165,27 @@ page_point point_on_axis(direction along, float at, float across) {
     return along == direction::x ? page_point{at, across} : page_point{across, at};
 }
 
-float page_along(direction along, float value) { return along == direction::x ? page_x(value) : page_y(value); }
+float page_along(direction along, float value) {
+    return along == direction::x ? page_x(value) : page_y(value);
+}
 
 void write_stroke(page_point from, page_point to) {
-    write_list(unit_map, {item_real(from.x), item_real(from.y), item_text("  M"), item_real(to.x), item_real(to.y),
-                          item_text("  L  S")});
+    write_list(unit_map, {item_real(from.x), item_real(from.y), item_text("  M"), item_real(to.x),
+                          item_real(to.y), item_text("  L  S")});
 }
 
 void put_point(float x, float y, const char* op) {
-    write_list(unit_map, {item_real(page_x(x)), item_real(page_y(y)), item_text("  "), item_text(op, 1)});
+    write_list(unit_map,
+               {item_real(page_x(x)), item_real(page_y(y)), item_text("  "), item_text(op, 1)});
 }
 
 void draw_frame_and_axes() {
     draw_window_frame();
     start_black_path("3 setlinewidth");
-    draw_axis_ticks({direction::x, run.x_min, run.x_max, run.shift_x, page_y(run.y_min), page_y(run.y_max),
-                     x_number_dx, x_number_dy});
+    draw_axis_ticks({direction::x, run.x_min, run.x_max, run.shift_x, page_y(run.y_min),
+                     page_y(run.y_max), x_number_dx, x_number_dy});
     write_text_record("3 setlinewidth");
-    draw_axis_ticks({direction::y, run.y_min, run.y_max, run.shift_y, page_x(run.x_min), page_x(run.x_max),
-                     y_number_dx, y_number_dy});
+    draw_axis_ticks({direction::y, run.y_min, run.y_max, run.shift_y, page_x(run.x_min),
+                     page_x(run.x_max), y_number_dx, y_number_dy});
     draw_axis_titles();
 }

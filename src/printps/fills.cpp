@@ -3,9 +3,9 @@
 // next one), before the frame is drawn over it. Each fill is traced in log.out.
 #include <cassert>
 
-#include "../records/records.hpp"
-#include "internals.hpp"
-#include "printps.hpp"
+#include "printps/internals.hpp"
+#include "printps/printps.hpp"
+#include "records/records.hpp"
 
 namespace {
 

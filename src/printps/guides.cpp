@@ -7,10 +7,10 @@
 // "S" stroke.
 #include <cstdint>
 
-#include "../numbers.hpp"
-#include "../records/records.hpp"
-#include "internals.hpp"
-#include "printps.hpp"
+#include "numbers.hpp"
+#include "printps/internals.hpp"
+#include "printps/printps.hpp"
+#include "records/records.hpp"
 
 namespace {
 
@@ -18,7 +18,8 @@ constexpr int32_t solid_pattern = 0;  // "[]"
 
 // One line: its dash record, the two points and the stroke. `pattern` indexes dash_patterns.
 void stroke_line(int32_t pattern, float start_x, float start_y, float end_x, float end_y) {
-    write_list(unit_map, {item_text(dash_patterns[static_cast<std::size_t>(pattern)]), item_text("0 setdash")});
+    write_list(unit_map, {item_text(dash_patterns[static_cast<std::size_t>(pattern)]),
+                          item_text("0 setdash")});
     put_point(start_x, start_y, "M");
     put_point(end_x, end_y, "L");
     write_list(unit_map, {item_text("S")});
@@ -68,7 +69,9 @@ bool find_line_ends(int32_t coef_x, int32_t coef_y, float line_constant, const l
             end_x = (c - b * y_high) / a;
         }
     }
-    if (!fits_single(start_x) || !fits_single(start_y) || !fits_single(end_x) || !fits_single(end_y)) return false;
+    if (!fits_single(start_x) || !fits_single(start_y) || !fits_single(end_x) ||
+        !fits_single(end_y))
+        return false;
     ends = {static_cast<float>(start_x), static_cast<float>(start_y), static_cast<float>(end_x),
             static_cast<float>(end_y)};
     return true;

@@ -10,56 +10,59 @@
 #include <cstdint>
 #include <string_view>
 
-#include "../label_glyphs.hpp"
-#include "../modules.hpp"
+#include "label_glyphs.hpp"
+#include "modules.hpp"
 
 // ---------------------------------------------------------------------------------------
 // Fixed page geometry, in points; a name ending in _dx or _dy is an offset (negative: left
 // or down)
 
 // The plot area and its place on the page
-constexpr float plot_left = 110.0f;           // page x of the window's left edge
-constexpr float plot_bottom = 110.0f;         // page y of the window's bottom edge
-constexpr float full_plot_right = 484.0f;     // right limit of the plot area without pressure scales
-constexpr float full_plot_top = 732.0f;       // upper limit of the plot area without pressure scales
-constexpr float scale_gap_x = 50.0f;          // frame to a first right scale axis, and on to a second
-constexpr float scale_gap_y = 50.0f;          // the same for the top scale axes
-constexpr float centring_margin_x = 18.0f;    // taken off the translation that centres a narrow drawing
-constexpr float centring_margin_y = 30.0f;    // taken off the translation that centres a low drawing
+constexpr float plot_left = 110.0f;        // page x of the window's left edge
+constexpr float plot_bottom = 110.0f;      // page y of the window's bottom edge
+constexpr float full_plot_right = 484.0f;  // right limit of the plot area without pressure scales
+constexpr float full_plot_top = 732.0f;    // upper limit of the plot area without pressure scales
+constexpr float scale_gap_x = 50.0f;       // frame to a first right scale axis, and on to a second
+constexpr float scale_gap_y = 50.0f;       // the same for the top scale axes
+// taken off the translation that centres a narrow drawing
+constexpr float centring_margin_x = 18.0f;
+constexpr float centring_margin_y = 30.0f;  // taken off the translation that centres a low drawing
 
 // Frame ticks, tick numbers and axis titles
-constexpr float major_tick_length = 20.0f;    // major tick, from a frame edge into the window
-constexpr float minor_tick_length = 10.0f;    // minor tick, the same
-constexpr int32_t minor_ticks_per_unit = 5;   // minor ticks per data unit, one more closing the span
-constexpr float minor_tick_step = 0.2f;       // data units from one minor tick to the next
-constexpr float x_number_dx = -25.0f;         // an x tick's number, from the tick's foot on the bottom
+constexpr float major_tick_length = 20.0f;   // major tick, from a frame edge into the window
+constexpr float minor_tick_length = 10.0f;   // minor tick, the same
+constexpr int32_t minor_ticks_per_unit = 5;  // minor ticks per data unit, one more closing the span
+constexpr float minor_tick_step = 0.2f;      // data units from one minor tick to the next
+constexpr float x_number_dx = -25.0f;  // an x tick's number, from the tick's foot on the bottom
 constexpr float x_number_dy = -30.0f;
-constexpr float y_number_dx = -60.0f;         // a y tick's number, from the tick's foot on the left
+constexpr float y_number_dx = -60.0f;  // a y tick's number, from the tick's foot on the left
 constexpr float y_number_dy = -5.0f;
-constexpr float x_mu_dy = -50.0f;             // the x title's mu, from plot_bottom
-constexpr float y_mu_dx = -80.0f;             // the y title's mu, from plot_left
-constexpr float x_title_dx = 15.0f;           // the x title, from the page x of the window's middle
-constexpr float x_title_dy = -58.0f;          // and from plot_bottom
-constexpr float y_title_dx = -65.0f;          // the y title, from plot_left
-constexpr float y_title_dy = -8.0f;           // and from the page y of the window's middle
-constexpr float title_size = 20.0f;           // font size of the titles after the mu
+constexpr float x_mu_dy = -50.0f;     // the x title's mu, from plot_bottom
+constexpr float y_mu_dx = -80.0f;     // the y title's mu, from plot_left
+constexpr float x_title_dx = 15.0f;   // the x title, from the page x of the window's middle
+constexpr float x_title_dy = -58.0f;  // and from plot_bottom
+constexpr float y_title_dx = -65.0f;  // the y title, from plot_left
+constexpr float y_title_dy = -8.0f;   // and from the page y of the window's middle
+constexpr float title_size = 20.0f;   // font size of the titles after the mu
 
 // Pressure scales
-constexpr float scale_tick_length = 10.0f;    // tick, from a scale axis toward the window
-constexpr float top_label_dx = -10.0f;        // a top-axis tick label, from its tick
-constexpr float top_label_rise = 8.0f;        // and above the top axis
-constexpr float right_label_gap = 5.0f;       // a right-axis tick label, right of the right axis
-constexpr float right_label_dy = -5.0f;       // and from its tick
-constexpr float caption_char_width = 8.0f;    // caption start left of the right axis: per character, plus one
-constexpr float caption_dy = -8.0f;           // caption baseline, from the top axis
-constexpr float caption_size = 30.0f;         // font size of the temperature caption
-constexpr float tick_label_size = 20.0f;      // font size of a scale's 10^{e} labels
+constexpr float scale_tick_length = 10.0f;  // tick, from a scale axis toward the window
+constexpr float top_label_dx = -10.0f;      // a top-axis tick label, from its tick
+constexpr float top_label_rise = 8.0f;      // and above the top axis
+constexpr float right_label_gap = 5.0f;     // a right-axis tick label, right of the right axis
+constexpr float right_label_dy = -5.0f;     // and from its tick
+// caption start left of the right axis: per character, plus one
+constexpr float caption_char_width = 8.0f;
+constexpr float caption_dy = -8.0f;       // caption baseline, from the top axis
+constexpr float caption_size = 30.0f;     // font size of the temperature caption
+constexpr float tick_label_size = 20.0f;  // font size of a scale's 10^{e} labels
 
 // Labels
-constexpr int32_t label_length = static_cast<int32_t>(std::tuple_size_v<text40>);  // characters of a label
-constexpr float superscript_rise = 0.45f;     // raise per superscript level, times the label size
-constexpr float subscript_drop = 0.2f;        // drop per subscript level, times the label size
-constexpr float level_size_step = 0.5f;       // font size factor per level away from the baseline
+// characters of a label
+constexpr int32_t label_length = static_cast<int32_t>(std::tuple_size_v<text40>);
+constexpr float superscript_rise = 0.45f;  // raise per superscript level, times the label size
+constexpr float subscript_drop = 0.2f;     // drop per subscript level, times the label size
+constexpr float level_size_step = 0.5f;    // font size factor per level away from the baseline
 
 // Dash arrays of the guide lines by their place in their own table, blank-padded to six
 // characters: the first four differ, every later line gets "[2 2]".
@@ -143,16 +146,16 @@ void write_text_record(std::string_view text);
 // ---------------------------------------------------------------------------------------
 // Sections, in the order write_map calls them
 
-void fill_regions();            // grey region polygons
-void draw_frame_and_axes();     // frame, ticks, tick numbers, axis titles
-void draw_secondary_scales();   // pressure scales at one or two temperatures
-void draw_guide_lines();        // xbound, ybound, equi and equ2 lines, then the free labels
+void fill_regions();           // grey region polygons
+void draw_frame_and_axes();    // frame, ticks, tick numbers, axis titles
+void draw_secondary_scales();  // pressure scales at one or two temperatures
+void draw_guide_lines();       // xbound, ybound, equi and equ2 lines, then the free labels
 
 // ---------------------------------------------------------------------------------------
 // Label scan: a label split into segments and levels, apart from any PostScript
 
-constexpr int32_t max_segments = 20;   // segments of one label, the first included
-constexpr int32_t stacked_level = 9;   // +9 / -9 mark the two members of a stacked pair
+constexpr int32_t max_segments = 20;  // segments of one label, the first included
+constexpr int32_t stacked_level = 9;  // +9 / -9 mark the two members of a stacked pair
 
 // Segment j (0-based) is text[j] at level[j]: 0 baseline, +n superscript of depth n,
 // -n subscript of depth n, +9/-9 the upper and lower member of a stacked pair.

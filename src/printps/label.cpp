@@ -7,10 +7,10 @@
 #include <cmath>
 #include <string_view>
 
-#include "../label_glyphs.hpp"
-#include "../records/records.hpp"
-#include "internals.hpp"
-#include "printps.hpp"
+#include "label_glyphs.hpp"
+#include "printps/internals.hpp"
+#include "printps/printps.hpp"
+#include "records/records.hpp"
 
 namespace {
 
@@ -18,7 +18,8 @@ namespace {
 void copy_segment_text(const text40& text, int32_t from, int32_t to, text40& segment) {
     segment.fill(' ');
     const int32_t end = std::min(to, label_length);
-    for (int32_t i = from; i < end; ++i) segment[static_cast<std::size_t>(i - from)] = text[static_cast<std::size_t>(i)];
+    for (int32_t i = from; i < end; ++i)
+        segment[static_cast<std::size_t>(i - from)] = text[static_cast<std::size_t>(i)];
 }
 
 // Bytes of the character after position i, which a mark takes as its group's "{" whatever it
@@ -72,7 +73,9 @@ float printable_font_size(float size) { return std::fabs(size) < FLT_MIN ? 1.0f 
 
 // Every map record of a label goes through the layer that never cuts a PostScript string
 // or operator word.
-void write_label_record(std::initializer_list<record_item> items) { write_list_postscript(unit_map, items); }
+void write_label_record(std::initializer_list<record_item> items) {
+    write_list_postscript(unit_map, items);
+}
 
 // The font a run is shown in, as its findfont words.
 std::string_view findfont_words(glyph_font font) {
@@ -133,13 +136,16 @@ double size_factor(int32_t depth) {
 // Records of one raised or lowered segment. A member of a stacked pair is set as a first
 // superscript or subscript; a first member shows its text with STxt and moves back by its
 // width, so the second member starts where it began.
-font_in_effect write_segment(const text40& segment, int32_t level, float size, bool is_first_of_pair) {
+font_in_effect write_segment(const text40& segment, int32_t level, float size,
+                             bool is_first_of_pair) {
     const int32_t set_level = std::abs(level) == stacked_level ? (level > 0 ? 1 : -1) : level;
     const double size_wide = static_cast<double>(size);
-    const float segment_size = to_float_saturated(std::trunc(size_wide * size_factor(std::abs(set_level))));
-    const double shift_per_level =
-        set_level >= 0 ? static_cast<double>(superscript_rise) : static_cast<double>(subscript_drop);
-    const float segment_shift = to_float_saturated(static_cast<double>(set_level) * size_wide * shift_per_level);
+    const float segment_size =
+        to_float_saturated(std::trunc(size_wide * size_factor(std::abs(set_level))));
+    const double shift_per_level = set_level >= 0 ? static_cast<double>(superscript_rise)
+                                                  : static_cast<double>(subscript_drop);
+    const float segment_shift =
+        to_float_saturated(static_cast<double>(set_level) * size_wide * shift_per_level);
 
     const segment_runs runs = runs_of_segment(segment);
     write_label_record({item_int(0), item_real(segment_shift), item_text(" rmoveto")});
@@ -175,7 +181,9 @@ glyph_font font_in_run(const label_character& c, glyph_font previous) {
 
 // Appends text[from, to) of ASCII characters, escaped as a string body needs.
 void append_ascii(glyph_run& target, const char* text, int32_t from, int32_t to) {
-    if (to > from) target.length += escape_postscript_string(text + from, to - from, target.body + target.length);
+    if (to > from)
+        target.length +=
+            escape_postscript_string(text + from, to - from, target.body + target.length);
 }
 
 }  // namespace
@@ -203,7 +211,8 @@ label_segments scan_label(const text40& text) {
                 }
                 set_level_of_group(segments, current, c);
                 open_group(groups, segments.level[current]);
-                start = i + 1 + character_length_after(text, i);  // that character is the group's "{"
+                // that character is the group's "{"
+                start = i + 1 + character_length_after(text, i);
             }
         } else if (c == '}' && current < max_segments - 1) {
             copy_segment_text(text, start, i, segments.text[current]);
@@ -295,15 +304,16 @@ void write_label(float x, float y, float size, const text40& text) {
     // The first segment starts at (x, y) on the baseline in the full size.
     const segment_runs first = runs_of_segment(segments.text[0]);
     write_font_record(first.run[0].font, size);
-    write_label_record({item_real(x), item_real(y), item_text(" M  ("), item_text(first.run[0].body, first.run[0].length),
-                        item_text(")  show")});
+    write_label_record({item_real(x), item_real(y), item_text(" M  ("),
+                        item_text(first.run[0].body, first.run[0].length), item_text(")  show")});
     write_later_runs(first, size, false);
     font_in_effect font{first.run[first.count - 1].font, size};
 
     bool pair_pending = false;
     for (int32_t j = 1; j < segments.count; ++j) {
         const int32_t level = segments.level[j];
-        write_list(unit_log, {item_int(j + 1), item_text("  "), item_text(segments.text[j]), item_text("  "), item_int(level)});
+        write_list(unit_log, {item_int(j + 1), item_text("  "), item_text(segments.text[j]),
+                              item_text("  "), item_int(level)});
         write_list(unit_log, {});
         bool is_first_of_pair = false;
         if (std::abs(level) == stacked_level) {

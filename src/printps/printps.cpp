@@ -1,16 +1,16 @@
 // write_map: the Encapsulated PostScript frame of the map (header comments, prolog of
 // procedures, setup, the translation that centres the drawing, "showpage") and the order of
 // its sections. Also the page geometry that all sections map through.
-#include "printps.hpp"
+#include "printps/printps.hpp"
 
 #include <cassert>
 #include <cfloat>
 #include <cmath>
 #include <string_view>
 
-#include "../numbers.hpp"
-#include "../records/records.hpp"
-#include "internals.hpp"
+#include "numbers.hpp"
+#include "printps/internals.hpp"
+#include "records/records.hpp"
 
 page_geometry page;
 
@@ -109,7 +109,8 @@ bool map_draws_latin1_glyph() {
 float scale_to_fill(float room, float low, float high) {
     const double span = static_cast<double>(high) - static_cast<double>(low);
     assert(span > 0.0 && fits_single(span));
-    return to_float_fitting(static_cast<double>(room) / static_cast<double>(static_cast<float>(span)));
+    return to_float_fitting(static_cast<double>(room) /
+                            static_cast<double>(static_cast<float>(span)));
 }
 
 }  // namespace
@@ -153,14 +154,16 @@ page_translation set_up_page_geometry() {
     page_translation translation{0.0f, 0.0f};
     if (scale_y < scale_x) {
         page.page_scale = scale_y;
-        translation.x = static_cast<float>((static_cast<double>(scale_x) - static_cast<double>(scale_y)) *
-                                               (static_cast<double>(run.x_max) - static_cast<double>(run.x_min)) * 0.5 -
-                                           static_cast<double>(centring_margin_x));
+        translation.x = static_cast<float>(
+            (static_cast<double>(scale_x) - static_cast<double>(scale_y)) *
+                (static_cast<double>(run.x_max) - static_cast<double>(run.x_min)) * 0.5 -
+            static_cast<double>(centring_margin_x));
     } else {
         page.page_scale = scale_x;
-        translation.y = static_cast<float>((static_cast<double>(scale_y) - static_cast<double>(scale_x)) *
-                                               (static_cast<double>(run.y_max) - static_cast<double>(run.y_min)) * 0.5 -
-                                           static_cast<double>(centring_margin_y));
+        translation.y = static_cast<float>(
+            (static_cast<double>(scale_y) - static_cast<double>(scale_x)) *
+                (static_cast<double>(run.y_max) - static_cast<double>(run.y_min)) * 0.5 -
+            static_cast<double>(centring_margin_y));
     }
     return translation;
 }
@@ -173,7 +176,8 @@ void write_map() {
     if (map_draws_latin1_glyph()) write_text_records(latin1_font_definition);
     write_text_record("%%EndProlog");
     write_text_records(setup_lines);
-    write_list(unit_map, {item_real(translation.x), item_real(translation.y), item_text("   translate")});
+    write_list(unit_map,
+               {item_real(translation.x), item_real(translation.y), item_text("   translate")});
 
     fill_regions();
     draw_frame_and_axes();

@@ -16,7 +16,7 @@
 //   [d g] 0 setdash       dash pattern; x y translate moves the origin; showpage ends the page
 #pragma once
 
-#include "../modules.hpp"
+#include "modules.hpp"
 
 // Writes the whole map document (and the map trace in log.out).
 void write_map();

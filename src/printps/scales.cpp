@@ -10,29 +10,29 @@
 #include <cmath>
 #include <cstdint>
 
-#include "../records/records.hpp"
-#include "../ticks.hpp"
-#include "internals.hpp"
-#include "printps.hpp"
+#include "printps/internals.hpp"
+#include "printps/printps.hpp"
+#include "records/records.hpp"
+#include "ticks.hpp"
 
 namespace {
 
 // Settings of one scale set, taken from temp1_* or temp2_*.
 struct scale_set {
-    int32_t offset;      // 1 or 2: how many scale gaps the axes stand outside the frame
-    float temperature;   // T in kelvin, positive
-    float x_origin;      // x at which P = 1
-    float y_origin;      // y at which P = 1
-    float x_step;        // decades of P between two ticks on the top axis
-    float y_step;        // the same on the right axis
-    const char* x_tag;   // "Temp1x" or "Temp2x", for the range record in log.out
+    int32_t offset;     // 1 or 2: how many scale gaps the axes stand outside the frame
+    float temperature;  // T in kelvin, positive
+    float x_origin;     // x at which P = 1
+    float y_origin;     // y at which P = 1
+    float x_step;       // decades of P between two ticks on the top axis
+    float y_step;       // the same on the right axis
+    const char* x_tag;  // "Temp1x" or "Temp2x", for the range record in log.out
     const char* y_tag;
 };
 
 // One tick axis of a scale set: the top axis (direction x) or the right axis (direction y).
 struct scale_axis {
     direction along;
-    float low;          // window bounds along the axis
+    float low;  // window bounds along the axis
     float high;
     float origin;       // where P = 1
     float step;         // decades of P between two ticks
@@ -44,7 +44,8 @@ struct scale_axis {
 
 // Data coordinate `points` page points beyond a window bound, away from the window.
 float beyond_window(float bound, double points) {
-    return to_float_fitting(static_cast<double>(bound) + points / static_cast<double>(page.page_scale));
+    return to_float_fitting(static_cast<double>(bound) +
+                            points / static_cast<double>(page.page_scale));
 }
 
 // "300 K": the whole part of T right-justified in its own width, a blank and K.
@@ -53,8 +54,8 @@ void write_caption(float temperature, float axis_x, float axis_y) {
     const int32_t whole = to_int32_fitting(std::trunc(static_cast<double>(temperature)));
     text40 caption;
     write_internal(caption, "(I^,1X,A1)", {item_int(whole, width), item_text("K")});
-    const double left =
-        static_cast<double>(axis_x) - static_cast<double>(caption_char_width) * static_cast<double>(width + 1);
+    const double left = static_cast<double>(axis_x) -
+                        static_cast<double>(caption_char_width) * static_cast<double>(width + 1);
     write_label(static_cast<float>(left), axis_y + caption_dy, caption_size, caption);
 }
 
@@ -63,7 +64,8 @@ text40 make_tick_label(float step, float tick_index) {
     const int32_t exponent = tick_exponent(step, tick_index);
     const int32_t width = exponent_width(exponent);
     text40 label;
-    write_internal(label, "(A4,I^,A1)", {item_text("10^{"), item_int(exponent, width), item_text("}")});
+    write_internal(label, "(A4,I^,A1)",
+                   {item_text("10^{"), item_int(exponent, width), item_text("}")});
     write_list(unit_log, {item_text(label), item_int(width)});
     return label;
 }
@@ -73,15 +75,18 @@ text40 make_tick_label(float step, float tick_index) {
 void draw_scale_ticks(float temperature, const scale_axis& axis) {
     const float spacing = tick_spacing(axis.step, temperature);
     const tick_range range = find_tick_range(axis.low, axis.high, axis.origin, spacing);
-    write_list(unit_log, {item_text(axis.tag), item_int(range.first), item_int(range.last), item_real(axis.step)});
+    write_list(unit_log, {item_text(axis.tag), item_int(range.first), item_int(range.last),
+                          item_real(axis.step)});
     const int32_t ticks = count_ticks(range);
     float tick_index = static_cast<float>(range.first);
     for (int32_t k = 0; k < ticks; ++k) {
-        const float at = page_along(axis.along, tick_position(axis.step, tick_index, temperature, axis.origin));
+        const float at =
+            page_along(axis.along, tick_position(axis.step, tick_index, temperature, axis.origin));
         write_stroke(point_on_axis(axis.along, at, axis.axis_at - scale_tick_length),
                      point_on_axis(axis.along, at, axis.axis_at));
         const text40 label = make_tick_label(axis.step, tick_index);
-        const page_point label_start = point_on_axis(axis.along, at + axis.label_shift, axis.label_at);
+        const page_point label_start =
+            point_on_axis(axis.along, at + axis.label_shift, axis.label_at);
         write_label(label_start.x, label_start.y, tick_label_size, label);
         tick_index = static_cast<float>(static_cast<double>(tick_index) + 1.0);
     }
@@ -103,14 +108,16 @@ void draw_scale_set(const scale_set& set) {
     // Step 3: the ticks, top axis first. A zero step gives no spacing to count ticks with:
     // the axis stays bare.
     if (set.x_step != 0.0f) {
-        const float label_y = page_y(beyond_window(run.y_max, gap_y + static_cast<double>(top_label_rise)));
-        draw_scale_ticks(set.temperature, {direction::x, run.x_min, run.x_max, set.x_origin, set.x_step, set.x_tag,
-                                           axis_y, label_y, top_label_dx});
+        const float label_y =
+            page_y(beyond_window(run.y_max, gap_y + static_cast<double>(top_label_rise)));
+        draw_scale_ticks(set.temperature, {direction::x, run.x_min, run.x_max, set.x_origin,
+                                           set.x_step, set.x_tag, axis_y, label_y, top_label_dx});
     }
     if (set.y_step != 0.0f) {
-        const float label_x = page_x(beyond_window(run.x_max, gap_x + static_cast<double>(right_label_gap)));
-        draw_scale_ticks(set.temperature, {direction::y, run.y_min, run.y_max, set.y_origin, set.y_step, set.y_tag,
-                                           axis_x, label_x, right_label_dy});
+        const float label_x =
+            page_x(beyond_window(run.x_max, gap_x + static_cast<double>(right_label_gap)));
+        draw_scale_ticks(set.temperature, {direction::y, run.y_min, run.y_max, set.y_origin,
+                                           set.y_step, set.y_tag, axis_x, label_x, right_label_dy});
     }
 }
 
@@ -128,17 +135,21 @@ tick_range find_tick_range(float low, float high, float origin, float spacing) {
 }
 
 int32_t count_ticks(const tick_range& range) {
-    const double count = tick_count(static_cast<double>(range.first), static_cast<double>(range.last));
+    const double count =
+        tick_count(static_cast<double>(range.first), static_cast<double>(range.last));
     if (count <= 0.0) return 0;
     assert(count <= static_cast<double>(max_ticks_per_axis));
     return static_cast<int32_t>(count);
 }
 
 float tick_position(float step, float tick_index, float temperature, float origin) {
-    return to_float_fitting(tick_offset_wide(step, tick_index, temperature) + static_cast<double>(origin));
+    return to_float_fitting(tick_offset_wide(step, tick_index, temperature) +
+                            static_cast<double>(origin));
 }
 
-int32_t tick_exponent(float step, float tick_index) { return to_int32_fitting(tick_exponent_wide(step, tick_index)); }
+int32_t tick_exponent(float step, float tick_index) {
+    return to_int32_fitting(tick_exponent_wide(step, tick_index));
+}
 
 int32_t caption_width(float temperature) {
     const double magnitude = std::fabs(static_cast<double>(temperature));
@@ -156,12 +167,14 @@ int32_t exponent_width(int32_t exponent) {
 void draw_secondary_scales() {
     if (!(run.temp1_1 > 0.0f)) return;
     write_text_record("3 setlinewidth");
-    draw_scale_set({1, run.temp1_1, run.temp1_2, run.temp1_3, run.temp1_4, run.temp1_5, "Temp1x", "Temp1y"});
+    draw_scale_set(
+        {1, run.temp1_1, run.temp1_2, run.temp1_3, run.temp1_4, run.temp1_5, "Temp1x", "Temp1y"});
     write_text_record("1 setlinewidth");
     if (!(run.temp2_1 > 0.0f)) return;
     write_text_record("3 setlinewidth");
     write_text_record("gr10");
-    draw_scale_set({2, run.temp2_1, run.temp2_2, run.temp2_3, run.temp2_4, run.temp2_5, "Temp2x", "Temp2y"});
+    draw_scale_set(
+        {2, run.temp2_1, run.temp2_2, run.temp2_3, run.temp2_4, run.temp2_5, "Temp2x", "Temp2y"});
     write_text_record("1 setlinewidth");
     write_text_record("CoBla");
 }

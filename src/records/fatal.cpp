@@ -1,12 +1,12 @@
-#include "fatal.hpp"
+#include "records/fatal.hpp"
 
+#include <unistd.h>
 #include <algorithm>
 #include <cfenv>
 #include <csignal>
 #include <cstring>
-#include <unistd.h>
 
-#include "internals.hpp"
+#include "records/internals.hpp"
 
 namespace {
 
@@ -33,7 +33,8 @@ char message_prefix[max_prefix + 3];
 std::size_t message_prefix_length = 0;
 
 std::string compose_message(int32_t unit, int32_t line, std::string_view what) {
-    std::string message = "phasemap: " + unit_file_name(unit) + " (unit " + std::to_string(unit) + ")";
+    std::string message =
+        "phasemap: " + unit_file_name(unit) + " (unit " + std::to_string(unit) + ")";
     if (line > 0) message += ", line " + std::to_string(line);
     message += ": ";
     message += what;
@@ -68,7 +69,8 @@ const char* fault_name(int code) {
 // Whether the process had its own SIGFPE handler before the run (a fuzzer or a debugger
 // harness), which then gets the fault after the report, to record the input that caused it.
 bool has_host_handler() {
-    if ((previous_fpe_action.sa_flags & SA_SIGINFO) != 0) return previous_fpe_action.sa_sigaction != nullptr;
+    if ((previous_fpe_action.sa_flags & SA_SIGINFO) != 0)
+        return previous_fpe_action.sa_sigaction != nullptr;
     return previous_fpe_action.sa_handler != SIG_DFL && previous_fpe_action.sa_handler != SIG_IGN;
 }
 
@@ -76,9 +78,10 @@ bool has_host_handler() {
 // report goes to log.out, which is kept, and to standard error from here, the other
 // temporaries are removed and the process ends at once.
 void on_floating_point_fault(int, siginfo_t* info, void*) {
-    std::string message = compose_message(unit_input, 0, std::string("floating-point ") +
-                                                             fault_name(info->si_code) +
-                                                             " in the computation of this input");
+    std::string message =
+        compose_message(unit_input, 0,
+                        std::string("floating-point ") + fault_name(info->si_code) +
+                            " in the computation of this input");
     report_in_log(message);
     commit_unit_in_signal(unit_log);
     remove_temporaries_in_signal();
@@ -100,9 +103,10 @@ void on_floating_point_fault(int, siginfo_t* info, void*) {
 // Only async-signal-safe calls: the temporaries go, one line is written, the process ends.
 void on_interruption(int signal) {
     remove_temporaries_in_signal();
-    const char* line = signal == SIGINT    ? "phasemap: interrupted by SIGINT; earlier outputs are unchanged\n"
-                       : signal == SIGTERM ? "phasemap: interrupted by SIGTERM; earlier outputs are unchanged\n"
-                                           : "phasemap: interrupted by SIGHUP; earlier outputs are unchanged\n";
+    const char* line =
+        signal == SIGINT    ? "phasemap: interrupted by SIGINT; earlier outputs are unchanged\n"
+        : signal == SIGTERM ? "phasemap: interrupted by SIGTERM; earlier outputs are unchanged\n"
+                            : "phasemap: interrupted by SIGHUP; earlier outputs are unchanged\n";
     print_message_in_signal(line, std::strlen(line));
     _exit(128 + signal);
 }
@@ -122,9 +126,7 @@ void stop_run(int32_t unit, int32_t line, std::string_view what) {
     throw run_stopped{message};
 }
 
-void stop_run_on_input(std::string_view what) {
-    stop_run(unit_input, input_line_number(), what);
-}
+void stop_run_on_input(std::string_view what) { stop_run(unit_input, input_line_number(), what); }
 
 std::string escape_control_bytes(std::string_view message) {
     std::string shown;
@@ -160,9 +162,11 @@ void warn_about_input(int32_t line, std::string_view what) {
     ++warning_count;
     const std::string where = "phasemap: warning: " + unit_file_name(unit_input);
     if (warning_count == max_warnings + 1)
-        print_message(where + ": more than " + std::to_string(max_warnings) + " warnings; the rest are not shown");
+        print_message(where + ": more than " + std::to_string(max_warnings) +
+                      " warnings; the rest are not shown");
     if (warning_count > max_warnings) return;
-    print_message(escape_control_bytes(where + ", line " + std::to_string(line) + ": " + std::string(what)));
+    print_message(
+        escape_control_bytes(where + ", line " + std::to_string(line) + ": " + std::string(what)));
 }
 
 void reset_warning_count() { warning_count = 0; }
@@ -200,7 +204,8 @@ void begin_interruption_guards() {
     for (int i = 0; i < interruption_count; ++i) {
         sigaction(interruptions[i], nullptr, &previous_interruption_actions[i]);
         // A signal the process was told to ignore (nohup, a background job) stays ignored.
-        if (previous_interruption_actions[i].sa_handler != SIG_IGN) sigaction(interruptions[i], &action, nullptr);
+        if (previous_interruption_actions[i].sa_handler != SIG_IGN)
+            sigaction(interruptions[i], &action, nullptr);
     }
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
@@ -217,7 +222,8 @@ void hold_interruptions() {
 
 void end_interruption_guards() {
     if (!interruption_guards_active) return;
-    for (int i = 0; i < interruption_count; ++i) sigaction(interruptions[i], &previous_interruption_actions[i], nullptr);
+    for (int i = 0; i < interruption_count; ++i)
+        sigaction(interruptions[i], &previous_interruption_actions[i], nullptr);
     sigaction(SIGXFSZ, &previous_file_size_action, nullptr);
     if (interruptions_held) {
         const sigset_t set = interruption_set();

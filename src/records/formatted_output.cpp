@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "fatal.hpp"
-#include "internals.hpp"
+#include "records/fatal.hpp"
+#include "records/internals.hpp"
 
 namespace {
 
@@ -60,11 +60,14 @@ const char* read_descriptor(format_reader& r, edit_descriptor& d) {
     char letter = next_format_char(r);
     ++r.at;
     switch (letter) {
-        case 'a': case 'A':
+        case 'a':
+        case 'A':
             d.kind = edit_kind::text;
-            if (is_digit(next_format_char(r)) && (d.width = read_format_number(r)) <= 0) return "a bad width";
+            if (is_digit(next_format_char(r)) && (d.width = read_format_number(r)) <= 0)
+                return "a bad width";
             return nullptr;
-        case 'i': case 'I':
+        case 'i':
+        case 'I':
             d.kind = edit_kind::integer;
             if (next_format_char(r) == '^') {
                 ++r.at;
@@ -73,20 +76,22 @@ const char* read_descriptor(format_reader& r, edit_descriptor& d) {
             }
             d.width = read_format_number(r);
             return d.width > 0 ? nullptr : "an I without a width";
-        case 'f': case 'F':
+        case 'f':
+        case 'F':
             d.kind = edit_kind::real;
             d.width = read_format_number(r);
-            if (d.width <= 0 || next_format_char(r) != '.') return "an F without a width and decimals";
+            if (d.width <= 0 || next_format_char(r) != '.')
+                return "an F without a width and decimals";
             ++r.at;
             d.decimals = read_format_number(r);
             return d.decimals >= 0 ? nullptr : "an F without decimals";
-        case 'x': case 'X':
+        case 'x':
+        case 'X':
             d.kind = edit_kind::blanks;
             d.width = d.repeat;
             d.repeat = 1;
             return nullptr;
-        default:
-            return "an edit descriptor it does not know";
+        default: return "an edit descriptor it does not know";
     }
 }
 
@@ -100,14 +105,16 @@ void parse_format(int32_t unit, std::string_view format, parsed_format& parsed) 
         ++r.at;
     } else {
         while (true) {
-            if (parsed.count == max_descriptors) stop_on_format(unit, format, "too many edit descriptors");
+            if (parsed.count == max_descriptors)
+                stop_on_format(unit, format, "too many edit descriptors");
             const char* problem = read_descriptor(r, parsed.descriptor[parsed.count]);
             if (problem != nullptr) stop_on_format(unit, format, problem);
             ++parsed.count;
             char separator = next_format_char(r);
             ++r.at;
             if (separator == ')') break;
-            if (separator != ',') stop_on_format(unit, format, "a descriptor is not followed by \",\" or \")\"");
+            if (separator != ',')
+                stop_on_format(unit, format, "a descriptor is not followed by \",\" or \")\"");
         }
     }
     if (next_format_char(r) != '\0') stop_on_format(unit, format, "text follows its closing \")\"");
@@ -171,7 +178,8 @@ void put_text_field(field_sink& sink, const record_item& item, const edit_descri
 
 // "i4" with -2 -> "  -2"; "I^" takes the width from the item, and a width of zero or less
 // means the number's own width, so that no digit is lost.
-void put_integer_field(field_sink& sink, int32_t unit, const record_item& item, const edit_descriptor& d) {
+void put_integer_field(field_sink& sink, int32_t unit, const record_item& item,
+                       const edit_descriptor& d) {
     char text[12];
     int32_t length = format_integer(item.integer, text);
     int32_t width = d.width;
@@ -200,15 +208,17 @@ edit_kind kind_for_item(item_kind kind) {
     return edit_kind::text;
 }
 
-[[noreturn]] void stop_on_items(field_sink& sink, int32_t unit, std::string_view format, const char* what) {
+[[noreturn]] void stop_on_items(field_sink& sink, int32_t unit, std::string_view format,
+                                const char* what) {
     if (sink.out != nullptr) abandon_record(*sink.out);
     stop_run(unit, 0, "the items do not match the format \"" + std::string(format) + "\": " + what);
 }
 
 // Works through the descriptors once, left to right; output stops at the first data
 // descriptor for which no item is left.
-void write_fields(field_sink& sink, int32_t unit, std::string_view format, const edit_descriptor* descriptors,
-                  int32_t count, std::initializer_list<record_item> items) {
+void write_fields(field_sink& sink, int32_t unit, std::string_view format,
+                  const edit_descriptor* descriptors, int32_t count,
+                  std::initializer_list<record_item> items) {
     std::size_t next_item = 0;
     for (int32_t i = 0; i < count; ++i) {
         const edit_descriptor& d = descriptors[i];
@@ -219,7 +229,8 @@ void write_fields(field_sink& sink, int32_t unit, std::string_view format, const
         for (int32_t r = 0; r < d.repeat; ++r) {
             if (next_item == items.size()) return;
             const record_item& item = items.begin()[next_item++];
-            if (kind_for_item(item.kind) != d.kind) stop_on_items(sink, unit, format, "an item of the wrong kind");
+            if (kind_for_item(item.kind) != d.kind)
+                stop_on_items(sink, unit, format, "an item of the wrong kind");
             switch (d.kind) {
                 case edit_kind::text: put_text_field(sink, item, d); break;
                 case edit_kind::integer: put_integer_field(sink, unit, item, d); break;
@@ -231,7 +242,8 @@ void write_fields(field_sink& sink, int32_t unit, std::string_view format, const
     if (next_item < items.size()) stop_on_items(sink, unit, format, "more items than fields");
 }
 
-void write_fields(field_sink& sink, int32_t unit, std::string_view format, std::initializer_list<record_item> items) {
+void write_fields(field_sink& sink, int32_t unit, std::string_view format,
+                  std::initializer_list<record_item> items) {
     parsed_format parsed;
     parse_format(unit, format, parsed);
     write_fields(sink, unit, format, parsed.descriptor, parsed.count, items);
@@ -239,7 +251,8 @@ void write_fields(field_sink& sink, int32_t unit, std::string_view format, std::
 
 }  // namespace
 
-void write_formatted(int32_t unit, std::string_view format, std::initializer_list<record_item> items) {
+void write_formatted(int32_t unit, std::string_view format,
+                     std::initializer_list<record_item> items) {
     output_unit* out = writable_unit(unit);
     if (out == nullptr) return;
     field_sink sink{out, nullptr, 0, 0};
@@ -250,18 +263,22 @@ void write_formatted(int32_t unit, std::string_view format, std::initializer_lis
 edit_descriptor edit_blanks(int32_t count) { return {edit_kind::blanks, 1, count, false, 0}; }
 edit_descriptor edit_text(int32_t width) { return {edit_kind::text, 1, width, false, 0}; }
 edit_descriptor edit_int(int32_t width) { return {edit_kind::integer, 1, width, false, 0}; }
-edit_descriptor edit_real(int32_t width, int32_t decimals) { return {edit_kind::real, 1, width, false, decimals}; }
+edit_descriptor edit_real(int32_t width, int32_t decimals) {
+    return {edit_kind::real, 1, width, false, decimals};
+}
 
 void write_formatted(int32_t unit, std::initializer_list<edit_descriptor> descriptors,
                      std::initializer_list<record_item> items) {
     output_unit* out = writable_unit(unit);
     if (out == nullptr) return;
     field_sink sink{out, nullptr, 0, 0};
-    write_fields(sink, unit, "given descriptors", descriptors.begin(), static_cast<int32_t>(descriptors.size()), items);
+    write_fields(sink, unit, "given descriptors", descriptors.begin(),
+                 static_cast<int32_t>(descriptors.size()), items);
     end_record(*out);
 }
 
-void write_internal(text40& buffer, std::string_view format, std::initializer_list<record_item> items) {
+void write_internal(text40& buffer, std::string_view format,
+                    std::initializer_list<record_item> items) {
     field_sink sink{nullptr, buffer.data(), static_cast<int32_t>(buffer.size()), 0};
     write_fields(sink, internal_unit, format, items);
     put_blanks(sink, sink.capacity - sink.used);

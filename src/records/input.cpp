@@ -1,18 +1,18 @@
 // The input unit: input.txt, checked to be a plain file of sane size, held in memory as
 // unit 1 and read record by record, with the keyword formats "(a8)" and "(a6,i20)" and
 // backspace. Free-format statements (list_input.cpp) read it through the same records.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <limits>
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
-#include "fatal.hpp"
-#include "internals.hpp"
+#include "records/fatal.hpp"
+#include "records/internals.hpp"
 
 namespace {
 
@@ -115,7 +115,8 @@ const char* file_kind(mode_t mode) {
 std::string read_whole_file(int fd, std::string& content) {
     struct stat info {};
     if (::fstat(fd, &info) != 0) return std::strerror(errno);
-    if (!S_ISREG(info.st_mode)) return std::string("it is ") + file_kind(info.st_mode) + ", not a regular file";
+    if (!S_ISREG(info.st_mode))
+        return std::string("it is ") + file_kind(info.st_mode) + ", not a regular file";
     const std::string too_large = "it holds more than " + std::to_string(max_input_bytes) +
                                   " bytes (16 MiB), far more than any input";
     if (info.st_size > max_input_bytes) return too_large;
@@ -183,7 +184,8 @@ void read_keyword_a6_i20(text20& keyword, int32_t& count, std::string_view entry
     input_record record = begin_statement();
     if (!record.exists) stop_on_end_of_file(record.line, std::string(entry));
     store_keyword(keyword, record.text, 6);
-    std::string_view field = record.text.size() > 6 ? record.text.substr(6, 20) : std::string_view();
+    std::string_view field =
+        record.text.size() > 6 ? record.text.substr(6, 20) : std::string_view();
     field = field.substr(0, field.find(','));
     conversion result = convert_integer_field(field, count);
     if (result == conversion::out_of_range)

@@ -11,14 +11,15 @@
 #include <string>
 #include <string_view>
 
-#include "records.hpp"
+#include "records/records.hpp"
 
 // ---------------------------------------------------------------------------------------
 // Output units (units.cpp)
 
 constexpr int32_t unit_buffer_size = 65536;  // bytes buffered per unit before a write(2)
 constexpr std::size_t max_file_name = 4096;  // bytes of a file name a unit keeps
-constexpr std::size_t max_temporary_name = max_file_name + 64;  // the name with ".", ".partial-<pid>-<n>"
+// the name with ".", ".partial-<pid>-<n>"
+constexpr std::size_t max_temporary_name = max_file_name + 64;
 
 // One output file of the run and its buffer. Declared here so that the statements append to
 // the buffer without a call; the files and temporaries are units.cpp's alone.
@@ -124,7 +125,8 @@ void begin_list_statement(list_statement& statement, int32_t unit, bool keeps_po
 
 // Places a number's text right-justified in a field of `field_width` columns; a field of 79
 // or more columns cannot be written and stops the run.
-void place_list_number(list_statement& statement, const char* text, int32_t length, int32_t field_width);
+void place_list_number(list_statement& statement, const char* text, int32_t length,
+                       int32_t field_width);
 
 // Ends the statement's last record.
 void end_list_statement(list_statement& statement);

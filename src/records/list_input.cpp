@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "fatal.hpp"
-#include "internals.hpp"
+#include "records/fatal.hpp"
+#include "records/internals.hpp"
 
 namespace {
 
@@ -106,7 +106,8 @@ value_token take_token(list_cursor& cursor) {
     std::size_t prefix = measure_repeat_prefix(rest);
     std::size_t value_length = measure_value(rest.substr(prefix));
     cursor.position += prefix + value_length;
-    return {rest.substr(0, prefix + value_length), rest.substr(prefix, value_length), cursor.record.line};
+    return {rest.substr(0, prefix + value_length), rest.substr(prefix, value_length),
+            cursor.record.line};
 }
 
 // Moves the cursor to the next value, null or slash of the statement, over as many
@@ -147,16 +148,20 @@ list_step advance_to_value(list_cursor& cursor, const std::string& what_is_read)
 }
 
 // Converts the value of `token` into its item; a value that does not fit stops the run.
-void store_value(const input_item& item, const value_token& token, const std::string& what_is_read) {
+void store_value(const input_item& item, const value_token& token,
+                 const std::string& what_is_read) {
     std::string_view value = token.value;
     bool is_quoted = is_quote(value[0]);
     switch (item.kind) {
         case item_kind::integer: {
             int32_t converted = 0;
-            conversion result = is_quoted ? conversion::malformed : convert_integer(value, converted);
+            conversion result =
+                is_quoted ? conversion::malformed : convert_integer(value, converted);
             if (result == conversion::out_of_range)
-                stop_on_bad_value(token, "expected an integer from -2147483648 to 2147483647", what_is_read);
-            if (result != conversion::done) stop_on_bad_value(token, "expected an integer", what_is_read);
+                stop_on_bad_value(token, "expected an integer from -2147483648 to 2147483647",
+                                  what_is_read);
+            if (result != conversion::done)
+                stop_on_bad_value(token, "expected an integer", what_is_read);
             if (item.target != nullptr) *static_cast<int32_t*>(item.target) = converted;
             return;
         }
@@ -164,8 +169,10 @@ void store_value(const input_item& item, const value_token& token, const std::st
             float converted = 0.0f;
             conversion result = is_quoted ? conversion::malformed : convert_real(value, converted);
             if (result == conversion::out_of_range)
-                stop_on_bad_value(token, "expected a real number within single precision", what_is_read);
-            if (result != conversion::done) stop_on_bad_value(token, "expected a real number", what_is_read);
+                stop_on_bad_value(token, "expected a real number within single precision",
+                                  what_is_read);
+            if (result != conversion::done)
+                stop_on_bad_value(token, "expected a real number", what_is_read);
             if (item.target != nullptr) *static_cast<float*>(item.target) = converted;
             return;
         }
@@ -175,10 +182,12 @@ void store_value(const input_item& item, const value_token& token, const std::st
                 if (closing == std::string_view::npos)
                     stop_on_bad_value(token, "unterminated quoted text", what_is_read);
                 if (closing + 1 != value.size())
-                    stop_on_bad_value(token, "expected a blank, comma or slash after the closing quote",
+                    stop_on_bad_value(token,
+                                      "expected a blank, comma or slash after the closing quote",
                                       what_is_read);
             } else if (value[0] == '(') {
-                stop_on_bad_value(token, "expected a text (quote a text that begins with '(')", what_is_read);
+                stop_on_bad_value(token, "expected a text (quote a text that begins with '(')",
+                                  what_is_read);
             }
             store_text(item, value, is_quoted);
             return;
@@ -217,7 +226,9 @@ bool read_item(list_cursor& cursor, const input_item& item, std::string_view ent
 
 }  // namespace
 
-input_item in_int(int32_t& target, const char* name) { return {item_kind::integer, &target, 0, name}; }
+input_item in_int(int32_t& target, const char* name) {
+    return {item_kind::integer, &target, 0, name};
+}
 input_item in_real(float& target, const char* name) { return {item_kind::real, &target, 0, name}; }
 input_item in_text(char* target, int32_t length, const char* name) {
     return {item_kind::text, target, length, name};
@@ -244,9 +255,12 @@ bool record_reads_as(std::string_view record, std::span<const item_kind> kinds) 
         at += value.size();
         int32_t integer = 0;
         float real = 0.0f;
-        if (kind == item_kind::integer && convert_integer(value, integer) != conversion::done) return false;
+        if (kind == item_kind::integer && convert_integer(value, integer) != conversion::done)
+            return false;
         if (kind == item_kind::real && convert_real(value, real) != conversion::done) return false;
-        if (kind == item_kind::text && is_quote(value[0]) && find_closing_quote(value) + 1 != value.size()) return false;
+        if (kind == item_kind::text && is_quote(value[0]) &&
+            find_closing_quote(value) + 1 != value.size())
+            return false;
         if (kind == item_kind::text && value[0] == '(') return false;
     }
     return true;

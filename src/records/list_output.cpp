@@ -5,8 +5,8 @@
 // string "(...)" or an operator word, so the map reads the same however its records split.
 #include <string>
 
-#include "fatal.hpp"
-#include "internals.hpp"
+#include "records/fatal.hpp"
+#include "records/internals.hpp"
 
 namespace {
 
@@ -82,8 +82,8 @@ void scan_postscript_char(int32_t& depth, bool& escape_next, char c) {
 // after it; 0 when the text has none. A place is safe outside strings and not between two
 // non-blank characters; `next` is the character after the text, or -1 when a number or the
 // end of the statement follows, which makes the end of the text safe.
-int32_t find_postscript_cut(const list_statement& s, const char* text, int32_t length, int32_t preferred,
-                            int32_t next) {
+int32_t find_postscript_cut(const list_statement& s, const char* text, int32_t length,
+                            int32_t preferred, int32_t next) {
     int32_t depth = s.string_depth;
     bool escape_next = s.escape_next;
     int32_t last_safe = 0;
@@ -94,7 +94,8 @@ int32_t find_postscript_cut(const list_statement& s, const char* text, int32_t l
         if (pos < length) {
             is_safe = depth == 0 && !(!is_blank(before) && !is_blank(text[pos]));
         } else {
-            is_safe = next < 0 || (depth == 0 && !(!is_blank(before) && !is_blank(static_cast<char>(next))));
+            is_safe = next < 0 ||
+                      (depth == 0 && !(!is_blank(before) && !is_blank(static_cast<char>(next))));
         }
         if (pos < preferred) {
             if (is_safe) last_safe = pos;
@@ -111,7 +112,8 @@ int32_t find_postscript_cut(const list_statement& s, const char* text, int32_t l
 void write_scanned_text(list_statement& s, const char* text, int32_t length) {
     write_pending_blanks(s);
     append(*s.out, text, length);
-    for (int32_t i = 0; i < length; ++i) scan_postscript_char(s.string_depth, s.escape_next, text[i]);
+    for (int32_t i = 0; i < length; ++i)
+        scan_postscript_char(s.string_depth, s.escape_next, text[i]);
 }
 
 // As place_plain_text, but a cut never falls inside a PostScript string or operator word:
@@ -156,7 +158,8 @@ int32_t next_statement_char(std::initializer_list<record_item> items, std::size_
     return -1;
 }
 
-void place_list_item(list_statement& s, std::initializer_list<record_item> items, std::size_t index) {
+void place_list_item(list_statement& s, std::initializer_list<record_item> items,
+                     std::size_t index) {
     const record_item& item = items.begin()[index];
     char text[40];
     switch (item.kind) {
@@ -172,7 +175,8 @@ void place_list_item(list_statement& s, std::initializer_list<record_item> items
         }
         case item_kind::text:
             if (s.keeps_postscript_words) {
-                place_postscript_text(s, item_chars(item), item_length(item), next_statement_char(items, index));
+                place_postscript_text(s, item_chars(item), item_length(item),
+                                      next_statement_char(items, index));
             } else {
                 place_plain_text(s, item_chars(item), item_length(item));
             }
@@ -180,7 +184,8 @@ void place_list_item(list_statement& s, std::initializer_list<record_item> items
     }
 }
 
-void write_list_statement(int32_t unit, std::initializer_list<record_item> items, bool keeps_postscript_words) {
+void write_list_statement(int32_t unit, std::initializer_list<record_item> items,
+                          bool keeps_postscript_words) {
     list_statement s;
     begin_list_statement(s, unit, keeps_postscript_words);
     if (s.out == nullptr) return;
@@ -198,8 +203,12 @@ record_item item_int(int32_t value, int32_t runtime_width) {
     return {item_kind::integer, value, 0.0f, nullptr, 0, runtime_width};
 }
 record_item item_real(float value) { return {item_kind::real, 0, value, nullptr, 0, 0}; }
-record_item item_text(const char* text, int32_t length) { return {item_kind::text, 0, 0.0f, text, length, 0}; }
-record_item item_text(std::string_view text) { return item_text(text.data(), static_cast<int32_t>(text.size())); }
+record_item item_text(const char* text, int32_t length) {
+    return {item_kind::text, 0, 0.0f, text, length, 0};
+}
+record_item item_text(std::string_view text) {
+    return item_text(text.data(), static_cast<int32_t>(text.size()));
+}
 
 int32_t format_integer(int32_t value, char* out) {
     int64_t magnitude = value < 0 ? -static_cast<int64_t>(value) : value;
@@ -237,8 +246,9 @@ void begin_list_statement(list_statement& statement, int32_t unit, bool keeps_po
 void place_list_number(list_statement& s, const char* text, int32_t length, int32_t field_width) {
     if (field_width >= list_record_room) {
         if (s.out != nullptr) abandon_record(*s.out);
-        stop_run(s.unit, 0, "a list-directed field of " + std::to_string(field_width) +
-                                " columns does not fit into a record");
+        stop_run(s.unit, 0,
+                 "a list-directed field of " + std::to_string(field_width) +
+                     " columns does not fit into a record");
     }
     if (s.out == nullptr) return;
     if (s.cut_pending) {
@@ -266,7 +276,9 @@ void end_list_statement(list_statement& statement) {
     end_list_record(statement);
 }
 
-void write_list(int32_t unit, std::initializer_list<record_item> items) { write_list_statement(unit, items, false); }
+void write_list(int32_t unit, std::initializer_list<record_item> items) {
+    write_list_statement(unit, items, false);
+}
 
 void write_list_postscript(int32_t unit, std::initializer_list<record_item> items) {
     write_list_statement(unit, items, true);

@@ -7,7 +7,7 @@
 #include <charconv>
 #include <cstring>
 
-#include "records.hpp"
+#include "records/records.hpp"
 
 namespace {
 
@@ -119,8 +119,9 @@ bool expand_with_integers(uint32_t bits, decimal_digits& result) {
 void expand_with_library(float magnitude, decimal_digits& result) {
     // "1.2345678901234567e-05": one digit, the point, 16 digits, the exponent.
     char text[40];
-    std::to_chars_result end = std::to_chars(text, text + sizeof text, static_cast<double>(magnitude),
-                                             std::chars_format::scientific, stored_digits - 1);
+    std::to_chars_result end =
+        std::to_chars(text, text + sizeof text, static_cast<double>(magnitude),
+                      std::chars_format::scientific, stored_digits - 1);
     result.digit[0] = text[0];
     std::memcpy(result.digit + 1, text + 2, kept_digits - 1);
     const char* exponent_text = text + 2 + (stored_digits - 1) + 1;
@@ -139,7 +140,8 @@ decimal_digits expand_decimal(float value, bool is_negative) {
         result.is_zero = true;
         return result;
     }
-    if (!expand_with_integers(magnitude_bits, result)) expand_with_library(std::bit_cast<float>(magnitude_bits), result);
+    if (!expand_with_integers(magnitude_bits, result))
+        expand_with_library(std::bit_cast<float>(magnitude_bits), result);
     return result;
 }
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "../fixed_text.hpp"
+#include "fixed_text.hpp"
 
 constexpr int32_t unit_input = 1;  // input.txt
 constexpr int32_t unit_log = 2;    // log.out
@@ -57,7 +57,8 @@ void write_list_postscript(int32_t unit, std::initializer_list<record_item> item
 
 // One formatted write statement with a format text such as "(1x,2f7.2,a4,i4,a4)"
 // (descriptors A, Aw, Iw, I^, Fw.d, nX with repeat counts; overflow gives asterisks).
-void write_formatted(int32_t unit, std::string_view format, std::initializer_list<record_item> items);
+void write_formatted(int32_t unit, std::string_view format,
+                     std::initializer_list<record_item> items);
 
 // One edit descriptor given directly, for a formatted record whose field widths are worked
 // out at run time: {edit_blanks(1), edit_real(7, 2), edit_text(4), edit_int(4)} writes what
@@ -72,9 +73,9 @@ struct edit_descriptor {
     int32_t decimals;
 };
 
-edit_descriptor edit_blanks(int32_t count);           // nX
-edit_descriptor edit_text(int32_t width);             // Aw; 0 for A, the whole text
-edit_descriptor edit_int(int32_t width);              // Iw
+edit_descriptor edit_blanks(int32_t count);                  // nX
+edit_descriptor edit_text(int32_t width);                    // Aw; 0 for A, the whole text
+edit_descriptor edit_int(int32_t width);                     // Iw
 edit_descriptor edit_real(int32_t width, int32_t decimals);  // Fw.d
 
 void write_formatted(int32_t unit, std::initializer_list<edit_descriptor> descriptors,
@@ -82,7 +83,8 @@ void write_formatted(int32_t unit, std::initializer_list<edit_descriptor> descri
 
 // A formatted write into a 40-character buffer (internal write): the buffer is the one
 // record, blank after the last character written.
-void write_internal(text40& buffer, std::string_view format, std::initializer_list<record_item> items);
+void write_internal(text40& buffer, std::string_view format,
+                    std::initializer_list<record_item> items);
 
 // Writes one record exactly as given (no leading blank, no splitting), then CR LF.
 void write_raw_record(int32_t unit, std::string_view text);

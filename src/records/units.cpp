@@ -7,24 +7,24 @@
 // when the unit is committed complete. A unit closed without commit removes its temporary,
 // so a failed or interrupted run leaves every earlier output as it was. Messages name the
 // unit by the file name it was opened under.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <csignal>
 #include <cstring>
-#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include "fatal.hpp"
-#include "internals.hpp"
+#include "records/fatal.hpp"
+#include "records/internals.hpp"
 
 namespace {
 
-constexpr int32_t max_output_units = 10;     // unit numbers 0..9
-constexpr int32_t append_chunk = 4096;       // largest piece copied into a buffer at once
-constexpr int32_t max_name_tries = 100;      // temporaries tried when earlier names are taken
+constexpr int32_t max_output_units = 10;  // unit numbers 0..9
+constexpr int32_t append_chunk = 4096;    // largest piece copied into a buffer at once
+constexpr int32_t max_name_tries = 100;   // temporaries tried when earlier names are taken
 
 output_unit units[max_output_units];
 
@@ -93,7 +93,8 @@ void make_room(output_unit& u, int32_t length) {
 // "maps/oxide.ps", pid 42, try 0 -> "maps/.oxide.ps.partial-42"; try 3 -> "...-42-3".
 void name_temporary(const char* file_name, int32_t attempt, char* temporary) {
     const char* slash = std::strrchr(file_name, '/');
-    const std::size_t folder = slash != nullptr ? static_cast<std::size_t>(slash - file_name) + 1 : 0;
+    const std::size_t folder =
+        slash != nullptr ? static_cast<std::size_t>(slash - file_name) + 1 : 0;
     char* at = temporary;
     std::memcpy(at, file_name, folder);
     at += folder;
@@ -206,7 +207,8 @@ void open_output_unit(int32_t unit, const char* file_name) {
     output_unit& u = units[unit];
     discard_unit(u);
     remember_file_name(unit, file_name);
-    int fd = std::strlen(file_name) <= max_file_name ? create_temporary(u, file_name) : (errno = ENAMETOOLONG, -1);
+    int fd = std::strlen(file_name) <= max_file_name ? create_temporary(u, file_name)
+                                                     : (errno = ENAMETOOLONG, -1);
     if (fd < 0) {
         int error = errno;
         stop_run(unit, 0, std::string("cannot create the file: ") + std::strerror(error));
@@ -276,7 +278,8 @@ void flush_output_units() {
             failed_error = error;
         }
     }
-    if (failed != nullptr) stop_run(failed->number, 0, std::string("cannot write: ") + std::strerror(failed_error));
+    if (failed != nullptr)
+        stop_run(failed->number, 0, std::string("cannot write: ") + std::strerror(failed_error));
 }
 
 void close_all_units() {

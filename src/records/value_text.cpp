@@ -4,8 +4,8 @@
 #include <string>
 #include <system_error>
 
-#include "fatal.hpp"
-#include "internals.hpp"
+#include "records/fatal.hpp"
+#include "records/internals.hpp"
 
 namespace {
 
@@ -30,7 +30,8 @@ bool take_exponent(std::string_view text, std::size_t& i, int64_t& exponent) {
 // "123" -> 3, "0.05" -> -1. Only its sign is used, to tell overflow from underflow.
 int64_t decimal_magnitude(std::string_view whole, std::string_view fraction, int64_t exponent) {
     std::size_t first = whole.find_first_not_of('0');
-    if (first != std::string_view::npos) return static_cast<int64_t>(whole.size() - first) + exponent;
+    if (first != std::string_view::npos)
+        return static_cast<int64_t>(whole.size() - first) + exponent;
     first = fraction.find_first_not_of('0');
     return exponent - static_cast<int64_t>(first);
 }
@@ -98,7 +99,8 @@ conversion convert_real(std::string_view text, float& value) {
 
     fp_trap_pause pause;
     float converted = 0.0f;
-    std::from_chars_result result = std::from_chars(plain.data(), plain.data() + plain.size(), converted);
+    std::from_chars_result result =
+        std::from_chars(plain.data(), plain.data() + plain.size(), converted);
     if (result.ec == std::errc::result_out_of_range) {
         // Step 4: out of range either way; only overflow is an error.
         if (decimal_magnitude(whole, fraction, exponent) > 0) return conversion::out_of_range;

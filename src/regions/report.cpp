@@ -4,10 +4,10 @@
 #include <numbers>
 #include <utility>
 
-#include "../modules.hpp"
-#include "../records/records.hpp"
-#include "regions.hpp"
-#include "system.hpp"
+#include "modules.hpp"
+#include "records/records.hpp"
+#include "regions/regions.hpp"
+#include "regions/system.hpp"
 
 namespace {
 
@@ -78,8 +78,10 @@ void order_region(int32_t surface) {
         sum_x += static_cast<double>(vertex.x);
         sum_y += static_cast<double>(vertex.y);
     }
-    const float centroid_x = to_single(static_cast<double>(to_single(sum_x)) / static_cast<double>(count));
-    const float centroid_y = to_single(static_cast<double>(to_single(sum_y)) / static_cast<double>(count));
+    const float centroid_x =
+        to_single(static_cast<double>(to_single(sum_x)) / static_cast<double>(count));
+    const float centroid_y =
+        to_single(static_cast<double>(to_single(sum_y)) / static_cast<double>(count));
     write_list(unit_log, {});
     write_list(unit_log, {item_real(centroid_x), item_real(centroid_y)});
 
@@ -94,7 +96,8 @@ void order_region(int32_t surface) {
         const float x = to_single(static_cast<double>(centroid_x) + static_cast<double>(dx));
         const float y = to_single(static_cast<double>(centroid_y) + static_cast<double>(dy));
         for (int32_t unit : {unit_log, unit_phase})
-            write_list(unit, {item_int(vertex_number), item_real(x), item_real(y), item_real(angles[p])});
+            write_list(unit,
+                       {item_int(vertex_number), item_real(x), item_real(y), item_real(angles[p])});
     }
 
     // Step 3: sort a copy of the list, showing it before and after, and put it back.

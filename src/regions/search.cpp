@@ -1,11 +1,11 @@
 // Vertex search: every triple of planes (the surfaces and the four window walls) is solved;
 // an intersection inside the window and under no surface by more than the tolerance is a
 // corner of the stability regions.
-#include "../modules.hpp"
-#include "../records/fatal.hpp"
-#include "../records/records.hpp"
-#include "regions.hpp"
-#include "system.hpp"
+#include "modules.hpp"
+#include "records/fatal.hpp"
+#include "records/records.hpp"
+#include "regions/regions.hpp"
+#include "regions/system.hpp"
 
 namespace {
 
@@ -55,7 +55,8 @@ bool is_on_lower_envelope(const float point[3]) {
     bool on_envelope = true;
     for (int32_t m = 0; m < run.surface_count; ++m) {
         const double energy = surface_energy(point[0], point[1], m);
-        const bool is_lower = energy + static_cast<double>(energy_tolerance) < static_cast<double>(point[2]);
+        const bool is_lower =
+            energy + static_cast<double>(energy_tolerance) < static_cast<double>(point[2]);
         if (is_lower) on_envelope = false;
         write_list(unit_log, {item_text(is_lower ? "+++" : "---"), item_int(m + 1),
                               item_real(to_single(energy)), item_real(point[2])});
@@ -75,8 +76,9 @@ void accept_vertex(int32_t i, int32_t j, int32_t k, const float point[3]) {
     write_list(unit_log, {item_text("****"), item_int(i + 1), item_int(j + 1), item_int(k + 1),
                           item_real(point[0]), item_real(point[1]), item_real(point[2])});
     if (run.vertex_count >= max_vertices)
-        stop_run(unit_input, 0,
-                 "the surfaces give more than 100 region corners, more than the vertex table holds");
+        stop_run(
+            unit_input, 0,
+            "the surfaces give more than 100 region corners, more than the vertex table holds");
     run.vertices[run.vertex_count] = {point[0], point[1], point[2]};
     ++run.vertex_count;
     append_to_region(i, run.vertex_count);

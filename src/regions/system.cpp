@@ -1,9 +1,9 @@
-#include "system.hpp"
+#include "regions/system.hpp"
 
-#include "../modules.hpp"
-#include "../numbers.hpp"
-#include "../records/fatal.hpp"
-#include "../records/records.hpp"
+#include "modules.hpp"
+#include "numbers.hpp"
+#include "records/fatal.hpp"
+#include "records/records.hpp"
 
 namespace {
 
@@ -36,7 +36,9 @@ double surface_energy(float x, float y, int32_t row) {
 
 double determinant3(const float matrix[9]) {
     // m(r, s): row r, column s, both 1-based.
-    auto m = [matrix](int32_t r, int32_t s) { return static_cast<double>(matrix[3 * (r - 1) + (s - 1)]); };
+    auto m = [matrix](int32_t r, int32_t s) {
+        return static_cast<double>(matrix[3 * (r - 1) + (s - 1)]);
+    };
     const double t1 = (m(3, 2) * m(2, 1) - m(3, 1) * m(2, 2)) * m(1, 3);
     const double t2 = (m(1, 2) * m(3, 1) - m(3, 2) * m(1, 1)) * m(2, 3);
     const double t3 = (m(2, 2) * m(1, 1) - m(1, 2) * m(2, 1)) * m(3, 3);

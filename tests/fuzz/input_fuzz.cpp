@@ -1,13 +1,13 @@
 // Fuzz target: one whole run on arbitrary bytes as input.txt, in a scratch folder. Every
 // input must end in a complete run or in one clean fatal error, within bounded output and
 // without leaving a temporary behind.
+#include <unistd.h>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 #include "driver.hpp"
 
@@ -28,7 +28,8 @@ void check_output_size(const std::filesystem::path& file) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    std::filesystem::path dir = std::filesystem::temp_directory_path() / ("phasemap-fuzz-" + std::to_string(getpid()));
+    std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("phasemap-fuzz-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     if (chdir(dir.c_str()) != 0) std::abort();
     return 0;

@@ -1,14 +1,14 @@
 #include "test_support.hpp"
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "records/fatal.hpp"
 
@@ -18,7 +18,9 @@ const char good_input[] =
     "bulk\n1 2\n-16.5 2\nbound\n-2.0 0.0 -1.5 0.0\nsurf 2\nclean 8 16 0 20.5 -140.2\n"
     "'with H' 8 17 1 20.5 -141.4\nstop\n";
 
-std::string good_entries() { return std::string(good_input).substr(0, std::string(good_input).find("stop")); }
+std::string good_entries() {
+    return std::string(good_input).substr(0, std::string(good_input).find("stop"));
+}
 
 std::string make_scratch_dir(const std::string& name) {
     const fs::path dir = fs::current_path() / "scratch" / name;
@@ -27,7 +29,9 @@ std::string make_scratch_dir(const std::string& name) {
     return dir.string();
 }
 
-std::string test_scratch_dir() { return make_scratch_dir(testing::UnitTest::GetInstance()->current_test_info()->name()); }
+std::string test_scratch_dir() {
+    return make_scratch_dir(testing::UnitTest::GetInstance()->current_test_info()->name());
+}
 
 void write_file(const std::string& path, const std::string& content) {
     std::ofstream out(path, std::ios::binary);
@@ -83,15 +87,17 @@ run_result run_program_in(const std::string& dir, const run_options& options) {
         }
         alarm(options.time_limit);
         std::vector<char*> argv{const_cast<char*>("phasemap")};
-        for (const std::string& argument : options.arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        for (const std::string& argument : options.arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
         argv.push_back(nullptr);
         execv(PHASEMAP_BINARY, argv.data());
         _exit(127);
     }
     int wait_status = 0;
     waitpid(pid, &wait_status, 0);
-    const run_result result{WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status),
-                            read_file(out_path), read_file(err_path)};
+    const run_result result{
+        WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status),
+        read_file(out_path), read_file(err_path)};
     fs::remove(out_path);
     fs::remove(err_path);
     return result;
@@ -116,7 +122,8 @@ folder_state snapshot_folder(const std::string& dir) {
     return state;
 }
 
-run_result run_program_on(const std::string& dir_name, const std::string& input, std::string* dir_out) {
+run_result run_program_on(const std::string& dir_name, const std::string& input,
+                          std::string* dir_out) {
     const std::string dir = make_scratch_dir(dir_name);
     write_file(dir + "/input.txt", input);
     if (dir_out != nullptr) *dir_out = dir;
@@ -130,9 +137,12 @@ std::string folder_with_earlier_results(const std::string& name) {
     return dir;
 }
 
-void expect_unchanged_but(const folder_state& before, const folder_state& after, const std::set<std::string>& changed) {
+void expect_unchanged_but(const folder_state& before, const folder_state& after,
+                          const std::set<std::string>& changed) {
     for (const auto& [name, content] : before)
-        EXPECT_TRUE(changed.count(name) == 1 || (after.count(name) == 1 && after.at(name) == content)) << name << " changed";
+        EXPECT_TRUE(changed.count(name) == 1 ||
+                    (after.count(name) == 1 && after.at(name) == content))
+            << name << " changed";
     for (const auto& [name, content] : after)
         EXPECT_TRUE(before.count(name) == 1 || changed.count(name) == 1) << "the run left " << name;
 }
@@ -172,8 +182,8 @@ std::string first_difference(const std::string& expected, const std::string& act
     const std::vector<std::string> e = split_lines(expected), a = split_lines(actual);
     for (std::size_t at = 0; at < std::max(e.size(), a.size()); ++at)
         if (at >= e.size() || at >= a.size() || e[at] != a[at])
-            return "first difference at line " + std::to_string(at + 1) + ": expected " + visible(e, at) + ", got " +
-                   visible(a, at);
+            return "first difference at line " + std::to_string(at + 1) + ": expected " +
+                   visible(e, at) + ", got " + visible(a, at);
     return {};
 }
 
@@ -185,13 +195,18 @@ std::string line_of(const std::string& content, int line_number) {
     return line;
 }
 
-int count_lines(const std::string& content) { return static_cast<int>(std::count(content.begin(), content.end(), '\n')); }
+int count_lines(const std::string& content) {
+    return static_cast<int>(std::count(content.begin(), content.end(), '\n'));
+}
 
-std::string last_line(const std::string& content) { return line_of(content, static_cast<int>(split_lines(content).size())); }
+std::string last_line(const std::string& content) {
+    return line_of(content, static_cast<int>(split_lines(content).size()));
+}
 
 bool has_ghostscript(const std::string& path) {
     if (std::system("command -v gs >/dev/null 2>&1") == 0) return true;
-    if (environment_is("CI", "true")) ADD_FAILURE() << "ghostscript (gs) is required under CI to check " << path;
+    if (environment_is("CI", "true"))
+        ADD_FAILURE() << "ghostscript (gs) is required under CI to check " << path;
     return false;
 }
 
@@ -200,16 +215,18 @@ std::string shell_output(const std::string& command, int* status) {
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) ADD_FAILURE() << "cannot run " << command;
     char buffer[4096];
-    for (std::size_t n; pipe != nullptr && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+    for (std::size_t n; pipe != nullptr && (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        output.append(buffer, n);
     const int wait_status = pipe == nullptr ? -1 : pclose(pipe);
-    if (status != nullptr) *status = wait_status != -1 && WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
+    if (status != nullptr)
+        *status = wait_status != -1 && WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1;
     return output;
 }
 
 std::string extract_postscript_text(const std::string& path) {
     int status = 0;
-    const std::string text =
-        shell_output("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=txtwrite -sOutputFile=- '" + path + "'", &status);
+    const std::string text = shell_output(
+        "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=txtwrite -sOutputFile=- '" + path + "'", &status);
     EXPECT_EQ(status, 0) << "ghostscript could not extract the text of " << path;
     return text;
 }
@@ -217,7 +234,10 @@ std::string extract_postscript_text(const std::string& path) {
 void expect_valid_postscript(const std::string& path) {
     if (!has_ghostscript(path)) return;
     int status = 0;
-    const std::string output = shell_output("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=nullpage '" + path + "' 2>&1", &status);
+    const std::string output = shell_output(
+        "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=nullpage '" + path + "' 2>&1", &status);
     EXPECT_EQ(status, 0) << "ghostscript rejected " << path << ":\n" << output;
-    EXPECT_EQ(output.find("Error"), std::string::npos) << "ghostscript reported for " << path << ":\n" << output;
+    EXPECT_EQ(output.find("Error"), std::string::npos)
+        << "ghostscript reported for " << path << ":\n"
+        << output;
 }

@@ -21,7 +21,8 @@ bool file_exists(const std::string& path);
 
 // The names of the folders in `dir`, sorted; of its plain files but those in `skip`.
 std::vector<std::string> folders_in(const std::string& dir);
-std::set<std::string> plain_files_in(const std::string& dir, const std::set<std::string>& skip = {});
+std::set<std::string> plain_files_in(const std::string& dir,
+                                     const std::set<std::string>& skip = {});
 
 // Whether the environment variable `name` is "1" (or `value`).
 bool environment_is(const char* name, const std::string& value = "1");
@@ -53,7 +54,8 @@ run_result run_program_in(const std::string& dir, const run_options& options = {
 run_result run_with(const std::string& dir, std::vector<std::string> arguments);
 
 // Writes `input` as dir/input.txt into a fresh scratch folder and runs the program there.
-run_result run_program_on(const std::string& dir_name, const std::string& input, std::string* dir_out = nullptr);
+run_result run_program_on(const std::string& dir_name, const std::string& input,
+                          std::string* dir_out = nullptr);
 
 // A fresh scratch folder holding the outputs of a complete run of good_input.
 std::string folder_with_earlier_results(const std::string& name);
@@ -64,7 +66,8 @@ using folder_state = std::map<std::string, std::string>;
 folder_state snapshot_folder(const std::string& dir);
 
 // The folder after a run equals the folder before it, but for the entries named in `changed`.
-void expect_unchanged_but(const folder_state& before, const folder_state& after, const std::set<std::string>& changed);
+void expect_unchanged_but(const folder_state& before, const folder_state& after,
+                          const std::set<std::string>& changed);
 
 // The message of the run stop that `action` causes, or "" when it does not stop the run.
 std::string stop_message(const std::function<void()>& action);
