@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -34,8 +35,14 @@ constexpr std::string_view usage_text =
     "User guide: docs/guide.md in the source tree, share/doc/phasemap/guide.md where phasemap\n"
     "is installed.\n";
 
-void print_to_standard_output(std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
+// Help and version go to standard output; a write that fails there (a full disk, a closed
+// pipe) is an error as in any Unix tool.
+int print_to_standard_output(std::string_view text) {
+    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    if (std::fflush(stdout) == 0 && written) return 0;
+    print_message("phasemap: cannot write to standard output: " +
+                  std::string(std::strerror(errno)));
+    return 1;
 }
 
 int refuse_usage(const std::string& problem) {
@@ -98,6 +105,9 @@ int run_in_folders(const std::vector<const char*>& folders) {
 }  // namespace
 
 int run_command_line(int argc, char** argv) {
+    // A reader of standard output or error that went away is no reason to stop the runs: the
+    // messages still reach log.out, and every folder gets its run and its exit status.
+    std::signal(SIGPIPE, SIG_IGN);
     std::vector<const char*> folders;
     bool options_ended = false;
     for (int i = 1; i < argc; ++i) {
@@ -106,11 +116,9 @@ int run_command_line(int argc, char** argv) {
             if (argument == "--") {
                 options_ended = true;
             } else if (argument == "-h" || argument == "--help") {
-                print_to_standard_output(usage_text);
-                return 0;
+                return print_to_standard_output(usage_text);
             } else if (argument == "--version") {
-                print_to_standard_output("phasemap " PHASEMAP_VERSION "\n");
-                return 0;
+                return print_to_standard_output("phasemap " PHASEMAP_VERSION "\n");
             } else {
                 return refuse_usage(std::string("unknown option '").append(argument) + "'");
             }

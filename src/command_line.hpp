@@ -5,5 +5,6 @@
 #pragma once
 
 // Returns the exit status: 0 when every run is complete, 1 when any failed, 2 for a usage
-// error; --help and --version print to standard output and return 0.
+// error; --help and --version print to standard output and return 0 (1 when standard output
+// cannot be written).
 int run_command_line(int argc, char** argv);

@@ -1,7 +1,10 @@
 #include "driver.hpp"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
+#include <cerrno>
+#include <ctime>
 #include <new>
 #include <string>
 #include <string_view>
@@ -12,8 +15,14 @@
 #include "records/fatal.hpp"
 #include "records/records.hpp"
 #include "regions/regions.hpp"
+#include "run_guards.hpp"
+#include "run_points.hpp"
 
 namespace {
+
+// A run that finds another run's lock on its folder says so once it has waited this long.
+constexpr long lock_patience_ms = 1000;
+constexpr long lock_poll_ms = 2;
 
 // A standard stream that was closed when the process started would otherwise be taken by
 // the first file the run opens, and messages meant for it would land in that file.
@@ -23,6 +32,35 @@ void keep_standard_streams_open() {
         const int null_fd = open("/dev/null", O_RDWR);
         if (null_fd >= 0 && null_fd != fd) close(null_fd);
     }
+}
+
+long milliseconds_since(const timespec& start) {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000;
+}
+
+// Runs in one folder take turns: a run holds an exclusive lock on the open folder itself
+// (which creates no file) from before it reads input.txt until its outputs are in place,
+// so two runs never mix their files. Returns the locked descriptor, or -1 where the folder
+// cannot be locked (a file system without locks), in which case the run goes on unlocked.
+int lock_run_folder() {
+    const int folder = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) return -1;
+    timespec start{};
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    while (flock(folder, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR) return close(folder), -1;
+        if (milliseconds_since(start) >= lock_patience_ms) {
+            print_message("phasemap: waiting for another phasemap run in this folder to finish");
+            while (flock(folder, LOCK_EX) != 0)
+                if (errno != EINTR) return close(folder), -1;
+            return folder;
+        }
+        const timespec pause{0, lock_poll_ms * 1000000};
+        nanosleep(&pause, nullptr);
+    }
+    return folder;
 }
 
 // The phases of one run, in their fixed order.
@@ -38,26 +76,25 @@ void run_phases() {
     pass_run_point(run_point::map_written);
 }
 
-// A complete run replaces all three outputs; an interruption waits until they are in place.
+// A complete run replaces its outputs as one set, log.out last; an interruption waits until
+// they are in place.
 void commit_outputs() {
     hold_interruptions();
-    commit_output_unit(unit_map);
-    pass_run_point(run_point::outputs_moving);
-    commit_output_unit(unit_phase);
-    commit_output_unit(unit_log);
+    commit_output_units({unit_map, unit_phase, unit_log});
 }
 
 // A failed run keeps log.out, with the error as its last record, and leaves phase.out and the
 // map as they were. When log.out cannot be written either, the earlier one stays too, and
 // standard error is told why.
-void keep_log_of_failed_run(std::string_view message) {
+void keep_log_of_failed_run(const std::string& message) {
     hold_interruptions();
     print_message(message);
     discard_output_unit(unit_phase);
     discard_output_unit(unit_map);
     if (!is_unit_open(unit_log)) return;
     try {
-        commit_output_unit(unit_log);
+        write_raw_record(unit_log, message);
+        commit_output_units({unit_log});
     } catch (const run_stopped& log_failure) {
         if (log_failure.message != message) print_message(log_failure.message);
     }
@@ -65,15 +102,14 @@ void keep_log_of_failed_run(std::string_view message) {
 
 }  // namespace
 
-[[gnu::weak]] void pass_run_point(run_point) {}
-
 int run_phasemap() {
     keep_standard_streams_open();
     reset_run_state();
     reset_warning_count();
     int status = 0;
-    begin_fp_traps();
     begin_interruption_guards();
+    const int folder_lock = lock_run_folder();
+    begin_fp_traps();
     try {
         run_phases();
         commit_outputs();
@@ -81,13 +117,12 @@ int run_phasemap() {
         keep_log_of_failed_run(stop.message);
         status = 1;
     } catch (const std::bad_alloc&) {
-        constexpr std::string_view message = "phasemap: out of memory";
-        if (is_unit_open(unit_log)) write_raw_record(unit_log, message);
-        keep_log_of_failed_run(message);
+        keep_log_of_failed_run("phasemap: out of memory");
         status = 1;
     }
     end_fp_traps();
-    end_interruption_guards();
     close_all_units();
+    if (folder_lock >= 0) close(folder_lock);
+    end_interruption_guards();
     return status;
 }

@@ -55,6 +55,16 @@ bool has_parent_step(std::string_view name) {
            name.find("/../") != std::string_view::npos;
 }
 
+// Whether the last part of `name` has the form of the hidden files a run keeps beside its
+// outputs while it writes and commits them (".log.out.partial-4711", ".map1.ps.previous-9"),
+// whatever the process number: a map of such a name could overwrite one of them.
+bool looks_like_hidden_run_file(std::string_view name) {
+    const std::size_t slash = name.rfind('/');
+    const std::string_view base = slash == std::string_view::npos ? name : name.substr(slash + 1);
+    return base.starts_with(".") && (base.find(".partial-") != std::string_view::npos ||
+                                     base.find(".previous-") != std::string_view::npos);
+}
+
 // The run's own file that `name` reaches through a link, or null.
 const char* own_file_linked_from(const std::string& name) {
     struct stat map_file {};
@@ -84,6 +94,10 @@ void check_map_file_name(const entry_lines& lines) {
     if (name.starts_with("/"))
         refuse(quoted + " is absolute; the map is written inside the run's folder");
     if (has_parent_step(name)) refuse(quoted + " leaves the run's folder through '..'");
+    if (is_folder_outside(name))
+        refuse(quoted + " leads out of the run's folder through a symbolic link");
+    if (looks_like_hidden_run_file(name))
+        refuse(quoted + " has the form of the hidden files phasemap keeps while it writes");
     if (const char* own = own_file_linked_from(name))
         refuse(quoted + " names the same file as " + own);
 }

@@ -93,4 +93,24 @@ TEST(CommandLine, RunsInEachFolder) {
     EXPECT_EQ(snapshot_folder(dir).at("log.out"), read_file(dir + "/a/log.out"));
 }
 
+// With standard output and error on a pipe that nobody reads any more, the runs go on: each
+// folder gets its outputs (a failed one its log.out with the error), nothing is left behind,
+// and the status is that of the runs. Help that cannot be written is an error.
+TEST(CommandLine, MessagesNobodyReadsStopNothing) {
+    const std::string dir = folders("cli_closed_pipe");
+    run_options options;
+    options.writes_to_closed_pipe = true;
+    options.arguments = {"b", "a", "c"};
+    EXPECT_EQ(run_program_in(dir, options).status, 1);
+    EXPECT_EQ(snapshot_folder(dir + "/b").size(), 2u);  // input.txt, log.out
+    EXPECT_EQ(read_file(dir + "/b/log.out"), bad_message + "\r\n");
+    for (const char* sub : {"a", "c"}) EXPECT_EQ(snapshot_folder(dir + "/" + sub).size(), 4u);
+    options.arguments = {"--help"};
+    EXPECT_EQ(run_program_in(dir, options).status, 1);
+    int status = 0;
+    EXPECT_EQ(shell_output(PHASEMAP_BINARY " --version 2>&1 >/dev/full", &status),
+              "phasemap: cannot write to standard output: No space left on device\n");
+    EXPECT_EQ(status, 1);
+}
+
 }  // namespace

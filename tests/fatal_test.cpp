@@ -9,6 +9,7 @@
 #include <new>
 
 #include "driver.hpp"
+#include "run_points.hpp"
 #include "support/test_support.hpp"
 
 namespace {

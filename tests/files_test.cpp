@@ -3,7 +3,10 @@
 // failed run, a size limit or an input that is no plain file leaves what was there.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <filesystem>
 
 #include "support/test_support.hpp"
@@ -74,10 +77,16 @@ TEST(MapName, CannotHitTheRunsOwnFilesOrLeaveTheFolder) {
         {"'a\x01"
          "b.ps'",
          "'a\\x01b.ps'" + control},
+        {"'out/m.ps'", "'out/m.ps' leads out of the run's folder through a symbolic link"},
+        {"'.log.out.partial-1'",
+         "'.log.out.partial-1' has the form of the hidden files phasemap keeps while it writes"},
         {std::string("'a\0b.ps'", 8), "'a\\x00b.ps'" + control},
     };
     const std::string dir = folder_with_earlier_results("files_map_names");
     fs::create_symlink("input.txt", dir + "/soft.ps");
+    fs::remove_all(dir + "/../files_map_names_outside");
+    fs::create_directory(dir + "/../files_map_names_outside");
+    fs::create_symlink("../files_map_names_outside", dir + "/out");
     for (const auto& [name, why] : cases) {
         fs::remove(dir +
                    "/hard.ps");  // each run replaces log.out, which a hard link does not follow
@@ -88,6 +97,7 @@ TEST(MapName, CannotHitTheRunsOwnFilesOrLeaveTheFolder) {
                           {"log.out", "hard.ps"});
     }
     EXPECT_FALSE(file_exists("/tmp/phasemap-map.ps"));
+    EXPECT_TRUE(fs::is_empty(dir + "/../files_map_names_outside"));
 }
 
 // A map in a subfolder is written there, with no temporary left beside it.
@@ -151,6 +161,117 @@ TEST(InputFile, ByteOrderMarkIsSkipped) {
     folder_state expected = snapshot_folder(plain);
     expected["input.txt"] = "\xEF\xBB\xBF" + std::string(good_input);
     EXPECT_EQ(snapshot_folder(marked), expected);
+}
+
+// The good input with other energies, and what a complete run of it leaves.
+std::string second_input() {
+    std::string input = good_input;
+    return input.replace(input.find("-141.4"), 6, "-141.9");
+}
+
+folder_state outputs_of(const std::string& input, const std::string& name) {
+    std::string dir;
+    EXPECT_EQ(run_program_on(name, input, &dir).status, 0);
+    folder_state state = snapshot_folder(dir);
+    state.erase("input.txt");
+    return state;
+}
+
+// Puts the files of `state` back into `dir` and removes every other file there.
+void restore_folder(const std::string& dir, const folder_state& state) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir))
+        if (state.count(entry.path().filename().string()) == 0) fs::remove_all(entry.path());
+    for (const auto& [name, content] : state) write_file(dir + "/" + name, content);
+}
+
+// A file-size limit swept across the sizes the outputs pass through: every run either
+// replaces the whole set (exit 0) or fails (exit 1) with phase.out and the map as they were,
+// and log.out as it was or ending with the error; no hidden file stays behind.
+TEST(OutputSet, IsReplacedWholeOrNotAtAll) {
+    folder_state fresh = outputs_of(second_input(), "set_fresh");
+    fresh["input.txt"] = second_input();
+    const std::string dir = folder_with_earlier_results("set_sweep");
+    write_file(dir + "/input.txt", second_input());
+    const folder_state earlier = snapshot_folder(dir);
+    int complete = 0, failed = 0;
+    for (unsigned long limit = 64; limit <= 10800 && !HasFailure(); limit += 173) {
+        restore_folder(dir, earlier);
+        run_options options;
+        options.file_size_limit = limit;
+        const run_result result = run_program_in(dir, options);
+        const folder_state after = snapshot_folder(dir);
+        SCOPED_TRACE("limit " + std::to_string(limit));
+        if (result.status == 0) {
+            EXPECT_EQ(after, fresh);
+            ++complete;
+            continue;
+        }
+        ++failed;
+        EXPECT_EQ(result.status, 1);
+        expect_unchanged_but(earlier, after, {"log.out"});
+        EXPECT_TRUE(after.at("log.out") == earlier.at("log.out") ||
+                    last_line(after.at("log.out")) == last_line(result.stderr_text));
+    }
+    EXPECT_GT(complete, 0);
+    EXPECT_GT(failed, 30);
+}
+
+// In a shared folder (sticky and writable by all) where phase.out belongs to someone else,
+// the run cannot replace it: the map it has already moved into place is put back, and
+// log.out says why.
+TEST(OutputSet, PutsBackWhatItMovedWhenALaterFileIsRefused) {
+    if (geteuid() != 0) GTEST_SKIP() << "acting as two users needs root";
+    constexpr int nobody = 65534;
+    const std::string dir = make_scratch_dir("set_shared_folder");
+    ASSERT_EQ(chmod(dir.c_str(), 01777), 0);
+    write_file(dir + "/input.txt", good_input);
+    run_options options;
+    options.user = nobody;
+    ASSERT_EQ(run_program_in(dir, options).status, 0);
+    ASSERT_EQ(chown((dir + "/phase.out").c_str(), 0, 0), 0);
+    write_file(dir + "/input.txt", second_input());
+    const folder_state before = snapshot_folder(dir);
+    const run_result result = run_program_in(dir, options);
+    const std::string message =
+        "phasemap: phase.out (unit 4): cannot replace the file: Operation not permitted";
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.stderr_text, message + "\n");
+    const folder_state after = snapshot_folder(dir);
+    expect_unchanged_but(before, after, {"log.out"});
+    EXPECT_EQ(last_line(after.at("log.out")), message);
+}
+
+// Runs started together in one folder take turns, each reading input.txt and committing its
+// set under one lock on the folder: however their starts and the replacements of input.txt
+// interleave, the folder ends with the three files of one input. A run that has waited a
+// second for the lock says so.
+TEST(OutputSet, RunsInOneFolderTakeTurns) {
+    const folder_state first = outputs_of(good_input, "set_first"),
+                       second = outputs_of(second_input(), "set_second");
+    const std::string dir = make_scratch_dir("set_together");
+    for (int round = 0; round < 8; ++round) {
+        int pids[4];
+        for (int i = 0; i < 4; ++i) {
+            write_file(dir + "/input.new", i % 2 == 0 ? good_input : second_input());
+            fs::rename(dir + "/input.new", dir + "/input.txt");
+            pids[i] = start_program_in(dir);
+        }
+        for (int pid : pids) EXPECT_EQ(finish_program(pid, dir).status, 0);
+        folder_state after = snapshot_folder(dir);
+        after.erase("input.txt");
+        EXPECT_TRUE(after == first || after == second) << "round " << round;
+    }
+
+    const int folder = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_EQ(flock(folder, LOCK_EX), 0);
+    const int waiting = start_program_in(dir);
+    usleep(1300 * 1000);
+    flock(folder, LOCK_UN);
+    close(folder);
+    const run_result result = finish_program(waiting, dir);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.stderr_text,
+              "phasemap: waiting for another phasemap run in this folder to finish\n");
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "printps/internals.hpp"
 #include "printps/printps.hpp"
 #include "records/fatal.hpp"
+#include "run_guards.hpp"
 
 namespace {
 

@@ -23,8 +23,7 @@ std::pair<std::string, std::string> capture(const std::function<void()>& draw) {
     open_output_unit(unit_map, (dir + "/map1.ps").c_str());
     set_up_page_geometry();
     draw();
-    commit_output_unit(unit_log);
-    commit_output_unit(unit_map);
+    commit_output_units({unit_map, unit_log});
     close_all_units();
     return {read_file(dir + "/map1.ps"), read_file(dir + "/log.out")};
 }

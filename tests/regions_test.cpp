@@ -14,6 +14,7 @@
 #include "records/records.hpp"
 #include "regions/regions.hpp"
 #include "regions/system.hpp"
+#include "run_guards.hpp"
 #include "support/test_support.hpp"
 
 namespace {

@@ -23,7 +23,6 @@ constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
 
 // The whole of input.txt and where unit 1 stands in it.
 struct input_unit {
-    std::string name;
     std::string content;
     std::size_t next_offset = 0;       // first byte of the record the next statement reads
     int32_t next_line = 1;             // its line number
@@ -144,7 +143,7 @@ bool has_cr_line_ends_only(const std::string& content) {
 
 void open_input_unit(const char* file_name) {
     close_input_unit();
-    unit.name = file_name;
+    remember_unit_name(unit_input, file_name);
     // Non-blocking, so that a FIFO is refused at once instead of waiting for a writer.
     const int fd = ::open(file_name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -165,13 +164,7 @@ void open_input_unit(const char* file_name) {
 }
 
 // Forgets the contents; the name stays for messages that come after.
-void close_input_unit() {
-    std::string name = std::move(unit.name);
-    unit = input_unit{};
-    unit.name = std::move(name);
-}
-
-std::string input_file_name() { return unit.name.empty() ? "unit 1" : unit.name; }
+void close_input_unit() { unit = input_unit{}; }
 
 void read_keyword_a8(text20& keyword, std::string_view entry) {
     input_record record = begin_statement();

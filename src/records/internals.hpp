@@ -14,18 +14,31 @@
 #include "records/records.hpp"
 
 // ---------------------------------------------------------------------------------------
-// Output units (units.cpp)
+// Unit names (names.cpp) and output units (units.cpp)
 
+constexpr int32_t max_units = 10;            // unit numbers 0..9
 constexpr int32_t unit_buffer_size = 65536;  // bytes buffered per unit before a write(2)
 constexpr std::size_t max_file_name = 4096;  // bytes of a file name a unit keeps
-// the name with ".", ".partial-<pid>-<n>"
+// A base name with ".", ".partial-<pid>-<n>" or ".previous-<pid>-<n>"
 constexpr std::size_t max_temporary_name = max_file_name + 64;
+
+// Remembers the name a unit's file is opened under, for messages.
+void remember_unit_name(int32_t unit, std::string_view name);
+
+// How a file of a committed set is moved onto its name, and so how it is put back when a
+// later file of the set cannot be moved.
+enum class file_move : int32_t {
+    onto_free_name,  // no file had the name: put back by removing the new one
+    over_kept_file,  // the earlier file is kept under a second name: put back by renaming it
+    exchanged,       // the names were exchanged: put back by exchanging them again
+};
 
 // One output file of the run and its buffer. Declared here so that the statements append to
 // the buffer without a call; the files and temporaries are units.cpp's alone.
 struct output_unit {
     int32_t number;
-    int fd;
+    int fd;      // the temporary, open for writing; -1 once it is written out and closed
+    int folder;  // the folder the file is in (O_PATH), -1 when the unit is not open
     bool is_open;
     bool has_failed;      // a write failed: the unit drops everything from then on
     bool record_spilled;  // part of the current record already went to the file
@@ -33,11 +46,23 @@ struct output_unit {
     int32_t record_start;  // where the record being built begins in the buffer
     int failure;           // errno of the write that failed, 0 while none has
     // Set once temporary_name names a file on disk, cleared before it is renamed or removed;
-    // read by the signal handlers.
+    // read by the signal handlers, which remove it.
     volatile sig_atomic_t has_temporary;
+    bool has_kept_file;  // kept_name is a second name of the earlier file (during a commit)
+    file_move move;
+    char base_name[max_file_name + 1];  // the file's name within `folder`
     char temporary_name[max_temporary_name + 1];
+    char kept_name[max_temporary_name + 1];
     char buffer[unit_buffer_size];
 };
+
+// The folder part of an output file name opened beneath the current folder (O_PATH), never
+// through a symbolic link that leads out of it; "" is the current folder itself. -1 with
+// errno EXDEV for a folder outside. An absolute folder, which the program's own code may
+// name but the input reader never passes on, is opened as it stands. Where the kernel cannot
+// resolve beneath a folder itself, the resolved path is compared with the current folder's instead.
+int open_folder_beneath(std::string_view folder);
+int open_folder_beneath_by_path(const char* folder);
 
 // The unit a statement writes to: null when a write to it has failed and its output is
 // dropped; a unit that is not open stops the run.
@@ -133,9 +158,6 @@ void end_list_statement(list_statement& statement);
 
 // ---------------------------------------------------------------------------------------
 // The input (input.cpp, value_text.cpp)
-
-// The name input.txt was opened under, or "unit 1" before it was.
-std::string input_file_name();
 
 // One record without its end characters, its line and where the following record begins.
 struct input_record {

@@ -100,25 +100,35 @@ int32_t format_real_fixed(float value, int32_t w, int32_t d, char* out);
 // ---------------------------------------------------------------------------------------
 // Output files
 
-// An output unit writes a temporary beside its file (".log.out.partial-<pid>") and replaces
-// the file only when committed, so a failed run leaves every earlier output as it was.
+// An output unit writes a temporary beside its file (".log.out.partial-<pid>"), in the
+// file's folder opened beneath the current folder, and replaces the file only when the run
+// commits its outputs, all together, so a failed run leaves every earlier output as it was.
 
 // Opens an output unit on a fresh temporary beside `file_name`; a failure stops the run.
 void open_output_unit(int32_t unit, const char* file_name);
 bool is_unit_open(int32_t unit);
 // The name the unit's file was last opened under ("log.out", "map1.ps"), kept after it is
-// closed; "unit N" for a unit never opened.
+// closed; "unit N" for a unit never opened. unit_name_chars gives it without allocating (for
+// signal handlers), or null.
 std::string unit_file_name(int32_t unit);
+const char* unit_name_chars(int32_t unit);
+// Whether the folder part of the relative `file_name` ("maps" of "maps/oxide.ps") lies
+// outside the current folder, for example through a symbolic link; such a file is never
+// opened.
+bool is_folder_outside(std::string_view file_name);
 // Writes every completed record still buffered to the unit's temporary.
 void flush_output_units();
-// Writes the unit out and moves it onto its file name, replacing what stood there (a
-// symbolic link there is replaced, not followed). A failure stops the run.
-void commit_output_unit(int32_t unit);
+// Commits a set of open units as one: every file is written out and closed, then each is
+// moved onto its name in the order given (a symbolic link there is replaced, not followed).
+// When one cannot be moved, those moved before it are put back, the units stay open and the
+// run stops; the caller then discards them, or commits the log alone.
+void commit_output_units(std::initializer_list<int32_t> units);
 // Closes a unit without a trace: its temporary is removed, its file stays as it was.
 void discard_output_unit(int32_t unit);
-// For signal handlers, with async-signal-safe calls only: commit one unit as it stands, or
-// remove every temporary still on disk.
-void commit_unit_in_signal(int32_t unit);
+// For signal handlers, with async-signal-safe calls only: commit one unit with its finished
+// records and `last_record` after them (no record being built), or remove every temporary
+// still on disk.
+void commit_unit_in_signal(int32_t unit, const char* last_record, std::size_t length);
 void remove_temporaries_in_signal();
 // Closes every unit, input included, discarding those not committed (end of a run).
 void close_all_units();

@@ -3,41 +3,57 @@
 // records; only a record longer than the buffer is ever written out in pieces.
 //
 // A unit never writes to its file's name directly: it writes a temporary beside it
-// (".log.out.partial-<pid>", created exclusively) that replaces the file, by rename, only
-// when the unit is committed complete. A unit closed without commit removes its temporary,
-// so a failed or interrupted run leaves every earlier output as it was. Messages name the
-// unit by the file name it was opened under.
+// (".log.out.partial-<pid>", created exclusively) in the file's folder, which is opened
+// beneath the run's folder and never through a symbolic link that leads out of it. The
+// outputs of a complete run are committed as one set: all are written and closed first,
+// every earlier file is kept under a second name, and only then are they moved onto their
+// names, one after another; when one cannot be moved, those already moved are put back, so
+// the set is replaced whole or not at all. A unit closed without commit removes its
+// temporary. Messages name the unit by the file name it was opened under.
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "records/fatal.hpp"
 #include "records/internals.hpp"
+#include "run_points.hpp"
 
 namespace {
 
-constexpr int32_t max_output_units = 10;  // unit numbers 0..9
-constexpr int32_t append_chunk = 4096;    // largest piece copied into a buffer at once
-constexpr int32_t max_name_tries = 100;   // temporaries tried when earlier names are taken
+constexpr int32_t append_chunk = 4096;   // largest piece copied into a buffer at once
+constexpr int32_t max_name_tries = 100;  // hidden names tried when earlier ones are taken
+constexpr int32_t max_set_size = max_units;
 
-output_unit units[max_output_units];
+output_unit units[max_units];
 
-// The name each unit's file was last opened under, kept after the unit is closed.
-char file_names[max_output_units][max_file_name + 1];
+bool is_unit_number(int32_t unit) { return unit >= 0 && unit < max_units; }
 
-bool is_unit_number(int32_t unit) { return unit >= 0 && unit < max_output_units; }
-
-void remember_file_name(int32_t unit, const char* file_name) {
-    const std::size_t length = std::min(std::strlen(file_name), max_file_name);
-    std::memcpy(file_names[unit], file_name, length);
-    file_names[unit][length] = '\0';
-}
+// Blocks every signal that can arrive from outside while a temporary is created and
+// registered, or while a set is moved into place: a handler that ran in between would miss
+// the temporary, or find half a set. The faults the code itself may raise stay deliverable.
+struct outside_signals_held {
+    sigset_t previous;
+    outside_signals_held() {
+        sigset_t all;
+        sigfillset(&all);
+        for (int fault : {SIGFPE, SIGSEGV, SIGBUS, SIGILL, SIGTRAP, SIGABRT})
+            sigdelset(&all, fault);
+        pthread_sigmask(SIG_BLOCK, &all, &previous);
+    }
+    ~outside_signals_held() { pthread_sigmask(SIG_SETMASK, &previous, nullptr); }
+    outside_signals_held(const outside_signals_held&) = delete;
+    outside_signals_held& operator=(const outside_signals_held&) = delete;
+};
 
 // Returns 0 or the errno of the failed write.
 int write_all(int fd, const char* data, int32_t length) {
@@ -67,11 +83,20 @@ void drop_buffer(output_unit& u) {
     stop_run(u.number, 0, std::string("cannot write: ") + std::strerror(error));
 }
 
+// The temporary open for writing: a unit whose file was already closed for a commit that
+// failed opens it again, to add the error record. Returns 0 or the errno.
+int open_descriptor(output_unit& u) {
+    if (u.fd >= 0) return 0;
+    u.fd = ::openat(u.folder, u.temporary_name, O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC);
+    return u.fd >= 0 ? 0 : errno;
+}
+
 // Writes the finished records and keeps the record being built at the buffer's start.
 // Returns 0 or the errno of the failed write.
 int write_finished_records(output_unit& u) {
     if (u.record_start == 0) return 0;
-    int error = write_all(u.fd, u.buffer, u.record_start);
+    int error = open_descriptor(u);
+    if (error == 0) error = write_all(u.fd, u.buffer, u.record_start);
     if (error != 0) return error;
     u.used -= u.record_start;
     std::memmove(u.buffer, u.buffer + u.record_start, static_cast<std::size_t>(u.used));
@@ -90,20 +115,18 @@ void make_room(output_unit& u, int32_t length) {
     u.used = 0;
 }
 
-// "maps/oxide.ps", pid 42, try 0 -> "maps/.oxide.ps.partial-42"; try 3 -> "...-42-3".
-void name_temporary(const char* file_name, int32_t attempt, char* temporary) {
-    const char* slash = std::strrchr(file_name, '/');
-    const std::size_t folder =
-        slash != nullptr ? static_cast<std::size_t>(slash - file_name) + 1 : 0;
-    char* at = temporary;
-    std::memcpy(at, file_name, folder);
-    at += folder;
+// "oxide.ps", "partial", pid 42, try 0 -> ".oxide.ps.partial-42"; try 3 -> "...-42-3".
+void name_hidden_file(const char* base, const char* kind, int32_t attempt, char* name) {
+    char* at = name;
     *at++ = '.';
-    const std::size_t base = std::strlen(file_name + folder);
-    std::memcpy(at, file_name + folder, base);
-    at += base;
-    std::memcpy(at, ".partial-", 9);
-    at += 9;
+    const std::size_t base_length = std::strlen(base);
+    std::memcpy(at, base, base_length);
+    at += base_length;
+    *at++ = '.';
+    const std::size_t kind_length = std::strlen(kind);
+    std::memcpy(at, kind, kind_length);
+    at += kind_length;
+    *at++ = '-';
     at = std::to_chars(at, at + 20, static_cast<long>(::getpid())).ptr;
     if (attempt > 0) {
         *at++ = '-';
@@ -112,22 +135,46 @@ void name_temporary(const char* file_name, int32_t attempt, char* temporary) {
     *at = '\0';
 }
 
-// Creates the unit's temporary beside `file_name`, readable and writable as a plainly
-// created file would be (0666 less the umask). Returns the descriptor, or -1 with errno set.
-int create_temporary(output_unit& u, const char* file_name) {
-    struct stat existing;
-    if (::stat(file_name, &existing) == 0 && S_ISDIR(existing.st_mode)) {
+// Splits "maps/oxide.ps" into the folder "maps" and the base name "oxide.ps" (kept in the
+// unit); false when there is no base name.
+bool split_file_name(const char* file_name, std::string_view& folder, output_unit& u) {
+    const std::string_view name(file_name);
+    const std::size_t slash = name.rfind('/');
+    folder = slash == std::string_view::npos ? std::string_view() : name.substr(0, slash);
+    const std::string_view base = slash == std::string_view::npos ? name : name.substr(slash + 1);
+    std::memcpy(u.base_name, base.data(), base.size());
+    u.base_name[base.size()] = '\0';
+    return !base.empty() && base != "." && base != "..";
+}
+
+// Creates the unit's temporary in its folder, readable and writable as a plainly created
+// file would be (0666 less the umask). It is registered for removal before any signal can
+// see it exist. Returns the descriptor, or -1 with errno set.
+int create_temporary(output_unit& u) {
+    struct stat existing {};
+    if (::fstatat(u.folder, u.base_name, &existing, 0) == 0 && S_ISDIR(existing.st_mode)) {
         errno = EISDIR;
         return -1;
     }
     for (int32_t attempt = 0; attempt < max_name_tries; ++attempt) {
-        name_temporary(file_name, attempt, u.temporary_name);
-        int fd = ::open(u.temporary_name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            u.has_temporary = 1;
-            return fd;
+        name_hidden_file(u.base_name, "partial", attempt, u.temporary_name);
+        int fd = -1;
+        int error = 0;
+        {
+            const outside_signals_held held;
+            fd = ::openat(u.folder, u.temporary_name,
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+            error = errno;
+            if (fd >= 0) {
+                u.has_temporary = 1;
+                pass_run_point(run_point::file_created);
+            }
         }
-        if (errno != EEXIST) return -1;
+        if (fd >= 0) return fd;
+        if (error != EEXIST) {
+            errno = error;
+            return -1;
+        }
     }
     return -1;
 }
@@ -135,30 +182,188 @@ int create_temporary(output_unit& u, const char* file_name) {
 void remove_temporary(output_unit& u) {
     if (u.has_temporary == 0) return;
     u.has_temporary = 0;
-    ::unlink(u.temporary_name);
+    ::unlinkat(u.folder, u.temporary_name, 0);
 }
 
 // Closes the unit without committing it: its temporary goes, its file stays as it was.
 void discard_unit(output_unit& u) {
     if (!u.is_open) return;
-    ::close(u.fd);
+    if (u.fd >= 0) ::close(u.fd);
     remove_temporary(u);
+    if (u.has_kept_file) ::unlinkat(u.folder, u.kept_name, 0);
+    ::close(u.folder);
     drop_buffer(u);
     u.is_open = false;
     u.has_failed = false;
+    u.has_kept_file = false;
     u.failure = 0;
     u.fd = -1;
+    u.folder = -1;
 }
 
-// Writes what is still buffered; 0 or the errno of what failed. The file is not forced to
-// disk: that would cost more than the whole run, and the rename that follows is what keeps
-// the earlier file whole.
-int write_out(output_unit& u) {
+// Writes what is still buffered and closes the temporary (on some file systems a write
+// error shows only at close); 0 or the errno of what failed. The file is not forced to
+// disk: a rename over an earlier file makes Linux's ext4 and btrfs write the new data
+// first, which keeps the earlier file whole through a power cut at no cost to the run.
+int write_and_close(output_unit& u) {
     if (u.has_failed) return u.failure;
-    return write_all(u.fd, u.buffer, u.record_start);
+    int error = open_descriptor(u);
+    if (error == 0) error = write_all(u.fd, u.buffer, u.record_start);
+    if (::close(u.fd) != 0 && errno != EINTR && error == 0) error = errno;
+    u.fd = -1;
+    if (error == 0) drop_buffer(u);
+    return error;
+}
+
+int force_temporary_to_disk(const output_unit& u) {
+    const int fd = ::openat(u.folder, u.temporary_name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return errno;
+    const int error = ::fdatasync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return error;
+}
+
+// Before the set moves: keeps the file that has the unit's name under a second, hidden name
+// (a hard link), so that it can be put back. Where no second name can be made (a file
+// system without hard links, a file that belongs to someone else), the move will exchange
+// the two names instead; an exchange does not make the file system write the new data
+// first, as a rename over a file does, so the new file is forced to disk now, which costs a
+// few milliseconds but only in this case. Returns 0 or the errno.
+int keep_earlier_file(output_unit& u) {
+    struct stat earlier {};
+    if (::fstatat(u.folder, u.base_name, &earlier, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno != ENOENT) return errno;
+        u.move = file_move::onto_free_name;
+        return 0;
+    }
+    for (int32_t attempt = 0; attempt < max_name_tries; ++attempt) {
+        name_hidden_file(u.base_name, "previous", attempt, u.kept_name);
+        if (::linkat(u.folder, u.base_name, u.folder, u.kept_name, 0) == 0) {
+            u.has_kept_file = true;
+            u.move = file_move::over_kept_file;
+            return 0;
+        }
+        if (errno != EEXIST) break;
+    }
+    u.move = file_move::exchanged;
+    return force_temporary_to_disk(u);
+}
+
+int rename_without_replacing(int folder, const char* from, const char* to) {
+    if (::renameat2(folder, from, folder, to, RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL) return errno;
+    return ::renameat(folder, from, folder, to) == 0 ? 0 : errno;  // no RENAME_NOREPLACE here
+}
+
+// Moves the unit's temporary onto its name; 0 or the errno.
+int move_into_place(output_unit& u) {
+    int error = 0;
+    switch (u.move) {
+        case file_move::onto_free_name:
+            error = rename_without_replacing(u.folder, u.temporary_name, u.base_name);
+            break;
+        case file_move::over_kept_file:
+            error = ::renameat(u.folder, u.temporary_name, u.folder, u.base_name) == 0 ? 0 : errno;
+            break;
+        case file_move::exchanged:
+            error =
+                ::renameat2(u.folder, u.temporary_name, u.folder, u.base_name, RENAME_EXCHANGE) == 0
+                    ? 0
+                    : errno;
+            break;
+    }
+    // After an exchange the temporary's name holds the earlier file, which goes once the
+    // whole set is in place.
+    if (error == 0) u.has_temporary = 0;
+    return error;
+}
+
+// Puts back the earlier file of a unit that was moved; 0 or the errno. The new file goes.
+int put_back(output_unit& u) {
+    switch (u.move) {
+        case file_move::onto_free_name:
+            return ::unlinkat(u.folder, u.base_name, 0) == 0 ? 0 : errno;
+        case file_move::over_kept_file:
+            if (::renameat(u.folder, u.kept_name, u.folder, u.base_name) != 0) return errno;
+            u.has_kept_file = false;
+            return 0;
+        case file_move::exchanged:
+            if (::renameat2(u.folder, u.temporary_name, u.folder, u.base_name, RENAME_EXCHANGE) !=
+                0)
+                return errno;
+            u.has_temporary = 1;  // the new file, back under the temporary's name
+            return 0;
+    }
+    return 0;
+}
+
+// Removes what kept the earlier file once the new one has its name, and closes the unit.
+void finish_commit(output_unit& u) {
+    if (u.move == file_move::exchanged) ::unlinkat(u.folder, u.temporary_name, 0);
+    if (u.has_kept_file) ::unlinkat(u.folder, u.kept_name, 0);
+    u.has_kept_file = false;
+    ::close(u.folder);
+    u.folder = -1;
+    u.is_open = false;
+}
+
+// A file of the set (`failed`) cannot be kept or moved: the `moved` files before it are put
+// back, the second names of all are removed, and the run stops naming the file and why.
+[[noreturn]] void stop_after_putting_back(output_unit* set[], int32_t count, int32_t moved,
+                                          int32_t failed, int error) {
+    std::string problems;
+    for (int32_t i = moved - 1; i >= 0; --i) {
+        const int undo_error = put_back(*set[i]);
+        if (undo_error != 0)
+            problems += "; the earlier " + unit_file_name(set[i]->number) +
+                        " could not be put back: " + std::strerror(undo_error);
+    }
+    for (int32_t i = 0; i < count; ++i) {
+        output_unit& u = *set[i];
+        if (u.has_kept_file) ::unlinkat(u.folder, u.kept_name, 0);
+        u.has_kept_file = false;
+    }
+    stop_run(set[failed]->number, 0,
+             std::string("cannot replace the file: ") + std::strerror(error) + problems);
 }
 
 }  // namespace
+
+int open_folder_beneath(std::string_view folder) {
+    if (folder.empty()) return ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    const std::string path(folder);
+    if (path[0] == '/') return ::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    open_how how{};
+    how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+    const long fd = ::syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how);
+    if (fd >= 0) return static_cast<int>(fd);
+    if (errno != ENOSYS) return -1;
+    return open_folder_beneath_by_path(path.c_str());
+}
+
+int open_folder_beneath_by_path(const char* folder) {
+    char here[PATH_MAX];
+    char there[PATH_MAX];
+    if (::realpath(".", here) == nullptr || ::realpath(folder, there) == nullptr) return -1;
+    const std::size_t length = std::strlen(here);
+    const bool is_root = length == 1;
+    const bool is_beneath = std::strncmp(there, here, length) == 0 &&
+                            (is_root || there[length] == '\0' || there[length] == '/');
+    if (!is_beneath) {
+        errno = EXDEV;
+        return -1;
+    }
+    return ::open(there, O_PATH | O_DIRECTORY | O_CLOEXEC);
+}
+
+bool is_folder_outside(std::string_view file_name) {
+    const std::size_t slash = file_name.rfind('/');
+    if (slash == std::string_view::npos) return false;
+    const int folder = open_folder_beneath(file_name.substr(0, slash));
+    if (folder >= 0) ::close(folder);
+    return folder < 0 && errno == EXDEV;
+}
 
 void append_in_chunks(output_unit& u, const char* data, int32_t length) {
     while (length > 0) {
@@ -206,36 +411,59 @@ void open_output_unit(int32_t unit, const char* file_name) {
     if (!is_unit_number(unit)) stop_run(unit, 0, "there is no output unit with this number");
     output_unit& u = units[unit];
     discard_unit(u);
-    remember_file_name(unit, file_name);
-    int fd = std::strlen(file_name) <= max_file_name ? create_temporary(u, file_name)
-                                                     : (errno = ENAMETOOLONG, -1);
-    if (fd < 0) {
-        int error = errno;
-        stop_run(unit, 0, std::string("cannot create the file: ") + std::strerror(error));
-    }
+    remember_unit_name(unit, file_name);
     u.number = unit;
-    u.fd = fd;
+    std::string_view folder;
+    int error = 0;
+    if (std::strlen(file_name) > max_file_name) {
+        error = ENAMETOOLONG;
+    } else if (!split_file_name(file_name, folder, u)) {
+        error = EISDIR;
+    } else if ((u.folder = open_folder_beneath(folder)) < 0) {
+        error = errno;
+    } else if ((u.fd = create_temporary(u)) < 0) {
+        error = errno;
+        ::close(u.folder);
+        u.folder = -1;
+    }
+    if (error == EXDEV)
+        stop_run(unit, 0, "cannot create the file: its folder lies outside the run's folder");
+    if (error != 0)
+        stop_run(unit, 0, std::string("cannot create the file: ") + std::strerror(error));
     u.is_open = true;
     u.has_failed = false;
+    u.has_kept_file = false;
     u.failure = 0;
     drop_buffer(u);
 }
 
-void commit_output_unit(int32_t unit) {
-    if (!is_unit_open(unit)) stop_run(unit, 0, "cannot write: the file is not open");
-    output_unit& u = units[unit];
-    const int error = write_out(u);
-    if (error != 0) stop_on_write_failure(u, error);
-    ::close(u.fd);
-    u.fd = -1;
-    u.is_open = false;
-    drop_buffer(u);
-    u.has_temporary = 0;
-    if (::rename(u.temporary_name, file_names[unit]) != 0) {
-        const int reason = errno;
-        ::unlink(u.temporary_name);
-        stop_run(unit, 0, std::string("cannot replace the file: ") + std::strerror(reason));
+void commit_output_units(std::initializer_list<int32_t> set_units) {
+    output_unit* set[max_set_size];
+    int32_t count = 0;
+    for (int32_t unit : set_units) {
+        if (!is_unit_open(unit)) stop_run(unit, 0, "cannot write: the file is not open");
+        if (count < max_set_size) set[count++] = &units[unit];
     }
+    // Step 1: every file of the set written out in full and closed.
+    for (int32_t i = 0; i < count; ++i) {
+        const int error = write_and_close(*set[i]);
+        if (error != 0) stop_on_write_failure(*set[i], error);
+    }
+    // Step 2: every earlier file kept under a second name; step 3: the set moved into place
+    // in the order given, put back whole when one cannot be moved. No signal from outside
+    // interrupts these steps.
+    const outside_signals_held held;
+    for (int32_t i = 0; i < count; ++i) {
+        const int error = keep_earlier_file(*set[i]);
+        if (error != 0) stop_after_putting_back(set, count, 0, i, error);
+    }
+    for (int32_t i = 0; i < count; ++i) {
+        const int error = move_into_place(*set[i]);
+        if (error != 0) stop_after_putting_back(set, count, i, i, error);
+        pass_run_point(run_point::file_moved);
+    }
+    // Step 4: the earlier files go.
+    for (int32_t i = 0; i < count; ++i) finish_commit(*set[i]);
 }
 
 void discard_output_unit(int32_t unit) {
@@ -246,21 +474,19 @@ void remove_temporaries_in_signal() {
     for (output_unit& u : units) remove_temporary(u);
 }
 
-void commit_unit_in_signal(int32_t unit) {
+void commit_unit_in_signal(int32_t unit, const char* last_record, std::size_t length) {
     output_unit& u = units[unit];
-    if (!u.is_open || u.has_temporary == 0) return;
-    if (write_out(u) != 0) return;
+    if (!u.is_open || u.has_temporary == 0 || u.has_failed) return;
+    if (open_descriptor(u) != 0 || write_all(u.fd, u.buffer, u.record_start) != 0 ||
+        write_all(u.fd, last_record, static_cast<int32_t>(length)) != 0 ||
+        write_all(u.fd, "\r\n", 2) != 0)
+        return;
     u.has_temporary = 0;
-    if (::rename(u.temporary_name, file_names[unit]) != 0) ::unlink(u.temporary_name);
+    if (::renameat(u.folder, u.temporary_name, u.folder, u.base_name) != 0)
+        ::unlinkat(u.folder, u.temporary_name, 0);
 }
 
 bool is_unit_open(int32_t unit) { return is_unit_number(unit) && units[unit].is_open; }
-
-std::string unit_file_name(int32_t unit) {
-    if (unit == unit_input) return input_file_name();
-    if (!is_unit_number(unit) || file_names[unit][0] == '\0') return "unit " + std::to_string(unit);
-    return file_names[unit];
-}
 
 // Writes every unit's finished records; the first unit that fails is reported once all
 // have been tried.

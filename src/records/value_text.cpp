@@ -4,7 +4,7 @@
 #include <string>
 #include <system_error>
 
-#include "records/fatal.hpp"
+#include "numbers.hpp"
 #include "records/internals.hpp"
 
 namespace {

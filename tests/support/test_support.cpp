@@ -1,5 +1,6 @@
 #include "test_support.hpp"
 
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -73,26 +74,39 @@ std::string folder_test_name(const testing::TestParamInfo<std::string>& info) {
     return name;
 }
 
-run_result run_program_in(const std::string& dir, const run_options& options) {
-    const std::string out_path = dir + "/.stdout", err_path = dir + "/.stderr";
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(dir.c_str()) != 0) _exit(127);
-        if (std::freopen(".stdout", "w", stdout) == nullptr) _exit(127);
-        if (std::freopen(".stderr", "w", stderr) == nullptr) _exit(127);
-        if (options.closes_standard_error) close(2);
-        if (options.file_size_limit > 0) {
-            const rlimit limit{options.file_size_limit, options.file_size_limit};
-            setrlimit(RLIMIT_FSIZE, &limit);
-        }
-        alarm(options.time_limit);
-        std::vector<char*> argv{const_cast<char*>("phasemap")};
-        for (const std::string& argument : options.arguments)
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        execv(PHASEMAP_BINARY, argv.data());
-        _exit(127);
+int start_program_in(const std::string& dir, const run_options& options) {
+    const pid_t pid = fork();
+    if (pid != 0) return pid;
+    if (chdir(dir.c_str()) != 0) _exit(127);
+    if (std::freopen(".stdout", "w", stdout) == nullptr) _exit(127);
+    if (std::freopen(".stderr", "w", stderr) == nullptr) _exit(127);
+    if (options.closes_standard_error) close(2);
+    if (options.writes_to_closed_pipe) {
+        int ends[2];
+        if (pipe(ends) != 0) _exit(127);
+        close(ends[0]);
+        dup2(ends[1], 1);
+        dup2(ends[1], 2);
     }
+    if (options.file_size_limit > 0) {
+        const rlimit limit{options.file_size_limit, options.file_size_limit};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    if (options.user >= 0) {
+        const auto id = static_cast<unsigned>(options.user);
+        if (setgroups(0, nullptr) != 0 || setgid(id) != 0 || setuid(id) != 0) _exit(127);
+    }
+    alarm(options.time_limit);
+    std::vector<char*> argv{const_cast<char*>("phasemap")};
+    for (const std::string& argument : options.arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    execv(PHASEMAP_BINARY, argv.data());
+    _exit(127);
+}
+
+run_result finish_program(int pid, const std::string& dir) {
+    const std::string out_path = dir + "/.stdout", err_path = dir + "/.stderr";
     int wait_status = 0;
     waitpid(pid, &wait_status, 0);
     const run_result result{
@@ -101,6 +115,10 @@ run_result run_program_in(const std::string& dir, const run_options& options) {
     fs::remove(out_path);
     fs::remove(err_path);
     return result;
+}
+
+run_result run_program_in(const std::string& dir, const run_options& options) {
+    return finish_program(start_program_in(dir, options), dir);
 }
 
 run_result run_with(const std::string& dir, std::vector<std::string> arguments) {

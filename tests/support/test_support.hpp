@@ -40,17 +40,24 @@ struct run_result {
     std::string stderr_text;  // everything it wrote on standard error
 };
 
-// How the binary is started: its arguments, a closed standard error, a file-size limit in
-// bytes (0 for none), and the seconds after which it is killed, so that a hang fails.
+// How the binary is started: its arguments, a closed standard error, standard output and
+// error on a pipe that nobody reads, a file-size limit in bytes (0 for none), the user and
+// group id to run as (-1: the test's own), and the seconds after which it is killed, so that
+// a hang fails.
 struct run_options {
     std::vector<std::string> arguments;
     bool closes_standard_error = false;
+    bool writes_to_closed_pipe = false;
     unsigned long file_size_limit = 0;
+    int user = -1;
     unsigned time_limit = 20;
 };
 
 // Runs the phasemap binary with `dir` as its working directory.
 run_result run_program_in(const std::string& dir, const run_options& options = {});
+// The same, started without waiting; finish_program waits for it and gives its result.
+int start_program_in(const std::string& dir, const run_options& options = {});
+run_result finish_program(int pid, const std::string& dir);
 run_result run_with(const std::string& dir, std::vector<std::string> arguments);
 
 // Writes `input` as dir/input.txt into a fresh scratch folder and runs the program there.

@@ -1,0 +1,20 @@
+// The guards the process keeps around one run. Floating-point division by zero, overflow and
+// invalid operations are trapped: a fault writes its report to standard error and as the
+// last record of log.out, which is kept, and ends the process with status 1. SIGINT, SIGTERM
+// and SIGHUP remove the run's temporaries (every earlier output stays as it was), print one
+// line and end the process with status 128 + the signal number; a signal the process ignored
+// stays ignored. SIGXFSZ is ignored, so that a file-size limit ends the run as a failed
+// write, and SIGPIPE, so that a closed standard error never ends it. Everything is put back
+// as it was when the guards end.
+#pragma once
+
+void begin_fp_traps();
+void end_fp_traps();
+
+void begin_interruption_guards();
+void end_interruption_guards();
+
+// Holds interruptions back while a run moves its outputs into place (all of them, or log.out
+// alone after an error); one that arrives meanwhile takes effect at end_interruption_guards,
+// as the process handled it before.
+void hold_interruptions();
