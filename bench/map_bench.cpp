@@ -25,8 +25,7 @@ void fill_run_state() {
     run.x_max = 0.0f;
     run.y_min = -10.0f;
     run.y_max = 0.0f;
-    run.temp1_1 = -1.0f;
-    run.temp2_1 = -1.0f;
+    for (pressure_scale& set : run.scales) set.temperature = -1.0f;
     set_text(run.x_axis_title, "H_{2}O^{+}_{ads}");
     set_text(run.y_axis_title, "O_{2}^{gas}");
     run.surface_count = 16;

@@ -15,12 +15,13 @@ constexpr int32_t max_planes = 20;    // plane rows: the surfaces and the four w
 constexpr int32_t max_plane_surfaces = max_planes - 4;  // surfaces the plane table can hold: 16
 constexpr int32_t max_vertices = 100;      // rows of the vertex table, entries of a region list
 constexpr int32_t max_table_entries = 20;  // labels, guide values, equilibrium lines
+constexpr int32_t max_scale_sets = 2;      // pressure-scale sets: temp1 and temp2
 
+// A candidate surface. Its counts are those of the bulk's first species, of the species of
+// the x axis and of the species of the y axis (count_1, count_2, count_3 in messages).
 struct surface_record {
     text40 name;
-    int32_t count_1;
-    int32_t count_2;
-    int32_t count_3;
+    int32_t counts[3];
     float area;
     float energy;
 };
@@ -59,6 +60,16 @@ struct equ2_record {
     float x_to;
     float y_low;
     float y_high;
+};
+
+// One set of secondary pressure scales (keywords temp1, temp2): a right and a top axis
+// outside the frame whose ticks mark the pressures 10^e at the temperature.
+struct pressure_scale {
+    float temperature;  // kelvin; the set is on only when it is positive (default -1)
+    float x_origin;     // x0: the x at which the pressure is 1
+    float y_origin;     // y0
+    float x_step;       // decades of pressure from one tick of the top axis to the next
+    float y_step;       // the same on the right axis
 };
 
 struct run_state {
@@ -104,16 +115,20 @@ struct run_state {
     int32_t equ2_count;
     equ2_record equ2_lines[max_table_entries];
 
-    // Secondary scales: temperature, x0, y0, x step, y step; a set is drawn when its
-    // temperature is positive.
-    float temp1_1, temp1_2, temp1_3, temp1_4, temp1_5;
-    float temp2_1, temp2_2, temp2_3, temp2_4, temp2_5;
+    pressure_scale scales[max_scale_sets];  // temp1, temp2
 
     float shift_x;
     float shift_y;
 };
 
 extern run_state run;
+
+// Whether pressure-scale set `set` (0 for temp1, 1 for temp2) is on: its temperature is
+// positive. A set that is on takes room on the page, whether it is drawn or not.
+inline bool is_scale_on(int32_t set) { return run.scales[set].temperature > 0.0f; }
+
+// Whether set `set` is drawn: it is on, and the second set only together with the first.
+inline bool is_scale_drawn(int32_t set) { return is_scale_on(set) && (set == 0 || is_scale_on(0)); }
 
 // Zero every number and set every text to blanks, as at program start.
 void reset_run_state();

@@ -73,18 +73,18 @@ void derive_surface_plane(int32_t index) {
     if (surface.area == 0.0f) stop_run_on_input(surface_label(index) + " has area 0");
 
     const double bulk_ratio =
-        static_cast<double>(surface.count_1) / static_cast<double>(run.bulk_count_1);
+        static_cast<double>(surface.counts[0]) / static_cast<double>(run.bulk_count_1);
     const double area = static_cast<double>(surface.area);
     const double scale = static_cast<double>(energy_scale);
     const double d =
         ((static_cast<double>(surface.energy) - static_cast<double>(run.bulk_energy) * bulk_ratio) /
          area) *
         scale;
-    const double a = ((static_cast<double>(surface.count_2) -
+    const double a = ((static_cast<double>(surface.counts[1]) -
                        bulk_ratio * static_cast<double>(run.bulk_count_2)) /
                       area) *
                      -scale;
-    const double b = (static_cast<double>(surface.count_3) / area) * -scale;
+    const double b = (static_cast<double>(surface.counts[2]) / area) * -scale;
     run.plane_d[index] = store_coefficient(d, "plane_d", index);
     run.plane_a[index] = store_coefficient(a, "plane_a", index);
     run.plane_b[index] = store_coefficient(b, "plane_b", index);
@@ -130,9 +130,10 @@ void read_surfaces_entry() {
     for (int32_t i = 0; i < run.surface_count; ++i) {
         surface_record& surface = run.surfaces[i];
         const std::string entry = "surface " + std::to_string(i + 1);
-        read_list(entry, {in_text(surface.name, "name"), in_int(surface.count_1, "count_1"),
-                          in_int(surface.count_2, "count_2"), in_int(surface.count_3, "count_3"),
-                          in_real(surface.area, "area"), in_real(surface.energy, "energy")});
+        read_list(entry,
+                  {in_text(surface.name, "name"), in_int(surface.counts[0], "count_1"),
+                   in_int(surface.counts[1], "count_2"), in_int(surface.counts[2], "count_3"),
+                   in_real(surface.area, "area"), in_real(surface.energy, "energy")});
         derive_surface_plane(i);
     }
     note_counted_entry("surf", "surface", "surfaces", run.surface_count, surface_items);
@@ -187,10 +188,10 @@ void read_equ2_entry() {
     note_counted_entry("equ2", "line", "lines", run.equ2_count, equ2_items);
 }
 
-void read_temperature_set(float& t, float& x0, float& y0, float& step_x, float& step_y,
-                          const char* entry) {
-    read_list(entry, {in_real(t, "the temperature"), in_real(x0, "x0"), in_real(y0, "y0"),
-                      in_real(step_x, "the x step"), in_real(step_y, "the y step")});
+void read_temperature_set(pressure_scale& set, const char* entry) {
+    read_list(entry, {in_real(set.temperature, "the temperature"), in_real(set.x_origin, "x0"),
+                      in_real(set.y_origin, "y0"), in_real(set.x_step, "the x step"),
+                      in_real(set.y_step, "the y step")});
 }
 
 // The map file name holds 20 characters. A longer name is refused rather than cut, since
@@ -240,12 +241,10 @@ bool read_entry() {
     } else if (keyword_is("equ2")) {
         read_equ2_entry();
     } else if (keyword_is("temp1")) {
-        read_temperature_set(run.temp1_1, run.temp1_2, run.temp1_3, run.temp1_4, run.temp1_5,
-                             "the temp1 entry");
+        read_temperature_set(run.scales[0], "the temp1 entry");
         lines.temp1 = input_line_number();
     } else if (keyword_is("temp2")) {
-        read_temperature_set(run.temp2_1, run.temp2_2, run.temp2_3, run.temp2_4, run.temp2_5,
-                             "the temp2 entry");
+        read_temperature_set(run.scales[1], "the temp2 entry");
         lines.temp2 = input_line_number();
     } else if (keyword_is("shiftx")) {
         read_list("the shiftx entry", {in_real(run.shift_x, "shift_x")});
@@ -268,8 +267,7 @@ void set_defaults() {
     set_text(run.y_axis_title, "O");
     run.shift_x = 0.0f;
     run.shift_y = 0.0f;
-    run.temp1_1 = -1.0f;
-    run.temp2_1 = -1.0f;
+    for (pressure_scale& set : run.scales) set.temperature = -1.0f;
     lines = entry_lines{};
     has_just_read = false;
 }
@@ -313,9 +311,7 @@ void write_echo() {
     for (int32_t i = 0; i < run.surface_count; ++i) {
         const surface_record& surface = run.surfaces[i];
         write_list(unit_log, {item_text(surface.name)});
-        write_list(unit_log, {item_int(surface.count_1)});
-        write_list(unit_log, {item_int(surface.count_2)});
-        write_list(unit_log, {item_int(surface.count_3)});
+        for (int32_t count : surface.counts) write_list(unit_log, {item_int(count)});
         write_list(unit_log, {item_real(surface.area)});
         write_list(unit_log, {item_real(surface.energy)});
     }

@@ -181,13 +181,14 @@ void check_scale_axis(const scale_axis& axis) {
     }
 }
 
-void check_scale_set(float t, float x0, float y0, float step_x, float step_y, const char* entry,
-                     int32_t line) {
+void check_scale_set(const pressure_scale& set, const char* entry, int32_t line) {
+    const float t = set.temperature;
     if (!fits_int32(std::trunc(static_cast<double>(t))))
         stop_run(unit_input, line,
                  std::string("the temperature of ") + entry + " is too large to be written");
-    check_scale_axis({"horizontal", entry, line, t, x0, step_x, run.x_min, run.x_max});
-    check_scale_axis({"vertical", entry, line, t, y0, step_y, run.y_min, run.y_max});
+    check_scale_axis(
+        {"horizontal", entry, line, t, set.x_origin, set.x_step, run.x_min, run.x_max});
+    check_scale_axis({"vertical", entry, line, t, set.y_origin, set.y_step, run.y_min, run.y_max});
 }
 
 }  // namespace
@@ -198,11 +199,6 @@ void check_input_before_drawing(const entry_lines& lines) {
     check_window_axis(run.y_min, run.y_max, "y_min", "y_max", lines);
     check_main_axis(run.x_min, run.x_max, run.shift_x, "x", lines.shift_x, lines.bound);
     check_main_axis(run.y_min, run.y_max, run.shift_y, "y", lines.shift_y, lines.bound);
-    if (run.temp1_1 > 0.0f) {
-        check_scale_set(run.temp1_1, run.temp1_2, run.temp1_3, run.temp1_4, run.temp1_5, "temp1",
-                        lines.temp1);
-        if (run.temp2_1 > 0.0f)
-            check_scale_set(run.temp2_1, run.temp2_2, run.temp2_3, run.temp2_4, run.temp2_5,
-                            "temp2", lines.temp2);
-    }
+    if (is_scale_drawn(0)) check_scale_set(run.scales[0], "temp1", lines.temp1);
+    if (is_scale_drawn(1)) check_scale_set(run.scales[1], "temp2", lines.temp2);
 }

@@ -17,7 +17,7 @@ page_translation geometry_for(float x_min, float x_max, float y_min, float y_max
                               float temp1 = -1.0f, float temp2 = -1.0f) {
     reset_run_state();
     std::tie(run.x_min, run.x_max, run.y_min, run.y_max) = std::tuple(x_min, x_max, y_min, y_max);
-    std::tie(run.temp1_1, run.temp2_1) = std::pair(temp1, temp2);
+    std::tie(run.scales[0].temperature, run.scales[1].temperature) = std::pair(temp1, temp2);
     return set_up_page_geometry();
 }
 

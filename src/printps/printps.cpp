@@ -137,11 +137,11 @@ page_translation set_up_page_geometry() {
     // Step 1: the plot area, narrowed by one scale gap for each positive temperature.
     page.plot_right = full_plot_right;
     page.plot_top = full_plot_top;
-    if (run.temp1_1 > 0.0f) {
+    if (is_scale_on(0)) {
         page.plot_right -= scale_gap_x;
         page.plot_top -= scale_gap_y;
     }
-    if (run.temp2_1 > 0.0f) {
+    if (is_scale_on(1)) {
         page.plot_right -= scale_gap_x;
         page.plot_top -= scale_gap_y;
     }

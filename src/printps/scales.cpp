@@ -17,17 +17,8 @@
 
 namespace {
 
-// Settings of one scale set, taken from temp1_* or temp2_*.
-struct scale_set {
-    int32_t offset;     // 1 or 2: how many scale gaps the axes stand outside the frame
-    float temperature;  // T in kelvin, positive
-    float x_origin;     // x at which P = 1
-    float y_origin;     // y at which P = 1
-    float x_step;       // decades of P between two ticks on the top axis
-    float y_step;       // the same on the right axis
-    const char* x_tag;  // "Temp1x" or "Temp2x", for the range record in log.out
-    const char* y_tag;
-};
+// Tags of the range records of each set in log.out, top axis and right axis.
+constexpr const char* range_tags[max_scale_sets][2] = {{"Temp1x", "Temp1y"}, {"Temp2x", "Temp2y"}};
 
 // One tick axis of a scale set: the top axis (direction x) or the right axis (direction y).
 struct scale_axis {
@@ -92,11 +83,14 @@ void draw_scale_ticks(float temperature, const scale_axis& axis) {
     }
 }
 
-// Draws one scale set: right and top axes, caption, ticks and their 10^{e} labels.
-void draw_scale_set(const scale_set& set) {
+// Draws scale set `index` (0 or 1): right and top axes, caption, ticks and their 10^{e}
+// labels, index + 1 scale gaps outside the frame.
+void draw_scale_set(int32_t index) {
+    const pressure_scale& set = run.scales[index];
     // Step 1: the right and the top axis, d gaps outside the frame.
-    const double gap_x = static_cast<double>(set.offset) * static_cast<double>(scale_gap_x);
-    const double gap_y = static_cast<double>(set.offset) * static_cast<double>(scale_gap_y);
+    const double gaps = static_cast<double>(index + 1);
+    const double gap_x = gaps * static_cast<double>(scale_gap_x);
+    const double gap_y = gaps * static_cast<double>(scale_gap_y);
     const float axis_x = page_x(beyond_window(run.x_max, gap_x));
     write_stroke({axis_x, page_y(run.y_min)}, {axis_x, page_y(run.y_max)});
     const float axis_y = page_y(beyond_window(run.y_max, gap_y));
@@ -110,14 +104,16 @@ void draw_scale_set(const scale_set& set) {
     if (set.x_step != 0.0f) {
         const float label_y =
             page_y(beyond_window(run.y_max, gap_y + static_cast<double>(top_label_rise)));
-        draw_scale_ticks(set.temperature, {direction::x, run.x_min, run.x_max, set.x_origin,
-                                           set.x_step, set.x_tag, axis_y, label_y, top_label_dx});
+        draw_scale_ticks(set.temperature,
+                         {direction::x, run.x_min, run.x_max, set.x_origin, set.x_step,
+                          range_tags[index][0], axis_y, label_y, top_label_dx});
     }
     if (set.y_step != 0.0f) {
         const float label_x =
             page_x(beyond_window(run.x_max, gap_x + static_cast<double>(right_label_gap)));
-        draw_scale_ticks(set.temperature, {direction::y, run.y_min, run.y_max, set.y_origin,
-                                           set.y_step, set.y_tag, axis_x, label_x, right_label_dy});
+        draw_scale_ticks(set.temperature,
+                         {direction::y, run.y_min, run.y_max, set.y_origin, set.y_step,
+                          range_tags[index][1], axis_x, label_x, right_label_dy});
     }
 }
 
@@ -165,16 +161,14 @@ int32_t exponent_width(int32_t exponent) {
 }
 
 void draw_secondary_scales() {
-    if (!(run.temp1_1 > 0.0f)) return;
+    if (!is_scale_drawn(0)) return;
     write_text_record("3 setlinewidth");
-    draw_scale_set(
-        {1, run.temp1_1, run.temp1_2, run.temp1_3, run.temp1_4, run.temp1_5, "Temp1x", "Temp1y"});
+    draw_scale_set(0);
     write_text_record("1 setlinewidth");
-    if (!(run.temp2_1 > 0.0f)) return;
+    if (!is_scale_drawn(1)) return;
     write_text_record("3 setlinewidth");
     write_text_record("gr10");
-    draw_scale_set(
-        {2, run.temp2_1, run.temp2_2, run.temp2_3, run.temp2_4, run.temp2_5, "Temp2x", "Temp2y"});
+    draw_scale_set(1);
     write_text_record("1 setlinewidth");
     write_text_record("CoBla");
 }
