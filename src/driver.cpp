@@ -104,6 +104,9 @@ void keep_log_of_failed_run(const std::string& message) {
 
 int run_phasemap() {
     keep_standard_streams_open();
+    // Everything a run carries from phase to phase starts afresh here, so that one process
+    // can run in many folders: the run state and the count of warnings. (The reader keeps
+    // its own state on its stack; the map writer sets its page geometry before it draws.)
     reset_run_state();
     reset_warning_count();
     int status = 0;

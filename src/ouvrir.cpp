@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 
+#include "keywords.hpp"
 #include "modules.hpp"
 #include "numbers.hpp"
 #include "ouvrir_checks.hpp"
@@ -16,37 +18,14 @@ namespace {
 // Scale of the surface energies: the single-precision constant 8.01.
 constexpr float energy_scale = 8.01f;
 
-// The keyword record as read with "(a8)": 8 characters and 12 blanks.
-text20 keyword;
-
-// Lines of the entries that the checks after "stop" name in their messages.
-entry_lines lines;
-
-// What one entry of each counted keyword holds, for the warning about a record that looks
-// like one entry more than was declared.
-constexpr item_kind surface_items[] = {item_kind::text,    item_kind::integer, item_kind::integer,
-                                       item_kind::integer, item_kind::real,    item_kind::real};
-constexpr item_kind label_items[] = {item_kind::real, item_kind::real, item_kind::real,
-                                     item_kind::text};
-constexpr item_kind guide_items[] = {item_kind::real};
-constexpr item_kind equi_items[] = {item_kind::integer, item_kind::integer, item_kind::real};
-constexpr item_kind equ2_items[] = {item_kind::integer, item_kind::integer, item_kind::real,
-                                    item_kind::real,    item_kind::real,    item_kind::real,
-                                    item_kind::real};
-
-// The counted entry read last, while the next keyword record has not been read.
-counted_entry just_read;
-bool has_just_read = false;
-
-void note_counted_entry(const char* keyword_name, const char* entry, const char* entries,
-                        int32_t count, std::span<const item_kind> items) {
-    just_read = {keyword_name, entry, entries, count, items};
-    has_just_read = true;
-}
-
-bool keyword_is(const char* word) {
-    return std::strncmp(keyword.data(), word, std::strlen(word)) == 0;
-}
+// What the reader keeps while it reads one input.
+struct reader_state {
+    text20 keyword;  // the keyword record as read with "(a8)": 8 characters and 12 blanks
+    entry_lines lines;
+    // The counted entry read last, while the next keyword record has not been read.
+    const keyword_info* just_read;
+    int32_t just_read_count;
+};
 
 std::string surface_label(int32_t index) {
     const surface_record& surface = run.surfaces[index];
@@ -103,16 +82,20 @@ void read_bulk_entry() {
     write_list(unit_log, {item_text("Bulk energy, per unit cell"), item_real(run.bulk_energy)});
 }
 
-// Reads the count that stands after the keyword word, on its record or the next one.
-void read_free_count(int32_t& count, const char* entry, const char* count_name) {
+// Reads the count of entries where the keyword's table row says it stands: after the word in
+// free format (on its record or the next one), or in columns 7-26 of the keyword record.
+void read_count(reader_state& r, const keyword_info& info, int32_t& count, const char* entry,
+                const char* count_name) {
     backspace_input();
-    read_list(entry, {in_text(keyword, "the keyword"), in_int(count, count_name)});
+    if (info.count == count_place::columns)
+        read_keyword_a6_i20(r.keyword, count, entry);
+    else
+        read_list(entry, {in_text(r.keyword, "the keyword"), in_int(count, count_name)});
 }
 
-// Reads the count of columns 7-26 of the keyword record.
-void read_column_count(int32_t& count, const char* entry) {
-    backspace_input();
-    read_keyword_a6_i20(keyword, count, entry);
+void note_counted_entry(reader_state& r, const keyword_info& info, int32_t count) {
+    r.just_read = &info;
+    r.just_read_count = count;
 }
 
 void refuse_count_above(int32_t count, int32_t capacity, const char* entry, const char* things) {
@@ -121,8 +104,8 @@ void refuse_count_above(int32_t count, int32_t capacity, const char* entry, cons
                           things + "; at most " + std::to_string(capacity) + " can be held");
 }
 
-void read_surfaces_entry() {
-    read_free_count(run.surface_count, "the surf entry", "the number of surfaces");
+void read_surfaces_entry(reader_state& r, const keyword_info& info) {
+    read_count(r, info, run.surface_count, "the surf entry", "the number of surfaces");
     refuse_count_above(run.surface_count, max_plane_surfaces, "surf entry", "surfaces");
     if (run.surface_count < 0)
         stop_run_on_input("the surf entry declares " + std::to_string(run.surface_count) +
@@ -136,34 +119,34 @@ void read_surfaces_entry() {
                    in_real(surface.area, "area"), in_real(surface.energy, "energy")});
         derive_surface_plane(i);
     }
-    note_counted_entry("surf", "surface", "surfaces", run.surface_count, surface_items);
+    note_counted_entry(r, info, run.surface_count);
 }
 
-void read_guide_values(float* values, int32_t& count, const char* keyword_name, const char* entry,
+void read_guide_values(reader_state& r, const keyword_info& info, float* values, int32_t& count,
                        const char* value_name) {
-    read_column_count(count, entry);
-    refuse_count_above(count, max_table_entries, entry, "values");
+    const std::string entry = std::string(info.word) + " entry";
+    read_count(r, info, count, entry.c_str(), nullptr);
+    refuse_count_above(count, max_table_entries, entry.c_str(), "values");
     for (int32_t i = 0; i < count; ++i)
-        read_list(std::string(entry) + ", value " + std::to_string(i + 1),
-                  {in_real(values[i], value_name)});
-    note_counted_entry(keyword_name, "value", "values", count, guide_items);
+        read_list(entry + ", value " + std::to_string(i + 1), {in_real(values[i], value_name)});
+    note_counted_entry(r, info, count);
 }
 
-void read_labels_entry() {
-    read_free_count(run.label_count, "the text entry", "the number of labels");
+void read_labels_entry(reader_state& r, const keyword_info& info) {
+    read_count(r, info, run.label_count, "the text entry", "the number of labels");
     refuse_count_above(run.label_count, max_table_entries, "text entry", "labels");
     for (int32_t i = 0; i < run.label_count; ++i) {
         label_record& label = run.labels[i];
         read_list("label " + std::to_string(i + 1),
                   {in_real(label.x, "x"), in_real(label.y, "y"),
                    in_real(label.label_size, "label_size"), in_text(label.text, "text")});
-        lines.labels[i] = input_line_number();
+        r.lines.labels[i] = input_line_number();
     }
-    note_counted_entry("text", "label", "labels", run.label_count, label_items);
+    note_counted_entry(r, info, run.label_count);
 }
 
-void read_equi_entry() {
-    read_free_count(run.equi_count, "the equi entry", "the number of equilibrium lines");
+void read_equi_entry(reader_state& r, const keyword_info& info) {
+    read_count(r, info, run.equi_count, "the equi entry", "the number of equilibrium lines");
     refuse_count_above(run.equi_count, max_table_entries, "equi entry", "lines");
     for (int32_t i = 0; i < run.equi_count; ++i) {
         equi_record& line = run.equi_lines[i];
@@ -171,11 +154,12 @@ void read_equi_entry() {
                   {in_int(line.coef_x, "coef_x"), in_int(line.coef_y, "coef_y"),
                    in_real(line.line_constant, "line_constant")});
     }
-    note_counted_entry("equi", "line", "lines", run.equi_count, equi_items);
+    note_counted_entry(r, info, run.equi_count);
 }
 
-void read_equ2_entry() {
-    read_free_count(run.equ2_count, "the equ2 entry", "the number of bounded equilibrium lines");
+void read_equ2_entry(reader_state& r, const keyword_info& info) {
+    read_count(r, info, run.equ2_count, "the equ2 entry",
+               "the number of bounded equilibrium lines");
     refuse_count_above(run.equ2_count, max_table_entries, "equ2 entry", "lines");
     for (int32_t i = 0; i < run.equ2_count; ++i) {
         equ2_record& line = run.equ2_lines[i];
@@ -185,7 +169,7 @@ void read_equ2_entry() {
                    in_real(line.x_to, "x_to"), in_real(line.y_low, "y_low"),
                    in_real(line.y_high, "y_high")});
     }
-    note_counted_entry("equ2", "line", "lines", run.equ2_count, equ2_items);
+    note_counted_entry(r, info, run.equ2_count);
 }
 
 void read_temperature_set(pressure_scale& set, const char* entry) {
@@ -211,54 +195,44 @@ void read_map_file_name() {
     std::memcpy(run.map_file_name.data(), name, run.map_file_name.size());
 }
 
-// Carries out the entry the keyword record names; false for a record that names none, which
-// is a comment.
-bool read_entry() {
-    if (keyword_is("bulk")) {
-        read_bulk_entry();
-    } else if (keyword_is("bound")) {
-        read_list("the bound entry", {in_real(run.x_min, "x_min"), in_real(run.x_max, "x_max"),
-                                      in_real(run.y_min, "y_min"), in_real(run.y_max, "y_max")});
-        lines.bound = input_line_number();
-    } else if (keyword_is("surf")) {
-        read_surfaces_entry();
-    } else if (keyword_is("xbound")) {
-        read_guide_values(run.xbound_values, run.xbound_count, "xbound", "xbound entry",
-                          "the x value");
-    } else if (keyword_is("ybound")) {
-        read_guide_values(run.ybound_values, run.ybound_count, "ybound", "ybound entry",
-                          "the y value");
-    } else if (keyword_is("text")) {
-        read_labels_entry();
-    } else if (keyword_is("xaxi")) {
-        read_list("the xaxi entry", {in_text(run.x_axis_title, "the x axis title")});
-        lines.x_axis_title = input_line_number();
-    } else if (keyword_is("yaxi")) {
-        read_list("the yaxi entry", {in_text(run.y_axis_title, "the y axis title")});
-        lines.y_axis_title = input_line_number();
-    } else if (keyword_is("equi")) {
-        read_equi_entry();
-    } else if (keyword_is("equ2")) {
-        read_equ2_entry();
-    } else if (keyword_is("temp1")) {
-        read_temperature_set(run.scales[0], "the temp1 entry");
-        lines.temp1 = input_line_number();
-    } else if (keyword_is("temp2")) {
-        read_temperature_set(run.scales[1], "the temp2 entry");
-        lines.temp2 = input_line_number();
-    } else if (keyword_is("shiftx")) {
-        read_list("the shiftx entry", {in_real(run.shift_x, "shift_x")});
-        lines.shift_x = input_line_number();
-    } else if (keyword_is("shifty")) {
-        read_list("the shifty entry", {in_real(run.shift_y, "shift_y")});
-        lines.shift_y = input_line_number();
-    } else if (keyword_is("output")) {
-        read_map_file_name();
-        lines.output = input_line_number();
-    } else {
-        return false;
+// Carries out the entry of keyword `info`; the line of an entry of one record is noted for
+// the messages of the checks after "stop".
+void read_entry(reader_state& r, const keyword_info& info) {
+    switch (info.id) {
+        case keyword::stop: return;
+        case keyword::bulk: read_bulk_entry(); return;
+        case keyword::bound:
+            read_list("the bound entry",
+                      {in_real(run.x_min, "x_min"), in_real(run.x_max, "x_max"),
+                       in_real(run.y_min, "y_min"), in_real(run.y_max, "y_max")});
+            break;
+        case keyword::surf: read_surfaces_entry(r, info); return;
+        case keyword::xbound:
+            read_guide_values(r, info, run.xbound_values, run.xbound_count, "the x value");
+            return;
+        case keyword::ybound:
+            read_guide_values(r, info, run.ybound_values, run.ybound_count, "the y value");
+            return;
+        case keyword::text: read_labels_entry(r, info); return;
+        case keyword::xaxi:
+            read_list("the xaxi entry", {in_text(run.x_axis_title, "the x axis title")});
+            break;
+        case keyword::yaxi:
+            read_list("the yaxi entry", {in_text(run.y_axis_title, "the y axis title")});
+            break;
+        case keyword::equi: read_equi_entry(r, info); return;
+        case keyword::equ2: read_equ2_entry(r, info); return;
+        case keyword::temp1: read_temperature_set(run.scales[0], "the temp1 entry"); break;
+        case keyword::temp2: read_temperature_set(run.scales[1], "the temp2 entry"); break;
+        case keyword::shiftx:
+            read_list("the shiftx entry", {in_real(run.shift_x, "shift_x")});
+            break;
+        case keyword::shifty:
+            read_list("the shifty entry", {in_real(run.shift_y, "shift_y")});
+            break;
+        case keyword::output: read_map_file_name(); break;
     }
-    return true;
+    line_of(r.lines, info.id) = input_line_number();
 }
 
 void set_defaults() {
@@ -268,13 +242,11 @@ void set_defaults() {
     run.shift_x = 0.0f;
     run.shift_y = 0.0f;
     for (pressure_scale& set : run.scales) set.temperature = -1.0f;
-    lines = entry_lines{};
-    has_just_read = false;
 }
 
 // The labels and axis titles the map will draw, in the order of their lines, each checked for
 // characters that it draws as "?".
-void warn_about_label_characters() {
+void warn_about_label_characters(const entry_lines& lines) {
     struct drawn_text {
         int32_t line;
         const text40* text;
@@ -282,8 +254,8 @@ void warn_about_label_characters() {
     };
     drawn_text texts[max_table_entries + 2];
     int32_t count = 0;
-    texts[count++] = {lines.x_axis_title, &run.x_axis_title, "the x axis title"};
-    texts[count++] = {lines.y_axis_title, &run.y_axis_title, "the y axis title"};
+    texts[count++] = {line_of(lines, keyword::xaxi), &run.x_axis_title, "the x axis title"};
+    texts[count++] = {line_of(lines, keyword::yaxi), &run.y_axis_title, "the y axis title"};
     for (int32_t i = 0; i < run.label_count; ++i)
         texts[count++] = {lines.labels[i], &run.labels[i].text, "label " + std::to_string(i + 1)};
     std::stable_sort(texts, texts + count,
@@ -351,22 +323,26 @@ void read_input() {
     open_output_unit(unit_phase, "phase.out");
     set_defaults();
 
+    reader_state r{};
     for (;;) {
-        read_keyword_a8(keyword, "a keyword record (the input must end with stop)");
-        if (keyword_is("stop")) {
-            lines.stop = input_line_number();
+        read_keyword_a8(r.keyword, "a keyword record (the input must end with stop)");
+        const keyword_info* info = keyword_of_record(std::string_view(r.keyword.data(), 20));
+        const keyword_info* just_read = std::exchange(r.just_read, nullptr);
+        if (info == nullptr) {
+            warn_about_comment(input_record_text(), input_line_number(), just_read,
+                               r.just_read_count);
+            continue;
+        }
+        if (info->id == keyword::stop) {
+            line_of(r.lines, keyword::stop) = input_line_number();
             break;
         }
-        const bool was_counted_entry = has_just_read;
-        has_just_read = false;
-        if (!read_entry())
-            warn_about_comment(input_record_text(), input_line_number(),
-                               was_counted_entry ? &just_read : nullptr);
+        read_entry(r, *info);
     }
-    warn_about_label_characters();
-    warn_if_no_surfaces(run.surface_count, lines.stop);
+    warn_about_label_characters(r.lines);
+    warn_if_no_surfaces(run.surface_count, line_of(r.lines, keyword::stop));
 
-    check_input_before_drawing(lines);
+    check_input_before_drawing(r.lines);
     const std::string map_name = trimmed_text(run.map_file_name);
     open_output_unit(unit_map, map_name.c_str());
     append_window_edges();

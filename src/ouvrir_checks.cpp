@@ -84,7 +84,7 @@ void check_map_file_name(const entry_lines& lines) {
     const std::string name = trimmed_text(run.map_file_name);
     const std::string quoted = quoted_for_message(name);
     auto refuse = [&](const std::string& why) {
-        stop_run(unit_input, lines.output, "the map file name " + why);
+        stop_run(unit_input, line_of(lines, keyword::output), "the map file name " + why);
     };
     if (name.empty()) refuse("is blank");
     if (has_control_byte(name)) refuse(quoted + " holds a control character");
@@ -104,8 +104,9 @@ void check_map_file_name(const entry_lines& lines) {
 
 void check_window_axis(float low, float high, const char* low_name, const char* high_name,
                        const entry_lines& lines) {
-    const int32_t line = lines.bound > 0 ? lines.bound : lines.stop;
-    if (lines.bound == 0 && !(high > low))
+    const int32_t bound_line = line_of(lines, keyword::bound);
+    const int32_t line = bound_line > 0 ? bound_line : line_of(lines, keyword::stop);
+    if (bound_line == 0 && !(high > low))
         stop_run(unit_input, line, "the input has no bound entry, so the window is empty");
     if (!(high > low))
         stop_run(unit_input, line,
@@ -197,8 +198,11 @@ void check_input_before_drawing(const entry_lines& lines) {
     check_map_file_name(lines);
     check_window_axis(run.x_min, run.x_max, "x_min", "x_max", lines);
     check_window_axis(run.y_min, run.y_max, "y_min", "y_max", lines);
-    check_main_axis(run.x_min, run.x_max, run.shift_x, "x", lines.shift_x, lines.bound);
-    check_main_axis(run.y_min, run.y_max, run.shift_y, "y", lines.shift_y, lines.bound);
-    if (is_scale_drawn(0)) check_scale_set(run.scales[0], "temp1", lines.temp1);
-    if (is_scale_drawn(1)) check_scale_set(run.scales[1], "temp2", lines.temp2);
+    const int32_t bound_line = line_of(lines, keyword::bound);
+    check_main_axis(run.x_min, run.x_max, run.shift_x, "x", line_of(lines, keyword::shiftx),
+                    bound_line);
+    check_main_axis(run.y_min, run.y_max, run.shift_y, "y", line_of(lines, keyword::shifty),
+                    bound_line);
+    if (is_scale_drawn(0)) check_scale_set(run.scales[0], "temp1", line_of(lines, keyword::temp1));
+    if (is_scale_drawn(1)) check_scale_set(run.scales[1], "temp2", line_of(lines, keyword::temp2));
 }

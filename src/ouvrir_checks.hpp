@@ -7,21 +7,7 @@
 
 #include <cstdint>
 
-#include "modules.hpp"
-
-// Input lines of the entries the messages name (0 where the entry was not given).
-struct entry_lines {
-    int32_t labels[max_table_entries];  // where each label of the text entry begins
-    int32_t x_axis_title;
-    int32_t y_axis_title;
-    int32_t bound;
-    int32_t output;
-    int32_t temp1;
-    int32_t temp2;
-    int32_t shift_x;
-    int32_t shift_y;
-    int32_t stop;
-};
+#include "keywords.hpp"
 
 // Stops the run with a clear message when the input cannot be drawn.
 void check_input_before_drawing(const entry_lines& lines);

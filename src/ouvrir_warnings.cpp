@@ -8,15 +8,8 @@
 
 namespace {
 
-// Every keyword, in the order the reader tests them; a keyword matches a record whose first
-// characters it is.
-constexpr const char* keywords[] = {"stop",  "bulk",   "bound",  "surf",  "xbound", "ybound",
-                                    "text",  "xaxi",   "yaxi",   "equi",  "equ2",   "temp1",
-                                    "temp2", "shiftx", "shifty", "output"};
-
 constexpr std::size_t shortest_slip = 3;  // shorter first words are never taken for keywords
 
-bool is_space(char c) { return c == ' ' || c == '\t'; }
 bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -24,13 +17,6 @@ std::string lowered(std::string_view text) {
     std::string result(text);
     for (char& c : result) c = lower(c);
     return result;
-}
-
-// The keyword the text would be read as, or null.
-const char* keyword_starting(std::string_view text) {
-    for (const char* keyword : keywords)
-        if (text.starts_with(keyword)) return keyword;
-    return nullptr;
 }
 
 // Whether one letter inserted, deleted or changed turns `word` into `keyword`.
@@ -49,22 +35,22 @@ bool is_one_edit_apart(std::string_view word, std::string_view keyword) {
 
 // The keyword a first word looks like a slip of: the same letters in another case, or one
 // letter off.
-const char* keyword_near(std::string_view word) {
+const keyword_info* keyword_near(std::string_view word) {
     const std::string low = lowered(word);
-    if (const char* keyword = keyword_starting(low)) return keyword;
-    for (const char* keyword : keywords)
-        if (is_one_edit_apart(low, keyword)) return keyword;
+    if (const keyword_info* info = keyword_of_record(low)) return info;
+    for (const keyword_info& info : keywords)
+        if (is_one_edit_apart(low, info.word)) return &info;
     return nullptr;
 }
 
-// Whether the record reads as one more entry of `entry`, all on its own.
-void warn_about_one_entry_too_many(std::string_view record, int32_t line,
-                                   const counted_entry& entry) {
-    if (!record_reads_as(record, entry.items)) return;
+// Whether the record reads as one more entry of the counted keyword `entry`, all on its own.
+void warn_about_one_entry_too_many(std::string_view record, int32_t line, const keyword_info& entry,
+                                   int32_t count) {
+    if (!record_reads_as(record, entry.entry_items)) return;
     warn_about_input(line, "this looks like " + std::string(entry.entry) + " " +
-                               std::to_string(entry.count + 1) + ", but " + entry.keyword +
-                               " declares " + std::to_string(entry.count) + " " +
-                               (entry.count == 1 ? entry.entry : entry.entries));
+                               std::to_string(count + 1) + ", but " + std::string(entry.word) +
+                               " declares " + std::to_string(count) + " " +
+                               (count == 1 ? entry.entry : entry.entries));
 }
 
 // "U+00B5", "U+1F600": the code point in hexadecimal, at least four digits.
@@ -122,28 +108,25 @@ void warn_about_undrawn_characters(const text40& text, int32_t line, std::string
         warn_about_input(line, std::string(what) + ": " + message + "; drawn as '?'");
 }
 
-void warn_about_comment(std::string_view record, int32_t line, const counted_entry* just_read) {
+void warn_about_comment(std::string_view record, int32_t line, const keyword_info* just_read,
+                        int32_t count) {
     std::size_t start = 0;
-    while (start < record.size() && is_space(record[start])) ++start;
-    std::size_t end = start;
-    while (end < record.size() && !is_space(record[end]) && record[end] != ',' &&
-           record[end] != '/')
-        ++end;
-    const std::string_view word = record.substr(start, end - start);
-    if (start > 0 && keyword_starting(record.substr(start)) != nullptr) {
-        warn_about_input(
-            line, quoted_for_message(word) +
-                      " is indented, so it is read as a comment; keywords start in column 1");
+    const std::string_view word = first_value_of(record, start);
+    if (start > 0 && keyword_of_record(record.substr(start)) != nullptr) {
+        warn_about_input(line, quoted_for_message(word) +
+                                   " is indented, so it is read as a comment; keywords start in "
+                                   "column 1");
         return;
     }
     if (word.size() >= shortest_slip && is_letter(word[0])) {
-        if (const char* keyword = keyword_near(word)) {
+        if (const keyword_info* near = keyword_near(word)) {
             warn_about_input(line, quoted_for_message(word) +
-                                       " is read as a comment; did you mean '" + keyword + "'?");
+                                       " is read as a comment; did you mean '" +
+                                       std::string(near->word) + "'?");
             return;
         }
     }
-    if (just_read != nullptr) warn_about_one_entry_too_many(record, line, *just_read);
+    if (just_read != nullptr) warn_about_one_entry_too_many(record, line, *just_read, count);
 }
 
 void warn_if_no_surfaces(int32_t surface_count, int32_t stop_line) {

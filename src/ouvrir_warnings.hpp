@@ -10,20 +10,12 @@
 #include <string_view>
 
 #include "fixed_text.hpp"
-#include "records/records.hpp"
-
-// A counted entry just read: its keyword, how many entries it declared and what one holds.
-struct counted_entry {
-    const char* keyword;  // "surf"
-    const char* entry;    // "surface"
-    const char* entries;  // "surfaces"
-    int32_t count;
-    std::span<const item_kind> items;
-};
+#include "keywords.hpp"
 
 // A record the reader took as a comment; `just_read` is the counted entry read right before
-// it, or null.
-void warn_about_comment(std::string_view record, int32_t line, const counted_entry* just_read);
+// it (which declared `count` entries), or null.
+void warn_about_comment(std::string_view record, int32_t line, const keyword_info* just_read,
+                        int32_t count);
 
 // At "stop": an input that read no surface draws the frame only.
 void warn_if_no_surfaces(int32_t surface_count, int32_t stop_line);

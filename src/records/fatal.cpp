@@ -43,8 +43,6 @@ void stop_run(int32_t unit, int32_t line, std::string_view what) {
     throw run_stopped{escape_control_bytes(compose_message(unit, line, what))};
 }
 
-void stop_run_on_input(std::string_view what) { stop_run(unit_input, input_line_number(), what); }
-
 std::string escape_control_bytes(std::string_view message) {
     std::string shown;
     shown.reserve(message.size());

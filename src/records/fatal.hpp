@@ -19,9 +19,6 @@ struct run_stopped {
 // line is 0 or less; a control byte in it is shown as \xNN. Throws run_stopped.
 [[noreturn]] void stop_run(int32_t unit, int32_t line, std::string_view what);
 
-// The same for the record of input.txt that the last read statement began with.
-[[noreturn]] void stop_run_on_input(std::string_view what);
-
 // Messages on standard error, one line each, written at once; a closed standard error is
 // no failure (the message still goes to log.out where it belongs there). When phasemap runs
 // in several folders, each is prefixed with the folder of its run: "d2: phasemap: ...".

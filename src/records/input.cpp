@@ -200,6 +200,8 @@ void backspace_input() {
 
 int32_t input_line_number() { return unit.statement_line; }
 
+void stop_run_on_input(std::string_view what) { stop_run(unit_input, unit.statement_line, what); }
+
 std::string_view input_record_text() {
     if (unit.statement_line == 0) return {};
     return record_at(unit.statement_offset, unit.statement_line).text;

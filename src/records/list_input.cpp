@@ -1,7 +1,9 @@
 // Free-format read statements on input.txt: values separated by blanks, tabs, commas or
 // record ends, with null values, slashes, repeat counts and quoted texts, each converted into
 // its item. A value that cannot be converted, or an end of file inside a statement, stops
-// the run with a message naming the item and the line where the problem is.
+// the run with a message naming the item and the line where the problem is. The same cursor
+// also tries a single record on its own, storing and stopping nothing, for the warnings
+// about records the reader takes as comments.
 #include <string>
 #include <string_view>
 
@@ -68,6 +70,11 @@ struct value_token {
     int32_t line;
 };
 
+// How a statement reads: from the input unit, storing every value and stopping the run at a
+// value that does not convert or at the end of the file; or trying one record on its own,
+// which stores nothing, stops nothing and ends at the end of the record.
+enum class read_mode : int32_t { store, try_record };
+
 // Where a free-format statement stands.
 struct list_cursor {
     input_record record;
@@ -75,9 +82,10 @@ struct list_cursor {
     bool follows_value;    // a value was just read, so one comma may follow as its separator
     int32_t repeats_left;  // further items that take `repeated`
     value_token repeated;
+    read_mode mode;
 };
 
-enum class list_step { value, null, slash };
+enum class list_step { value, null, slash, record_end };
 
 // Length of a value starting at text[0]: a quoted value runs to its closing delimiter and
 // then, like an unquoted one, to the next blank, tab, comma, slash or record end (anything
@@ -110,13 +118,15 @@ value_token take_token(list_cursor& cursor) {
             cursor.record.line};
 }
 
-// Moves the cursor to the next value, null or slash of the statement, over as many
-// records as it takes; an end of file on the way stops the run.
+// Moves the cursor to the next value, null or slash of the statement, over as many records
+// as it takes (an end of file on the way stops the run); a record tried on its own ends at
+// its end.
 list_step advance_to_value(list_cursor& cursor, const std::string& what_is_read) {
     for (;;) {
         std::string_view text = cursor.record.text;
         while (cursor.position < text.size() && is_blank(text[cursor.position])) ++cursor.position;
         if (cursor.position == text.size()) {
+            if (cursor.mode == read_mode::try_record) return list_step::record_end;
             // A record end is one more blank: go on with the next record.
             cursor.record = record_after(cursor.record);
             cursor.position = 0;
@@ -141,87 +151,100 @@ list_step advance_to_value(list_cursor& cursor, const std::string& what_is_read)
     }
 }
 
-[[noreturn]] void stop_on_bad_value(const value_token& token, const std::string& expected,
-                                    const std::string& what_is_read) {
-    stop_run(unit_input, token.line,
-             expected + " for " + what_is_read + ", found " + quoted_for_message(token.whole));
-}
-
-// Converts the value of `token` into its item; a value that does not fit stops the run.
-void store_value(const input_item& item, const value_token& token,
-                 const std::string& what_is_read) {
-    std::string_view value = token.value;
-    bool is_quoted = is_quote(value[0]);
-    switch (item.kind) {
+// What is wrong with `value` for an item of `kind`, as the start of the message ("expected an
+// integer"), or null when it converts. The converted number goes to `integer` or `real`.
+const char* value_problem(item_kind kind, std::string_view value, int32_t& integer, float& real) {
+    const bool is_quoted = is_quote(value[0]);
+    switch (kind) {
         case item_kind::integer: {
-            int32_t converted = 0;
-            conversion result =
-                is_quoted ? conversion::malformed : convert_integer(value, converted);
+            const conversion result =
+                is_quoted ? conversion::malformed : convert_integer(value, integer);
             if (result == conversion::out_of_range)
-                stop_on_bad_value(token, "expected an integer from -2147483648 to 2147483647",
-                                  what_is_read);
-            if (result != conversion::done)
-                stop_on_bad_value(token, "expected an integer", what_is_read);
-            if (item.target != nullptr) *static_cast<int32_t*>(item.target) = converted;
-            return;
+                return "expected an integer from -2147483648 to 2147483647";
+            return result == conversion::done ? nullptr : "expected an integer";
         }
         case item_kind::real: {
-            float converted = 0.0f;
-            conversion result = is_quoted ? conversion::malformed : convert_real(value, converted);
+            const conversion result = is_quoted ? conversion::malformed : convert_real(value, real);
             if (result == conversion::out_of_range)
-                stop_on_bad_value(token, "expected a real number within single precision",
-                                  what_is_read);
-            if (result != conversion::done)
-                stop_on_bad_value(token, "expected a real number", what_is_read);
-            if (item.target != nullptr) *static_cast<float*>(item.target) = converted;
-            return;
+                return "expected a real number within single precision";
+            return result == conversion::done ? nullptr : "expected a real number";
         }
         case item_kind::text: {
-            if (is_quoted) {
-                std::size_t closing = find_closing_quote(value);
-                if (closing == std::string_view::npos)
-                    stop_on_bad_value(token, "unterminated quoted text", what_is_read);
-                if (closing + 1 != value.size())
-                    stop_on_bad_value(token,
-                                      "expected a blank, comma or slash after the closing quote",
-                                      what_is_read);
-            } else if (value[0] == '(') {
-                stop_on_bad_value(token, "expected a text (quote a text that begins with '(')",
-                                  what_is_read);
-            }
-            store_text(item, value, is_quoted);
-            return;
+            if (!is_quoted)
+                return value[0] == '(' ? "expected a text (quote a text that begins with '(')"
+                                       : nullptr;
+            const std::size_t closing = find_closing_quote(value);
+            if (closing == std::string_view::npos) return "unterminated quoted text";
+            return closing + 1 == value.size()
+                       ? nullptr
+                       : "expected a blank, comma or slash after the closing quote";
         }
     }
+    return nullptr;
 }
 
-// Reads the repeat count of "r*v" or "r*"; it must be 1 or more and within 32 bits.
-int32_t repeat_count_of(const value_token& token, const std::string& what_is_read) {
+// Converts the value of `token` into its item: true when it converts. A value that does not
+// stops a storing statement with a message naming the item.
+bool take_value(const list_cursor& cursor, const input_item& item, const value_token& token,
+                const std::string& what_is_read) {
+    int32_t integer = 0;
+    float real = 0.0f;
+    const char* problem = value_problem(item.kind, token.value, integer, real);
+    if (cursor.mode == read_mode::try_record) return problem == nullptr;
+    if (problem != nullptr)
+        stop_run(unit_input, token.line,
+                 std::string(problem) + " for " + what_is_read + ", found " +
+                     quoted_for_message(token.whole));
+    if (item.target == nullptr) return true;
+    if (item.kind == item_kind::integer) *static_cast<int32_t*>(item.target) = integer;
+    if (item.kind == item_kind::real) *static_cast<float*>(item.target) = real;
+    if (item.kind == item_kind::text) store_text(item, token.value, is_quote(token.value[0]));
+    return true;
+}
+
+// The repeat count of "r*v" or "r*": it must be 1 or more and within 32 bits; 0 when it is
+// not (a storing statement stops there).
+int32_t repeat_count_of(const list_cursor& cursor, const value_token& token,
+                        const std::string& what_is_read) {
     std::string_view digits = token.whole.substr(0, token.whole.size() - token.value.size() - 1);
     int32_t count = 0;
-    if (convert_integer(digits, count) != conversion::done || count < 1)
-        stop_on_bad_value(token, "expected a repeat count from 1 to 2147483647", what_is_read);
-    return count;
+    if (convert_integer(digits, count) == conversion::done && count >= 1) return count;
+    if (cursor.mode == read_mode::try_record) return 0;
+    stop_run(unit_input, token.line,
+             "expected a repeat count from 1 to 2147483647 for " + what_is_read + ", found " +
+                 quoted_for_message(token.whole));
 }
 
-// Fills one item from the statement's input; false when a slash has ended the statement.
-bool read_item(list_cursor& cursor, const input_item& item, std::string_view entry) {
-    std::string what_is_read = describe_item(item, entry);
+// What one item got: a value, a null (which keeps what the item held), or nothing because a
+// slash ended the statement; a record tried on its own may also end, or hold a value that
+// does not convert.
+enum class item_outcome { value, null, slash, record_end, bad_value };
+
+item_outcome read_item(list_cursor& cursor, const input_item& item, std::string_view entry) {
+    const std::string what_is_read =
+        cursor.mode == read_mode::store ? describe_item(item, entry) : std::string();
     if (cursor.repeats_left > 0) {
         --cursor.repeats_left;
-        if (!cursor.repeated.value.empty()) store_value(item, cursor.repeated, what_is_read);
-        return true;
+        if (cursor.repeated.value.empty()) return item_outcome::null;
+        return take_value(cursor, item, cursor.repeated, what_is_read) ? item_outcome::value
+                                                                       : item_outcome::bad_value;
     }
-    list_step step = advance_to_value(cursor, what_is_read);
-    if (step == list_step::slash) return false;
-    if (step == list_step::null) return true;
+    switch (advance_to_value(cursor, what_is_read)) {
+        case list_step::slash: return item_outcome::slash;
+        case list_step::record_end: return item_outcome::record_end;
+        case list_step::null: return item_outcome::null;
+        case list_step::value: break;
+    }
     value_token token = take_token(cursor);
     if (token.whole.size() != token.value.size()) {
-        cursor.repeats_left = repeat_count_of(token, what_is_read) - 1;
+        const int32_t repeats = repeat_count_of(cursor, token, what_is_read);
+        if (repeats == 0) return item_outcome::bad_value;
+        cursor.repeats_left = repeats - 1;
         cursor.repeated = token;
     }
-    if (!token.value.empty()) store_value(item, token, what_is_read);
-    return true;
+    if (token.value.empty()) return item_outcome::null;
+    return take_value(cursor, item, token, what_is_read) ? item_outcome::value
+                                                         : item_outcome::bad_value;
 }
 
 }  // namespace
@@ -235,33 +258,26 @@ input_item in_text(char* target, int32_t length, const char* name) {
 }
 
 void read_list(std::string_view entry, std::initializer_list<input_item> items) {
-    list_cursor cursor{begin_statement(), 0, false, 0, {}};
+    list_cursor cursor{begin_statement(), 0, false, 0, {}, read_mode::store};
     if (!cursor.record.exists) {
         std::string what_is_read =
             items.size() > 0 ? describe_item(*items.begin(), entry) : std::string(entry);
         stop_on_end_of_file(cursor.record.line, what_is_read);
     }
     for (const input_item& item : items)
-        if (!read_item(cursor, item, entry)) break;
+        if (read_item(cursor, item, entry) == item_outcome::slash) break;
     finish_statement(cursor.record);
 }
 
 bool record_reads_as(std::string_view record, std::span<const item_kind> kinds) {
-    std::size_t at = 0;
-    for (item_kind kind : kinds) {
-        while (at < record.size() && (is_blank(record[at]) || record[at] == ',')) ++at;
-        if (at == record.size() || record[at] == '/') return false;
-        const std::string_view value = record.substr(at, measure_value(record.substr(at)));
-        at += value.size();
-        int32_t integer = 0;
-        float real = 0.0f;
-        if (kind == item_kind::integer && convert_integer(value, integer) != conversion::done)
-            return false;
-        if (kind == item_kind::real && convert_real(value, real) != conversion::done) return false;
-        if (kind == item_kind::text && is_quote(value[0]) &&
-            find_closing_quote(value) + 1 != value.size())
-            return false;
-        if (kind == item_kind::text && value[0] == '(') return false;
-    }
+    list_cursor cursor{{record, 0, 0, true}, 0, false, 0, {}, read_mode::try_record};
+    for (item_kind kind : kinds)
+        if (read_item(cursor, {kind, nullptr, 0, nullptr}, {}) != item_outcome::value) return false;
     return true;
+}
+
+std::string_view first_value_of(std::string_view record, std::size_t& start) {
+    start = 0;
+    while (start < record.size() && is_blank(record[start])) ++start;
+    return record.substr(start, measure_value(record.substr(start)));
 }

@@ -180,10 +180,18 @@ void backspace_input();
 // Line number (1-based) of the record the last read statement began with; 0 before any.
 int32_t input_line_number();
 
+// Stops the run (as stop_run) naming the record the last read statement began with.
+[[noreturn]] void stop_run_on_input(std::string_view what);
+
 // The whole record the last read statement began with, without its line end.
 std::string_view input_record_text();
 
-// Whether `record` alone holds values for items of these kinds, in free format: numbers that
-// convert, texts that are well formed. Reads nothing and stops nothing; "1 2 3.5" reads as
-// integer, integer, real, and "a b" does not.
+// Whether `record` alone, read in free format as a read statement would read it (repeat
+// counts, nulls and slashes included), gives every item of these kinds a value that converts.
+// Stores nothing and stops nothing: "1 2 3.5" and "2*1 3.5" read as integer, integer, real;
+// "a b" and "1,,3.5" do not.
 bool record_reads_as(std::string_view record, std::span<const item_kind> kinds);
+
+// The first value of `record` as a read statement would cut it (after blanks and tabs, up to
+// the next separator; a quoted value to its closing quote), and in `start` where it begins.
+std::string_view first_value_of(std::string_view record, std::size_t& start);
