@@ -18,6 +18,12 @@ namespace {
 // Scale of the surface energies: the single-precision constant 8.01.
 constexpr float energy_scale = 8.01f;
 
+// One read statement of an entry's data, with a warning when it leaves values of its record
+// unread.
+void read_values(std::string_view entry, std::initializer_list<input_item> items) {
+    warn_about_unread_values(read_list(entry, items));
+}
+
 // What the reader keeps while it reads one input.
 struct reader_state {
     text20 keyword;  // the keyword record as read with "(a8)": 8 characters and 12 blanks
@@ -71,10 +77,10 @@ void derive_surface_plane(int32_t index) {
 }
 
 void read_bulk_entry() {
-    read_list("the bulk entry",
-              {in_int(run.bulk_count_1, "bulk_count_1"), in_int(run.bulk_count_2, "bulk_count_2")});
-    read_list("the bulk entry", {in_real(run.bulk_energy, "the total bulk energy"),
-                                 in_int(run.bulk_divisor, "bulk_divisor")});
+    read_values("the bulk entry", {in_int(run.bulk_count_1, "bulk_count_1"),
+                                   in_int(run.bulk_count_2, "bulk_count_2")});
+    read_values("the bulk entry", {in_real(run.bulk_energy, "the total bulk energy"),
+                                   in_int(run.bulk_divisor, "bulk_divisor")});
     if (run.bulk_divisor == 0)
         stop_run_on_input("bulk_divisor is 0, so the bulk energy per unit cell is undefined");
     run.bulk_energy = static_cast<float>(static_cast<double>(run.bulk_energy) /
@@ -90,7 +96,7 @@ void read_count(reader_state& r, const keyword_info& info, int32_t& count, const
     if (info.count == count_place::columns)
         read_keyword_a6_i20(r.keyword, count, entry);
     else
-        read_list(entry, {in_text(r.keyword, "the keyword"), in_int(count, count_name)});
+        read_values(entry, {in_text(r.keyword, "the keyword"), in_int(count, count_name)});
 }
 
 void note_counted_entry(reader_state& r, const keyword_info& info, int32_t count) {
@@ -113,10 +119,10 @@ void read_surfaces_entry(reader_state& r, const keyword_info& info) {
     for (int32_t i = 0; i < run.surface_count; ++i) {
         surface_record& surface = run.surfaces[i];
         const std::string entry = "surface " + std::to_string(i + 1);
-        read_list(entry,
-                  {in_text(surface.name, "name"), in_int(surface.counts[0], "count_1"),
-                   in_int(surface.counts[1], "count_2"), in_int(surface.counts[2], "count_3"),
-                   in_real(surface.area, "area"), in_real(surface.energy, "energy")});
+        read_values(entry,
+                    {in_text(surface.name, "name"), in_int(surface.counts[0], "count_1"),
+                     in_int(surface.counts[1], "count_2"), in_int(surface.counts[2], "count_3"),
+                     in_real(surface.area, "area"), in_real(surface.energy, "energy")});
         derive_surface_plane(i);
     }
     note_counted_entry(r, info, run.surface_count);
@@ -128,7 +134,7 @@ void read_guide_values(reader_state& r, const keyword_info& info, float* values,
     read_count(r, info, count, entry.c_str(), nullptr);
     refuse_count_above(count, max_table_entries, entry.c_str(), "values");
     for (int32_t i = 0; i < count; ++i)
-        read_list(entry + ", value " + std::to_string(i + 1), {in_real(values[i], value_name)});
+        read_values(entry + ", value " + std::to_string(i + 1), {in_real(values[i], value_name)});
     note_counted_entry(r, info, count);
 }
 
@@ -137,9 +143,9 @@ void read_labels_entry(reader_state& r, const keyword_info& info) {
     refuse_count_above(run.label_count, max_table_entries, "text entry", "labels");
     for (int32_t i = 0; i < run.label_count; ++i) {
         label_record& label = run.labels[i];
-        read_list("label " + std::to_string(i + 1),
-                  {in_real(label.x, "x"), in_real(label.y, "y"),
-                   in_real(label.label_size, "label_size"), in_text(label.text, "text")});
+        read_values("label " + std::to_string(i + 1),
+                    {in_real(label.x, "x"), in_real(label.y, "y"),
+                     in_real(label.label_size, "label_size"), in_text(label.text, "text")});
         r.lines.labels[i] = input_line_number();
     }
     note_counted_entry(r, info, run.label_count);
@@ -150,9 +156,9 @@ void read_equi_entry(reader_state& r, const keyword_info& info) {
     refuse_count_above(run.equi_count, max_table_entries, "equi entry", "lines");
     for (int32_t i = 0; i < run.equi_count; ++i) {
         equi_record& line = run.equi_lines[i];
-        read_list("equi line " + std::to_string(i + 1),
-                  {in_int(line.coef_x, "coef_x"), in_int(line.coef_y, "coef_y"),
-                   in_real(line.line_constant, "line_constant")});
+        read_values("equi line " + std::to_string(i + 1),
+                    {in_int(line.coef_x, "coef_x"), in_int(line.coef_y, "coef_y"),
+                     in_real(line.line_constant, "line_constant")});
     }
     note_counted_entry(r, info, run.equi_count);
 }
@@ -163,19 +169,19 @@ void read_equ2_entry(reader_state& r, const keyword_info& info) {
     refuse_count_above(run.equ2_count, max_table_entries, "equ2 entry", "lines");
     for (int32_t i = 0; i < run.equ2_count; ++i) {
         equ2_record& line = run.equ2_lines[i];
-        read_list("equ2 line " + std::to_string(i + 1),
-                  {in_int(line.coef_x, "coef_x"), in_int(line.coef_y, "coef_y"),
-                   in_real(line.line_constant, "line_constant"), in_real(line.x_from, "x_from"),
-                   in_real(line.x_to, "x_to"), in_real(line.y_low, "y_low"),
-                   in_real(line.y_high, "y_high")});
+        read_values("equ2 line " + std::to_string(i + 1),
+                    {in_int(line.coef_x, "coef_x"), in_int(line.coef_y, "coef_y"),
+                     in_real(line.line_constant, "line_constant"), in_real(line.x_from, "x_from"),
+                     in_real(line.x_to, "x_to"), in_real(line.y_low, "y_low"),
+                     in_real(line.y_high, "y_high")});
     }
     note_counted_entry(r, info, run.equ2_count);
 }
 
 void read_temperature_set(pressure_scale& set, const char* entry) {
-    read_list(entry, {in_real(set.temperature, "the temperature"), in_real(set.x_origin, "x0"),
-                      in_real(set.y_origin, "y0"), in_real(set.x_step, "the x step"),
-                      in_real(set.y_step, "the y step")});
+    read_values(entry, {in_real(set.temperature, "the temperature"), in_real(set.x_origin, "x0"),
+                        in_real(set.y_origin, "y0"), in_real(set.x_step, "the x step"),
+                        in_real(set.y_step, "the y step")});
 }
 
 // The map file name holds 20 characters. A longer name is refused rather than cut, since
@@ -184,8 +190,8 @@ void read_map_file_name() {
     char name[256];
     set_text(name, static_cast<int32_t>(sizeof name), "");
     std::memcpy(name, run.map_file_name.data(), run.map_file_name.size());
-    read_list("the output entry",
-              {in_text(name, static_cast<int32_t>(sizeof name), "the map file name")});
+    read_values("the output entry",
+                {in_text(name, static_cast<int32_t>(sizeof name), "the map file name")});
     const int32_t length = trimmed_length(name, static_cast<int32_t>(sizeof name));
     if (length > static_cast<int32_t>(run.map_file_name.size()))
         stop_run_on_input(
@@ -202,9 +208,9 @@ void read_entry(reader_state& r, const keyword_info& info) {
         case keyword::stop: return;
         case keyword::bulk: read_bulk_entry(); return;
         case keyword::bound:
-            read_list("the bound entry",
-                      {in_real(run.x_min, "x_min"), in_real(run.x_max, "x_max"),
-                       in_real(run.y_min, "y_min"), in_real(run.y_max, "y_max")});
+            read_values("the bound entry",
+                        {in_real(run.x_min, "x_min"), in_real(run.x_max, "x_max"),
+                         in_real(run.y_min, "y_min"), in_real(run.y_max, "y_max")});
             break;
         case keyword::surf: read_surfaces_entry(r, info); return;
         case keyword::xbound:
@@ -215,20 +221,20 @@ void read_entry(reader_state& r, const keyword_info& info) {
             return;
         case keyword::text: read_labels_entry(r, info); return;
         case keyword::xaxi:
-            read_list("the xaxi entry", {in_text(run.x_axis_title, "the x axis title")});
+            read_values("the xaxi entry", {in_text(run.x_axis_title, "the x axis title")});
             break;
         case keyword::yaxi:
-            read_list("the yaxi entry", {in_text(run.y_axis_title, "the y axis title")});
+            read_values("the yaxi entry", {in_text(run.y_axis_title, "the y axis title")});
             break;
         case keyword::equi: read_equi_entry(r, info); return;
         case keyword::equ2: read_equ2_entry(r, info); return;
         case keyword::temp1: read_temperature_set(run.scales[0], "the temp1 entry"); break;
         case keyword::temp2: read_temperature_set(run.scales[1], "the temp2 entry"); break;
         case keyword::shiftx:
-            read_list("the shiftx entry", {in_real(run.shift_x, "shift_x")});
+            read_values("the shiftx entry", {in_real(run.shift_x, "shift_x")});
             break;
         case keyword::shifty:
-            read_list("the shifty entry", {in_real(run.shift_y, "shift_y")});
+            read_values("the shifty entry", {in_real(run.shift_y, "shift_y")});
             break;
         case keyword::output: read_map_file_name(); break;
     }

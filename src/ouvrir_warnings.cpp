@@ -19,6 +19,15 @@ std::string lowered(std::string_view text) {
     return result;
 }
 
+// Whether two adjacent letters swapped turn `word` into `keyword`: "tmep1", "sruf".
+bool is_one_swap_apart(std::string_view word, std::string_view keyword) {
+    if (word.size() != keyword.size()) return false;
+    std::size_t first = 0;
+    while (first < word.size() && word[first] == keyword[first]) ++first;
+    return first + 1 < word.size() && word[first] == keyword[first + 1] &&
+           word[first + 1] == keyword[first] && word.substr(first + 2) == keyword.substr(first + 2);
+}
+
 // Whether one letter inserted, deleted or changed turns `word` into `keyword`.
 bool is_one_edit_apart(std::string_view word, std::string_view keyword) {
     const std::size_t shorter = std::min(word.size(), keyword.size());
@@ -33,13 +42,13 @@ bool is_one_edit_apart(std::string_view word, std::string_view keyword) {
     return word_rest + keyword_rest > 0 && word_rest <= 1 && keyword_rest <= 1;
 }
 
-// The keyword a first word looks like a slip of: the same letters in another case, or one
-// letter off.
+// The keyword a first word looks like a slip of: the same letters in another case, one
+// letter off, or two adjacent letters swapped.
 const keyword_info* keyword_near(std::string_view word) {
     const std::string low = lowered(word);
     if (const keyword_info* info = keyword_of_record(low)) return info;
     for (const keyword_info& info : keywords)
-        if (is_one_edit_apart(low, info.word)) return &info;
+        if (is_one_edit_apart(low, info.word) || is_one_swap_apart(low, info.word)) return &info;
     return nullptr;
 }
 
@@ -127,6 +136,37 @@ void warn_about_comment(std::string_view record, int32_t line, const keyword_inf
         }
     }
     if (just_read != nullptr) warn_about_one_entry_too_many(record, line, *just_read, count);
+}
+
+void warn_about_unread_values(const unread_values& rest) {
+    if (rest.text_ends_at_slash) {
+        warn_about_input(rest.line, "the text ends at the slash, so the rest of it, " +
+                                        quoted_for_message(rest.first_unread) +
+                                        ", is not read: quote the whole text");
+        return;
+    }
+    if (rest.values_unread == 0) return;
+    const item_kind real[] = {item_kind::real};
+    const bool is_note = !rest.follows_comma && !rest.last_is_unquoted_text &&
+                         !record_reads_as(rest.first_unread, real);
+    if (is_note) return;
+    std::string message =
+        "this line holds " + std::to_string(rest.values_read + rest.values_unread) +
+        " values but only " + std::to_string(rest.values_read) +
+        (rest.values_read == 1 ? " is" : " are") + " read; the first left unread is " +
+        quoted_for_message(rest.first_unread);
+    if (!rest.decimal_comma.empty()) {
+        const std::size_t comma = rest.decimal_comma.find(',');
+        message += "; decimals are written with a point, and a comma separates two values, so " +
+                   quoted_for_message(rest.decimal_comma) + " reads as " +
+                   std::string(rest.decimal_comma.substr(0, comma)) + " and " +
+                   std::string(rest.decimal_comma.substr(comma + 1));
+    }
+    if (rest.last_is_unquoted_text)
+        message += std::string("; a text without quotes ends at the ") +
+                   (rest.follows_comma ? "comma" : "blank") +
+                   ", so the rest of it is not read: quote the whole text";
+    warn_about_input(rest.line, message);
 }
 
 void warn_if_no_surfaces(int32_t surface_count, int32_t stop_line) {

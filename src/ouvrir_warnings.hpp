@@ -1,7 +1,8 @@
 // Likely slips in input.txt that still read, told on standard error as warnings: a keyword
-// that is indented, or misspelt by a letter or its case, and so read as a comment; a record
-// right after a counted entry that reads as one entry more than was declared; an input
-// without surfaces; a label or title with characters the map draws as "?". A warning
+// that is indented, or misspelt by a letter, two swapped letters or its case, and so read as
+// a comment; a record right after a counted entry that reads as one entry more than was
+// declared; values of a record that are never read (a decimal comma, a text without quotes);
+// an input without surfaces; a label or title with characters the map draws as "?". A warning
 // changes no output byte and not the exit status.
 #pragma once
 
@@ -16,6 +17,12 @@
 // it (which declared `count` entries), or null.
 void warn_about_comment(std::string_view record, int32_t line, const keyword_info* just_read,
                         int32_t count);
+
+// After a read statement: values its record holds beyond those read, which the free-format
+// rules drop, when they look like data rather than a note at the end of the record (a
+// number, a value after a comma, the rest of a text without quotes), with a hint when a comma
+// stands between digits. A slash that ends a statement on purpose never warns.
+void warn_about_unread_values(const unread_values& rest);
 
 // At "stop": an input that read no surface draws the frame only.
 void warn_if_no_surfaces(int32_t surface_count, int32_t stop_line);

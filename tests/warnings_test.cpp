@@ -11,19 +11,26 @@ namespace {
 const std::string entries = good_entries(), head = entries.substr(0, entries.find("surf")),
                   surfaces = entries.substr(head.size());
 
-// Runs `before + slip + after`, and the same input without the slip, and compares the two.
-void expect_warning(const std::string& name, const std::string& before, const std::string& slip,
-                    const std::string& after, const std::string& warnings) {
+// Runs `input`, and `as_read`, an input that reads the same without the slip, and compares
+// the two: `input` gives `warnings` (before any error), `as_read` no warning, and both the
+// same status and output files.
+void expect_same_run(const std::string& name, const std::string& input, const std::string& as_read,
+                     const std::string& warnings) {
     std::string with_slip, without_slip;
-    const run_result slipped = run_program_on("warn_" + name, before + slip + after, &with_slip);
-    const run_result clean =
-        run_program_on("warn_" + name + "_clean", before + after, &without_slip);
-    EXPECT_EQ(slipped.stderr_text, warnings) << name;
-    EXPECT_EQ(clean.stderr_text, "") << name;
+    const run_result slipped = run_program_on("warn_" + name, input, &with_slip);
+    const run_result clean = run_program_on("warn_" + name + "_clean", as_read, &without_slip);
+    EXPECT_EQ(slipped.stderr_text, warnings + clean.stderr_text) << name;
+    EXPECT_EQ(clean.stderr_text.find("warning"), std::string::npos) << name;
     EXPECT_EQ(slipped.status, clean.status) << name;
     folder_state expected = snapshot_folder(without_slip);
-    expected["input.txt"] = before + slip + after;
+    expected["input.txt"] = input;
     EXPECT_EQ(snapshot_folder(with_slip), expected) << name;
+}
+
+// The same, for a slip that the input reads as if the line were not there.
+void expect_warning(const std::string& name, const std::string& before, const std::string& slip,
+                    const std::string& after, const std::string& warnings) {
+    expect_same_run(name, before + slip + after, before + after, warnings);
 }
 
 std::string warning(int line, const std::string& what) {
@@ -44,6 +51,10 @@ TEST(Warnings, KeywordsReadAsComments) {
                    warning(6, "'srf' " + comment + "'surf'?"));
     expect_warning("capitals", head + surfaces, "Xaxi\nO\n", "stop\n",
                    warning(9, "'Xaxi' " + comment + "'xaxi'?"));
+    expect_warning("swapped", head + surfaces, "tmep1\n300 -1 -1 1 1\n", "stop\n",
+                   warning(9, "'tmep1' " + comment + "'temp1'?"));
+    expect_warning("swapped_first", head, "sruf 2\n", surfaces + "stop\n",
+                   warning(6, "'sruf' " + comment + "'surf'?"));
     expect_warning("not_slips", head, "# srf\n! Surf\n*bulk\nto be read\n", surfaces + "stop\n",
                    "");
 }
@@ -58,6 +69,52 @@ TEST(Warnings, OneEntryMoreThanDeclared) {
                    warning(11, "this looks like label 2, but text declares 1 label"));
     expect_warning("not_an_entry", head + surfaces + "equi 1\n1 -1 0\n", "the line y = x\n",
                    "stop\n", "");
+}
+
+// A record that holds values after those its entry reads: the values are dropped, with a
+// hint for decimal commas and for texts without quotes, and the run is that of the values
+// as read; the warning comes before an error the values read then cause. A note after the
+// values, a slash that ends a record on purpose and a comment never warn.
+TEST(Warnings, ValuesLeftUnread) {
+    const std::string unread = "this line holds ", bulk_head = "bulk\n1 2\n",
+                      window = "bound\n-2.0 0.0 -1.5 0.0\n";
+    const std::string decimals =
+        "; decimals are written with a point, and a comma separates two "
+        "values, so ";
+    expect_same_run("decimal_energy", bulk_head + "-16,5 2\n" + window + surfaces + "stop\n",
+                    bulk_head + "-16 5\n" + window + surfaces + "stop\n",
+                    warning(3, unread +
+                                   "3 values but only 2 are read; the first left unread is "
+                                   "'2'" +
+                                   decimals + "'-16,5' reads as -16 and 5"));
+    expect_same_run("decimal_divisor", bulk_head + "-25,000 1\nstop\n", bulk_head + "-25 0\nstop\n",
+                    warning(3, unread +
+                                   "3 values but only 2 are read; the first left unread is "
+                                   "'1'" +
+                                   decimals + "'-25,000' reads as -25 and 000"));
+    expect_same_run("decimal_area", head + "surf 1\nclean 8 16 0 20,5 -140,2\nstop\n",
+                    head + "surf 1\nclean 8 16 0 20 5\nstop\n",
+                    warning(7, unread +
+                                   "8 values but only 6 are read; the first left unread is "
+                                   "'-140'" +
+                                   decimals + "'20,5' reads as 20 and 5"));
+    const std::string labels = head + surfaces + "text 1\n-1 -1 12 ";
+    expect_same_run("unquoted_label", labels + "stoichiometric, clean\nstop\n",
+                    labels + "stoichiometric\nstop\n",
+                    warning(10, unread + "5 values but only 4 are read; the first left unread is "
+                                         "'clean'; a text without quotes ends at the comma, so "
+                                         "the rest of it is not read: quote the whole text"));
+    expect_same_run("unquoted_slash", labels + "a/b\nstop\n", labels + "a\nstop\n",
+                    warning(10,
+                            "the text ends at the slash, so the rest of it, '/b', is not "
+                            "read: quote the whole text"));
+    expect_same_run("not_misreads",
+                    head +
+                        "surf 2 surfaces\nclean 8 16 0 20.5 -140.2   the clean one\n"
+                        "'with H' 8 17 1 20.5 -141.4 /\nxaxi\n'mu, in eV' 2\nstop\n",
+                    head + surfaces + "xaxi\n'mu, in eV'\nstop\n",
+                    warning(10, unread + "2 values but only 1 is read; the first left unread is "
+                                         "'2'"));
 }
 
 // At most 20 warnings are shown, then one line says that there are more.

@@ -83,7 +83,17 @@ struct list_cursor {
     int32_t repeats_left;  // further items that take `repeated`
     value_token repeated;
     read_mode mode;
+    // For the report of what the statement leaves unread: the values it took from the
+    // record it stands in, where the last of them ends, and whether that was a text without
+    // quotes.
+    int32_t values_taken;
+    std::size_t last_value_end;
+    bool last_is_unquoted_text;
 };
+
+list_cursor cursor_on(const input_record& record, read_mode mode) {
+    return {record, 0, false, 0, {}, mode, 0, 0, false};
+}
 
 enum class list_step { value, null, slash, record_end };
 
@@ -130,6 +140,7 @@ list_step advance_to_value(list_cursor& cursor, const std::string& what_is_read)
             // A record end is one more blank: go on with the next record.
             cursor.record = record_after(cursor.record);
             cursor.position = 0;
+            cursor.values_taken = 0;
             if (!cursor.record.exists) stop_on_end_of_file(cursor.record.line, what_is_read);
             continue;
         }
@@ -220,14 +231,23 @@ int32_t repeat_count_of(const list_cursor& cursor, const value_token& token,
 // does not convert.
 enum class item_outcome { value, null, slash, record_end, bad_value };
 
+// Notes a value taken from the record, for the report of what stays unread.
+item_outcome note_value(list_cursor& cursor, const input_item& item, const value_token& token) {
+    ++cursor.values_taken;
+    cursor.last_value_end = cursor.position;
+    cursor.last_is_unquoted_text = item.kind == item_kind::text && !is_quote(token.value[0]);
+    return item_outcome::value;
+}
+
 item_outcome read_item(list_cursor& cursor, const input_item& item, std::string_view entry) {
     const std::string what_is_read =
         cursor.mode == read_mode::store ? describe_item(item, entry) : std::string();
     if (cursor.repeats_left > 0) {
         --cursor.repeats_left;
         if (cursor.repeated.value.empty()) return item_outcome::null;
-        return take_value(cursor, item, cursor.repeated, what_is_read) ? item_outcome::value
-                                                                       : item_outcome::bad_value;
+        return take_value(cursor, item, cursor.repeated, what_is_read)
+                   ? note_value(cursor, item, cursor.repeated)
+                   : item_outcome::bad_value;
     }
     switch (advance_to_value(cursor, what_is_read)) {
         case list_step::slash: return item_outcome::slash;
@@ -243,8 +263,73 @@ item_outcome read_item(list_cursor& cursor, const input_item& item, std::string_
         cursor.repeated = token;
     }
     if (token.value.empty()) return item_outcome::null;
-    return take_value(cursor, item, token, what_is_read) ? item_outcome::value
+    return take_value(cursor, item, token, what_is_read) ? note_value(cursor, item, token)
                                                          : item_outcome::bad_value;
+}
+
+// The values of `text` up to its end or a slash, each copy of a repeat count counted (a count
+// that does not convert as one), and in `first` the first of them as written.
+int32_t count_values(std::string_view text, std::string_view& first) {
+    list_cursor cursor = cursor_on({text, 0, 0, true}, read_mode::try_record);
+    int32_t count = 0;
+    first = {};
+    for (;;) {
+        const list_step step = advance_to_value(cursor, std::string());
+        if (step == list_step::slash || step == list_step::record_end) return count;
+        if (step == list_step::null) continue;
+        const value_token token = take_token(cursor);
+        if (token.value.empty()) continue;  // "r*" stands for r nulls
+        if (first.empty()) first = token.whole;
+        const std::string_view prefix =
+            token.whole.substr(0, token.whole.size() - token.value.size());
+        int32_t repeats = 1;
+        if (!prefix.empty() &&
+            (convert_integer(prefix.substr(0, prefix.size() - 1), repeats) != conversion::done ||
+             repeats < 1))
+            repeats = 1;
+        count += repeats;
+    }
+}
+
+// "19,24": the first comma between two digits in `text`, with the number text on either side
+// of it; empty when there is none.
+std::string_view comma_between_digits(std::string_view text) {
+    for (std::size_t i = 1; i + 1 < text.size(); ++i) {
+        if (text[i] != ',' || !is_digit(text[i - 1]) || !is_digit(text[i + 1])) continue;
+        std::size_t from = i;
+        std::size_t to = i + 1;
+        while (from > 0 && (is_digit(text[from - 1]) || text[from - 1] == '.')) --from;
+        if (from > 0 && is_sign(text[from - 1])) --from;
+        while (to < text.size() && (is_digit(text[to]) || text[to] == '.')) ++to;
+        return text.substr(from, to - from);
+    }
+    return {};
+}
+
+// What a statement whose items are all filled leaves of the record it ends in.
+unread_values unread_rest(const list_cursor& cursor) {
+    unread_values rest{};
+    rest.line = cursor.record.line;
+    rest.values_read = cursor.values_taken;
+    rest.last_is_unquoted_text = cursor.last_is_unquoted_text;
+    const std::string_view text = cursor.record.text;
+    std::size_t at = cursor.position;
+    rest.decimal_comma = comma_between_digits(text.substr(0, at));
+    if (cursor.last_is_unquoted_text && at < text.size() && text[at] == '/' &&
+        cursor.last_value_end == at) {
+        rest.text_ends_at_slash = true;
+        rest.first_unread = text.substr(at);
+        return rest;
+    }
+    while (at < text.size() && is_blank(text[at])) ++at;
+    rest.follows_comma = at < text.size() && text[at] == ',';
+    if (rest.follows_comma) ++at;
+    rest.values_unread = count_values(text.substr(at), rest.first_unread);
+    if (cursor.repeats_left > 0 && !cursor.repeated.value.empty()) {
+        rest.values_unread += cursor.repeats_left;
+        rest.first_unread = cursor.repeated.value;
+    }
+    return rest;
 }
 
 }  // namespace
@@ -257,20 +342,25 @@ input_item in_text(char* target, int32_t length, const char* name) {
     return {item_kind::text, target, length, name};
 }
 
-void read_list(std::string_view entry, std::initializer_list<input_item> items) {
-    list_cursor cursor{begin_statement(), 0, false, 0, {}, read_mode::store};
+unread_values read_list(std::string_view entry, std::initializer_list<input_item> items) {
+    list_cursor cursor = cursor_on(begin_statement(), read_mode::store);
     if (!cursor.record.exists) {
         std::string what_is_read =
             items.size() > 0 ? describe_item(*items.begin(), entry) : std::string(entry);
         stop_on_end_of_file(cursor.record.line, what_is_read);
     }
-    for (const input_item& item : items)
-        if (read_item(cursor, item, entry) == item_outcome::slash) break;
+    for (const input_item& item : items) {
+        if (read_item(cursor, item, entry) == item_outcome::slash) {
+            finish_statement(cursor.record);
+            return {cursor.record.line, cursor.values_taken, 0, {}, {}, false, false, false};
+        }
+    }
     finish_statement(cursor.record);
+    return unread_rest(cursor);
 }
 
 bool record_reads_as(std::string_view record, std::span<const item_kind> kinds) {
-    list_cursor cursor{{record, 0, 0, true}, 0, false, 0, {}, read_mode::try_record};
+    list_cursor cursor = cursor_on({record, 0, 0, true}, read_mode::try_record);
     for (item_kind kind : kinds)
         if (read_item(cursor, {kind, nullptr, 0, nullptr}, {}) != item_outcome::value) return false;
     return true;

@@ -157,9 +157,25 @@ void open_input_unit(const char* file_name);
 // Forgets unit 1 and its contents; the next open starts afresh (used by close_all_units).
 void close_input_unit();
 
+// What a read statement left unread of the record it ended in: values after its last item
+// (each copy of a repeat count one value), which the free-format rules drop silently, for
+// the warnings about misread input.
+struct unread_values {
+    int32_t line;                    // the record the statement ended in
+    int32_t values_read;             // values the statement took from that record
+    int32_t values_unread;           // values after them, up to the record's end or a slash
+    std::string_view first_unread;   // the first of them as written
+    std::string_view decimal_comma;  // "19,24": a comma between digits among the values read
+    bool follows_comma;              // a comma separates the values read from the rest
+    bool last_is_unquoted_text;      // the last value read was a text without quotes
+    bool text_ends_at_slash;         // ... and a slash right after it ended it (first_unread
+                                     // is then the rest of the record from the slash)
+};
+
 // One free-format read statement, starting at the next record. `entry` names what is read
-// for error messages ("surface 2", "bound entry").
-void read_list(std::string_view entry, std::initializer_list<input_item> items);
+// for error messages ("surface 2", "bound entry"). A statement that a slash ended leaves
+// nothing unread.
+unread_values read_list(std::string_view entry, std::initializer_list<input_item> items);
 
 // "(a8)": the first 8 characters of the next record, then 12 blanks. `entry` says what
 // was expected there, for the end-of-file message.
