@@ -17,13 +17,15 @@
 namespace {
 
 constexpr std::string_view usage_text =
-    "usage: phasemap [FOLDER...]\n"
+    "usage: phasemap [--strict] [FOLDER...]\n"
     "\n"
     "Reads input.txt and writes log.out (the trace of the run), phase.out (the corners of\n"
-    "every stable region) and the map (map1.ps unless input.txt names another file), each\n"
-    "replacing the earlier one only when the run is complete. Without a FOLDER it runs in\n"
-    "the current folder; with folders it runs in each of them in turn, as if started there.\n"
+    "every stable region) and the map (map1.ps unless input.txt names another file), which\n"
+    "replace the earlier ones all together, and only when the run is complete. Without a\n"
+    "FOLDER it runs in the current folder; with folders it runs in each of them in turn, as\n"
+    "if started there. Likely slips in input.txt are told as warnings on standard error.\n"
     "\n"
+    "      --strict   stop a run at its first warning, as at an error (exit status 1)\n"
     "  -h, --help     show this help and exit\n"
     "      --version  show the version and exit\n"
     "      --         end of options: every argument after it is a folder\n"
@@ -117,6 +119,8 @@ int run_command_line(int argc, char** argv) {
                 options_ended = true;
             } else if (argument == "-h" || argument == "--help") {
                 return print_to_standard_output(usage_text);
+            } else if (argument == "--strict") {
+                set_strict_warnings(true);
             } else if (argument == "--version") {
                 return print_to_standard_output("phasemap " PHASEMAP_VERSION "\n");
             } else {

@@ -21,7 +21,9 @@ constexpr float energy_scale = 8.01f;
 // One read statement of an entry's data, with a warning when it leaves values of its record
 // unread.
 void read_values(std::string_view entry, std::initializer_list<input_item> items) {
-    warn_about_unread_values(read_list(entry, items));
+    const read_report report = read_list(entry, items);
+    warn_about_unread_values(report);
+    warn_about_cut_text(report, entry);
 }
 
 // What the reader keeps while it reads one input.
@@ -96,7 +98,8 @@ void read_count(reader_state& r, const keyword_info& info, int32_t& count, const
     if (info.count == count_place::columns)
         read_keyword_a6_i20(r.keyword, count, entry);
     else
-        read_values(entry, {in_text(r.keyword, "the keyword"), in_int(count, count_name)});
+        warn_about_unread_values(
+            read_list(entry, {in_text(r.keyword, "the keyword"), in_int(count, count_name)}));
 }
 
 void note_counted_entry(reader_state& r, const keyword_info& info, int32_t count) {
@@ -190,8 +193,9 @@ void read_map_file_name() {
     char name[256];
     set_text(name, static_cast<int32_t>(sizeof name), "");
     std::memcpy(name, run.map_file_name.data(), run.map_file_name.size());
-    read_values("the output entry",
-                {in_text(name, static_cast<int32_t>(sizeof name), "the map file name")});
+    warn_about_unread_values(
+        read_list("the output entry",
+                  {in_text(name, static_cast<int32_t>(sizeof name), "the map file name")}));
     const int32_t length = trimmed_length(name, static_cast<int32_t>(sizeof name));
     if (length > static_cast<int32_t>(run.map_file_name.size()))
         stop_run_on_input(

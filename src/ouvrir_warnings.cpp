@@ -138,7 +138,7 @@ void warn_about_comment(std::string_view record, int32_t line, const keyword_inf
     if (just_read != nullptr) warn_about_one_entry_too_many(record, line, *just_read, count);
 }
 
-void warn_about_unread_values(const unread_values& rest) {
+void warn_about_unread_values(const read_report& rest) {
     if (rest.text_ends_at_slash) {
         warn_about_input(rest.line, "the text ends at the slash, so the rest of it, " +
                                         quoted_for_message(rest.first_unread) +
@@ -167,6 +167,42 @@ void warn_about_unread_values(const unread_values& rest) {
                    (rest.follows_comma ? "comma" : "blank") +
                    ", so the rest of it is not read: quote the whole text";
     warn_about_input(rest.line, message);
+}
+
+// The text as a message shows it: up to its last whole UTF-8 character, trailing blanks left
+// out, with the bytes that are no UTF-8 character as \xNN.
+std::string shown_as_utf8(std::string_view text) {
+    const int32_t length = trimmed_length(text.data(), static_cast<int32_t>(text.size()));
+    std::string shown;
+    for (int32_t at = 0, taken = 0; at < length; at += taken) {
+        const label_character c = read_label_character(text.data(), length, at);
+        taken = c.length;
+        if (c.is_incomplete && at + c.length == length) break;
+        const std::string_view bytes =
+            text.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(c.length));
+        if (c.code_point >= 0) {
+            shown += bytes;
+            continue;
+        }
+        constexpr char hex[] = "0123456789ABCDEF";
+        for (unsigned char byte : bytes) {
+            shown += "\\x";
+            shown += hex[byte >> 4];
+            shown += hex[byte & 0x0F];
+        }
+    }
+    return shown;
+}
+
+void warn_about_cut_text(const read_report& report, std::string_view entry) {
+    if (report.cut_text.empty()) return;
+    const std::string item = report.cut_item != nullptr ? report.cut_item : "a text";
+    const std::string what =
+        item.starts_with("the ") ? item : "the " + item + " of " + std::string(entry);
+    warn_about_input(report.cut_line,
+                     what + " is longer than its field of " + std::to_string(report.cut_length) +
+                         " bytes and is cut to '" + shown_as_utf8(report.cut_text) +
+                         "' (characters outside ASCII take two or three bytes each)");
 }
 
 void warn_if_no_surfaces(int32_t surface_count, int32_t stop_line) {

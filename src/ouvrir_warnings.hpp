@@ -22,7 +22,11 @@ void warn_about_comment(std::string_view record, int32_t line, const keyword_inf
 // rules drop, when they look like data rather than a note at the end of the record (a
 // number, a value after a comma, the rest of a text without quotes), with a hint when a comma
 // stands between digits. A slash that ends a statement on purpose never warns.
-void warn_about_unread_values(const unread_values& rest);
+void warn_about_unread_values(const read_report& rest);
+
+// After a read statement that stored the entry `entry` ("label 2"): a name, label or axis
+// title longer than its field, which keeps only its first bytes.
+void warn_about_cut_text(const read_report& report, std::string_view entry);
 
 // At "stop": an input that read no surface draws the frame only.
 void warn_if_no_surfaces(int32_t surface_count, int32_t stop_line);

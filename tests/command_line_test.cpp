@@ -57,7 +57,7 @@ TEST(CommandLine, HelpVersionAndUsageErrorsTouchNothing) {
     for (const char* help : {"-h", "--help"}) {
         const run_result result = run_with(dir, {help});
         EXPECT_EQ(result.status, 0);
-        EXPECT_TRUE(result.stdout_text.starts_with("usage: phasemap [FOLDER...]\n"))
+        EXPECT_TRUE(result.stdout_text.starts_with("usage: phasemap [--strict] [FOLDER...]\n"))
             << result.stdout_text;
         EXPECT_NE(result.stdout_text.find("Exit status:"), std::string::npos);
         EXPECT_NE(result.stdout_text.find("guide.md"), std::string::npos);
@@ -111,6 +111,26 @@ TEST(CommandLine, MessagesNobodyReadsStopNothing) {
     EXPECT_EQ(shell_output(PHASEMAP_BINARY " --version 2>&1 >/dev/full", &status),
               "phasemap: cannot write to standard output: No space left on device\n");
     EXPECT_EQ(status, 1);
+}
+
+// With --strict the first warning of a run stops it as an error would: one line without the
+// word warning, the last record of log.out, exit status 1 and the earlier phase.out and map
+// kept. A run without a warning is a plain run.
+TEST(CommandLine, StrictTurnsTheFirstWarningIntoTheError) {
+    const std::string dir = folders("cli_strict");
+    ASSERT_EQ(run_with(dir, {"c"}).status, 0);
+    std::string input = good_input;
+    write_file(dir + "/c/input.txt", input.insert(input.find("surf"), "srf 2\n"));
+    const folder_state before = snapshot_folder(dir + "/c");
+    const std::string error =
+        "phasemap: input.txt, line 6: 'srf' is read as a comment; did you mean 'surf'?";
+    const run_result result = run_with(dir, {"--strict", "a", "c"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.stderr_text, "c: " + error + "\nphasemap: ran 2 folders; 1 failed: c\n");
+    const folder_state after = snapshot_folder(dir + "/c");
+    expect_unchanged_but(before, after, {"log.out"});
+    EXPECT_EQ(last_line(after.at("log.out")), error);
+    EXPECT_EQ(snapshot_folder(dir + "/a").size(), 4u);  // a plain run: all three outputs
 }
 
 }  // namespace

@@ -117,6 +117,25 @@ TEST(Warnings, ValuesLeftUnread) {
                                          "'2'"));
 }
 
+// A name, label or axis title longer than its 40-byte field keeps its first 40 bytes: one
+// warning shows the text kept, up to its last whole character; the run is that of the text
+// as kept.
+TEST(Warnings, TextsCutToTheirField) {
+    const std::string kept = "Δμ relative to E(O_{2}) = −9.86 eV a",
+                      cut =
+                          "is longer than its "
+                          "field of 40 bytes and is cut to '",
+                      bytes = "' (characters outside ASCII take two or three bytes each)";
+    expect_same_run("cut_title",
+                    head + surfaces + "xaxi\n'" + kept + "nd E(CO) = −14.80 eV'\nstop\n",
+                    head + surfaces + "xaxi\n'" + kept + "'\nstop\n",
+                    warning(10, "the x axis title " + cut + kept + bytes));
+    const std::string name = "clean surface, relaxed in the 2024 runs";  // 39 bytes
+    expect_same_run("cut_name", head + "surf 1\n'" + name + "—6 layers' 8 16 0 20.5 -140.2\nstop\n",
+                    head + "surf 1\n'" + name + "\xE2' 8 16 0 20.5 -140.2\nstop\n",
+                    warning(7, "the name of surface 1 " + cut + name + bytes));
+}
+
 // At most 20 warnings are shown, then one line says that there are more.
 TEST(Warnings, AtMostTwenty) {
     std::string slips, expected;

@@ -10,6 +10,7 @@ namespace {
 
 constexpr int32_t max_warnings = 20;  // warnings shown in one run
 int32_t warning_count = 0;
+bool warnings_are_fatal = false;
 
 // The prefix of every message line, "d2: " or empty; a plain array, since the signal
 // handlers write it too.
@@ -79,6 +80,10 @@ void print_message_in_signal(const char* line, std::size_t length) {
 }
 
 void warn_about_input(int32_t line, std::string_view what) {
+    if (warnings_are_fatal)
+        throw run_stopped{escape_control_bytes("phasemap: " + unit_file_name(unit_input) +
+                                               ", line " + std::to_string(line) + ": " +
+                                               std::string(what))};
     ++warning_count;
     const std::string where = "phasemap: warning: " + unit_file_name(unit_input);
     if (warning_count == max_warnings + 1)
@@ -90,3 +95,5 @@ void warn_about_input(int32_t line, std::string_view what) {
 }
 
 void reset_warning_count() { warning_count = 0; }
+
+void set_strict_warnings(bool strict) { warnings_are_fatal = strict; }

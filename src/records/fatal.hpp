@@ -36,3 +36,7 @@ std::string escape_control_bytes(std::string_view text);
 // Nothing a warning says changes an output byte or the exit status.
 void warn_about_input(int32_t line, std::string_view what);
 void reset_warning_count();
+
+// With strict warnings the first warning of a run stops it instead, as a fatal error whose
+// message is the warning's without the word "warning": "phasemap: input.txt, line 7: ...".
+void set_strict_warnings(bool strict);

@@ -43,23 +43,35 @@ std::size_t find_closing_quote(std::string_view text) {
     return std::string_view::npos;
 }
 
-// Stores `value` left-aligned in a text item: blank padded, cut to the item's length.
-// With `quoted`, value still holds its delimiters and a doubled delimiter is stored once.
-void store_text(const input_item& item, std::string_view value, bool quoted) {
+// Whether `rest` holds more than blanks.
+bool holds_more_than_blanks(std::string_view rest) {
+    return rest.find_first_not_of(' ') != std::string_view::npos;
+}
+
+// Stores `value` left-aligned in a text item: blank padded, cut to the item's length; true
+// when characters other than blanks were cut off. With `quoted`, value still holds its
+// delimiters and a doubled delimiter is stored once.
+bool store_text(const input_item& item, std::string_view value, bool quoted) {
     char* target = static_cast<char*>(item.target);
-    if (target == nullptr || item.length <= 0) return;
+    if (target == nullptr || item.length <= 0) return false;
     std::size_t length = static_cast<std::size_t>(item.length);
     std::size_t stored = 0;
+    bool is_cut = false;
     if (quoted) {
         char delimiter = value[0];
-        for (std::size_t i = 1; i + 1 < value.size() && stored < length; ++i) {
+        std::size_t i = 1;
+        for (; i + 1 < value.size() && stored < length; ++i) {
             target[stored++] = value[i];
             if (value[i] == delimiter) ++i;  // the second of a doubled pair
         }
+        is_cut =
+            i + 1 < value.size() && holds_more_than_blanks(value.substr(i, value.size() - 1 - i));
     } else {
         for (; stored < value.size() && stored < length; ++stored) target[stored] = value[stored];
+        is_cut = stored < value.size();
     }
     for (; stored < length; ++stored) target[stored] = ' ';
+    return is_cut;
 }
 
 // One value as written: `whole` is the token for messages (repeat count included),
@@ -89,10 +101,15 @@ struct list_cursor {
     int32_t values_taken;
     std::size_t last_value_end;
     bool last_is_unquoted_text;
+    // The first text the statement cut to the length of its item.
+    std::string_view cut_text;
+    int32_t cut_line;
+    const char* cut_item;
+    int32_t cut_length;
 };
 
 list_cursor cursor_on(const input_record& record, read_mode mode) {
-    return {record, 0, false, 0, {}, mode, 0, 0, false};
+    return {record, 0, false, 0, {}, mode, 0, 0, false, {}, 0, nullptr, 0};
 }
 
 enum class list_step { value, null, slash, record_end };
@@ -196,7 +213,7 @@ const char* value_problem(item_kind kind, std::string_view value, int32_t& integ
 
 // Converts the value of `token` into its item: true when it converts. A value that does not
 // stops a storing statement with a message naming the item.
-bool take_value(const list_cursor& cursor, const input_item& item, const value_token& token,
+bool take_value(list_cursor& cursor, const input_item& item, const value_token& token,
                 const std::string& what_is_read) {
     int32_t integer = 0;
     float real = 0.0f;
@@ -209,7 +226,14 @@ bool take_value(const list_cursor& cursor, const input_item& item, const value_t
     if (item.target == nullptr) return true;
     if (item.kind == item_kind::integer) *static_cast<int32_t*>(item.target) = integer;
     if (item.kind == item_kind::real) *static_cast<float*>(item.target) = real;
-    if (item.kind == item_kind::text) store_text(item, token.value, is_quote(token.value[0]));
+    if (item.kind == item_kind::text && store_text(item, token.value, is_quote(token.value[0])) &&
+        cursor.cut_text.empty()) {
+        cursor.cut_text = std::string_view(static_cast<const char*>(item.target),
+                                           static_cast<std::size_t>(item.length));
+        cursor.cut_line = token.line;
+        cursor.cut_item = item.name;
+        cursor.cut_length = item.length;
+    }
     return true;
 }
 
@@ -306,9 +330,17 @@ std::string_view comma_between_digits(std::string_view text) {
     return {};
 }
 
+void note_cut_text(const list_cursor& cursor, read_report& report) {
+    report.cut_text = cursor.cut_text;
+    report.cut_line = cursor.cut_line;
+    report.cut_item = cursor.cut_item;
+    report.cut_length = cursor.cut_length;
+}
+
 // What a statement whose items are all filled leaves of the record it ends in.
-unread_values unread_rest(const list_cursor& cursor) {
-    unread_values rest{};
+read_report unread_rest(const list_cursor& cursor) {
+    read_report rest{};
+    note_cut_text(cursor, rest);
     rest.line = cursor.record.line;
     rest.values_read = cursor.values_taken;
     rest.last_is_unquoted_text = cursor.last_is_unquoted_text;
@@ -342,7 +374,7 @@ input_item in_text(char* target, int32_t length, const char* name) {
     return {item_kind::text, target, length, name};
 }
 
-unread_values read_list(std::string_view entry, std::initializer_list<input_item> items) {
+read_report read_list(std::string_view entry, std::initializer_list<input_item> items) {
     list_cursor cursor = cursor_on(begin_statement(), read_mode::store);
     if (!cursor.record.exists) {
         std::string what_is_read =
@@ -352,7 +384,11 @@ unread_values read_list(std::string_view entry, std::initializer_list<input_item
     for (const input_item& item : items) {
         if (read_item(cursor, item, entry) == item_outcome::slash) {
             finish_statement(cursor.record);
-            return {cursor.record.line, cursor.values_taken, 0, {}, {}, false, false, false};
+            read_report report{};
+            report.line = cursor.record.line;
+            report.values_read = cursor.values_taken;
+            note_cut_text(cursor, report);
+            return report;
         }
     }
     finish_statement(cursor.record);

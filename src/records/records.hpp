@@ -157,10 +157,10 @@ void open_input_unit(const char* file_name);
 // Forgets unit 1 and its contents; the next open starts afresh (used by close_all_units).
 void close_input_unit();
 
-// What a read statement left unread of the record it ended in: values after its last item
-// (each copy of a repeat count one value), which the free-format rules drop silently, for
-// the warnings about misread input.
-struct unread_values {
+// What a read statement dropped that the free-format rules drop silently, for the warnings
+// about misread input: the values left unread of the record it ended in, after its last item
+// (each copy of a repeat count one value), and a text cut to the length of its item.
+struct read_report {
     int32_t line;                    // the record the statement ended in
     int32_t values_read;             // values the statement took from that record
     int32_t values_unread;           // values after them, up to the record's end or a slash
@@ -170,12 +170,19 @@ struct unread_values {
     bool last_is_unquoted_text;      // the last value read was a text without quotes
     bool text_ends_at_slash;         // ... and a slash right after it ended it (first_unread
                                      // is then the rest of the record from the slash)
+    // The first text longer than its item: what the item kept (all of it), the line the
+    // text stands on, the name of the item and its length; cut_text is empty when no text
+    // was cut.
+    std::string_view cut_text;
+    int32_t cut_line;
+    const char* cut_item;
+    int32_t cut_length;
 };
 
 // One free-format read statement, starting at the next record. `entry` names what is read
 // for error messages ("surface 2", "bound entry"). A statement that a slash ended leaves
 // nothing unread.
-unread_values read_list(std::string_view entry, std::initializer_list<input_item> items);
+read_report read_list(std::string_view entry, std::initializer_list<input_item> items);
 
 // "(a8)": the first 8 characters of the next record, then 12 blanks. `entry` says what
 // was expected there, for the end-of-file message.
