@@ -17,7 +17,7 @@
 namespace {
 
 constexpr std::string_view usage_text =
-    "usage: phasemap [--strict] [FOLDER...]\n"
+    "usage: phasemap [--json] [--svg] [--strict] [FOLDER...]\n"
     "\n"
     "Reads input.txt and writes log.out (the trace of the run), phase.out (the corners of\n"
     "every stable region) and the map (map1.ps unless input.txt names another file), which\n"
@@ -25,6 +25,8 @@ constexpr std::string_view usage_text =
     "FOLDER it runs in the current folder; with folders it runs in each of them in turn, as\n"
     "if started there. Likely slips in input.txt are told as warnings on standard error.\n"
     "\n"
+    "      --json     also write phase.json: the surfaces and stable regions as data\n"
+    "      --svg      also write the map in colour as SVG, named after it (map1.svg)\n"
     "      --strict   stop a run at its first warning, as at an error (exit status 1)\n"
     "  -h, --help     show this help and exit\n"
     "      --version  show the version and exit\n"
@@ -59,12 +61,12 @@ bool is_folder(const char* path) {
 }
 
 // One run in `folder`, then back to where phasemap started (`home`, an open descriptor).
-int run_in_folder(const char* folder, int home) {
+int run_in_folder(const char* folder, int home, const extra_outputs& extras) {
     int status = 1;
     if (::chdir(folder) != 0) {
         print_message("phasemap: cannot enter the folder: " + std::string(std::strerror(errno)));
     } else {
-        status = run_phasemap();
+        status = run_phasemap(extras);
     }
     if (::fchdir(home) != 0) {
         print_message("phasemap: cannot return to the folder phasemap started in: " +
@@ -75,7 +77,7 @@ int run_in_folder(const char* folder, int home) {
 }
 
 // Runs in each folder; several folders get their names before every message and a summary.
-int run_in_folders(const std::vector<const char*>& folders) {
+int run_in_folders(const std::vector<const char*>& folders, const extra_outputs& extras) {
     const int home = ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (home < 0) {
         print_message("phasemap: cannot note the current folder: " +
@@ -87,7 +89,7 @@ int run_in_folders(const std::vector<const char*>& folders) {
     std::size_t failures = 0;
     for (const char* folder : folders) {
         if (names_folders) set_message_folder(escape_control_bytes(folder));
-        const int status = run_in_folder(folder, home);
+        const int status = run_in_folder(folder, home, extras);
         set_message_folder("");
         if (status == 0) continue;
         ++failures;
@@ -107,6 +109,7 @@ int run_in_folders(const std::vector<const char*>& folders) {
 }  // namespace
 
 int run_command_line(int argc, char** argv) {
+    extra_outputs extras{};
     // A reader of standard output or error that went away is no reason to stop the runs: the
     // messages still reach log.out, and every folder gets its run and its exit status.
     std::signal(SIGPIPE, SIG_IGN);
@@ -119,6 +122,10 @@ int run_command_line(int argc, char** argv) {
                 options_ended = true;
             } else if (argument == "-h" || argument == "--help") {
                 return print_to_standard_output(usage_text);
+            } else if (argument == "--json") {
+                extras.json = true;
+            } else if (argument == "--svg") {
+                extras.svg = true;
             } else if (argument == "--strict") {
                 set_strict_warnings(true);
             } else if (argument == "--version") {
@@ -134,6 +141,6 @@ int run_command_line(int argc, char** argv) {
                 "' is not a folder; give the folders to run in, each holding an input.txt");
         folders.push_back(argv[i]);
     }
-    if (folders.empty()) return run_phasemap();
-    return run_in_folders(folders);
+    if (folders.empty()) return run_phasemap(extras);
+    return run_in_folders(folders, extras);
 }

@@ -15,6 +15,7 @@
 #include "records/fatal.hpp"
 #include "records/records.hpp"
 #include "regions/regions.hpp"
+#include "results/results.hpp"
 #include "run_guards.hpp"
 #include "run_points.hpp"
 
@@ -63,8 +64,8 @@ int lock_run_folder() {
     return folder;
 }
 
-// The phases of one run, in their fixed order.
-void run_phases() {
+// The phases of one run, in their fixed order, and the extra outputs asked for.
+void run_phases(const extra_outputs& extras) {
     read_input();
     pass_run_point(run_point::input_read);
     write_list(unit_log, {item_text("Start")});
@@ -74,13 +75,21 @@ void run_phases() {
     pass_run_point(run_point::regions_reported);
     write_map();
     pass_run_point(run_point::map_written);
+    if (extras.json) write_phase_json();
 }
 
 // A complete run replaces its outputs as one set, log.out last; an interruption waits until
 // they are in place.
-void commit_outputs() {
+void commit_outputs(const extra_outputs& extras) {
     hold_interruptions();
-    commit_output_units({unit_map, unit_phase, unit_log});
+    if (extras.json && extras.svg)
+        commit_output_units({unit_map, unit_svg, unit_json, unit_phase, unit_log});
+    else if (extras.json)
+        commit_output_units({unit_map, unit_json, unit_phase, unit_log});
+    else if (extras.svg)
+        commit_output_units({unit_map, unit_svg, unit_phase, unit_log});
+    else
+        commit_output_units({unit_map, unit_phase, unit_log});
 }
 
 // A failed run keeps log.out, with the error as its last record, and leaves phase.out and the
@@ -89,8 +98,7 @@ void commit_outputs() {
 void keep_log_of_failed_run(const std::string& message) {
     hold_interruptions();
     print_message(message);
-    discard_output_unit(unit_phase);
-    discard_output_unit(unit_map);
+    for (int32_t unit : {unit_phase, unit_map, unit_json, unit_svg}) discard_output_unit(unit);
     if (!is_unit_open(unit_log)) return;
     try {
         write_raw_record(unit_log, message);
@@ -102,20 +110,22 @@ void keep_log_of_failed_run(const std::string& message) {
 
 }  // namespace
 
-int run_phasemap() {
+int run_phasemap(const extra_outputs& extras) {
     keep_standard_streams_open();
     // Everything a run carries from phase to phase starts afresh here, so that one process
     // can run in many folders: the run state and the count of warnings. (The reader keeps
     // its own state on its stack; the map writer sets its page geometry before it draws.)
     reset_run_state();
     reset_warning_count();
+    run.writes_json = extras.json;
+    run.writes_svg = extras.svg;
     int status = 0;
     begin_interruption_guards();
     const int folder_lock = lock_run_folder();
     begin_fp_traps();
     try {
-        run_phases();
-        commit_outputs();
+        run_phases(extras);
+        commit_outputs(extras);
     } catch (const run_stopped& stop) {
         keep_log_of_failed_run(stop.message);
         status = 1;

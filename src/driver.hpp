@@ -7,4 +7,9 @@
 // Returns the exit status: 0 after a complete run, 1 after a fatal error (its one-line
 // message has then been printed on standard error and is the last record of log.out).
 // The run state is reset at the start, so a process may run it more than once.
-int run_phasemap();
+// The outputs a run writes besides log.out, phase.out and the map, all committed with them.
+struct extra_outputs {
+    bool json;  // phase.json: the regions as data
+    bool svg;   // the map as SVG, named after the map
+};
+int run_phasemap(const extra_outputs& extras = {});

@@ -73,7 +73,11 @@ struct pressure_scale {
 };
 
 struct run_state {
+    // The outputs asked for besides log.out, phase.out and the map (set before the reader).
+    bool writes_json;  // phase.json
+    bool writes_svg;   // the map as SVG, named svg_file_name
     text20 map_file_name;
+    text40 svg_file_name;
 
     int32_t bulk_count_1;
     int32_t bulk_count_2;
@@ -87,6 +91,7 @@ struct run_state {
 
     int32_t surface_count;
     surface_record surfaces[max_surfaces];
+    int32_t surface_lines[max_surfaces];  // input line of each surface record, for messages
 
     // Row r is the plane a*x + b*y + c*g + d = 0; rows 0..n-1 are the surfaces (c = -1),
     // rows n..n+3 the window edges x = x_min, x = x_max, y = y_min, y = y_max (c = 0).

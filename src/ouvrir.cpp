@@ -126,6 +126,7 @@ void read_surfaces_entry(reader_state& r, const keyword_info& info) {
                     {in_text(surface.name, "name"), in_int(surface.counts[0], "count_1"),
                      in_int(surface.counts[1], "count_2"), in_int(surface.counts[2], "count_3"),
                      in_real(surface.area, "area"), in_real(surface.energy, "energy")});
+        run.surface_lines[i] = input_line_number();
         derive_surface_plane(i);
     }
     note_counted_entry(r, info, run.surface_count);

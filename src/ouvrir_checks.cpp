@@ -21,7 +21,10 @@ std::string real_text(float value) {
     return std::string(text, static_cast<std::size_t>(format_real_list(value, text)));
 }
 
-constexpr const char* own_files[] = {"input.txt", "log.out", "phase.out"};
+// The run's own files; phase.json only when the run writes it.
+constexpr const char* own_files[] = {"input.txt", "log.out", "phase.out", "phase.json"};
+
+int32_t own_file_count() { return run.writes_json ? 4 : 3; }
 
 // "./maps//a.ps" -> "maps/a.ps", "maps/../input.txt" -> "input.txt"; a ".." that climbs out
 // of the folder stays.
@@ -69,7 +72,8 @@ bool looks_like_hidden_run_file(std::string_view name) {
 const char* own_file_linked_from(const std::string& name) {
     struct stat map_file {};
     if (::stat(name.c_str(), &map_file) != 0) return nullptr;
-    for (const char* own : own_files) {
+    for (int32_t i = 0; i < own_file_count(); ++i) {
+        const char* own = own_files[i];
         struct stat own_file {};
         if (::stat(own, &own_file) == 0 && own_file.st_dev == map_file.st_dev &&
             own_file.st_ino == map_file.st_ino)
@@ -78,19 +82,27 @@ const char* own_file_linked_from(const std::string& name) {
     return nullptr;
 }
 
-// The map is written inside the run's folder, under a name that can be neither one of the
+// "map1.ps" -> "map1.svg", "maps/oxide.eps" -> "maps/oxide.svg", "plot" -> "plot.svg": the
+// extension of the last part of the name replaced (a leading dot starts no extension).
+std::string svg_name_for(const std::string& map_name) {
+    const std::size_t slash = map_name.rfind('/');
+    const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = map_name.rfind('.');
+    const bool has_extension = dot != std::string::npos && dot > base;
+    return (has_extension ? map_name.substr(0, dot) : map_name) + ".svg";
+}
+
+// A map is written inside the run's folder, under a name that can be neither one of the
 // run's own files, however spelt or linked, nor a name that holds a control character.
-void check_map_file_name(const entry_lines& lines) {
-    const std::string name = trimmed_text(run.map_file_name);
+// `what` names it in the messages: "the map file name", "the SVG map's name".
+void check_output_name(const std::string& name, const std::string& what, int32_t line) {
     const std::string quoted = quoted_for_message(name);
-    auto refuse = [&](const std::string& why) {
-        stop_run(unit_input, line_of(lines, keyword::output), "the map file name " + why);
-    };
+    auto refuse = [&](const std::string& why) { stop_run(unit_input, line, what + " " + why); };
     if (name.empty()) refuse("is blank");
     if (has_control_byte(name)) refuse(quoted + " holds a control character");
     const std::string path = normalised_path(name);
-    for (const char* own : own_files)
-        if (path == own) refuse(quoted + " is the name of one of the run's own files");
+    for (int32_t i = 0; i < own_file_count(); ++i)
+        if (path == own_files[i]) refuse(quoted + " is the name of one of the run's own files");
     if (name.starts_with("/"))
         refuse(quoted + " is absolute; the map is written inside the run's folder");
     if (has_parent_step(name)) refuse(quoted + " leaves the run's folder through '..'");
@@ -100,6 +112,22 @@ void check_map_file_name(const entry_lines& lines) {
         refuse(quoted + " has the form of the hidden files phasemap keeps while it writes");
     if (const char* own = own_file_linked_from(name))
         refuse(quoted + " names the same file as " + own);
+}
+
+// The map's name, and with --svg the SVG map's, named after it, which must differ from it.
+void check_map_file_name(const entry_lines& lines) {
+    const std::string name = trimmed_text(run.map_file_name);
+    const int32_t line = line_of(lines, keyword::output);
+    check_output_name(name, "the map file name", line);
+    if (!run.writes_svg) return;
+    const std::string svg = svg_name_for(name);
+    if (normalised_path(svg) == normalised_path(name))
+        stop_run(unit_input, line,
+                 "the map file name " + quoted_for_message(name) +
+                     " ends in .svg, the name the SVG map would take; give the map another "
+                     "ending");
+    check_output_name(svg, "the SVG map's name", line);
+    set_text(run.svg_file_name, svg.c_str());
 }
 
 void check_window_axis(float low, float high, const char* low_name, const char* high_name,

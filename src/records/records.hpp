@@ -20,6 +20,8 @@ constexpr int32_t unit_input = 1;  // input.txt
 constexpr int32_t unit_log = 2;    // log.out
 constexpr int32_t unit_map = 3;    // the map file
 constexpr int32_t unit_phase = 4;  // phase.out
+constexpr int32_t unit_json = 5;   // phase.json, with --json
+constexpr int32_t unit_svg = 6;    // the map as SVG, with --svg
 
 // ---------------------------------------------------------------------------------------
 // Output items and statements

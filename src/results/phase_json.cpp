@@ -1,0 +1,208 @@
+// phase.json: the run's surfaces and stable regions as a JSON document. The numbers come
+// from the values the run holds: stored reals as the shortest decimal that reads back to the
+// same single-precision value, the area and centroid of a region (worked out here in double
+// precision) as the shortest decimal of that double. None can be NaN or infinite: the reader
+// refuses values beyond single precision and the checks after "stop" keep the window, the
+// planes and every corner finite, and the area and centroid of finite corners stay far
+// inside the range of a double.
+#include <charconv>
+#include <cmath>
+#include <string>
+#include <string_view>
+
+#include "label_glyphs.hpp"
+#include "modules.hpp"
+#include "records/fatal.hpp"
+#include "records/records.hpp"
+#include "results/results.hpp"
+
+namespace {
+
+constexpr std::string_view replacement_character = "\xEF\xBF\xBD";  // U+FFFD
+
+std::string number(float value) {
+    char text[32];
+    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+std::string number(double value) {
+    char text[32];
+    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+std::string number(int32_t value) { return std::to_string(value); }
+
+// The first surface whose name held bytes which are no UTF-8 character (-1 for none), and
+// how many did. (The axis titles are checked for such bytes when they are read.)
+struct name_problems {
+    int32_t first;
+    int32_t count;
+};
+
+// A text as a JSON string: quotes, backslashes and control characters escaped, every byte
+// that is no UTF-8 character replaced by U+FFFD (and `has_bad_bytes` set).
+std::string json_string(std::string_view text, bool& has_bad_bytes) {
+    std::string quoted = "\"";
+    const int32_t length = static_cast<int32_t>(text.size());
+    for (int32_t at = 0, taken = 0; at < length; at += taken) {
+        const label_character c = read_label_character(text.data(), length, at);
+        taken = c.length;
+        if (c.code_point < 0) {
+            for (int32_t i = 0; i < c.length; ++i) quoted += replacement_character;
+            has_bad_bytes = true;
+            continue;
+        }
+        const char first = text[static_cast<std::size_t>(at)];
+        if (first == '"' || first == '\\') {
+            quoted += '\\';
+            quoted += first;
+        } else if (c.code_point < 0x20) {
+            constexpr char hex[] = "0123456789abcdef";
+            quoted += "\\u00";
+            quoted += hex[c.code_point >> 4];
+            quoted += hex[c.code_point & 0xF];
+        } else {
+            quoted.append(
+                text.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(taken)));
+        }
+    }
+    return quoted + "\"";
+}
+
+template <std::size_t N>
+std::string_view trimmed(const std::array<char, N>& text) {
+    return std::string_view(text.data(), static_cast<std::size_t>(trimmed_length(text)));
+}
+
+std::string pair(const std::string& a, const std::string& b) { return "[" + a + ", " + b + "]"; }
+
+// Area and centroid of a polygon, corners in order; coordinates are taken relative to the
+// first corner, which keeps the cross products small. A polygon of no area has the mean of
+// its corners as centroid.
+struct polygon_measures {
+    double area;
+    double centroid_x;
+    double centroid_y;
+};
+
+polygon_measures measure_polygon(const region_record& region) {
+    const int32_t count = region.n_vertices;
+    const vertex_row& origin = run.vertices[region.vertex_list[0] - 1];
+    const double x0 = static_cast<double>(origin.x);
+    const double y0 = static_cast<double>(origin.y);
+    double twice_area = 0.0;
+    double sum_x = 0.0;
+    double sum_y = 0.0;
+    double mean_x = 0.0;
+    double mean_y = 0.0;
+    for (int32_t p = 0; p < count; ++p) {
+        const vertex_row& a = run.vertices[region.vertex_list[p] - 1];
+        const vertex_row& b = run.vertices[region.vertex_list[(p + 1) % count] - 1];
+        const double ax = static_cast<double>(a.x) - x0;
+        const double ay = static_cast<double>(a.y) - y0;
+        const double bx = static_cast<double>(b.x) - x0;
+        const double by = static_cast<double>(b.y) - y0;
+        const double cross = ax * by - bx * ay;
+        twice_area += cross;
+        sum_x += (ax + bx) * cross;
+        sum_y += (ay + by) * cross;
+        mean_x += ax;
+        mean_y += ay;
+    }
+    if (twice_area == 0.0)
+        return {0.0, x0 + mean_x / static_cast<double>(count),
+                y0 + mean_y / static_cast<double>(count)};
+    return {std::fabs(twice_area) * 0.5, x0 + sum_x / (3.0 * twice_area),
+            y0 + sum_y / (3.0 * twice_area)};
+}
+
+std::string surface_entry(int32_t s, name_problems& problems) {
+    const surface_record& surface = run.surfaces[s];
+    bool has_bad_bytes = false;
+    const std::string name = json_string(trimmed(surface.name), has_bad_bytes);
+    if (has_bad_bytes && problems.count++ == 0) problems.first = s;
+    return "    {\"index\": " + number(s + 1) + ", \"name\": " + name + ", \"counts\": [" +
+           number(surface.counts[0]) + ", " + number(surface.counts[1]) + ", " +
+           number(surface.counts[2]) + "], \"area\": " + number(surface.area) +
+           ", \"energy\": " + number(surface.energy) +
+           ",\n     \"plane\": {\"a\": " + number(run.plane_a[s]) +
+           ", \"b\": " + number(run.plane_b[s]) + ", \"d\": " + number(run.plane_d[s]) +
+           "}, \"has_region\": " + (run.regions[s].n_vertices >= 3 ? "true" : "false") + "}";
+}
+
+std::string region_entry(int32_t s) {
+    const region_record& region = run.regions[s];
+    std::string corners;
+    for (int32_t p = 0; p < region.n_vertices; ++p) {
+        const vertex_row& corner = run.vertices[region.vertex_list[p] - 1];
+        corners += (p == 0 ? "" : ", ") + pair(number(corner.x), number(corner.y));
+    }
+    const polygon_measures measures = measure_polygon(region);
+    bool told = false;  // the surface's own entry tells about its name
+    return "    {\"surface\": " + number(s + 1) +
+           ", \"name\": " + json_string(trimmed(run.surfaces[s].name), told) +
+           ",\n     \"corners\": [" + corners + "],\n     \"centroid\": " +
+           pair(number(measures.centroid_x), number(measures.centroid_y)) +
+           ", \"area\": " + number(measures.area) + "}";
+}
+
+// Entries of a JSON array, one a line, separated by commas.
+std::string array_lines(const std::string& entries) {
+    return entries.empty() ? "[]" : "[\n" + entries + "\n  ]";
+}
+
+std::string document(name_problems& problems) {
+    std::string surfaces;
+    std::string regions;
+    for (int32_t s = 0; s < run.surface_count; ++s) {
+        surfaces += (s == 0 ? "" : ",\n") + surface_entry(s, problems);
+        if (run.regions[s].n_vertices >= 3)
+            regions += (regions.empty() ? "" : ",\n") + region_entry(s);
+    }
+    bool told = false;  // titles were checked when they were read
+    const std::string x_title = json_string(trimmed(run.x_axis_title), told);
+    const std::string y_title = json_string(trimmed(run.y_axis_title), told);
+    return "{\n"
+           "  \"format\": \"phasemap-regions\",\n"
+           "  \"version\": 1,\n"
+           "  \"program\": {\"name\": \"phasemap\", \"version\": \"" PHASEMAP_VERSION
+           "\"},\n"
+           "  \"window\": {\"x\": " +
+           pair(number(run.x_min), number(run.x_max)) +
+           ", \"y\": " + pair(number(run.y_min), number(run.y_max)) +
+           "},\n"
+           "  \"axis_titles\": {\"x\": " +
+           x_title + ", \"y\": " + y_title +
+           "},\n"
+           "  \"surfaces\": " +
+           array_lines(surfaces) +
+           ",\n"
+           "  \"regions\": " +
+           array_lines(regions) + "\n}\n";
+}
+
+}  // namespace
+
+std::string phase_json_text() {
+    name_problems problems{-1, 0};
+    return document(problems);
+}
+
+void write_phase_json() {
+    name_problems problems{-1, 0};
+    const std::string text = document(problems);
+    if (problems.count > 0)
+        warn_about_input(run.surface_lines[problems.first],
+                         "the name of surface " + number(problems.first + 1) +
+                             " holds bytes that are no UTF-8 character, which phase.json shows "
+                             "as U+FFFD" +
+                             (problems.count > 1
+                                  ? " (so do the names of " + number(problems.count - 1) + " more)"
+                                  : ""));
+    open_output_unit(unit_json, "phase.json");
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = text.find('\n', start);
+        write_raw_record(unit_json, std::string_view(text).substr(start, end - start));
+        start = end + 1;
+    }
+}

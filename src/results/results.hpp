@@ -1,0 +1,16 @@
+// The stable regions as data, for scripts: phase.json, written from the run state once the
+// regions are reported and ordered. It holds the window and axis titles as the input gave
+// them, every surface with its counts, area, energy and energy plane, and every region that
+// phase.out reports with its corners in the order the map draws them, its centroid and its
+// area. Numbers are the shortest decimals that read back to the values the run holds; texts
+// are JSON strings, with bytes that are no UTF-8 character shown as U+FFFD.
+#pragma once
+
+#include <string>
+
+// The whole document, lines ended by "\n".
+std::string phase_json_text();
+
+// Writes phase_json_text() to phase.json (unit 5), one record a line; warns once when a
+// text holds bytes that are no UTF-8 character.
+void write_phase_json();
