@@ -133,15 +133,22 @@ std::string surface_entry(int32_t s, name_problems& problems) {
 std::string region_entry(int32_t s) {
     const region_record& region = run.regions[s];
     std::string corners;
+    std::string vertices;
     for (int32_t p = 0; p < region.n_vertices; ++p) {
         const vertex_row& corner = run.vertices[region.vertex_list[p] - 1];
-        corners += (p == 0 ? "" : ", ") + pair(number(corner.x), number(corner.y));
+        if (p > 0) {
+            corners += ", ";
+            vertices += ", ";
+        }
+        corners += pair(number(corner.x), number(corner.y));
+        vertices += number(region.vertex_list[p]);
     }
     const polygon_measures measures = measure_polygon(region);
     bool told = false;  // the surface's own entry tells about its name
     return "    {\"surface\": " + number(s + 1) +
            ", \"name\": " + json_string(trimmed(run.surfaces[s].name), told) +
-           ",\n     \"corners\": [" + corners + "],\n     \"centroid\": " +
+           ",\n     \"vertices\": [" + vertices + "],\n     \"corners\": [" + corners +
+           "],\n     \"centroid\": " +
            pair(number(measures.centroid_x), number(measures.centroid_y)) +
            ", \"area\": " + number(measures.area) + "}";
 }

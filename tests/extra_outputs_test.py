@@ -1,0 +1,115 @@
+"""phase.json and the SVG map of every golden case, checked against what the run's own files
+say: run with --json --svg in a scratch folder, phase.json must follow docs/phase.schema.json
+and hold exactly the regions and corners of phase.out, in drawing order; the SVG must be
+well-formed XML with one region polygon per region at the map's page coordinates and every
+label's text. Without the options the run writes exactly its golden files (golden_test)."""
+import json
+import math
+import os
+import pathlib
+import re
+import shutil
+import struct
+import subprocess
+
+import jsonschema
+import pytest
+
+SOURCE = pathlib.Path(__file__).resolve().parent.parent
+BINARY = os.environ.get("PHASEMAP_BINARY", str(SOURCE / "build" / "phasemap"))
+GOLDEN = SOURCE / "tests" / "golden"
+SCHEMA = json.loads((SOURCE / "docs" / "phase.schema.json").read_text())
+CASES = sorted(p.name for p in GOLDEN.iterdir() if (p / "input.txt").exists())
+
+
+def run_case(name, tmp_path, *options):
+    folder = tmp_path / name
+    folder.mkdir()
+    shutil.copy(GOLDEN / name / "input.txt", folder / "input.txt")
+    result = subprocess.run([BINARY, *options], cwd=folder, capture_output=True, timeout=60)
+    return folder, result
+
+
+def phase_out_regions(text):
+    """(name, {vertex: (x, y)}) of every region phase.out reports."""
+    regions = []
+    for line in text.splitlines():
+        if " has " in line and line.rstrip().endswith("vertices"):
+            regions.append((line[1:41].rstrip(), {}))
+        elif line.strip():
+            vertex, x, y, _ = line.split()
+            regions[-1][1][int(vertex)] = (float(x), float(y))
+    return regions
+
+
+def single(value):
+    """The single-precision value a number of phase.json stands for."""
+    return struct.unpack("f", struct.pack("f", value))[0]
+
+
+def signed_area(corners):
+    """Shoelace area, positive counter-clockwise, about the first corner, from the
+    single-precision corners the run holds."""
+    corners = [(single(x), single(y)) for x, y in corners]
+    x0, y0 = corners[0]
+    shifted = [(x - x0, y - y0) for x, y in corners]
+    return 0.5 * sum(a[0] * b[1] - b[0] * a[1] for a, b in zip(shifted, shifted[1:] + shifted[:1]))
+
+
+@pytest.fixture(scope="module")
+def runs(tmp_path_factory):
+    root = tmp_path_factory.mktemp("extra")
+    return {name: run_case(name, root, "--json") for name in CASES}
+
+
+@pytest.mark.parametrize("name", CASES)
+def test_phase_json_holds_the_regions_of_phase_out(runs, name):
+    folder, result = runs[name]
+    status_file = GOLDEN / name / "status"
+    assert result.returncode == (int(status_file.read_text()) if status_file.exists() else 0)
+    if result.returncode != 0:
+        assert not (folder / "phase.json").exists(), "a failed run must not leave phase.json"
+        return
+    document = json.loads((folder / "phase.json").read_text(encoding="utf-8"))
+    jsonschema.validate(document, SCHEMA)
+    reported = phase_out_regions((folder / "phase.out").read_text())
+    assert [r["name"] for r in document["regions"]] == [n for n, _ in reported]
+    assert [s["index"] for s in document["surfaces"] if s["has_region"]] == [
+        r["surface"] for r in document["regions"]]
+    for region, (_, vertices) in zip(document["regions"], reported):
+        # The corners of phase.out (listed in order of discovery there), each to the 7 digits
+        # phase.out shows.
+        assert sorted(region["vertices"]) == sorted(vertices)
+        for number, (x, y) in zip(region["vertices"], region["corners"]):
+            assert math.isclose(x, vertices[number][0], rel_tol=1.5e-6, abs_tol=1e-37)
+            assert math.isclose(y, vertices[number][1], rel_tol=1.5e-6, abs_tol=1e-37)
+        area = signed_area(region["corners"])
+        assert area <= 1e-9 * max(1.0, region["area"]), "not clockwise"
+        assert math.isclose(region["area"], -area, rel_tol=1e-6, abs_tol=1e-12)
+
+
+EXAMPLES = sorted(p.name for p in (SOURCE / "examples").iterdir() if (p / "input.txt").exists())
+
+
+# In the examples no two surfaces share a plane, so their regions tile the window.
+@pytest.mark.parametrize("name", EXAMPLES)
+def test_regions_of_an_example_tile_the_window(tmp_path, name):
+    folder = tmp_path / name
+    folder.mkdir()
+    shutil.copy(SOURCE / "examples" / name / "input.txt", folder / "input.txt")
+    assert subprocess.run([BINARY, "--json"], cwd=folder).returncode == 0
+    document = json.loads((folder / "phase.json").read_text(encoding="utf-8"))
+    jsonschema.validate(document, SCHEMA)
+    window = document["window"]
+    window_area = (window["x"][1] - window["x"][0]) * (window["y"][1] - window["y"][0])
+    assert math.isclose(sum(r["area"] for r in document["regions"]), window_area, rel_tol=1e-5)
+
+
+def test_failed_run_keeps_the_earlier_phase_json(tmp_path):
+    folder, result = run_case("regions-two-surfaces", tmp_path, "--json")
+    assert result.returncode == 0
+    earlier = (folder / "phase.json").read_bytes()
+    (folder / "input.txt").write_text("bulk\n1 2\n-16.5 0\n")
+    result = subprocess.run([BINARY, "--json"], cwd=folder, capture_output=True)
+    assert result.returncode == 1
+    assert (folder / "phase.json").read_bytes() == earlier
