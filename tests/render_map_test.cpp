@@ -1,6 +1,7 @@
 // tools/render-map turns a map into a cropped PNG, PDF and EPS, making the output folder
-// when it is missing and leaving the map itself as it was; it refuses what is no map, a
-// folder it cannot make and a bad resolution, and says clearly when ghostscript is missing.
+// when it is missing and leaving the map itself as it was, with the fonts embedded in the PDF
+// and EPS; it refuses what is no map, a folder it cannot make and a bad resolution, and says
+// clearly when ghostscript is missing.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -44,6 +45,29 @@ std::vector<int> marks_of(const std::string& path) {
         shell_output("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=bbox " + quoted(path) + " 2>&1"));
 }
 
+// How many fonts pdffonts lists for a PDF, and the rows of those not embedded as a subset.
+struct font_table {
+    std::size_t fonts = 0;
+    std::vector<std::string> not_embedded_subset;
+};
+font_table fonts_of(const std::string& pdf) {
+    int status = -1;
+    std::istringstream listing(shell_output("pdffonts " + quoted(pdf) + " 2>&1", &status));
+    EXPECT_EQ(status, 0) << "pdffonts cannot read " << pdf << ":\n" << listing.str();
+    std::string header, rule, row;
+    std::getline(listing, header);
+    std::getline(listing, rule);
+    const std::size_t flags = header.find(" emb sub ");
+    font_table table;
+    while (std::getline(listing, row)) {
+        ++table.fonts;
+        if (flags == std::string::npos || row.size() < flags + 9 ||
+            row.compare(flags, 9, " yes yes ") != 0)
+            table.not_embedded_subset.push_back(row);
+    }
+    return table;
+}
+
 // A relative output base name whose folder does not exist yet, as a user would type it. The
 // EPS declares a box exactly where it draws, as large as the drawing of the map.
 TEST(RenderMap, WritesPictureAndPdfAndATightConformingEpsIntoANewFolder) {
@@ -70,6 +94,35 @@ TEST(RenderMap, WritesPictureAndPdfAndATightConformingEpsIntoANewFolder) {
     EXPECT_NEAR(declared[2] - declared[0], map_marks[2] - map_marks[0], 1);
     EXPECT_NEAR(declared[3] - declared[1], map_marks[3] - map_marks[1], 1);
     expect_valid_postscript(base + ".eps");
+}
+
+// Submission checks refuse a PDF with a font that is not embedded. The EPS must carry its
+// fonts too: without its font map, which is where the standard fonts a file only names come
+// from, ghostscript still turns it into a PDF, and that one's fonts are all embedded. The
+// second map also shows labels in the Latin-1 copy of Times-Roman.
+TEST(RenderMap, PdfAndEpsCarryEveryFontEmbeddedAsASubset) {
+    const std::string dir = make_scratch_dir("render_map_fonts");
+    if (!has_ghostscript(demo_map)) GTEST_SKIP() << "ghostscript (gs) is not installed";
+    if (!has_pdffonts(demo_map)) GTEST_SKIP() << "pdffonts (poppler-utils) is not installed";
+    for (const std::string name : {"oxide-in-oxygen-and-water", "hematite-terminations"}) {
+        const std::string base = dir + "/" + name, from_eps = base + "-from-eps.pdf";
+        const auto [status, output] = render(
+            quoted(PHASEMAP_SOURCE_DIR "/docs/examples/" + name + ".ps") + " " + quoted(base));
+        ASSERT_EQ(status, 0) << output;
+        int converted = -1;
+        const std::string report = shell_output(
+            "gs -q -dSAFER -dBATCH -dNOPAUSE -dNOFONTMAP -sDEVICE=pdfwrite -sOutputFile=" +
+                quoted(from_eps) + " " + quoted(base + ".eps") + " 2>&1",
+            &converted);
+        EXPECT_EQ(converted, 0) << name << ".eps needs fonts it does not carry:\n" << report;
+        std::vector<std::string> pdfs{base + ".pdf"};
+        if (converted == 0) pdfs.push_back(from_eps);
+        for (const std::string& pdf : pdfs) {
+            const font_table fonts = fonts_of(pdf);
+            EXPECT_GE(fonts.fonts, 2u) << pdf << " lacks Times-Roman or Symbol";
+            EXPECT_EQ(fonts.not_embedded_subset, std::vector<std::string>{}) << pdf;
+        }
+    }
 }
 
 TEST(RenderMap, RefusesWhatIsNoMapAndAFolderItCannotMake) {
