@@ -110,15 +110,6 @@ struct page_translation {
 // the drawing in the direction that has room to spare.
 page_translation set_up_page_geometry();
 
-// `value` rounded to single precision, held at the largest finite single value beyond it.
-float to_float_saturated(double value);
-
-// Narrowing of working values that the input reader's checks after "stop" keep in range
-// (window extent, tick counts, indices, exponents, positions): `value` rounded to single
-// precision, or truncated toward zero to a 32-bit integer.
-float to_float_fitting(double value);
-int32_t to_int32_fitting(double value);
-
 // ---------------------------------------------------------------------------------------
 // Drawing along either axis
 

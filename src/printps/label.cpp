@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "label_glyphs.hpp"
+#include "numbers.hpp"
 #include "printps/internals.hpp"
 #include "printps/printps.hpp"
 #include "records/records.hpp"
@@ -141,11 +142,11 @@ font_in_effect write_segment(const text40& segment, int32_t level, float size,
     const int32_t set_level = std::abs(level) == stacked_level ? (level > 0 ? 1 : -1) : level;
     const double size_wide = static_cast<double>(size);
     const float segment_size =
-        to_float_saturated(std::trunc(size_wide * size_factor(std::abs(set_level))));
+        to_float_saturating(std::trunc(size_wide * size_factor(std::abs(set_level))));
     const double shift_per_level = set_level >= 0 ? static_cast<double>(superscript_rise)
                                                   : static_cast<double>(subscript_drop);
     const float segment_shift =
-        to_float_saturated(static_cast<double>(set_level) * size_wide * shift_per_level);
+        to_float_saturating(static_cast<double>(set_level) * size_wide * shift_per_level);
 
     const segment_runs runs = runs_of_segment(segment);
     write_label_record({item_int(0), item_real(segment_shift), item_text(" rmoveto")});

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "numbers.hpp"
 #include "printps/internals.hpp"
 #include "printps/printps.hpp"
 #include "records/records.hpp"
@@ -35,19 +36,19 @@ struct scale_axis {
 
 // Data coordinate `points` page points beyond a window bound, away from the window.
 float beyond_window(float bound, double points) {
-    return to_float_fitting(static_cast<double>(bound) +
-                            points / static_cast<double>(page.page_scale));
+    return to_float_known_to_fit(static_cast<double>(bound) +
+                                 points / static_cast<double>(page.page_scale));
 }
 
 // "300 K": the whole part of T right-justified in its own width, a blank and K.
 void write_caption(float temperature, float axis_x, float axis_y) {
     const int32_t width = caption_width(temperature);
-    const int32_t whole = to_int32_fitting(std::trunc(static_cast<double>(temperature)));
+    const int32_t whole = to_int32_known_to_fit(std::trunc(static_cast<double>(temperature)));
     text40 caption;
     write_internal(caption, "(I^,1X,A1)", {item_int(whole, width), item_text("K")});
     const double left = static_cast<double>(axis_x) -
                         static_cast<double>(caption_char_width) * static_cast<double>(width + 1);
-    write_label(static_cast<float>(left), axis_y + caption_dy, caption_size, caption);
+    write_label(to_float_known_to_fit(left), axis_y + caption_dy, caption_size, caption);
 }
 
 // "10^{-5}": built into a buffer and traced in log.out with its width.
@@ -120,14 +121,14 @@ void draw_scale_set(int32_t index) {
 }  // namespace
 
 float tick_spacing(float step, float temperature) {
-    const float spacing = to_float_fitting(tick_spacing_wide(step, temperature));
+    const float spacing = to_float_known_to_fit(tick_spacing_wide(step, temperature));
     assert(spacing != 0.0f);
     return spacing;
 }
 
 tick_range find_tick_range(float low, float high, float origin, float spacing) {
-    return {to_int32_fitting(scale_tick_index(low, origin, spacing)),
-            to_int32_fitting(scale_tick_index(high, origin, spacing))};
+    return {to_int32_known_to_fit(scale_tick_index(low, origin, spacing)),
+            to_int32_known_to_fit(scale_tick_index(high, origin, spacing))};
 }
 
 int32_t count_ticks(const tick_range& range) {
@@ -139,24 +140,24 @@ int32_t count_ticks(const tick_range& range) {
 }
 
 float tick_position(float step, float tick_index, float temperature, float origin) {
-    return to_float_fitting(tick_offset_wide(step, tick_index, temperature) +
-                            static_cast<double>(origin));
+    return to_float_known_to_fit(tick_offset_wide(step, tick_index, temperature) +
+                                 static_cast<double>(origin));
 }
 
 int32_t tick_exponent(float step, float tick_index) {
-    return to_int32_fitting(tick_exponent_wide(step, tick_index));
+    return to_int32_known_to_fit(tick_exponent_wide(step, tick_index));
 }
 
 int32_t caption_width(float temperature) {
     const double magnitude = std::fabs(static_cast<double>(temperature));
     if (!(magnitude >= 1.0)) return 1;  // 0.5 K shows as "0 K"; also keeps log10 away from 0
-    return static_cast<int32_t>(std::trunc(std::log10(magnitude))) + 1;
+    return to_int32_known_to_fit(std::trunc(std::log10(magnitude))) + 1;
 }
 
 int32_t exponent_width(int32_t exponent) {
     if (exponent == 0) return 1;
     const double magnitude = std::fabs(static_cast<double>(exponent));
-    const int32_t digits = static_cast<int32_t>(std::trunc(std::log10(magnitude))) + 1;
+    const int32_t digits = to_int32_known_to_fit(std::trunc(std::log10(magnitude))) + 1;
     return exponent < 0 ? digits + 1 : digits;
 }
 
