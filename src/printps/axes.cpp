@@ -73,16 +73,11 @@ void write_tick_number(float x, float y, int32_t k) {
         {item_real(x), item_real(y), item_text(" M ("), item_int(k), item_text(") SN")});
 }
 
-// Major ticks stand at every whole k + shift between the bounds, k truncated toward zero.
-tick_range major_ticks(float low, float high, float shift) {
-    return {to_int32_known_to_fit(major_tick_index(low, shift)),
-            to_int32_known_to_fit(major_tick_index(high, shift))};
-}
-
-// Five minor ticks per unit plus one, over exactly the span of the major ticks.
-int32_t minor_tick_count(tick_range range) {
-    const double a = static_cast<double>(static_cast<float>(range.first));
-    const double b = static_cast<double>(static_cast<float>(range.last));
+// Five minor ticks per unit plus one, over the span of the major ticks as single-precision
+// values.
+int32_t minor_tick_count(const tick_range& range) {
+    const double a = static_cast<double>(to_float_known_to_fit(range.first));
+    const double b = static_cast<double>(to_float_known_to_fit(range.last));
     const double per_unit = static_cast<double>(minor_ticks_per_unit);
     return to_int32_known_to_fit(std::trunc(per_unit * b - per_unit * a + 1.0));
 }
@@ -112,19 +107,18 @@ void write_tick_pair(const frame_axis& axis, float at, float length) {
 
 // Major ticks with their numbers k, then at line width 1 the minor ticks, of one frame axis.
 void draw_axis_ticks(const frame_axis& axis) {
-    const tick_range range = major_ticks(axis.low, axis.high, axis.shift);
-    const int32_t count = count_ticks(range);
-    for (int32_t n = 0; n < count; ++n) {
-        const int32_t k = range.first + n;
-        const float t =
-            to_float_known_to_fit(static_cast<double>(k) + static_cast<double>(axis.shift));
+    const tick_range range = main_axis_ticks(axis.low, axis.high, axis.shift);
+    for (tick_walk walk = start_tick_walk(range, tick_index_kind::whole); walk.left > 0;
+         step_tick_walk(walk)) {
+        const int32_t k = to_int32_known_to_fit(walk.index);
+        const float t = to_float_known_to_fit(walk.index + static_cast<double>(axis.shift));
         const float at = page_along(axis.along, t);
         write_tick_pair(axis, at, major_tick_length);
         const page_point foot = point_on_axis(axis.along, at, axis.near_edge);
         write_tick_number(plus(foot.x, axis.number_dx), plus(foot.y, axis.number_dy), k);
     }
     write_text_record("1 setlinewidth");
-    float u = static_cast<float>(range.first);
+    float u = to_float_known_to_fit(range.first);
     for (int32_t n = minor_tick_count(range); n > 0; --n) {
         const float t =
             to_float_known_to_fit(static_cast<double>(axis.shift) + static_cast<double>(u));

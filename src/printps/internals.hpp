@@ -12,6 +12,7 @@
 
 #include "label_glyphs.hpp"
 #include "modules.hpp"
+#include "ticks.hpp"
 
 // ---------------------------------------------------------------------------------------
 // Fixed page geometry, in points; a name ending in _dx or _dy is an offset (negative: left
@@ -216,28 +217,17 @@ bool find_line_ends(int32_t coef_x, int32_t coef_y, float line_constant, const l
                     line_ends& ends);
 
 // ---------------------------------------------------------------------------------------
-// Tick ranges of both kinds of axis, and the pressure-scale ticks in single precision
-
-// Whole-number tick indices first..last, both ends truncated toward zero.
-struct tick_range {
-    int32_t first;
-    int32_t last;
-};
-
-// Number of ticks from first to last; 0 when last < first.
-int32_t count_ticks(const tick_range& range);
+// Pressure-scale ticks in single precision, from the arithmetic of ticks.hpp; the reader's
+// checks keep every value in range
 
 // Distance between two ticks in data units, for a step other than 0.
-float tick_spacing(float step, float temperature);
+float tick_spacing(const scale_axis& axis);
 
-// Tick indices for the data span low..high measured from `origin`.
-tick_range find_tick_range(float low, float high, float origin, float spacing);
-
-// Data coordinate of the tick with index r: its distance from the origin plus the origin.
-float tick_position(float step, float tick_index, float temperature, float origin);
+// Data coordinate of the tick with index r.
+float tick_position(const scale_axis& axis, double tick_index);
 
 // Exponent shown at a tick: the step truncated toward zero, times r.
-int32_t tick_exponent(float step, float tick_index);
+int32_t tick_exponent(const scale_axis& axis, double tick_index);
 
 // Characters of the temperature's whole part: at least 1, also for T below 1.
 int32_t caption_width(float temperature);
