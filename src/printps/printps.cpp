@@ -9,6 +9,7 @@
 
 #include "numbers.hpp"
 #include "printps/internals.hpp"
+#include "printps/label_scan.hpp"
 #include "records/records.hpp"
 
 page_geometry page;
