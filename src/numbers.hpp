@@ -1,9 +1,15 @@
-// Checked narrowing: whether a value worked out in double can be stored in the run's types
-// (single-precision reals, 32-bit integers) without overflow. Every conversion of a working
-// value that may be out of range asks here first.
+// Narrowing of working values: a real worked out in double becomes a stored single-precision
+// real, or a 32-bit integer, only through here. Each conversion is named for what happens to
+// a value out of range: it saturates; it cannot be out of range because the caller's checks
+// (or the geometry they bound) keep it in range, which a debug build asserts; or the caller
+// asks whether it fits and stops the run with its own message when it does not. Nothing here
+// stops a run itself.
 #pragma once
 
 #include <fenv.h>
+#include <cassert>
+#include <cfloat>
+#include <cmath>
 #include <cstdint>
 
 // Halfway between the largest float and 2^128: a double at or beyond it rounds to infinity.
@@ -16,6 +22,34 @@ constexpr bool fits_single(double value) {
 
 // Whether a whole number (already truncated) lies in the 32-bit integer range; false for NaN.
 constexpr bool fits_int32(double whole) { return whole >= -2147483648.0 && whole <= 2147483647.0; }
+
+// `value` rounded to single precision, held at the largest finite single value beyond it.
+inline float to_float_saturating(double value) {
+    if (value > static_cast<double>(FLT_MAX)) return FLT_MAX;
+    if (value < -static_cast<double>(FLT_MAX)) return -FLT_MAX;
+    return static_cast<float>(value);
+}
+
+// `value` rounded to single precision, for a value the caller's checks keep in range.
+inline float to_float_known_to_fit(double value) {
+    assert(fits_single(value));
+    return static_cast<float>(value);
+}
+
+// `value` truncated toward zero to a 32-bit integer, for a value the caller's checks keep in
+// range.
+inline int32_t to_int32_known_to_fit(double value) {
+    assert(fits_int32(std::trunc(value)));
+    return static_cast<int32_t>(value);
+}
+
+// Stores `value` rounded to single precision in `result` and returns true when it fits;
+// returns false, leaving `result` as it was, when it would overflow or is NaN.
+inline bool to_float_if_fits(double value, float& result) {
+    if (!fits_single(value)) return false;
+    result = static_cast<float>(value);
+    return true;
+}
 
 // Suspends the floating-point traps for the lifetime of the object, for code that probes
 // values which may overflow on purpose (number conversion, range checks).

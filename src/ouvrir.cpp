@@ -43,10 +43,11 @@ std::string surface_label(int32_t index) {
 
 // Stores a plane coefficient in single precision; one that overflows stops the run.
 float store_coefficient(double value, const char* coefficient, int32_t index) {
-    if (!fits_single(value))
+    float stored = 0.0f;
+    if (!to_float_if_fits(value, stored))
         stop_run_on_input("the plane coefficient " + std::string(coefficient) + " of " +
                           surface_label(index) + " overflows single precision");
-    return static_cast<float>(value);
+    return stored;
 }
 
 // The energy plane of surface `index`, from its record and the bulk values in force now.

@@ -147,17 +147,16 @@ void check_window_axis(float low, float high, const char* low_name, const char* 
                      " must be between 1e-30 and the largest single-precision value wide");
 }
 
-// Major ticks of a main axis: whole numbers k from trunc(low - shift) to trunc(high - shift).
+// Major ticks of a main axis: their numbers fit a 32-bit integer and there are few enough.
 void check_main_axis(float low, float high, float shift, const char* axis, int32_t shift_line,
                      int32_t bound_line) {
-    const double first = major_tick_index(low, shift);
-    const double last = major_tick_index(high, shift);
+    const tick_range range = main_axis_ticks(low, high, shift);
     const int32_t line = shift_line > 0 ? shift_line : bound_line;
-    if (!fits_int32(first) || !fits_int32(last))
+    if (!fits_int32(range.first) || !fits_int32(range.last))
         stop_run(unit_input, line,
                  std::string("the tick numbers of the ") + axis +
                      " axis do not fit a 32-bit integer (window or shift too large)");
-    const double count = tick_count(first, last);
+    const double count = tick_count(range);
     if (count > static_cast<double>(max_ticks_per_axis))
         stop_run(unit_input, line,
                  std::string("the ") + axis + " axis would carry " +
@@ -165,59 +164,48 @@ void check_main_axis(float low, float high, float shift, const char* axis, int32
                      std::to_string(max_ticks_per_axis) + " can be drawn");
 }
 
-struct scale_axis {
+// Where a pressure-scale axis was given, for its messages.
+struct scale_axis_source {
     const char* name;   // "horizontal" or "vertical"
     const char* entry;  // "temp1" or "temp2"
     int32_t line;
-    float temperature;
-    float origin;  // x0 or y0
-    float step;
-    float low;  // window bounds along the axis
-    float high;
 };
 
-[[noreturn]] void refuse_scale(const scale_axis& axis, const std::string& what) {
-    stop_run(unit_input, axis.line,
-             std::string("the ") + axis.name + " pressure scale of " + axis.entry + " " + what);
+[[noreturn]] void refuse_scale(const scale_axis_source& source, const std::string& what) {
+    stop_run(unit_input, source.line,
+             std::string("the ") + source.name + " pressure scale of " + source.entry + " " + what);
 }
 
-// Ticks of one pressure scale axis, replayed as the map draws them: the tick spacing in
-// single precision, the first and last tick index, every exponent and every tick position.
-void check_scale_axis(const scale_axis& axis) {
+// Ticks of one pressure-scale axis, walked as the map draws them: the tick spacing in single
+// precision, the first and last tick index, every exponent and every tick position.
+void check_scale_axis(const scale_axis& axis, const scale_axis_source& source) {
     if (axis.step == 0.0f) return;
-    const double wide_spacing = tick_spacing_wide(axis.step, axis.temperature);
-    if (!fits_single(wide_spacing) || static_cast<float>(wide_spacing) == 0.0f)
-        refuse_scale(axis, "has a tick spacing that is 0 or too large in single precision");
-    const float spacing = static_cast<float>(wide_spacing);
-    const double first = scale_tick_index(axis.low, axis.origin, spacing);
-    const double last = scale_tick_index(axis.high, axis.origin, spacing);
-    if (!fits_int32(first) || !fits_int32(last))
-        refuse_scale(axis, "has tick indices beyond a 32-bit integer");
-    const double count = tick_count(first, last);
+    float spacing = 0.0f;
+    if (!to_float_if_fits(tick_spacing_wide(axis), spacing) || spacing == 0.0f)
+        refuse_scale(source, "has a tick spacing that is 0 or too large in single precision");
+    const tick_range range = scale_axis_ticks(axis, spacing);
+    if (!fits_int32(range.first) || !fits_int32(range.last))
+        refuse_scale(source, "has tick indices beyond a 32-bit integer");
+    const double count = tick_count(range);
     if (count > static_cast<double>(max_ticks_per_axis))
-        refuse_scale(axis, "would carry " + std::to_string(static_cast<int64_t>(count)) +
-                               " ticks; at most " + std::to_string(max_ticks_per_axis) +
-                               " can be drawn");
-    float index = static_cast<float>(first);
-    for (int64_t n = 0; n < static_cast<int64_t>(count); ++n) {
-        if (!fits_int32(tick_exponent_wide(axis.step, index)))
-            refuse_scale(axis, "has tick exponents beyond a 32-bit integer");
-        const double position =
-            tick_offset_wide(axis.step, index, axis.temperature) + static_cast<double>(axis.origin);
-        if (!fits_single(position))
-            refuse_scale(axis, "has tick positions beyond single precision");
-        index = index + 1.0f;
+        refuse_scale(source, "would carry " + std::to_string(static_cast<int64_t>(count)) +
+                                 " ticks; at most " + std::to_string(max_ticks_per_axis) +
+                                 " can be drawn");
+    for (tick_walk walk = start_tick_walk(range, tick_index_kind::single); walk.left > 0;
+         step_tick_walk(walk)) {
+        if (!fits_int32(tick_exponent_wide(axis, walk.index)))
+            refuse_scale(source, "has tick exponents beyond a 32-bit integer");
+        if (!fits_single(tick_position_wide(axis, walk.index)))
+            refuse_scale(source, "has tick positions beyond single precision");
     }
 }
 
 void check_scale_set(const pressure_scale& set, const char* entry, int32_t line) {
-    const float t = set.temperature;
-    if (!fits_int32(std::trunc(static_cast<double>(t))))
+    if (!fits_int32(std::trunc(static_cast<double>(set.temperature))))
         stop_run(unit_input, line,
                  std::string("the temperature of ") + entry + " is too large to be written");
-    check_scale_axis(
-        {"horizontal", entry, line, t, set.x_origin, set.x_step, run.x_min, run.x_max});
-    check_scale_axis({"vertical", entry, line, t, set.y_origin, set.y_step, run.y_min, run.y_max});
+    check_scale_axis(horizontal_scale_axis(set), {"horizontal", entry, line});
+    check_scale_axis(vertical_scale_axis(set), {"vertical", entry, line});
 }
 
 }  // namespace

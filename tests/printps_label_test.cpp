@@ -5,7 +5,7 @@
 #include <string>
 
 #include "modules.hpp"
-#include "printps/internals.hpp"
+#include "printps/label_scan.hpp"
 #include "support/test_support.hpp"
 
 namespace {

@@ -1,5 +1,5 @@
-// Arithmetic of the secondary pressure scales: spacing, truncated tick ranges, positions,
-// exponents and the widths of the texts built from them. Whole maps are in the golden cases.
+// Arithmetic of the secondary pressure scales: spacing, truncated tick ranges and the walk
+// over them, positions, exponents and the widths of the texts built from them.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -10,32 +10,32 @@
 
 namespace {
 
-// The 300 K example: window -2..0 in x with x0 = 0 and one decade per tick.
-TEST(ScaleTicks, WorkedExampleAt300K) {
-    const float spacing = tick_spacing(1.0f, 300.0f);
-    EXPECT_EQ(spacing, 0.05952680483460426f);
-    const tick_range range = find_tick_range(-2.0f, 0.0f, 0.0f, spacing);
-    // -33.598 truncated
-    EXPECT_EQ(std::tuple(range.first, range.last, count_ticks(range)), std::tuple(-33, 0, 34));
-    EXPECT_EQ(tick_position(1.0f, -33.0f, 300.0f, 0.0f), -1.9643845558166504f);
-}
-
-// Truncation toward zero puts an outer tick beyond the window; a negative step reverses the
-// range, which is empty once the window spans two spacings.
-TEST(ScaleTicks, RangeEnds) {
-    const float spacing = tick_spacing(1.0f, 300.0f);
-    const tick_range above = find_tick_range(0.1f, 0.5f, 0.0f, spacing);  // 1.68 .. 8.40
-    EXPECT_EQ(std::pair(above.first, above.last), std::pair(1, 8));
-    const tick_range reversed = find_tick_range(-2.0f, 0.0f, 0.0f, -spacing);
-    EXPECT_EQ(std::pair(reversed.first, count_ticks(reversed)), std::pair(33, 0));
+// At 300 K, one decade a tick: -33.598 .. 0 truncated for the window -2..0, an outer tick
+// below 0.1..0.5 (1.68 .. 8.40), no tick to walk with a negative step. A scale's index steps
+// in single precision and stands still from 2^24 on (16777217 rounds to 16777216); a main
+// axis's stays exact.
+TEST(ScaleTicks, RangesAndWalks) {
+    const scale_axis axis{300.0f, 0.0f, 1.0f, -2.0f, 0.0f};
+    const float spacing = tick_spacing(axis);
+    const tick_range range = scale_axis_ticks(axis, spacing);
+    EXPECT_EQ(std::tuple(spacing, range.first, range.last, tick_position(axis, -33.0)),
+              std::tuple(0.05952680483460426f, -33, 0, -1.9643845558166504f));
+    const tick_range above = scale_axis_ticks({300.0f, 0.0f, 1.0f, 0.1f, 0.5f}, spacing);
+    const tick_range reversed = scale_axis_ticks(axis, -spacing);
+    EXPECT_EQ(std::tuple(above.first, above.last, reversed.first), std::tuple(1, 8, 33));
+    EXPECT_EQ(start_tick_walk(reversed, tick_index_kind::single).left, 0);
+    tick_walk scale = start_tick_walk({16777215.0, 16777300.0}, tick_index_kind::single);
+    tick_walk main = start_tick_walk({16777215.0, 16777300.0}, tick_index_kind::whole);
+    for (tick_walk* walk : {&scale, &scale, &main, &main}) step_tick_walk(*walk);
+    EXPECT_EQ(std::tuple(scale.index, main.index, main.left), std::tuple(16777216, 16777217, 84));
 }
 
 // The exponent uses the step truncated toward zero and is exact beyond single precision.
 TEST(ScaleTicks, ExponentFollowsTruncatedStep) {
-    const std::tuple<float, float, int32_t> rows[] = {
-        {2.0f, -2.0f, -4}, {0.5f, -7.0f, 0}, {-1.5f, 3.0f, -3}, {7.0f, 3000001.0f, 21000007}};
+    const std::tuple<float, double, int32_t> rows[] = {
+        {2.0f, -2.0, -4}, {0.5f, -7.0, 0}, {-1.5f, 3.0, -3}, {7.0f, 3000001.0, 21000007}};
     for (const auto& [step, index, exponent] : rows)
-        EXPECT_EQ(tick_exponent(step, index), exponent) << step << " " << index;
+        EXPECT_EQ(tick_exponent({300.0f, 0.0f, step, 0.0f, 1.0f}, index), exponent) << step;
 }
 
 // Widths judged in double: 999.99994 has three digits although its single log10 is 3.0.

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "numbers.hpp"
 #include "printps/internals.hpp"
 #include "printps/printps.hpp"
 #include "records/records.hpp"
@@ -16,7 +17,7 @@ namespace {
 float map_to_page(float value, float low, float origin) {
     const double product = (static_cast<double>(value) - static_cast<double>(low)) *
                            static_cast<double>(page.page_scale);
-    const float whole = to_float_saturated(std::trunc(product));
+    const float whole = to_float_saturating(std::trunc(product));
     return origin + whole;
 }
 
@@ -34,7 +35,7 @@ struct frame_axis {
 };
 
 float plus(float value, double offset) {
-    return static_cast<float>(static_cast<double>(value) + offset);
+    return to_float_known_to_fit(static_cast<double>(value) + offset);
 }
 
 void start_black_path(const char* line_width) {
@@ -72,23 +73,18 @@ void write_tick_number(float x, float y, int32_t k) {
         {item_real(x), item_real(y), item_text(" M ("), item_int(k), item_text(") SN")});
 }
 
-// Major ticks stand at every whole k + shift between the bounds, k truncated toward zero.
-tick_range major_ticks(float low, float high, float shift) {
-    return {to_int32_fitting(major_tick_index(low, shift)),
-            to_int32_fitting(major_tick_index(high, shift))};
-}
-
-// Five minor ticks per unit plus one, over exactly the span of the major ticks.
-int32_t minor_tick_count(tick_range range) {
-    const double a = static_cast<double>(static_cast<float>(range.first));
-    const double b = static_cast<double>(static_cast<float>(range.last));
+// Five minor ticks per unit plus one, over the span of the major ticks as single-precision
+// values.
+int32_t minor_tick_count(const tick_range& range) {
+    const double a = static_cast<double>(to_float_known_to_fit(range.first));
+    const double b = static_cast<double>(to_float_known_to_fit(range.last));
     const double per_unit = static_cast<double>(minor_ticks_per_unit);
-    return to_int32_fitting(std::trunc(per_unit * b - per_unit * a + 1.0));
+    return to_int32_known_to_fit(std::trunc(per_unit * b - per_unit * a + 1.0));
 }
 
 // The running minor-tick value steps in single precision, so it drifts as stored values do.
 float next_minor_tick(float u) {
-    return static_cast<float>(static_cast<double>(u) + static_cast<double>(minor_tick_step));
+    return to_float_known_to_fit(static_cast<double>(u) + static_cast<double>(minor_tick_step));
 }
 
 void draw_window_frame() {
@@ -111,22 +107,21 @@ void write_tick_pair(const frame_axis& axis, float at, float length) {
 
 // Major ticks with their numbers k, then at line width 1 the minor ticks, of one frame axis.
 void draw_axis_ticks(const frame_axis& axis) {
-    const tick_range range = major_ticks(axis.low, axis.high, axis.shift);
-    const int32_t count = count_ticks(range);
-    for (int32_t n = 0; n < count; ++n) {
-        const int32_t k = range.first + n;
-        const float t =
-            static_cast<float>(static_cast<double>(k) + static_cast<double>(axis.shift));
+    const tick_range range = main_axis_ticks(axis.low, axis.high, axis.shift);
+    for (tick_walk walk = start_tick_walk(range, tick_index_kind::whole); walk.left > 0;
+         step_tick_walk(walk)) {
+        const int32_t k = to_int32_known_to_fit(walk.index);
+        const float t = to_float_known_to_fit(walk.index + static_cast<double>(axis.shift));
         const float at = page_along(axis.along, t);
         write_tick_pair(axis, at, major_tick_length);
         const page_point foot = point_on_axis(axis.along, at, axis.near_edge);
         write_tick_number(plus(foot.x, axis.number_dx), plus(foot.y, axis.number_dy), k);
     }
     write_text_record("1 setlinewidth");
-    float u = static_cast<float>(range.first);
+    float u = to_float_known_to_fit(range.first);
     for (int32_t n = minor_tick_count(range); n > 0; --n) {
         const float t =
-            static_cast<float>(static_cast<double>(axis.shift) + static_cast<double>(u));
+            to_float_known_to_fit(static_cast<double>(axis.shift) + static_cast<double>(u));
         write_tick_pair(axis, page_along(axis.along, t), minor_tick_length);
         u = next_minor_tick(u);
     }
@@ -135,21 +130,21 @@ void draw_axis_ticks(const frame_axis& axis) {
 // "mu" in the Symbol font, then each title through write_label: the x title below the
 // tick numbers from the window's middle, the y title at the left margin.
 void draw_axis_titles() {
-    const float middle_x =
-        static_cast<float>((static_cast<double>(run.x_max) + static_cast<double>(run.x_min)) * 0.5);
-    const float middle_y =
-        static_cast<float>((static_cast<double>(run.y_max) + static_cast<double>(run.y_min)) * 0.5);
-    const int32_t xc = to_int32_fitting(static_cast<double>(page_x(middle_x)));
-    const int32_t yc = to_int32_fitting(static_cast<double>(page_y(middle_y)));
+    const float middle_x = to_float_known_to_fit(
+        (static_cast<double>(run.x_max) + static_cast<double>(run.x_min)) * 0.5);
+    const float middle_y = to_float_known_to_fit(
+        (static_cast<double>(run.y_max) + static_cast<double>(run.y_min)) * 0.5);
+    const int32_t xc = to_int32_known_to_fit(static_cast<double>(page_x(middle_x)));
+    const int32_t yc = to_int32_known_to_fit(static_cast<double>(page_y(middle_y)));
     write_text_record("/Symbol findfont 30 scalefont setfont");
     write_list(unit_map,
                {item_int(xc), item_real(plus(plot_bottom, x_mu_dy)), item_text(" M  (m)  SN")});
     write_list(unit_map,
                {item_real(plus(plot_left, y_mu_dx)), item_int(yc), item_text(" M  (m)  SN")});
     const float x_title_x =
-        static_cast<float>(static_cast<double>(xc) + static_cast<double>(x_title_dx));
+        to_float_known_to_fit(static_cast<double>(xc) + static_cast<double>(x_title_dx));
     const float y_title_y =
-        static_cast<float>(static_cast<double>(yc) + static_cast<double>(y_title_dy));
+        to_float_known_to_fit(static_cast<double>(yc) + static_cast<double>(y_title_dy));
     write_label(x_title_x, plus(plot_bottom, x_title_dy), title_size, run.x_axis_title);
     write_label(plus(plot_left, y_title_dx), y_title_y, title_size, run.y_axis_title);
     write_text_record("/Times-Roman findfont 30 scalefont setfont");

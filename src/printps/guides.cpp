@@ -69,11 +69,11 @@ bool find_line_ends(int32_t coef_x, int32_t coef_y, float line_constant, const l
             end_x = (c - b * y_high) / a;
         }
     }
-    if (!fits_single(start_x) || !fits_single(start_y) || !fits_single(end_x) ||
-        !fits_single(end_y))
+    line_ends stored{};
+    if (!to_float_if_fits(start_x, stored.start_x) || !to_float_if_fits(start_y, stored.start_y) ||
+        !to_float_if_fits(end_x, stored.end_x) || !to_float_if_fits(end_y, stored.end_y))
         return false;
-    ends = {static_cast<float>(start_x), static_cast<float>(start_y), static_cast<float>(end_x),
-            static_cast<float>(end_y)};
+    ends = stored;
     return true;
 }
 

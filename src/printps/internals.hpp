@@ -1,17 +1,17 @@
 // What the map writer's sections share: the fixed page geometry and start-up constants, the
 // page geometry worked out from the window, drawing along either axis, the sections in the
-// order write_map calls them, the label scan, the ends of equilibrium lines and the tick
-// arithmetic of the pressure scales. Page coordinates are PostScript points, before the
-// translation that centres the drawing. Only the writer and its tests include this header;
-// everything else uses printps.hpp.
+// order write_map calls them, the ends of equilibrium lines and the pressure-scale ticks in
+// single precision. The label scan has a header of its own, label_scan.hpp. Page coordinates
+// are PostScript points, before the translation that centres the drawing. Only the writer
+// and its tests include this header; everything else uses printps.hpp.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string_view>
 
-#include "label_glyphs.hpp"
 #include "modules.hpp"
+#include "ticks.hpp"
 
 // ---------------------------------------------------------------------------------------
 // Fixed page geometry, in points; a name ending in _dx or _dy is an offset (negative: left
@@ -58,8 +58,6 @@ constexpr float caption_size = 30.0f;     // font size of the temperature captio
 constexpr float tick_label_size = 20.0f;  // font size of a scale's 10^{e} labels
 
 // Labels
-// characters of a label
-constexpr int32_t label_length = static_cast<int32_t>(std::tuple_size_v<text40>);
 constexpr float superscript_rise = 0.45f;  // raise per superscript level, times the label size
 constexpr float subscript_drop = 0.2f;     // drop per subscript level, times the label size
 constexpr float level_size_step = 0.5f;    // font size factor per level away from the baseline
@@ -110,15 +108,6 @@ struct page_translation {
 // the drawing in the direction that has room to spare.
 page_translation set_up_page_geometry();
 
-// `value` rounded to single precision, held at the largest finite single value beyond it.
-float to_float_saturated(double value);
-
-// Narrowing of working values that the input reader's checks after "stop" keep in range
-// (window extent, tick counts, indices, exponents, positions): `value` rounded to single
-// precision, or truncated toward zero to a 32-bit integer.
-float to_float_fitting(double value);
-int32_t to_int32_fitting(double value);
-
 // ---------------------------------------------------------------------------------------
 // Drawing along either axis
 
@@ -146,58 +135,10 @@ void write_text_record(std::string_view text);
 // ---------------------------------------------------------------------------------------
 // Sections, in the order write_map calls them
 
-void fill_regions();           // grey region polygons
-void draw_frame_and_axes();    // frame, ticks, tick numbers, axis titles
-void draw_secondary_scales();  // pressure scales at one or two temperatures
-void draw_guide_lines();       // xbound, ybound, equi and equ2 lines, then the free labels
-
-// ---------------------------------------------------------------------------------------
-// Label scan: a label split into segments and levels, apart from any PostScript
-
-constexpr int32_t max_segments = 20;  // segments of one label, the first included
-constexpr int32_t stacked_level = 9;  // +9 / -9 mark the two members of a stacked pair
-
-// Segment j (0-based) is text[j] at level[j]: 0 baseline, +n superscript of depth n,
-// -n subscript of depth n, +9/-9 the upper and lower member of a stacked pair.
-struct label_segments {
-    int32_t count;
-    text40 text[max_segments];
-    int32_t level[max_segments];
-};
-
-// Splits `text` at its ^{...}, _{...} and } markup.
-label_segments scan_label(const text40& text);
-
-// Longest body escape_postscript_string can produce from a segment.
-constexpr int32_t max_string_body = 2 * label_length;
-
-// Writes the text of a segment (`length` characters, trailing blanks already removed) as
-// the body of a PostScript string, escaping only what would leave the string unbalanced or
-// open; returns the body's length.
-int32_t escape_postscript_string(const char* text, int32_t length, char* body);
-
-// A stretch of a segment shown in one font, as the body of a PostScript string: ASCII as
-// escape_postscript_string writes it, every other glyph as an octal escape ("\104"), a
-// character without a glyph as "?".
-struct glyph_run {
-    glyph_font font;
-    int32_t length;
-    char body[max_string_body];
-};
-
-// A segment's text in runs, a new one wherever the font changes; an empty text is one empty
-// Times-Roman run.
-struct segment_runs {
-    int32_t count;
-    glyph_run run[label_length];
-};
-
-// Splits the text of a segment (`length` bytes, trailing blanks already removed) into runs.
-segment_runs split_into_runs(const char* text, int32_t length);
-
-// Whether write_label would show any glyph of `text` from the Latin-1 copy of Times-Roman,
-// which the prolog then defines.
-bool draws_latin1_glyph(const text40& text);
+void fill_regions();           // grey region polygons (fills.cpp)
+void draw_frame_and_axes();    // frame, ticks, tick numbers, axis titles (axes.cpp)
+void draw_secondary_scales();  // pressure scales at one or two temperatures (scales.cpp)
+void draw_guide_lines();  // xbound, ybound, equi and equ2 lines, then the free labels (guides.cpp)
 
 // ---------------------------------------------------------------------------------------
 // Line ends of the equilibrium lines
@@ -225,28 +166,17 @@ bool find_line_ends(int32_t coef_x, int32_t coef_y, float line_constant, const l
                     line_ends& ends);
 
 // ---------------------------------------------------------------------------------------
-// Tick ranges of both kinds of axis, and the pressure-scale ticks in single precision
-
-// Whole-number tick indices first..last, both ends truncated toward zero.
-struct tick_range {
-    int32_t first;
-    int32_t last;
-};
-
-// Number of ticks from first to last; 0 when last < first.
-int32_t count_ticks(const tick_range& range);
+// Pressure-scale ticks in single precision, from the arithmetic of ticks.hpp; the reader's
+// checks keep every value in range
 
 // Distance between two ticks in data units, for a step other than 0.
-float tick_spacing(float step, float temperature);
+float tick_spacing(const scale_axis& axis);
 
-// Tick indices for the data span low..high measured from `origin`.
-tick_range find_tick_range(float low, float high, float origin, float spacing);
-
-// Data coordinate of the tick with index r: its distance from the origin plus the origin.
-float tick_position(float step, float tick_index, float temperature, float origin);
+// Data coordinate of the tick with index r.
+float tick_position(const scale_axis& axis, double tick_index);
 
 // Exponent shown at a tick: the step truncated toward zero, times r.
-int32_t tick_exponent(float step, float tick_index);
+int32_t tick_exponent(const scale_axis& axis, double tick_index);
 
 // Characters of the temperature's whole part: at least 1, also for T below 1.
 int32_t caption_width(float temperature);

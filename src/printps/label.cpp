@@ -2,69 +2,18 @@
 // written segment by segment, each raised or lowered from the baseline and set in a smaller
 // size, with a trace of every segment after the first in log.out. A segment is shown in runs
 // of one font each: Times-Roman, its Latin-1 copy or Symbol, whatever the characters need.
-#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <string_view>
 
 #include "label_glyphs.hpp"
+#include "numbers.hpp"
 #include "printps/internals.hpp"
+#include "printps/label_scan.hpp"
 #include "printps/printps.hpp"
 #include "records/records.hpp"
 
 namespace {
-
-// Copies text[from, to) (0-based, empty when from >= to) into a blank segment text.
-void copy_segment_text(const text40& text, int32_t from, int32_t to, text40& segment) {
-    segment.fill(' ');
-    const int32_t end = std::min(to, label_length);
-    for (int32_t i = from; i < end; ++i)
-        segment[static_cast<std::size_t>(i - from)] = text[static_cast<std::size_t>(i)];
-}
-
-// Bytes of the character after position i, which a mark takes as its group's "{" whatever it
-// is (1 past the end of the text).
-int32_t character_length_after(const text40& text, int32_t i) {
-    return i + 1 < label_length ? read_label_character(text.data(), label_length, i + 1).length : 1;
-}
-
-// Levels with which the groups still open were opened (the stack of levels the text returns
-// to when a group closes); an empty stack means the baseline.
-struct open_groups {
-    int32_t count;
-    int32_t level[label_length];
-};
-
-void open_group(open_groups& groups, int32_t level) {
-    if (groups.count < label_length) groups.level[groups.count++] = level;
-}
-
-int32_t close_group(open_groups& groups) {
-    if (groups.count > 0) --groups.count;
-    return groups.count > 0 ? groups.level[groups.count - 1] : 0;
-}
-
-// Gives the segment `current` opened by "^" or "_" its level from the segment before it;
-// a superscript after a subscript (or the reverse) makes the two a stacked pair.
-void set_level_of_group(label_segments& segments, int32_t current, char mark) {
-    int32_t& previous = segments.level[current - 1];
-    int32_t& level = segments.level[current];
-    if (mark == '_') {
-        if (previous > 0) {
-            previous = stacked_level;
-            level = -stacked_level;
-        } else {
-            level = previous - 1;
-        }
-    } else {
-        if (previous < 0) {
-            previous = -stacked_level;
-            level = stacked_level;
-        } else {
-            level = previous + 1;
-        }
-    }
-}
 
 // The font size a Times-Roman record may carry: a size of 0 would make a singular font
 // matrix, and one below the smallest normal single (1.17549435E-38) one that PostScript
@@ -90,11 +39,6 @@ std::string_view findfont_words(glyph_font font) {
 void write_font_record(glyph_font font, float size) {
     write_label_record({item_text(findfont_words(font)), item_real(printable_font_size(size)),
                         item_text(" scalefont setfont")});
-}
-
-// The runs of a segment's text without its trailing blanks.
-segment_runs runs_of_segment(const text40& segment) {
-    return split_into_runs(segment.data(), trimmed_length(segment));
 }
 
 // What closes the string of run k of n: a first member of a stacked pair adds up the widths
@@ -141,11 +85,11 @@ font_in_effect write_segment(const text40& segment, int32_t level, float size,
     const int32_t set_level = std::abs(level) == stacked_level ? (level > 0 ? 1 : -1) : level;
     const double size_wide = static_cast<double>(size);
     const float segment_size =
-        to_float_saturated(std::trunc(size_wide * size_factor(std::abs(set_level))));
+        to_float_saturating(std::trunc(size_wide * size_factor(std::abs(set_level))));
     const double shift_per_level = set_level >= 0 ? static_cast<double>(superscript_rise)
                                                   : static_cast<double>(subscript_drop);
     const float segment_shift =
-        to_float_saturated(static_cast<double>(set_level) * size_wide * shift_per_level);
+        to_float_saturating(static_cast<double>(set_level) * size_wide * shift_per_level);
 
     const segment_runs runs = runs_of_segment(segment);
     write_label_record({item_int(0), item_real(segment_shift), item_text(" rmoveto")});
@@ -159,144 +103,7 @@ font_in_effect write_segment(const text40& segment, int32_t level, float size,
     return {runs.run[runs.count - 1].font, segment_size};
 }
 
-// Appends the octal escape of a glyph code: 0104 -> "\104".
-void append_octal(glyph_run& target, int32_t code) {
-    target.body[target.length++] = '\\';
-    target.body[target.length++] = static_cast<char>('0' + (code >> 6));
-    target.body[target.length++] = static_cast<char>('0' + ((code >> 3) & 7));
-    target.body[target.length++] = static_cast<char>('0' + (code & 7));
-}
-
-// The font that shows a character after a run in `previous`. An ASCII character, or the "?"
-// of one without a glyph, is Times-Roman, but continues a Latin-1 run, whose encoding draws
-// them alike except "-" (a minus there); a blank also continues a Symbol run, whose blank is
-// as wide. So "é ö" and "≤ ≥" are one run each.
-glyph_font font_in_run(const label_character& c, glyph_font previous) {
-    const bool is_plain = !c.has_glyph || c.code_point < 0x80;
-    if (!is_plain) return c.font;
-    if (previous == glyph_font::times_latin1 && c.code != '-') return glyph_font::times_latin1;
-    if (previous == glyph_font::symbol && c.code == ' ') return glyph_font::symbol;
-    return glyph_font::times_roman;
-}
-
-// Appends text[from, to) of ASCII characters, escaped as a string body needs.
-void append_ascii(glyph_run& target, const char* text, int32_t from, int32_t to) {
-    if (to > from)
-        target.length +=
-            escape_postscript_string(text + from, to - from, target.body + target.length);
-}
-
 }  // namespace
-
-label_segments scan_label(const text40& text) {
-    label_segments segments{};
-    for (text40& segment : segments.text) segment.fill(' ');
-    open_groups groups{};
-    int32_t current = 0;               // segment being collected
-    int32_t start = 0;                 // where its text begins
-    bool after_closing_brace = false;  // the previous character closed a segment
-    bool ends_with_closing_brace = false;
-
-    for (int32_t i = 0; i < label_length; ++i) {
-        const char c = text[static_cast<std::size_t>(i)];
-        bool closes_segment = false;
-        if (c == '^' || c == '_') {
-            // Right after a closing brace the group continues the segment that brace opened;
-            // elsewhere it opens one, unless the table is full (then it is plain text).
-            const bool opens_segment = !after_closing_brace;
-            if (!opens_segment || current < max_segments - 1) {
-                if (opens_segment) {
-                    copy_segment_text(text, start, i, segments.text[current]);
-                    ++current;
-                }
-                set_level_of_group(segments, current, c);
-                open_group(groups, segments.level[current]);
-                // that character is the group's "{"
-                start = i + 1 + character_length_after(text, i);
-            }
-        } else if (c == '}' && current < max_segments - 1) {
-            copy_segment_text(text, start, i, segments.text[current]);
-            start = i + 1;
-            ++current;
-            segments.level[current] = close_group(groups);
-            closes_segment = true;
-        }
-        if (c != ' ') ends_with_closing_brace = closes_segment;
-        after_closing_brace = closes_segment;
-    }
-
-    // The empty segment after a final closing brace is dropped.
-    if (ends_with_closing_brace)
-        --current;
-    else
-        copy_segment_text(text, start, label_length, segments.text[current]);
-    segments.count = current + 1;
-    return segments;
-}
-
-int32_t escape_postscript_string(const char* text, int32_t length, char* body) {
-    length = std::clamp(length, 0, label_length);
-    // Pair the unescaped parentheses as PostScript does: a ")" closes the latest open "(".
-    bool is_paired[label_length] = {};
-    int32_t open_at[label_length];
-    int32_t open_count = 0;
-    for (int32_t i = 0; i < length; ++i) {
-        if (text[i] == '\\') {
-            ++i;  // the escaped character (if any) is no parenthesis of the string
-        } else if (text[i] == '(') {
-            open_at[open_count++] = i;
-        } else if (text[i] == ')' && open_count > 0) {
-            is_paired[i] = true;
-            is_paired[open_at[--open_count]] = true;
-        }
-    }
-
-    int32_t n = 0;
-    for (int32_t i = 0; i < length; ++i) {
-        const char c = text[i];
-        if (c == '\\') {
-            // "\x" is kept as written; a final lone backslash would escape the closing ")".
-            body[n++] = '\\';
-            body[n++] = i + 1 < length ? text[++i] : '\\';
-        } else if ((c == '(' || c == ')') && !is_paired[i]) {
-            body[n++] = '\\';
-            body[n++] = c;
-        } else {
-            body[n++] = c;
-        }
-    }
-    return n;
-}
-
-segment_runs split_into_runs(const char* text, int32_t length) {
-    segment_runs runs{};
-    runs.count = 1;
-    runs.run[0].font = glyph_font::times_roman;
-    int32_t ascii_from = 0;  // ASCII characters from here on are not in the run yet
-    for (int32_t at = 0; at < length;) {
-        const label_character c = read_label_character(text, length, at);
-        const bool is_ascii = c.code_point >= 0 && c.code_point < 0x80;
-        glyph_run* current = &runs.run[runs.count - 1];
-        const glyph_font font = font_in_run(c, current->font);
-        if (font != current->font) {
-            append_ascii(*current, text, ascii_from, at);
-            if (current->length > 0) current = &runs.run[runs.count++];
-            current->font = font;
-            ascii_from = at;
-        }
-        if (!is_ascii) {
-            append_ascii(*current, text, ascii_from, at);
-            if (c.has_glyph)
-                append_octal(*current, c.code);
-            else
-                current->body[current->length++] = '?';
-            ascii_from = at + c.length;
-        }
-        at += c.length;
-    }
-    append_ascii(runs.run[runs.count - 1], text, ascii_from, length);
-    return runs;
-}
 
 void write_label(float x, float y, float size, const text40& text) {
     const label_segments segments = scan_label(text);
@@ -325,14 +132,4 @@ void write_label(float x, float y, float size, const text40& text) {
     // A label leaves Times-Roman in effect, at the size of its last segment.
     if (font.font != glyph_font::times_roman) write_font_record(glyph_font::times_roman, font.size);
     write_label_record({item_text("N")});
-}
-
-bool draws_latin1_glyph(const text40& text) {
-    const label_segments segments = scan_label(text);
-    for (int32_t j = 0; j < segments.count; ++j) {
-        const segment_runs runs = runs_of_segment(segments.text[j]);
-        for (int32_t k = 0; k < runs.count; ++k)
-            if (runs.run[k].font == glyph_font::times_latin1) return true;
-    }
-    return false;
 }

@@ -4,12 +4,12 @@
 #include "printps/printps.hpp"
 
 #include <cassert>
-#include <cfloat>
 #include <cmath>
 #include <string_view>
 
 #include "numbers.hpp"
 #include "printps/internals.hpp"
+#include "printps/label_scan.hpp"
 #include "records/records.hpp"
 
 page_geometry page;
@@ -109,29 +109,13 @@ bool map_draws_latin1_glyph() {
 float scale_to_fill(float room, float low, float high) {
     const double span = static_cast<double>(high) - static_cast<double>(low);
     assert(span > 0.0 && fits_single(span));
-    return to_float_fitting(static_cast<double>(room) /
-                            static_cast<double>(static_cast<float>(span)));
+    return to_float_known_to_fit(static_cast<double>(room) /
+                                 static_cast<double>(to_float_known_to_fit(span)));
 }
 
 }  // namespace
 
 void write_text_record(std::string_view text) { write_list(unit_map, {item_text(text)}); }
-
-float to_float_saturated(double value) {
-    if (value > static_cast<double>(FLT_MAX)) return FLT_MAX;
-    if (value < -static_cast<double>(FLT_MAX)) return -FLT_MAX;
-    return static_cast<float>(value);
-}
-
-float to_float_fitting(double value) {
-    assert(fits_single(value));
-    return static_cast<float>(value);
-}
-
-int32_t to_int32_fitting(double value) {
-    assert(fits_int32(std::trunc(value)));
-    return static_cast<int32_t>(value);
-}
 
 page_translation set_up_page_geometry() {
     // Step 1: the plot area, narrowed by one scale gap for each positive temperature.
@@ -154,13 +138,13 @@ page_translation set_up_page_geometry() {
     page_translation translation{0.0f, 0.0f};
     if (scale_y < scale_x) {
         page.page_scale = scale_y;
-        translation.x = static_cast<float>(
+        translation.x = to_float_known_to_fit(
             (static_cast<double>(scale_x) - static_cast<double>(scale_y)) *
                 (static_cast<double>(run.x_max) - static_cast<double>(run.x_min)) * 0.5 -
             static_cast<double>(centring_margin_x));
     } else {
         page.page_scale = scale_x;
-        translation.y = static_cast<float>(
+        translation.y = to_float_known_to_fit(
             (static_cast<double>(scale_y) - static_cast<double>(scale_x)) *
                 (static_cast<double>(run.y_max) - static_cast<double>(run.y_min)) * 0.5 -
             static_cast<double>(centring_margin_y));

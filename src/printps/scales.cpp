@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "numbers.hpp"
 #include "printps/internals.hpp"
 #include "printps/printps.hpp"
 #include "records/records.hpp"
@@ -20,13 +21,10 @@ namespace {
 // Tags of the range records of each set in log.out, top axis and right axis.
 constexpr const char* range_tags[max_scale_sets][2] = {{"Temp1x", "Temp1y"}, {"Temp2x", "Temp2y"}};
 
-// One tick axis of a scale set: the top axis (direction x) or the right axis (direction y).
-struct scale_axis {
+// Where the ticks of a scale axis go on the page: the top axis (direction x) or the right
+// axis (direction y).
+struct scale_axis_layout {
     direction along;
-    float low;  // window bounds along the axis
-    float high;
-    float origin;       // where P = 1
-    float step;         // decades of P between two ticks
     const char* tag;    // names the axis in the range record in log.out
     float axis_at;      // page coordinate of the axis line, across the ticks
     float label_at;     // page coordinate where the tick labels start, across the ticks
@@ -35,24 +33,24 @@ struct scale_axis {
 
 // Data coordinate `points` page points beyond a window bound, away from the window.
 float beyond_window(float bound, double points) {
-    return to_float_fitting(static_cast<double>(bound) +
-                            points / static_cast<double>(page.page_scale));
+    return to_float_known_to_fit(static_cast<double>(bound) +
+                                 points / static_cast<double>(page.page_scale));
 }
 
 // "300 K": the whole part of T right-justified in its own width, a blank and K.
 void write_caption(float temperature, float axis_x, float axis_y) {
     const int32_t width = caption_width(temperature);
-    const int32_t whole = to_int32_fitting(std::trunc(static_cast<double>(temperature)));
+    const int32_t whole = to_int32_known_to_fit(std::trunc(static_cast<double>(temperature)));
     text40 caption;
     write_internal(caption, "(I^,1X,A1)", {item_int(whole, width), item_text("K")});
     const double left = static_cast<double>(axis_x) -
                         static_cast<double>(caption_char_width) * static_cast<double>(width + 1);
-    write_label(static_cast<float>(left), axis_y + caption_dy, caption_size, caption);
+    write_label(to_float_known_to_fit(left), axis_y + caption_dy, caption_size, caption);
 }
 
 // "10^{-5}": built into a buffer and traced in log.out with its width.
-text40 make_tick_label(float step, float tick_index) {
-    const int32_t exponent = tick_exponent(step, tick_index);
+text40 make_tick_label(const scale_axis& axis, double tick_index) {
+    const int32_t exponent = tick_exponent(axis, tick_index);
     const int32_t width = exponent_width(exponent);
     text40 label;
     write_internal(label, "(A4,I^,A1)",
@@ -63,23 +61,19 @@ text40 make_tick_label(float step, float tick_index) {
 
 // Ticks from the axis line toward the window, each with its 10^{e} label, after the range
 // record in log.out.
-void draw_scale_ticks(float temperature, const scale_axis& axis) {
-    const float spacing = tick_spacing(axis.step, temperature);
-    const tick_range range = find_tick_range(axis.low, axis.high, axis.origin, spacing);
-    write_list(unit_log, {item_text(axis.tag), item_int(range.first), item_int(range.last),
-                          item_real(axis.step)});
-    const int32_t ticks = count_ticks(range);
-    float tick_index = static_cast<float>(range.first);
-    for (int32_t k = 0; k < ticks; ++k) {
-        const float at =
-            page_along(axis.along, tick_position(axis.step, tick_index, temperature, axis.origin));
-        write_stroke(point_on_axis(axis.along, at, axis.axis_at - scale_tick_length),
-                     point_on_axis(axis.along, at, axis.axis_at));
-        const text40 label = make_tick_label(axis.step, tick_index);
+void draw_scale_ticks(const scale_axis& axis, const scale_axis_layout& layout) {
+    const tick_range range = scale_axis_ticks(axis, tick_spacing(axis));
+    write_list(unit_log, {item_text(layout.tag), item_int(to_int32_known_to_fit(range.first)),
+                          item_int(to_int32_known_to_fit(range.last)), item_real(axis.step)});
+    for (tick_walk walk = start_tick_walk(range, tick_index_kind::single); walk.left > 0;
+         step_tick_walk(walk)) {
+        const float at = page_along(layout.along, tick_position(axis, walk.index));
+        write_stroke(point_on_axis(layout.along, at, layout.axis_at - scale_tick_length),
+                     point_on_axis(layout.along, at, layout.axis_at));
+        const text40 label = make_tick_label(axis, walk.index);
         const page_point label_start =
-            point_on_axis(axis.along, at + axis.label_shift, axis.label_at);
+            point_on_axis(layout.along, at + layout.label_shift, layout.label_at);
         write_label(label_start.x, label_start.y, tick_label_size, label);
-        tick_index = static_cast<float>(static_cast<double>(tick_index) + 1.0);
     }
 }
 
@@ -104,59 +98,43 @@ void draw_scale_set(int32_t index) {
     if (set.x_step != 0.0f) {
         const float label_y =
             page_y(beyond_window(run.y_max, gap_y + static_cast<double>(top_label_rise)));
-        draw_scale_ticks(set.temperature,
-                         {direction::x, run.x_min, run.x_max, set.x_origin, set.x_step,
-                          range_tags[index][0], axis_y, label_y, top_label_dx});
+        draw_scale_ticks(horizontal_scale_axis(set),
+                         {direction::x, range_tags[index][0], axis_y, label_y, top_label_dx});
     }
     if (set.y_step != 0.0f) {
         const float label_x =
             page_x(beyond_window(run.x_max, gap_x + static_cast<double>(right_label_gap)));
-        draw_scale_ticks(set.temperature,
-                         {direction::y, run.y_min, run.y_max, set.y_origin, set.y_step,
-                          range_tags[index][1], axis_x, label_x, right_label_dy});
+        draw_scale_ticks(vertical_scale_axis(set),
+                         {direction::y, range_tags[index][1], axis_x, label_x, right_label_dy});
     }
 }
 
 }  // namespace
 
-float tick_spacing(float step, float temperature) {
-    const float spacing = to_float_fitting(tick_spacing_wide(step, temperature));
+float tick_spacing(const scale_axis& axis) {
+    const float spacing = to_float_known_to_fit(tick_spacing_wide(axis));
     assert(spacing != 0.0f);
     return spacing;
 }
 
-tick_range find_tick_range(float low, float high, float origin, float spacing) {
-    return {to_int32_fitting(scale_tick_index(low, origin, spacing)),
-            to_int32_fitting(scale_tick_index(high, origin, spacing))};
+float tick_position(const scale_axis& axis, double tick_index) {
+    return to_float_known_to_fit(tick_position_wide(axis, tick_index));
 }
 
-int32_t count_ticks(const tick_range& range) {
-    const double count =
-        tick_count(static_cast<double>(range.first), static_cast<double>(range.last));
-    if (count <= 0.0) return 0;
-    assert(count <= static_cast<double>(max_ticks_per_axis));
-    return static_cast<int32_t>(count);
-}
-
-float tick_position(float step, float tick_index, float temperature, float origin) {
-    return to_float_fitting(tick_offset_wide(step, tick_index, temperature) +
-                            static_cast<double>(origin));
-}
-
-int32_t tick_exponent(float step, float tick_index) {
-    return to_int32_fitting(tick_exponent_wide(step, tick_index));
+int32_t tick_exponent(const scale_axis& axis, double tick_index) {
+    return to_int32_known_to_fit(tick_exponent_wide(axis, tick_index));
 }
 
 int32_t caption_width(float temperature) {
     const double magnitude = std::fabs(static_cast<double>(temperature));
     if (!(magnitude >= 1.0)) return 1;  // 0.5 K shows as "0 K"; also keeps log10 away from 0
-    return static_cast<int32_t>(std::trunc(std::log10(magnitude))) + 1;
+    return to_int32_known_to_fit(std::trunc(std::log10(magnitude))) + 1;
 }
 
 int32_t exponent_width(int32_t exponent) {
     if (exponent == 0) return 1;
     const double magnitude = std::fabs(static_cast<double>(exponent));
-    const int32_t digits = static_cast<int32_t>(std::trunc(std::log10(magnitude))) + 1;
+    const int32_t digits = to_int32_known_to_fit(std::trunc(std::log10(magnitude))) + 1;
     return exponent < 0 ? digits + 1 : digits;
 }
 

@@ -21,11 +21,12 @@ void build_matrix(const float col_x[3], const float col_y[3], const float col_g[
 }  // namespace
 
 float to_single(double value) {
-    if (!fits_single(value))
+    float stored = 0.0f;
+    if (!to_float_if_fits(value, stored))
         stop_run(unit_input, 0,
                  "a plane intersection or region corner lies beyond the range of single-precision "
                  "reals; the surface data or the window are too large");
-    return static_cast<float>(value);
+    return stored;
 }
 
 double surface_energy(float x, float y, int32_t row) {

@@ -1,0 +1,60 @@
+// The label scan: a label split at its ^{...}, _{...} and } markup into segments and their
+// levels, and a segment's text split into runs of one font each, held as the bodies of
+// PostScript strings. Text work only, apart from any record: write_label (label.cpp) writes
+// what the scan finds, and write_map asks it whether a map needs the Latin-1 font.
+#pragma once
+
+#include <cstdint>
+#include <tuple>
+
+#include "fixed_text.hpp"
+#include "label_glyphs.hpp"
+
+constexpr int32_t label_length = static_cast<int32_t>(std::tuple_size_v<text40>);  // characters
+constexpr int32_t max_segments = 20;  // segments of one label, the first included
+constexpr int32_t stacked_level = 9;  // +9 / -9 mark the two members of a stacked pair
+
+// Segment j (0-based) is text[j] at level[j]: 0 baseline, +n superscript of depth n,
+// -n subscript of depth n, +9/-9 the upper and lower member of a stacked pair.
+struct label_segments {
+    int32_t count;
+    text40 text[max_segments];
+    int32_t level[max_segments];
+};
+
+// Splits `text` at its ^{...}, _{...} and } markup.
+label_segments scan_label(const text40& text);
+
+// Longest body escape_postscript_string can produce from a segment.
+constexpr int32_t max_string_body = 2 * label_length;
+
+// Writes the text of a segment (`length` characters, trailing blanks already removed) as
+// the body of a PostScript string, escaping only what would leave the string unbalanced or
+// open; returns the body's length.
+int32_t escape_postscript_string(const char* text, int32_t length, char* body);
+
+// A stretch of a segment shown in one font, as the body of a PostScript string: ASCII as
+// escape_postscript_string writes it, every other glyph as an octal escape ("\104"), a
+// character without a glyph as "?".
+struct glyph_run {
+    glyph_font font;
+    int32_t length;
+    char body[max_string_body];
+};
+
+// A segment's text in runs, a new one wherever the font changes; an empty text is one empty
+// Times-Roman run.
+struct segment_runs {
+    int32_t count;
+    glyph_run run[label_length];
+};
+
+// Splits the text of a segment (`length` bytes, trailing blanks already removed) into runs.
+segment_runs split_into_runs(const char* text, int32_t length);
+
+// The runs of a segment's text without its trailing blanks.
+segment_runs runs_of_segment(const text40& segment);
+
+// Whether write_label would show any glyph of `text` from the Latin-1 copy of Times-Roman,
+// which the prolog then defines.
+bool draws_latin1_glyph(const text40& text);
