@@ -57,7 +57,8 @@ TEST(CommandLine, HelpVersionAndUsageErrorsTouchNothing) {
     for (const char* help : {"-h", "--help"}) {
         const run_result result = run_with(dir, {help});
         EXPECT_EQ(result.status, 0);
-        EXPECT_TRUE(result.stdout_text.starts_with("usage: phasemap [--json] [--svg] [--strict] [FOLDER...]\n"))
+        EXPECT_TRUE(result.stdout_text.starts_with(
+            "usage: phasemap [--json] [--svg] [--strict] [FOLDER...]\n"))
             << result.stdout_text;
         EXPECT_NE(result.stdout_text.find("Exit status:"), std::string::npos);
         EXPECT_NE(result.stdout_text.find("guide.md"), std::string::npos);

@@ -1,5 +1,5 @@
-// The data-to-page maps, the point record, and the section drawn over the region fills:
-// the window frame, major and minor ticks on all four sides, tick numbers, axis titles.
+// The section drawn over the region fills: the window frame, major and minor ticks on all
+// four sides, tick numbers and the axis titles.
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -11,15 +11,6 @@
 #include "ticks.hpp"
 
 namespace {
-
-// origin + (value - low) * page_scale, the product truncated toward zero in double; a point
-// far outside the window keeps a finite page coordinate.
-float map_to_page(float value, float low, float origin) {
-    const double product = (static_cast<double>(value) - static_cast<double>(low)) *
-                           static_cast<double>(page.page_scale);
-    const float whole = to_float_saturating(std::trunc(product));
-    return origin + whole;
-}
 
 // One axis of the frame: its window bounds and tick shift, and the two frame edges its ticks
 // stand on (bottom and top for x, left and right for y).
@@ -151,28 +142,6 @@ void draw_axis_titles() {
 }
 
 }  // namespace
-
-float page_x(float x) { return map_to_page(x, run.x_min, plot_left); }
-
-float page_y(float y) { return map_to_page(y, run.y_min, plot_bottom); }
-
-page_point point_on_axis(direction along, float at, float across) {
-    return along == direction::x ? page_point{at, across} : page_point{across, at};
-}
-
-float page_along(direction along, float value) {
-    return along == direction::x ? page_x(value) : page_y(value);
-}
-
-void write_stroke(page_point from, page_point to) {
-    write_list(unit_map, {item_real(from.x), item_real(from.y), item_text("  M"), item_real(to.x),
-                          item_real(to.y), item_text("  L  S")});
-}
-
-void put_point(float x, float y, const char* op) {
-    write_list(unit_map,
-               {item_real(page_x(x)), item_real(page_y(y)), item_text("  "), item_text(op, 1)});
-}
 
 void draw_frame_and_axes() {
     draw_window_frame();

@@ -1,6 +1,6 @@
 // write_map: the Encapsulated PostScript frame of the map (header comments, prolog of
 // procedures, setup, the translation that centres the drawing, "showpage") and the order of
-// its sections. Also the page geometry that all sections map through.
+// its sections.
 #include "printps/printps.hpp"
 
 #include <cassert>
@@ -11,8 +11,6 @@
 #include "printps/internals.hpp"
 #include "printps/label_scan.hpp"
 #include "records/records.hpp"
-
-page_geometry page;
 
 namespace {
 
@@ -104,53 +102,7 @@ bool map_draws_latin1_glyph() {
     return draws_latin1_glyph(run.x_axis_title) || draws_latin1_glyph(run.y_axis_title);
 }
 
-// Page points per data unit that fill `room` with the span low..high; the span is rounded
-// to single precision first.
-float scale_to_fill(float room, float low, float high) {
-    const double span = static_cast<double>(high) - static_cast<double>(low);
-    assert(span > 0.0 && fits_single(span));
-    return to_float_known_to_fit(static_cast<double>(room) /
-                                 static_cast<double>(to_float_known_to_fit(span)));
-}
-
 }  // namespace
-
-void write_text_record(std::string_view text) { write_list(unit_map, {item_text(text)}); }
-
-page_translation set_up_page_geometry() {
-    // Step 1: the plot area, narrowed by one scale gap for each positive temperature.
-    page.plot_right = full_plot_right;
-    page.plot_top = full_plot_top;
-    if (is_scale_on(0)) {
-        page.plot_right -= scale_gap_x;
-        page.plot_top -= scale_gap_y;
-    }
-    if (is_scale_on(1)) {
-        page.plot_right -= scale_gap_x;
-        page.plot_top -= scale_gap_y;
-    }
-
-    // Step 2: the scale that fills each direction; the smaller one serves both.
-    const float scale_x = scale_to_fill(page.plot_right - plot_left, run.x_min, run.x_max);
-    const float scale_y = scale_to_fill(page.plot_top - plot_bottom, run.y_min, run.y_max);
-
-    // Step 3: centre the drawing in the direction that has room to spare.
-    page_translation translation{0.0f, 0.0f};
-    if (scale_y < scale_x) {
-        page.page_scale = scale_y;
-        translation.x = to_float_known_to_fit(
-            (static_cast<double>(scale_x) - static_cast<double>(scale_y)) *
-                (static_cast<double>(run.x_max) - static_cast<double>(run.x_min)) * 0.5 -
-            static_cast<double>(centring_margin_x));
-    } else {
-        page.page_scale = scale_x;
-        translation.y = to_float_known_to_fit(
-            (static_cast<double>(scale_y) - static_cast<double>(scale_x)) *
-                (static_cast<double>(run.y_max) - static_cast<double>(run.y_min)) * 0.5 -
-            static_cast<double>(centring_margin_y));
-    }
-    return translation;
-}
 
 void write_map() {
     const page_translation translation = set_up_page_geometry();
