@@ -26,11 +26,12 @@ struct tick_range {
 // Ticks from first to last; 0 or less when last < first.
 inline double tick_count(const tick_range& range) { return range.last - range.first + 1.0; }
 
-// Major ticks of a main axis stand at data k + shift for the whole k from first to last; each
-// end is (bound - shift) truncated toward zero.
+// Major ticks of a main axis stand at data k + shift for the whole k from first to last: the
+// first whole number at or above (low - shift) to the last at or below (high - shift), so that
+// no tick lies outside the window. A window between two whole numbers has no major tick.
 inline tick_range main_axis_ticks(float low, float high, float shift) {
-    return {std::trunc(static_cast<double>(low) - static_cast<double>(shift)),
-            std::trunc(static_cast<double>(high) - static_cast<double>(shift))};
+    return {std::ceil(static_cast<double>(low) - static_cast<double>(shift)),
+            std::floor(static_cast<double>(high) - static_cast<double>(shift))};
 }
 
 // One pressure-scale axis as its ticks need it.

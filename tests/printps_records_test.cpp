@@ -53,7 +53,7 @@ TEST(WriteMap, RegionFillsUseTheSurfaceGrey) {
 }
 
 // The last major tick index of the x axis is the largest 32-bit integer: the ticks stop
-// there, all 129 numbered, instead of counting past it.
+// there, all 128 numbered, instead of counting past it.
 TEST(WriteMap, MajorTicksUpToTheLargestIndex) {
     reset_run_state();
     std::tie(run.x_min, run.x_max, run.y_max, run.shift_x) =
@@ -63,6 +63,6 @@ TEST(WriteMap, MajorTicksUpToTheLargestIndex) {
     for (std::size_t at = map_bytes.find(") SN"); at != std::string::npos;
          at = map_bytes.find(") SN", at + 1))
         ++numbers;
-    EXPECT_EQ(numbers, 129u + 2u);  // x numbers 2147483519 to 2147483647, y numbers 0 and 1
+    EXPECT_EQ(numbers, 128u + 2u);  // x numbers 2147483520 to 2147483647, y numbers 0 and 1
     EXPECT_NE(map_bytes.find("(2147483647) SN"), std::string::npos);
 }

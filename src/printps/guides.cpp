@@ -35,6 +35,23 @@ void stroke_equilibrium_line(int32_t pattern, int32_t coef_x, int32_t coef_y, fl
 
 }  // namespace
 
+namespace {
+
+// Where a line end at height `y` (unrounded) lies beyond the bottom or the top edge, it moves
+// along the line to that edge; a horizontal line (a = 0) cannot, and then misses.
+bool cut_at_horizontal_edge(double a, double b, double c, double y_low, double y_high, double& x,
+                            double& y) {
+    const bool below = y < y_low;
+    const bool above = y > y_high;
+    if (!below && !above) return true;
+    if (a == 0.0) return false;
+    y = below ? y_low : y_high;
+    x = (c - b * y) / a;
+    return true;
+}
+
+}  // namespace
+
 bool find_line_ends(int32_t coef_x, int32_t coef_y, float line_constant, const line_limits& limits,
                     line_ends& ends) {
     const double a = static_cast<double>(coef_x);
@@ -54,21 +71,16 @@ bool find_line_ends(int32_t coef_x, int32_t coef_y, float line_constant, const l
         start_x = c / a;
         end_x = start_x;
     } else {
-        // The start is tested against the lower bound only, the end against the upper bound
-        // only; a horizontal line (a = 0) cannot be moved along itself onto a bound.
+        // Each end starts on its vertical edge and is cut at whichever horizontal edge it lies
+        // beyond, so that rising and falling lines alike stay inside.
         start_y = (c - a * x_low) / b;
-        if (start_y < y_low) {
-            if (coef_x == 0) return false;
-            start_y = y_low;
-            start_x = (c - b * y_low) / a;
-        }
         end_y = (c - a * x_high) / b;
-        if (end_y > y_high) {
-            if (coef_x == 0) return false;
-            end_y = y_high;
-            end_x = (c - b * y_high) / a;
-        }
+        if (!cut_at_horizontal_edge(a, b, c, y_low, y_high, start_x, start_y) ||
+            !cut_at_horizontal_edge(a, b, c, y_low, y_high, end_x, end_y))
+            return false;
     }
+    // A line that passes beside its window or box draws nothing.
+    if (start_x > x_high || end_x < x_low || start_x > end_x) return false;
     line_ends stored{};
     if (!to_float_if_fits(start_x, stored.start_x) || !to_float_if_fits(start_y, stored.start_y) ||
         !to_float_if_fits(end_x, stored.end_x) || !to_float_if_fits(end_y, stored.end_y))
@@ -77,16 +89,24 @@ bool find_line_ends(int32_t coef_x, int32_t coef_y, float line_constant, const l
     return true;
 }
 
+namespace {
+
+// A guide value on an edge of the window is inside it.
+bool is_inside(float value, float low, float high) { return value >= low && value <= high; }
+
+}  // namespace
+
 void draw_guide_lines() {
-    // Step 1: vertical lines; the dash pattern follows the line's place in its own table.
+    // Step 1: vertical lines; the dash pattern follows the line's place in its own table, and
+    // a value outside the window draws nothing.
     for (int32_t i = 0; i < run.xbound_count; ++i) {
         const float x = run.xbound_values[i];
-        stroke_line(i, x, run.y_min, x, run.y_max);
+        if (is_inside(x, run.x_min, run.x_max)) stroke_line(i, x, run.y_min, x, run.y_max);
     }
     // Step 2: horizontal lines, numbered afresh.
     for (int32_t i = 0; i < run.ybound_count; ++i) {
         const float y = run.ybound_values[i];
-        stroke_line(i, run.x_min, y, run.x_max, y);
+        if (is_inside(y, run.y_min, run.y_max)) stroke_line(i, run.x_min, y, run.x_max, y);
     }
     // Step 3: equilibrium lines across the window, numbered afresh; a skipped line does not
     // shift the patterns of the lines after it.

@@ -158,10 +158,11 @@ struct line_ends {
     float end_y;
 };
 
-// Ends of the line a*x + b*y = c from x_low to x_high; the start moves up to y_low when it
-// lies below it, the end down to y_high when it lies above it; with b = 0 the line is
-// vertical from y_low to y_high. False when the ends cannot be computed (a = b = 0, a
-// horizontal line that would have to be cut at a bound, or an end beyond single precision).
+// Ends of the line a*x + b*y = c from x_low to x_high; an end that lies below y_low or above
+// y_high moves along the line to that edge; with b = 0 the line is vertical from y_low to
+// y_high. False when the line passes beside the limits (its start right of x_high, its end
+// left of x_low, or its start right of its end) or its ends cannot be computed (a = b = 0, a
+// horizontal line outside the limits, or an end beyond single precision).
 bool find_line_ends(int32_t coef_x, int32_t coef_y, float line_constant, const line_limits& limits,
                     line_ends& ends);
 
