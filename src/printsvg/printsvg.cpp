@@ -8,6 +8,7 @@
 //   9 #DDDDDD
 #include "printsvg/printsvg.hpp"
 
+#include <cmath>
 #include <string>
 #include <string_view>
 
@@ -112,6 +113,74 @@ void put_axis_ticks(const frame_axis& axis, std::string& numbers) {
     }
 }
 
+float beyond_window(float bound, double points) {
+    return to_float_known_to_fit(static_cast<double>(bound) +
+                                 points / static_cast<double>(page.page_scale));
+}
+
+// A label text of at most 40 characters.
+text40 short_text(const std::string& text) {
+    text40 stored;
+    set_text(stored, text.substr(0, stored.size()).c_str());
+    return stored;
+}
+
+// Ticks of one scale axis, toward the window, with their 10^{e} labels.
+void put_scale_ticks(const scale_axis& axis, direction along, float axis_at, float label_at,
+                     float label_shift, std::string& texts) {
+    const tick_range range = scale_axis_ticks(axis, tick_spacing(axis));
+    for (tick_walk walk = start_tick_walk(range, tick_index_kind::single); walk.left > 0;
+         step_tick_walk(walk)) {
+        const float at = page_along(along, tick_position(axis, walk.index));
+        put_line(point_on_axis(along, at, axis_at - scale_tick_length),
+                 point_on_axis(along, at, axis_at), "3", "");
+        const page_point start = point_on_axis(along, at + label_shift, label_at);
+        texts +=
+            svg_label(start.x, start.y, tick_label_size,
+                      short_text("10^{" + std::to_string(tick_exponent(axis, walk.index)) + "}")) +
+            "\n";
+    }
+}
+
+// Scale set `index`: right and top axes index + 1 gaps outside the frame, the caption where
+// they meet, and their ticks; the second set in grey.
+void put_scale_set(int32_t index, std::string& texts) {
+    const pressure_scale& set = run.scales[index];
+    const double gaps = static_cast<double>(index + 1);
+    const double gap_x = gaps * static_cast<double>(scale_gap_x);
+    const double gap_y = gaps * static_cast<double>(scale_gap_y);
+    put(index == 0 ? "<g class=\"scale\">" : "<g class=\"scale\" stroke=\"#808080\">");
+    texts += index == 0 ? "<g class=\"scale\">\n" : "<g class=\"scale\" fill=\"#808080\">\n";
+    const float axis_x = page_x(beyond_window(run.x_max, gap_x));
+    put_line({axis_x, page_y(run.y_min)}, {axis_x, page_y(run.y_max)}, "3", "");
+    const float axis_y = page_y(beyond_window(run.y_max, gap_y));
+    put_line({page_x(run.x_min), axis_y}, {page_x(run.x_max), axis_y}, "3", "");
+    const int32_t width = caption_width(set.temperature);
+    const int32_t whole = to_int32_known_to_fit(std::trunc(static_cast<double>(set.temperature)));
+    const double left = static_cast<double>(axis_x) -
+                        static_cast<double>(caption_char_width) * static_cast<double>(width + 1);
+    texts += svg_label(to_float_known_to_fit(left), axis_y + caption_dy, caption_size,
+                       short_text(std::to_string(whole) + " K")) +
+             "\n";
+    if (set.x_step != 0.0f)
+        put_scale_ticks(
+            horizontal_scale_axis(set), direction::x, axis_y,
+            page_y(beyond_window(run.y_max, gap_y + static_cast<double>(top_label_rise))),
+            top_label_dx, texts);
+    if (set.y_step != 0.0f)
+        put_scale_ticks(
+            vertical_scale_axis(set), direction::y, axis_x,
+            page_x(beyond_window(run.x_max, gap_x + static_cast<double>(right_label_gap))),
+            right_label_dy, texts);
+    put("</g>");
+    texts += "</g>\n";
+}
+
+void put_scales(std::string& texts) {
+    for (int32_t index = 0; index < max_scale_sets; ++index)
+        if (is_scale_drawn(index)) put_scale_set(index, texts);
+}
+
 std::string dash_array(int32_t pattern) {
     std::string_view dash = dash_patterns[static_cast<std::size_t>(pattern)];
     std::string inner;
@@ -190,6 +259,7 @@ void write_svg_map() {
     put_axis_ticks({direction::y, run.y_min, run.y_max, run.shift_y, page_x(run.x_min),
                     page_x(run.x_max), y_number_dx, y_number_dy},
                    numbers);
+    put_scales(numbers);
     put("<g class=\"guides\">");
     put_guide_lines();
     put("</g>");
