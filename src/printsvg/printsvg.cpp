@@ -79,6 +79,12 @@ struct frame_axis {
     float number_dy;
 };
 
+// The number k right-justified in four characters, as the map shows it.
+std::string tick_number_text(int32_t k) {
+    std::string text = std::to_string(k);
+    return std::string(text.size() < 4 ? 4 - text.size() : 0, ' ') + text;
+}
+
 void put_tick_pair(const frame_axis& axis, float at, float length, std::string_view width) {
     put_line(point_on_axis(axis.along, at, axis.near_edge),
              point_on_axis(axis.along, at, plus(axis.near_edge, length)), width, "");
@@ -97,7 +103,7 @@ void put_axis_ticks(const frame_axis& axis, std::string& numbers) {
         put_tick_pair(axis, at, major_tick_length, "3");
         const page_point foot = point_on_axis(axis.along, at, axis.near_edge);
         numbers += svg_plain_text(plus(foot.x, axis.number_dx), plus(foot.y, axis.number_dy), 30.0f,
-                                  std::to_string(k)) +
+                                  tick_number_text(k)) +
                    "\n";
     }
     const double a = static_cast<double>(to_float_known_to_fit(range.first));
