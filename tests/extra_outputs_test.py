@@ -151,11 +151,14 @@ EXAMPLES = sorted(p.name for p in (SOURCE / "examples").iterdir() if (p / "input
 
 # In the examples no two surfaces share a plane, so their regions tile the window.
 @pytest.mark.parametrize("name", EXAMPLES)
-def test_regions_of_an_example_tile_the_window(tmp_path, name):
+def test_example_tiles_the_window_and_its_svg_renders(tmp_path, name):
     folder = tmp_path / name
     folder.mkdir()
     shutil.copy(SOURCE / "examples" / name / "input.txt", folder / "input.txt")
-    assert subprocess.run([BINARY, "--json"], cwd=folder).returncode == 0
+    assert subprocess.run([BINARY, "--json", "--svg"], cwd=folder).returncode == 0
+    (svg_file,) = folder.glob("*.svg")
+    rendered = subprocess.run(["rsvg-convert", "-f", "png", svg_file], capture_output=True)
+    assert rendered.returncode == 0 and rendered.stdout.startswith(b"\x89PNG"), rendered.stderr
     document = json.loads((folder / "phase.json").read_text(encoding="utf-8"))
     jsonschema.validate(document, SCHEMA)
     window = document["window"]
