@@ -12,6 +12,7 @@
 #include "modules.hpp"
 #include "ouvrir.hpp"
 #include "printps/printps.hpp"
+#include "printsvg/printsvg.hpp"
 #include "records/fatal.hpp"
 #include "records/records.hpp"
 #include "regions/regions.hpp"
@@ -75,6 +76,7 @@ void run_phases(const extra_outputs& extras) {
     pass_run_point(run_point::regions_reported);
     write_map();
     pass_run_point(run_point::map_written);
+    if (extras.svg) write_svg_map();
     if (extras.json) write_phase_json();
 }
 

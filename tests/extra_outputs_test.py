@@ -11,6 +11,7 @@ import re
 import shutil
 import struct
 import subprocess
+import xml.etree.ElementTree as ElementTree
 
 import jsonschema
 import pytest
@@ -59,7 +60,7 @@ def signed_area(corners):
 @pytest.fixture(scope="module")
 def runs(tmp_path_factory):
     root = tmp_path_factory.mktemp("extra")
-    return {name: run_case(name, root, "--json") for name in CASES}
+    return {name: run_case(name, root, "--json", "--svg") for name in CASES}
 
 
 @pytest.mark.parametrize("name", CASES)
@@ -88,16 +89,76 @@ def test_phase_json_holds_the_regions_of_phase_out(runs, name):
         assert math.isclose(region["area"], -area, rel_tol=1e-6, abs_tol=1e-12)
 
 
+SVG = "{http://www.w3.org/2000/svg}"
+NOT_COMPARED = {"input.txt", "notes.md", "stderr.txt", "status"}
+
+
+def eps_region_corners(text):
+    """Page corners of every filled region of the EPS map, in drawing order."""
+    regions, corners = [], None
+    for line in text.splitlines():
+        words = line.split()
+        if len(words) == 1 and re.fullmatch(r"gr\d+", words[0]):
+            corners = []
+        elif corners is not None and len(words) == 3 and words[2] in ("M", "L"):
+            corners.append((float(words[0]), float(words[1])))
+        elif corners is not None and words == ["closepath"]:
+            regions.append(corners)
+            corners = None
+    return regions
+
+
+def eps_strings(text):
+    """Plain ASCII strings the EPS map shows, blanks trimmed; those with octal escapes or the
+    "?" of a character without a glyph (which the SVG shows as itself) are left out."""
+    shown = re.findall(r"\(([^()\\]*)\)\s*(?:show|SN|STxt)", text)
+    return [s.strip() for s in shown if s.strip() and s != "m" and "?" not in s]
+
+
+@pytest.mark.parametrize("name", CASES)
+def test_svg_map_draws_the_regions_and_texts_of_the_eps_map(runs, name):
+    folder, result = runs[name]
+    if result.returncode != 0:
+        assert not list(folder.glob("*.svg")), "a failed run must not leave an SVG map"
+        return
+    # Apart from phase.json and the SVG, the run writes exactly its golden files.
+    for golden in (GOLDEN / name).iterdir():
+        if golden.name not in NOT_COMPARED:
+            assert (folder / golden.name).read_bytes() == golden.read_bytes(), golden.name
+    (svg_file,) = folder.glob("*.svg")
+    raw = svg_file.read_bytes()
+    assert raw.startswith(b'<?xml version="1.0" encoding="UTF-8"?>\r\n')
+    assert all(line.endswith(b"\r") for line in raw.split(b"\n")[:-1])
+    root = ElementTree.fromstring(raw)
+    assert root.get("viewBox") == "0 0 612 792" and root.get("version") == "1.1"
+    document = json.loads((folder / "phase.json").read_text(encoding="utf-8"))
+    polygons = [p for p in root.iter(SVG + "polygon") if p.get("class") == "region"]
+    assert [(int(p.get("data-surface")), p.get("data-name")) for p in polygons] == [
+        (r["surface"], r["name"]) for r in document["regions"]]
+    map_name = next(p.name for p in (GOLDEN / name).iterdir()
+                    if p.name not in NOT_COMPARED | {"log.out", "phase.out"})
+    eps = (GOLDEN / name / map_name).read_text(encoding="latin-1")
+    for polygon, corners in zip(polygons, eps_region_corners(eps), strict=True):
+        points = [tuple(map(float, p.split(","))) for p in polygon.get("points").split()]
+        assert points == pytest.approx(corners, rel=1e-6)
+    texts = ["".join(t.itertext()) for t in root.iter(SVG + "text")]
+    for shown in eps_strings(eps):
+        assert any(shown in t for t in texts), shown
+
+
 EXAMPLES = sorted(p.name for p in (SOURCE / "examples").iterdir() if (p / "input.txt").exists())
 
 
 # In the examples no two surfaces share a plane, so their regions tile the window.
 @pytest.mark.parametrize("name", EXAMPLES)
-def test_regions_of_an_example_tile_the_window(tmp_path, name):
+def test_example_tiles_the_window_and_its_svg_renders(tmp_path, name):
     folder = tmp_path / name
     folder.mkdir()
     shutil.copy(SOURCE / "examples" / name / "input.txt", folder / "input.txt")
-    assert subprocess.run([BINARY, "--json"], cwd=folder).returncode == 0
+    assert subprocess.run([BINARY, "--json", "--svg"], cwd=folder).returncode == 0
+    (svg_file,) = folder.glob("*.svg")
+    rendered = subprocess.run(["rsvg-convert", "-f", "png", svg_file], capture_output=True)
+    assert rendered.returncode == 0 and rendered.stdout.startswith(b"\x89PNG"), rendered.stderr
     document = json.loads((folder / "phase.json").read_text(encoding="utf-8"))
     jsonschema.validate(document, SCHEMA)
     window = document["window"]

@@ -2,8 +2,9 @@
 // page geometry worked out from the window, drawing along either axis, the sections in the
 // order write_map calls them, the ends of equilibrium lines and the pressure-scale ticks in
 // single precision. The label scan has a header of its own, label_scan.hpp. Page coordinates
-// are PostScript points, before the translation that centres the drawing. Only the writer
-// and its tests include this header; everything else uses printps.hpp.
+// are PostScript points, before the translation that centres the drawing. Only the writer,
+// its tests and the SVG map (printsvg), which draws the same page, include this header;
+// everything else uses printps.hpp.
 #pragma once
 
 #include <array>

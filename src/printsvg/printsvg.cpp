@@ -1,0 +1,293 @@
+// write_svg_map: the SVG document of the map. Geometry is drawn in a group that flips page y
+// (PostScript points, y up) into SVG's y down, inside the translation that centres the map;
+// texts are placed un-flipped at (x, 792 - y) in the same translated group.
+//
+// Region colours, by 1-based surface number cycled modulo 9, so a surface keeps its colour
+// when others are added: a colour-blind-safe light qualitative palette
+//   1 #77AADD  2 #EE8866  3 #EEDD88  4 #FFAABB  5 #99DDFF  6 #44BB99  7 #BBCC33  8 #AAAA00
+//   9 #DDDDDD
+#include "printsvg/printsvg.hpp"
+
+#include <cmath>
+#include <string>
+#include <string_view>
+
+#include "numbers.hpp"
+#include "printps/internals.hpp"
+#include "printps/printps.hpp"
+#include "printsvg/svg_text.hpp"
+#include "records/records.hpp"
+#include "ticks.hpp"
+
+namespace {
+
+constexpr std::string_view region_colours[] = {"#77AADD", "#EE8866", "#EEDD88",
+                                               "#FFAABB", "#99DDFF", "#44BB99",
+                                               "#BBCC33", "#AAAA00", "#DDDDDD"};
+constexpr int32_t colour_count = 9;
+
+void put(std::string_view line) { write_raw_record(unit_svg, line); }
+
+std::string point_text(float x, float y) { return svg_number(x) + "," + svg_number(y); }
+
+float plus(float value, double offset) {
+    return to_float_known_to_fit(static_cast<double>(value) + offset);
+}
+
+void put_line(page_point from, page_point to, std::string_view width, std::string_view dash) {
+    std::string line = "<line x1=\"" + svg_number(from.x) + "\" y1=\"" + svg_number(from.y) +
+                       "\" x2=\"" + svg_number(to.x) + "\" y2=\"" + svg_number(to.y) +
+                       "\" stroke-width=\"" + std::string(width) + "\"";
+    if (!dash.empty()) line += " stroke-dasharray=\"" + std::string(dash) + "\"";
+    put(line + "/>");
+}
+
+void put_regions() {
+    for (int32_t s = 0; s < run.surface_count; ++s) {
+        const region_record& region = run.regions[s];
+        if (region.n_vertices < 3) continue;
+        std::string points;
+        for (int32_t p = 0; p < region.n_vertices; ++p) {
+            const vertex_row& corner = run.vertices[region.vertex_list[p] - 1];
+            if (p > 0) points += " ";
+            points += point_text(page_x(corner.x), page_y(corner.y));
+        }
+        const std::string name(run.surfaces[s].name.data(),
+                               static_cast<std::size_t>(trimmed_length(run.surfaces[s].name)));
+        put("<polygon class=\"region\" data-surface=\"" + std::to_string(s + 1) +
+            "\" data-name=\"" + xml_escaped(name) + "\" fill=\"" +
+            std::string(region_colours[s % colour_count]) + "\" points=\"" + points + "\"/>");
+    }
+}
+
+void put_frame() {
+    const std::string corners = point_text(page_x(run.x_min), page_y(run.y_min)) + " " +
+                                point_text(page_x(run.x_max), page_y(run.y_min)) + " " +
+                                point_text(page_x(run.x_max), page_y(run.y_max)) + " " +
+                                point_text(page_x(run.x_min), page_y(run.y_max));
+    put("<polygon class=\"frame\" fill=\"none\" stroke-width=\"3\" points=\"" + corners + "\"/>");
+}
+
+struct frame_axis {
+    direction along;
+    float low;
+    float high;
+    float shift;
+    float near_edge;
+    float far_edge;
+    float number_dx;
+    float number_dy;
+};
+
+// The number k right-justified in four characters, as the map shows it.
+std::string tick_number_text(int32_t k) {
+    std::string text = std::to_string(k);
+    return std::string(text.size() < 4 ? 4 - text.size() : 0, ' ') + text;
+}
+
+void put_tick_pair(const frame_axis& axis, float at, float length, std::string_view width) {
+    put_line(point_on_axis(axis.along, at, axis.near_edge),
+             point_on_axis(axis.along, at, plus(axis.near_edge, length)), width, "");
+    put_line(point_on_axis(axis.along, at, axis.far_edge),
+             point_on_axis(axis.along, at, plus(axis.far_edge, -length)), width, "");
+}
+
+// Ticks go into the flipped group; their numbers are collected for the text group.
+void put_axis_ticks(const frame_axis& axis, std::string& numbers) {
+    const tick_range range = main_axis_ticks(axis.low, axis.high, axis.shift);
+    for (tick_walk walk = start_tick_walk(range, tick_index_kind::whole); walk.left > 0;
+         step_tick_walk(walk)) {
+        const int32_t k = to_int32_known_to_fit(walk.index);
+        const float t = to_float_known_to_fit(walk.index + static_cast<double>(axis.shift));
+        const float at = page_along(axis.along, t);
+        put_tick_pair(axis, at, major_tick_length, "3");
+        const page_point foot = point_on_axis(axis.along, at, axis.near_edge);
+        numbers += svg_plain_text(plus(foot.x, axis.number_dx), plus(foot.y, axis.number_dy), 30.0f,
+                                  tick_number_text(k)) +
+                   "\n";
+    }
+    const double a = static_cast<double>(to_float_known_to_fit(range.first));
+    const double b = static_cast<double>(to_float_known_to_fit(range.last));
+    const double per_unit = static_cast<double>(minor_ticks_per_unit);
+    float u = to_float_known_to_fit(range.first);
+    for (int32_t n = to_int32_known_to_fit(std::trunc(per_unit * b - per_unit * a + 1.0)); n > 0;
+         --n) {
+        const float t =
+            to_float_known_to_fit(static_cast<double>(axis.shift) + static_cast<double>(u));
+        put_tick_pair(axis, page_along(axis.along, t), minor_tick_length, "1");
+        u = to_float_known_to_fit(static_cast<double>(u) + static_cast<double>(minor_tick_step));
+    }
+}
+
+float beyond_window(float bound, double points) {
+    return to_float_known_to_fit(static_cast<double>(bound) +
+                                 points / static_cast<double>(page.page_scale));
+}
+
+// A label text of at most 40 characters.
+text40 short_text(const std::string& text) {
+    text40 stored;
+    set_text(stored, text.substr(0, stored.size()).c_str());
+    return stored;
+}
+
+// Ticks of one scale axis, toward the window, with their 10^{e} labels.
+void put_scale_ticks(const scale_axis& axis, direction along, float axis_at, float label_at,
+                     float label_shift, std::string& texts) {
+    const tick_range range = scale_axis_ticks(axis, tick_spacing(axis));
+    for (tick_walk walk = start_tick_walk(range, tick_index_kind::single); walk.left > 0;
+         step_tick_walk(walk)) {
+        const float at = page_along(along, tick_position(axis, walk.index));
+        put_line(point_on_axis(along, at, axis_at - scale_tick_length),
+                 point_on_axis(along, at, axis_at), "3", "");
+        const page_point start = point_on_axis(along, at + label_shift, label_at);
+        texts +=
+            svg_label(start.x, start.y, tick_label_size,
+                      short_text("10^{" + std::to_string(tick_exponent(axis, walk.index)) + "}")) +
+            "\n";
+    }
+}
+
+// Scale set `index`: right and top axes index + 1 gaps outside the frame, the caption where
+// they meet, and their ticks; the second set in grey.
+void put_scale_set(int32_t index, std::string& texts) {
+    const pressure_scale& set = run.scales[index];
+    const double gaps = static_cast<double>(index + 1);
+    const double gap_x = gaps * static_cast<double>(scale_gap_x);
+    const double gap_y = gaps * static_cast<double>(scale_gap_y);
+    put(index == 0 ? "<g class=\"scale\">" : "<g class=\"scale\" stroke=\"#808080\">");
+    texts += index == 0 ? "<g class=\"scale\">\n" : "<g class=\"scale\" fill=\"#808080\">\n";
+    const float axis_x = page_x(beyond_window(run.x_max, gap_x));
+    put_line({axis_x, page_y(run.y_min)}, {axis_x, page_y(run.y_max)}, "3", "");
+    const float axis_y = page_y(beyond_window(run.y_max, gap_y));
+    put_line({page_x(run.x_min), axis_y}, {page_x(run.x_max), axis_y}, "3", "");
+    const int32_t width = caption_width(set.temperature);
+    const int32_t whole = to_int32_known_to_fit(std::trunc(static_cast<double>(set.temperature)));
+    const double left = static_cast<double>(axis_x) -
+                        static_cast<double>(caption_char_width) * static_cast<double>(width + 1);
+    texts += svg_label(to_float_known_to_fit(left), axis_y + caption_dy, caption_size,
+                       short_text(std::to_string(whole) + " K")) +
+             "\n";
+    if (set.x_step != 0.0f)
+        put_scale_ticks(
+            horizontal_scale_axis(set), direction::x, axis_y,
+            page_y(beyond_window(run.y_max, gap_y + static_cast<double>(top_label_rise))),
+            top_label_dx, texts);
+    if (set.y_step != 0.0f)
+        put_scale_ticks(
+            vertical_scale_axis(set), direction::y, axis_x,
+            page_x(beyond_window(run.x_max, gap_x + static_cast<double>(right_label_gap))),
+            right_label_dy, texts);
+    put("</g>");
+    texts += "</g>\n";
+}
+
+void put_scales(std::string& texts) {
+    for (int32_t index = 0; index < max_scale_sets; ++index)
+        if (is_scale_drawn(index)) put_scale_set(index, texts);
+}
+
+std::string dash_array(int32_t pattern) {
+    std::string_view dash = dash_patterns[static_cast<std::size_t>(pattern)];
+    std::string inner;
+    for (char c : dash)
+        if (c != '[' && c != ']') inner += c;
+    while (!inner.empty() && inner.back() == ' ') inner.pop_back();
+    return inner;
+}
+
+void put_guide(int32_t pattern, float x0, float y0, float x1, float y1) {
+    put_line({page_x(x0), page_y(y0)}, {page_x(x1), page_y(y1)}, "1", dash_array(pattern));
+}
+
+void put_equilibrium(int32_t pattern, int32_t a, int32_t b, float c, const line_limits& limits) {
+    line_ends ends{};
+    if (!find_line_ends(a, b, c, limits, ends)) return;
+    put_guide(pattern, ends.start_x, ends.start_y, ends.end_x, ends.end_y);
+}
+
+void put_guide_lines() {
+    for (int32_t i = 0; i < run.xbound_count; ++i)
+        put_guide(i, run.xbound_values[i], run.y_min, run.xbound_values[i], run.y_max);
+    for (int32_t i = 0; i < run.ybound_count; ++i)
+        put_guide(i, run.x_min, run.ybound_values[i], run.x_max, run.ybound_values[i]);
+    const line_limits window{run.x_min, run.x_max, run.y_min, run.y_max};
+    for (int32_t i = 0; i < run.equi_count; ++i) {
+        const equi_record& line = run.equi_lines[i];
+        put_equilibrium(i, line.coef_x, line.coef_y, line.line_constant, window);
+    }
+    for (int32_t i = 0; i < run.equ2_count; ++i) {
+        const equ2_record& line = run.equ2_lines[i];
+        put_equilibrium(0, line.coef_x, line.coef_y, line.line_constant,
+                        {line.x_from, line.x_to, line.y_low, line.y_high});
+    }
+}
+
+std::string axis_titles() {
+    const float middle_x = to_float_known_to_fit(
+        (static_cast<double>(run.x_max) + static_cast<double>(run.x_min)) * 0.5);
+    const float middle_y = to_float_known_to_fit(
+        (static_cast<double>(run.y_max) + static_cast<double>(run.y_min)) * 0.5);
+    const float xc =
+        static_cast<float>(to_int32_known_to_fit(static_cast<double>(page_x(middle_x))));
+    const float yc =
+        static_cast<float>(to_int32_known_to_fit(static_cast<double>(page_y(middle_y))));
+    return svg_plain_text(xc, plus(plot_bottom, x_mu_dy), 30.0f, "\u03BC") + "\n" +
+           svg_plain_text(plus(plot_left, y_mu_dx), yc, 30.0f, "\u03BC") + "\n" +
+           svg_label(plus(xc, x_title_dx), plus(plot_bottom, x_title_dy), title_size,
+                     run.x_axis_title) +
+           "\n" +
+           svg_label(plus(plot_left, y_title_dx), plus(yc, y_title_dy), title_size,
+                     run.y_axis_title);
+}
+
+}  // namespace
+
+void write_svg_map() {
+    const page_translation translation = set_up_page_geometry();
+    open_output_unit(unit_svg, trimmed_text(run.svg_file_name).c_str());
+    put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+    put("<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"612pt\" "
+        "height=\"792pt\" viewBox=\"0 0 612 792\">");
+    put("<rect class=\"background\" x=\"0\" y=\"0\" width=\"612\" height=\"792\" "
+        "fill=\"#FFFFFF\"/>");
+    put("<g transform=\"translate(" + svg_number(translation.x) + " " + svg_number(-translation.y) +
+        ")\">");
+    put("<g transform=\"matrix(1 0 0 -1 0 792)\" stroke=\"#000000\" fill=\"none\">");
+    put("<g class=\"regions\" stroke=\"#333333\" stroke-width=\"0.5\">");
+    put_regions();
+    put("</g>");
+    put_frame();
+    std::string numbers;
+    put_axis_ticks({direction::x, run.x_min, run.x_max, run.shift_x, page_y(run.y_min),
+                    page_y(run.y_max), x_number_dx, x_number_dy},
+                   numbers);
+    put_axis_ticks({direction::y, run.y_min, run.y_max, run.shift_y, page_x(run.x_min),
+                    page_x(run.x_max), y_number_dx, y_number_dy},
+                   numbers);
+    put_scales(numbers);
+    put("<g class=\"guides\">");
+    put_guide_lines();
+    put("</g>");
+    put("</g>");
+    put("<g class=\"texts\" font-family=\"Times, 'Times New Roman', serif\" fill=\"#000000\">");
+    for (std::size_t start = 0; start < numbers.size();) {
+        const std::size_t end = numbers.find('\n', start);
+        put(std::string_view(numbers).substr(start, end - start));
+        start = end + 1;
+    }
+    const std::string titles = axis_titles();
+    for (std::size_t start = 0; start <= titles.size();) {
+        std::size_t end = titles.find('\n', start);
+        if (end == std::string::npos) end = titles.size();
+        put(std::string_view(titles).substr(start, end - start));
+        start = end + 1;
+    }
+    for (int32_t i = 0; i < run.label_count; ++i) {
+        const label_record& label = run.labels[i];
+        put(svg_label(page_x(label.x), page_y(label.y), label.label_size, label.text));
+    }
+    put("</g>");
+    put("</g>");
+    put("</svg>");
+}
