@@ -108,6 +108,17 @@ def eps_region_corners(text):
     return regions
 
 
+def eps_dashed_lines(text):
+    """Every guide and equilibrium line of the EPS map: its dash pattern and its two ends."""
+    lines, records = [], text.splitlines()
+    for at, record in enumerate(records):
+        dash = re.fullmatch(r"\s*\[([^\]]*)\]\s+0 setdash", record)
+        if dash:
+            start, end = records[at + 1].split(), records[at + 2].split()
+            lines.append((dash[1], *map(float, start[:2] + end[:2])))
+    return lines
+
+
 def eps_strings(text):
     """Plain ASCII strings the EPS map shows, blanks trimmed; those with octal escapes or the
     "?" of a character without a glyph (which the SVG shows as itself) are left out."""
@@ -141,6 +152,9 @@ def test_svg_map_draws_the_regions_and_texts_of_the_eps_map(runs, name):
     for polygon, corners in zip(polygons, eps_region_corners(eps), strict=True):
         points = [tuple(map(float, p.split(","))) for p in polygon.get("points").split()]
         assert points == pytest.approx(corners, rel=1e-6)
+    guides = next((g for g in root.iter(SVG + "g") if g.get("class") == "guides"), [])
+    assert [(line.get("stroke-dasharray", ""), *(float(line.get(k)) for k in ("x1", "y1", "x2", "y2")))
+            for line in guides] == eps_dashed_lines(eps)
     texts = ["".join(t.itertext()) for t in root.iter(SVG + "text")]
     for shown in eps_strings(eps):
         assert any(shown in t for t in texts), shown

@@ -89,24 +89,23 @@ bool find_line_ends(int32_t coef_x, int32_t coef_y, float line_constant, const l
     return true;
 }
 
-namespace {
-
-// A guide value on an edge of the window is inside it.
-bool is_inside(float value, float low, float high) { return value >= low && value <= high; }
-
-}  // namespace
+bool is_guide_value_drawn(float value, float low, float high) {
+    return value >= low && value <= high;
+}
 
 void draw_guide_lines() {
     // Step 1: vertical lines; the dash pattern follows the line's place in its own table, and
     // a value outside the window draws nothing.
     for (int32_t i = 0; i < run.xbound_count; ++i) {
         const float x = run.xbound_values[i];
-        if (is_inside(x, run.x_min, run.x_max)) stroke_line(i, x, run.y_min, x, run.y_max);
+        if (is_guide_value_drawn(x, run.x_min, run.x_max))
+            stroke_line(i, x, run.y_min, x, run.y_max);
     }
     // Step 2: horizontal lines, numbered afresh.
     for (int32_t i = 0; i < run.ybound_count; ++i) {
         const float y = run.ybound_values[i];
-        if (is_inside(y, run.y_min, run.y_max)) stroke_line(i, run.x_min, y, run.x_max, y);
+        if (is_guide_value_drawn(y, run.y_min, run.y_max))
+            stroke_line(i, run.x_min, y, run.x_max, y);
     }
     // Step 3: equilibrium lines across the window, numbered afresh; a skipped line does not
     // shift the patterns of the lines after it.

@@ -167,6 +167,10 @@ struct line_ends {
 bool find_line_ends(int32_t coef_x, int32_t coef_y, float line_constant, const line_limits& limits,
                     line_ends& ends);
 
+// Whether an xbound or ybound value is drawn: when it lies inside the window from low to high,
+// its edges included.
+bool is_guide_value_drawn(float value, float low, float high);
+
 // ---------------------------------------------------------------------------------------
 // Pressure-scale ticks in single precision, from the arithmetic of ticks.hpp; the reader's
 // checks keep every value in range

@@ -207,10 +207,14 @@ void put_equilibrium(int32_t pattern, int32_t a, int32_t b, float c, const line_
 }
 
 void put_guide_lines() {
-    for (int32_t i = 0; i < run.xbound_count; ++i)
-        put_guide(i, run.xbound_values[i], run.y_min, run.xbound_values[i], run.y_max);
-    for (int32_t i = 0; i < run.ybound_count; ++i)
-        put_guide(i, run.x_min, run.ybound_values[i], run.x_max, run.ybound_values[i]);
+    for (int32_t i = 0; i < run.xbound_count; ++i) {
+        const float x = run.xbound_values[i];
+        if (is_guide_value_drawn(x, run.x_min, run.x_max)) put_guide(i, x, run.y_min, x, run.y_max);
+    }
+    for (int32_t i = 0; i < run.ybound_count; ++i) {
+        const float y = run.ybound_values[i];
+        if (is_guide_value_drawn(y, run.y_min, run.y_max)) put_guide(i, run.x_min, y, run.x_max, y);
+    }
     const line_limits window{run.x_min, run.x_max, run.y_min, run.y_max};
     for (int32_t i = 0; i < run.equi_count; ++i) {
         const equi_record& line = run.equi_lines[i];
