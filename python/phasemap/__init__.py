@@ -20,6 +20,7 @@ from typing import NamedTuple
 import numpy as np
 
 from . import _core
+from ._plot import PALETTE
 
 __all__ = ["Bulk", "Surface", "Label", "Line", "BoxedLine", "PressureScale", "Diagram",
            "Region", "Result", "InputError", "ComputationError", "read_input"]
@@ -286,5 +287,9 @@ class Result:
                 "planes": self.planes.tolist(), "never_stable": list(self.never_stable)}
 
     def plot(self, ax=None, colors=None, labels=True, edgecolor="black", **kwargs):
+        """Draws the regions on `ax` (the current axes by default) as filled polygons, by
+        default in PALETTE by surface index; `colors` maps names or indices to colours, or
+        names a colormap. Labels go at the centroids; returns the axes. Never shows or
+        saves the figure."""
         from ._plot import plot
         return plot(self, ax, colors, labels, edgecolor, **kwargs)

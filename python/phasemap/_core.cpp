@@ -187,6 +187,20 @@ PYBIND11_MODULE(_core, m) {
                               solve ? py::object(py::bytes(json)) : py::object(py::none()));
     });
 
+    // _divide_by_zero(): a division by zero under the traps of a run, for the tests of the
+    // fault path (no input the reader accepts is known to raise one).
+    m.def("_divide_by_zero", [] {
+        locked_call(
+            [] {
+                begin_fp_traps();
+                volatile float zero = 0.0f;
+                volatile float quotient = 1.0f / zero;
+                (void)quotient;
+                end_fp_traps();
+            },
+            stopped, fault);
+    });
+
     // run_in(folder, text, json): a whole run of the program in `folder` with `text` as its
     // input.txt, which stays unwritten. The run works in the current folder (its units, its
     // folder lock), so the call changes into `folder` while it holds the module lock and
