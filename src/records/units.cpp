@@ -399,7 +399,7 @@ void abandon_record(output_unit& u) {
 output_unit* writable_unit(int32_t unit) {
     if (!is_unit_open(unit)) stop_run(unit, 0, "cannot write: the file is not open");
     output_unit& u = units[unit];
-    return u.has_failed ? nullptr : &u;
+    return u.has_failed || u.discards ? nullptr : &u;
 }
 
 void write_raw_record(int32_t unit, std::string_view text) {
@@ -437,6 +437,7 @@ void open_output_unit(int32_t unit, const char* file_name) {
         stop_run(unit, 0, std::string("cannot create the file: ") + std::strerror(error));
     u.is_open = true;
     u.has_failed = false;
+    u.discards = discarding_outputs;
     u.has_kept_file = false;
     u.failure = 0;
     drop_buffer(u);
