@@ -7,7 +7,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # Warnings are errors in the developer build; `make WERROR=OFF ...` turns that off.
 WERROR ?= ON
 
-.PHONY: configure build demo test clean
+.PHONY: configure build demo test test-packages clean
 
 configure:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DPHASEMAP_WERROR=$(WERROR)
@@ -25,7 +25,20 @@ demo: configure
 
 # Without GoogleTest the configure step says the tests are off, and ctest then finds none,
 # which fails here rather than passing on nothing.
-test: build
+# Debian packages the tests need; those missing are installed with one apt-get line, as
+# root or through sudo.
+TEST_PACKAGES ?= libgtest-dev ghostscript poppler-utils librsvg2-bin python3-dev pybind11-dev \
+	python3-pybind11 python3-numpy python3-pytest python3-jsonschema python3-matplotlib
+test-packages:
+	@missing=""; for p in $(TEST_PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	if [ -n "$$missing" ]; then \
+	  echo "apt-get install -y$$missing"; \
+	  if [ "$$(id -u)" = 0 ]; then sudo=""; else sudo=sudo; fi; \
+	  $$sudo apt-get update -qq && $$sudo apt-get install -y $$missing; \
+	fi
+
+test: test-packages
+	$(MAKE) build
 	ctest --test-dir $(BUILD) --output-on-failure --no-tests=error -j $(JOBS)
 
 clean:

@@ -26,6 +26,9 @@ namespace {
 constexpr long lock_patience_ms = 1000;
 constexpr long lock_poll_ms = 2;
 
+int folder_lock = -1;     // the locked run folder, while a run holds it
+std::string run_message;  // last_run_message()
+
 // A standard stream that was closed when the process started would otherwise be taken by
 // the first file the run opens, and messages meant for it would land in that file.
 void keep_standard_streams_open() {
@@ -98,6 +101,7 @@ void commit_outputs(const extra_outputs& extras) {
 // map as they were. When log.out cannot be written either, the earlier one stays too, and
 // standard error is told why.
 void keep_log_of_failed_run(const std::string& message) {
+    run_message = message;
     hold_interruptions();
     print_message(message);
     for (int32_t unit : {unit_phase, unit_map, unit_json, unit_svg}) discard_output_unit(unit);
@@ -119,11 +123,12 @@ int run_phasemap(const extra_outputs& extras) {
     // its own state on its stack; the map writer sets its page geometry before it draws.)
     reset_run_state();
     reset_warning_count();
+    run_message.clear();
     run.writes_json = extras.json;
     run.writes_svg = extras.svg;
     int status = 0;
     begin_interruption_guards();
-    const int folder_lock = lock_run_folder();
+    folder_lock = lock_run_folder();
     begin_fp_traps();
     try {
         run_phases(extras);
@@ -138,6 +143,38 @@ int run_phasemap(const extra_outputs& extras) {
     end_fp_traps();
     close_all_units();
     if (folder_lock >= 0) close(folder_lock);
+    folder_lock = -1;
     end_interruption_guards();
     return status;
+}
+
+const std::string& last_run_message() { return run_message; }
+
+void compute_from_text(const std::string& text, bool stop_after_reading) {
+    reset_run_state();
+    reset_warning_count();
+    set_input_text(&text);
+    set_output_discard(true);
+    begin_fp_traps();
+    try {
+        read_input();
+        if (!stop_after_reading) {
+            search_vertices();
+            report_regions();
+        }
+    } catch (...) {
+        abandon_run();
+        throw;
+    }
+    abandon_run();
+}
+
+void abandon_run() {
+    end_fp_traps();
+    close_all_units();
+    set_input_text(nullptr);
+    set_output_discard(false);
+    if (folder_lock >= 0) close(folder_lock);
+    folder_lock = -1;
+    end_interruption_guards();
 }

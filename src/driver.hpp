@@ -2,6 +2,8 @@
 // and the outputs committed as one set.
 #pragma once
 
+#include <string>
+
 // Waits for any other run in the folder to finish, reads input.txt, writes "Start", searches
 // the vertices, reports the regions, writes the map and moves the outputs into place.
 // Returns the exit status: 0 after a complete run, 1 after a fatal error (its one-line
@@ -13,3 +15,18 @@ struct extra_outputs {
     bool svg;   // the map as SVG, named after the map
 };
 int run_phasemap(const extra_outputs& extras = {});
+
+// The message of the last run that failed ("" after a complete one), for a caller that runs
+// phasemap in its own process.
+const std::string& last_run_message();
+
+// For a caller in its own process (the Python module): the run state computed from the input
+// text `text` as unit 1, with every output unit discarded, so no file is read or written.
+// `stop_after_reading` ends it once the input is read; otherwise the vertices are searched
+// and the regions reported and ordered. Throws run_stopped as a run would fail.
+void compute_from_text(const std::string& text, bool stop_after_reading);
+
+// Puts back what a run or a computation had set up when a floating-point fault left it
+// through the caller's own SIGFPE handler: the traps and signal handlers, the units, the
+// input text and the folder lock.
+void abandon_run();

@@ -81,7 +81,8 @@ struct run_state {
 
     int32_t bulk_count_1;
     int32_t bulk_count_2;
-    float bulk_energy;  // per unit cell once the bulk entry has been read
+    float bulk_energy;        // per unit cell once the bulk entry has been read
+    float bulk_energy_total;  // the total bulk energy as the input gives it
     int32_t bulk_divisor;
 
     float x_min;

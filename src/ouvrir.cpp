@@ -86,6 +86,7 @@ void read_bulk_entry() {
                                    in_int(run.bulk_divisor, "bulk_divisor")});
     if (run.bulk_divisor == 0)
         stop_run_on_input("bulk_divisor is 0, so the bulk energy per unit cell is undefined");
+    run.bulk_energy_total = run.bulk_energy;
     run.bulk_energy = static_cast<float>(static_cast<double>(run.bulk_energy) /
                                          static_cast<double>(run.bulk_divisor));
     write_list(unit_log, {item_text("Bulk energy, per unit cell"), item_real(run.bulk_energy)});

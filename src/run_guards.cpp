@@ -13,6 +13,7 @@ namespace {
 constexpr int trapped_faults = FE_DIVBYZERO | FE_OVERFLOW | FE_INVALID;
 
 bool traps_active = false;
+char fault_report[512];  // kept for last_fault_report(): a handler may not allocate
 struct sigaction previous_fpe_action;
 
 // The signals that interrupt a run, with the handling the process had before it.
@@ -53,18 +54,20 @@ bool has_host_handler() {
 // report is composed in a fixed buffer (a handler may not allocate), goes to log.out, which
 // is kept, and to standard error, the other temporaries are removed and the process ends.
 void on_floating_point_fault(int, siginfo_t* info, void*) {
-    char report[512];
+    char* report = fault_report;
     std::size_t length = 0;
     const char* input_name = unit_name_chars(unit_input);
-    append_text(report, length, sizeof report - 1, "phasemap: ");
-    append_text(report, length, sizeof report - 1, input_name != nullptr ? input_name : "unit 1");
-    append_text(report, length, sizeof report - 1, " (unit 1): floating-point ");
-    append_text(report, length, sizeof report - 1, fault_name(info->si_code));
-    append_text(report, length, sizeof report - 1, " in the computation of this input");
+    append_text(report, length, sizeof fault_report - 2, "phasemap: ");
+    append_text(report, length, sizeof fault_report - 2,
+                input_name != nullptr ? input_name : "unit 1");
+    append_text(report, length, sizeof fault_report - 2, " (unit 1): floating-point ");
+    append_text(report, length, sizeof fault_report - 2, fault_name(info->si_code));
+    append_text(report, length, sizeof fault_report - 2, " in the computation of this input");
     commit_unit_in_signal(unit_log, report, length);
     remove_temporaries_in_signal();
-    report[length++] = '\n';
-    print_message_in_signal(report, length);
+    report[length] = '\n';
+    print_message_in_signal(report, length + 1);
+    report[length] = '\0';
     if (has_host_handler()) {
         // SIGFPE stays blocked while its handler runs: unblock it, or the raised signal would
         // wait for a return that never comes.
@@ -97,6 +100,8 @@ sigset_t interruption_set() {
 }
 
 }  // namespace
+
+const char* last_fault_report() { return fault_report; }
 
 void begin_fp_traps() {
     struct sigaction action {};

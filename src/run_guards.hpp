@@ -10,6 +10,9 @@
 
 void begin_fp_traps();
 void end_fp_traps();
+// The report of the last trapped fault, for a SIGFPE handler of the process that the fault
+// is passed on to; "" before any.
+const char* last_fault_report();
 
 void begin_interruption_guards();
 void end_interruption_guards();

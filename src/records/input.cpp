@@ -31,6 +31,7 @@ struct input_unit {
 };
 
 input_unit unit;
+const std::string* input_text = nullptr;  // set_input_text; read instead of the file
 
 int32_t following_line(int32_t line) { return line < max_line ? line + 1 : line; }
 
@@ -141,9 +142,33 @@ bool has_cr_line_ends_only(const std::string& content) {
 
 }  // namespace
 
+namespace {
+
+// The checks and the start position shared by a file and an input text.
+void finish_opening_input() {
+    if (has_cr_line_ends_only(unit.content)) {
+        close_input_unit();
+        stop_run(unit_input, 0, "its line ends are CR only; save it with LF or CR LF line ends");
+    }
+    if (unit.content.starts_with(byte_order_mark)) unit.next_offset = byte_order_mark.size();
+}
+
+}  // namespace
+
 void open_input_unit(const char* file_name) {
     close_input_unit();
     remember_unit_name(unit_input, file_name);
+    if (input_text != nullptr) {
+        if (input_text->size() > static_cast<std::size_t>(max_input_bytes)) {
+            close_input_unit();
+            stop_run(unit_input, 0,
+                     "cannot read the file: it holds more than " + std::to_string(max_input_bytes) +
+                         " bytes (16 MiB), far more than any input");
+        }
+        unit.content = *input_text;
+        finish_opening_input();
+        return;
+    }
     // Non-blocking, so that a FIFO is refused at once instead of waiting for a writer.
     const int fd = ::open(file_name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -156,12 +181,10 @@ void open_input_unit(const char* file_name) {
         close_input_unit();
         stop_run(unit_input, 0, "cannot read the file: " + problem);
     }
-    if (has_cr_line_ends_only(unit.content)) {
-        close_input_unit();
-        stop_run(unit_input, 0, "its line ends are CR only; save it with LF or CR LF line ends");
-    }
-    if (unit.content.starts_with(byte_order_mark)) unit.next_offset = byte_order_mark.size();
+    finish_opening_input();
 }
+
+void set_input_text(const std::string* text) { input_text = text; }
 
 // Forgets the contents; the name stays for messages that come after.
 void close_input_unit() { unit = input_unit{}; }

@@ -41,6 +41,7 @@ struct output_unit {
     int folder;  // the folder the file is in (O_PATH), -1 when the unit is not open
     bool is_open;
     bool has_failed;      // a write failed: the unit drops everything from then on
+    bool discards;        // opened on /dev/null (set_output_discard): statements skip it
     bool record_spilled;  // part of the current record already went to the file
     int32_t used;
     int32_t record_start;  // where the record being built begins in the buffer

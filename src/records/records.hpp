@@ -125,6 +125,9 @@ void flush_output_units();
 // When one cannot be moved, those moved before it are put back, the units stay open and the
 // run stops; the caller then discards them, or commits the log alone.
 void commit_output_units(std::initializer_list<int32_t> units);
+// While on, output units open on /dev/null: their names and folders are checked as always,
+// but no file is created and nothing that is written is kept (a run computed for its state).
+void set_output_discard(bool discard);
 // Closes a unit without a trace: its temporary is removed, its file stays as it was.
 void discard_output_unit(int32_t unit);
 // For signal handlers, with async-signal-safe calls only: commit one unit with its finished
@@ -154,8 +157,10 @@ input_item in_text(std::array<char, N>& target, const char* name) {
     return in_text(target.data(), static_cast<int32_t>(N), name);
 }
 
-// Opens input.txt as unit 1; a missing or unreadable file stops the run.
+// Opens input.txt as unit 1; a missing or unreadable file stops the run. While an input
+// text is set, unit 1 reads that text instead, under the same name and with the same checks.
 void open_input_unit(const char* file_name);
+void set_input_text(const std::string* text);  // nullptr: read the file again
 // Forgets unit 1 and its contents; the next open starts afresh (used by close_all_units).
 void close_input_unit();
 

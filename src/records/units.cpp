@@ -35,6 +35,8 @@ constexpr int32_t max_name_tries = 100;  // hidden names tried when earlier ones
 constexpr int32_t max_set_size = max_units;
 
 output_unit units[max_units];
+// Whether output units open on /dev/null instead of a temporary (set_output_discard).
+bool discarding_outputs = false;
 
 bool is_unit_number(int32_t unit) { return unit >= 0 && unit < max_units; }
 
@@ -397,7 +399,7 @@ void abandon_record(output_unit& u) {
 output_unit* writable_unit(int32_t unit) {
     if (!is_unit_open(unit)) stop_run(unit, 0, "cannot write: the file is not open");
     output_unit& u = units[unit];
-    return u.has_failed ? nullptr : &u;
+    return u.has_failed || u.discards ? nullptr : &u;
 }
 
 void write_raw_record(int32_t unit, std::string_view text) {
@@ -421,6 +423,9 @@ void open_output_unit(int32_t unit, const char* file_name) {
         error = EISDIR;
     } else if ((u.folder = open_folder_beneath(folder)) < 0) {
         error = errno;
+    } else if (discarding_outputs) {
+        u.fd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (u.fd < 0) error = errno;
     } else if ((u.fd = create_temporary(u)) < 0) {
         error = errno;
         ::close(u.folder);
@@ -432,6 +437,7 @@ void open_output_unit(int32_t unit, const char* file_name) {
         stop_run(unit, 0, std::string("cannot create the file: ") + std::strerror(error));
     u.is_open = true;
     u.has_failed = false;
+    u.discards = discarding_outputs;
     u.has_kept_file = false;
     u.failure = 0;
     drop_buffer(u);
@@ -465,6 +471,8 @@ void commit_output_units(std::initializer_list<int32_t> set_units) {
     // Step 4: the earlier files go.
     for (int32_t i = 0; i < count; ++i) finish_commit(*set[i]);
 }
+
+void set_output_discard(bool discard) { discarding_outputs = discard; }
 
 void discard_output_unit(int32_t unit) {
     if (is_unit_number(unit)) discard_unit(units[unit]);

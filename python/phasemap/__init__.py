@@ -1,0 +1,295 @@
+"""phasemap from Python: read or build a diagram of candidate surface terminations, find the
+region of the (x, y) window where each is the most stable, draw it with matplotlib or write
+the program's own outputs.
+
+The checks are the program's: a Diagram is turned into input.txt text (to_input) and read
+by the program's reader, which refuses what the program refuses; read_input goes the same
+way and builds the Diagram from what the reader stored. Calls into the program are
+serialized by one lock in the extension, so threads may call freely and take turns.
+"""
+from __future__ import annotations
+
+import dataclasses
+import json
+import math
+import os
+import re
+import threading
+from typing import NamedTuple
+
+import numpy as np
+
+from . import _core
+from ._plot import PALETTE
+
+__all__ = ["Bulk", "Surface", "Label", "Line", "BoxedLine", "PressureScale", "Diagram",
+           "Region", "Result", "InputError", "ComputationError", "read_input"]
+
+
+class InputError(ValueError):
+    """The program refused the input: `message` is its message, `line` the input line it
+    names (None when it names none)."""
+
+    def __init__(self, message):
+        super().__init__(message)
+        self.message = message
+        found = re.search(r"\), line (\d+):", message)
+        self.line = int(found.group(1)) if found else None
+
+
+class ComputationError(ArithmeticError):
+    """A floating-point fault in the computation of an input, with the program's message."""
+
+
+def _call(function, *args):
+    try:
+        return function(*args)
+    except _core.Fault as fault:
+        raise ComputationError(str(fault)) from None
+    except _core.Stopped as stop:
+        raise InputError(str(stop)) from None
+
+
+def _single(value):
+    """The single-precision value the program stores for `value`."""
+    return float(np.float32(value))
+
+
+def _real(value):
+    """Shortest text that reads back to the same single-precision value."""
+    return str(np.float32(value))
+
+
+def _quoted(text):
+    return "'" + text.replace("'", "''") + "'"
+
+
+def _text(raw):
+    return raw.decode("utf-8", "surrogateescape")
+
+
+class Bulk(NamedTuple):
+    counts: tuple  # (count_1, count_2)
+    energy: float  # total bulk energy
+    divisor: int = 1
+
+
+@dataclasses.dataclass(frozen=True)
+class Surface:
+    name: str
+    counts: tuple  # (count_1, count_2, count_3)
+    area: float
+    energy: float
+
+    def __post_init__(self):
+        object.__setattr__(self, "counts", tuple(int(c) for c in self.counts))
+        object.__setattr__(self, "area", _single(self.area))
+        object.__setattr__(self, "energy", _single(self.energy))
+
+
+class Label(NamedTuple):
+    x: float
+    y: float
+    size: float
+    text: str
+
+
+class Line(NamedTuple):
+    """The guide line coef_x * x + coef_y * y = constant across the window (equi)."""
+    coef_x: int
+    coef_y: int
+    constant: float
+
+
+class BoxedLine(NamedTuple):
+    """The same kind of line confined to a box of its own (equ2)."""
+    coef_x: int
+    coef_y: int
+    constant: float
+    x_from: float
+    x_to: float
+    y_low: float
+    y_high: float
+
+
+class PressureScale(NamedTuple):
+    """A set of pressure scales (temp1, temp2); on only with a positive temperature."""
+    temperature: float = -1.0
+    x_origin: float = 0.0
+    y_origin: float = 0.0
+    x_step: float = 0.0
+    y_step: float = 0.0
+
+
+_OFF = PressureScale()
+_trusted = threading.local()  # set while read_input builds a Diagram the reader has checked
+
+
+def _singles(values):
+    return tuple(_single(v) for v in values)
+
+
+@dataclasses.dataclass
+class Diagram:
+    bulk: Bulk | None = None  # None: the input has no bulk entry
+    surfaces: list = dataclasses.field(default_factory=list)
+    window: tuple = (0.0, 0.0, 0.0, 0.0)  # (x_min, x_max, y_min, y_max)
+    x_title: str = "H"
+    y_title: str = "O"
+    map_name: str = "map1.ps"
+    labels: list = dataclasses.field(default_factory=list)
+    x_guides: list = dataclasses.field(default_factory=list)
+    y_guides: list = dataclasses.field(default_factory=list)
+    lines: list = dataclasses.field(default_factory=list)
+    boxed_lines: list = dataclasses.field(default_factory=list)
+    scales: tuple = (_OFF, _OFF)
+    shift: tuple = (0.0, 0.0)
+    # The input text this diagram was read from, with to_input() as it was then: write()
+    # runs the text itself while the diagram is unchanged, so the run sees the very bytes
+    # (an echo of a negative table count, say, that no Diagram field holds).
+    _source: tuple = dataclasses.field(default=None, compare=False, repr=False)
+
+    def __post_init__(self):
+        b = self.bulk
+        if b is not None:
+            self.bulk = Bulk(tuple(int(c) for c in b[0]), _single(b[1]), int(b[2]))
+        self.surfaces = [s if isinstance(s, Surface) else Surface(*s) for s in self.surfaces]
+        self.window = _singles(self.window)
+        self.labels = [Label(_single(l[0]), _single(l[1]), _single(l[2]), str(l[3]))
+                       for l in self.labels]
+        self.x_guides = list(_singles(self.x_guides))
+        self.y_guides = list(_singles(self.y_guides))
+        self.lines = [Line(int(l[0]), int(l[1]), _single(l[2])) for l in self.lines]
+        self.boxed_lines = [BoxedLine(int(l[0]), int(l[1]), *_singles(l[2:])) for l in self.boxed_lines]
+        self.scales = tuple(PressureScale(*_singles(s)) for s in self.scales)
+        self.shift = _singles(self.shift)
+        if not getattr(_trusted, "on", False):
+            _call(_core.compute, self.to_input().encode("utf-8", "surrogateescape"), False)
+
+    def to_input(self):
+        """input.txt text that the program reads back to this diagram."""
+        b = self.bulk
+        out = [] if b is None else ["bulk", f"{b.counts[0]} {b.counts[1]}",
+                                    f"{_real(b.energy)} {b.divisor}"]
+        out += ["bound", " ".join(_real(v) for v in self.window)]
+        if self.surfaces:
+            out.append(f"surf {len(self.surfaces)}")
+            out += [f"{_quoted(s.name)} {s.counts[0]} {s.counts[1]} {s.counts[2]} "
+                    f"{_real(s.area)} {_real(s.energy)}" for s in self.surfaces]
+        out += ["xaxi", _quoted(self.x_title), "yaxi", _quoted(self.y_title),
+                "output", _quoted(self.map_name)]
+        for word, scale in zip(("temp1", "temp2"), self.scales):
+            if scale != _OFF:
+                out += [word, " ".join(_real(v) for v in scale)]
+        for word, value in zip(("shiftx", "shifty"), self.shift):
+            if value != 0.0:
+                out += [word, _real(value)]
+        for word, values in (("xbound", self.x_guides), ("ybound", self.y_guides)):
+            if values:
+                out += [f"{word} {len(values)}"] + [_real(v) for v in values]
+        if self.lines:
+            out.append(f"equi {len(self.lines)}")
+            out += [f"{l.coef_x} {l.coef_y} {_real(l.constant)}" for l in self.lines]
+        if self.boxed_lines:
+            out.append(f"equ2 {len(self.boxed_lines)}")
+            out += [f"{l.coef_x} {l.coef_y} " + " ".join(_real(v) for v in l[2:])
+                    for l in self.boxed_lines]
+        if self.labels:
+            out.append(f"text {len(self.labels)}")
+            out += [f"{_real(l.x)} {_real(l.y)} {_real(l.size)} {_quoted(l.text)}"
+                    for l in self.labels]
+        out.append("stop")
+        return "\n".join(out) + "\n"
+
+    def _input_bytes(self):
+        text = self.to_input()
+        if self._source is not None and self._source[1] == text:
+            return self._source[0]
+        return text.encode("utf-8", "surrogateescape")
+
+    def solve(self):
+        """The stable regions, computed in memory: no file is read or written."""
+        state, document = _call(_core.compute, self._input_bytes(), True)
+        return Result(self, state, json.loads(document.decode("utf-8")))
+
+    def write(self, folder=".", json=False):
+        """Writes log.out, phase.out and the map (and phase.json with json=True) into
+        `folder` exactly as the program run there would, input.txt being this diagram
+        (input.txt itself is not written). A refusal raises InputError with the program's
+        message; log.out then ends with it, as the program leaves it."""
+        _call(_core.run_in, os.fspath(folder), self._input_bytes(), bool(json))
+
+
+def _diagram_from_state(state):
+    _trusted.on = True
+    try:
+        return Diagram(
+            bulk=Bulk(state["bulk"][:2], state["bulk"][2], state["bulk"][3])
+            if state["bulk"][3] != 0 else None,
+            surfaces=[Surface(_text(n), c, a, e) for n, c, a, e in state["surfaces"]],
+            window=state["window"], x_title=_text(state["x_title"]),
+            y_title=_text(state["y_title"]), map_name=_text(state["map_name"]),
+            labels=[(x, y, s, _text(t)) for x, y, s, t in state["labels"]],
+            x_guides=state["x_guides"], y_guides=state["y_guides"], lines=state["equi"],
+            boxed_lines=state["equ2"], scales=state["scales"], shift=state["shift"])
+    finally:
+        _trusted.on = False
+
+
+def read_input(path_or_text):
+    """A Diagram from an input.txt file (a path) or its text (a str holding a line end)."""
+    if isinstance(path_or_text, str) and "\n" in path_or_text:
+        data = path_or_text.encode("utf-8", "surrogateescape")
+    else:
+        with open(path_or_text, "rb") as file:
+            data = file.read()
+    state, _ = _call(_core.compute, data, False)
+    diagram = _diagram_from_state(state)
+    diagram._source = (data, diagram.to_input())
+    return diagram
+
+
+@dataclasses.dataclass
+class Region:
+    surface: int  # 1-based surface index
+    name: str
+    corners: np.ndarray  # (n, 2), in drawing order
+    centroid: tuple
+    area: float
+
+
+class Result:
+    """The stable regions of a diagram as phase.out and phase.json report them."""
+
+    def __init__(self, diagram, state, document):
+        self.diagram = diagram
+        self._document = document
+        self.planes = np.array([p for p in state["planes"]], dtype=float).reshape(-1, 4)
+        self.regions = [Region(r["surface"], r["name"], np.array(r["corners"], dtype=float).reshape(-1, 2),
+                               tuple(r["centroid"]), r["area"]) for r in document["regions"]]
+        stable = {r.surface for r in self.regions}
+        self.never_stable = [i + 1 for i in range(len(diagram.surfaces)) if i + 1 not in stable]
+
+    def stable_at(self, x, y):
+        """The 1-based index of the surface lowest in free energy at (x, y), elementwise."""
+        x, y = np.broadcast_arrays(np.asarray(x, dtype=float), np.asarray(y, dtype=float))
+        a, b, c, d = (self.planes[:, k].reshape((-1,) + (1,) * x.ndim) for k in range(4))
+        # a*x + b*y + c*g + d = 0 with c = -1: g = a*x + b*y + d.
+        energy = a * x + b * y + d
+        return np.argmin(energy, axis=0) + 1
+
+    def to_json(self):
+        """The phase.json document as a dict."""
+        return json.loads(json.dumps(self._document))
+
+    def to_dict(self):
+        return {"regions": [dataclasses.asdict(r) | {"corners": r.corners.tolist()} for r in self.regions],
+                "planes": self.planes.tolist(), "never_stable": list(self.never_stable)}
+
+    def plot(self, ax=None, colors=None, labels=True, edgecolor="black", **kwargs):
+        """Draws the regions on `ax` (the current axes by default) as filled polygons, by
+        default in PALETTE by surface index; `colors` maps names or indices to colours, or
+        names a colormap. Labels go at the centroids; returns the axes. Never shows or
+        saves the figure."""
+        from ._plot import plot
+        return plot(self, ax, colors, labels, edgecolor, **kwargs)

@@ -1,0 +1,136 @@
+"""The Python module against the program's golden cases: write() gives the golden bytes,
+solve() the regions of phase.out, read_input round trips, refusals arrive as InputError;
+then the module's own behaviour: Diagrams built in Python, stable_at, plot, faults, threads."""
+import pathlib
+import threading
+
+import numpy as np
+import pytest
+
+import phasemap
+
+GOLDEN = pathlib.Path(__file__).resolve().parents[2] / "tests" / "golden"
+CASES = sorted(p.name for p in GOLDEN.iterdir() if (p / "input.txt").exists())
+REFUSED = [c for c in CASES if (GOLDEN / c / "status").exists()]
+ACCEPTED = [c for c in CASES if c not in REFUSED]
+
+
+def phase_out_regions(text):
+    """[(name, {vertex: (x, y)})] of every region phase.out reports."""
+    regions = []
+    for line in text.splitlines():
+        if " has " in line and line.rstrip().endswith("vertices"):
+            regions.append((line[1:41].rstrip(), {}))
+        elif line.strip():
+            vertex, x, y, _ = line.split()
+            regions[-1][1][int(vertex)] = (float(x), float(y))
+    return regions
+
+
+@pytest.mark.parametrize("case", ACCEPTED)
+def test_golden_case(case, tmp_path):
+    folder = GOLDEN / case
+    diagram = phasemap.read_input(folder / "input.txt")
+    assert phasemap.read_input(diagram.to_input()) == diagram
+    diagram.write(tmp_path)
+    for output in folder.iterdir():
+        if output.name not in ("input.txt", "notes.md", "stderr.txt", "status"):
+            assert (tmp_path / output.name).read_bytes() == output.read_bytes(), output.name
+    assert not (tmp_path / "input.txt").exists()
+    result = diagram.solve()
+    expected = phase_out_regions((folder / "phase.out").read_text())
+    # phase.out lists the corners in its own order, the result in drawing order.
+    assert [r.name for r in result.regions] == [name for name, _ in expected]
+    for region, listed, (_, corners) in zip(result.regions, result.to_json()["regions"], expected):
+        assert sorted(listed["vertices"]) == sorted(corners)
+        assert np.allclose(region.corners, [corners[v] for v in listed["vertices"]], atol=1e-6)
+        # At the centroid the region's surface is the lowest, or ties with it within the
+        # search's tolerance (coincident planes, slivers along an edge).
+        x, y = region.centroid
+        a, b, _, d = result.planes.T
+        energy = a * x + b * y + d
+        lowest = result.stable_at(x, y)
+        assert energy[region.surface - 1] <= energy[lowest - 1] + 1e-4 * (1 + abs(energy.min()))
+    assert [r["corners"] for r in result.to_json()["regions"]] == [r.corners.tolist() for r in result.regions]
+    stable = {r.surface for r in result.regions}
+    assert result.never_stable == [i for i in range(1, len(diagram.surfaces) + 1) if i not in stable]
+
+
+@pytest.mark.parametrize("case", REFUSED)
+def test_refusal_arrives_with_its_line(case):
+    message = (GOLDEN / case / "stderr.txt").read_text().splitlines()[-1]
+    with pytest.raises(phasemap.InputError) as refused:
+        diagram = phasemap.read_input(GOLDEN / case / "input.txt")
+        diagram.solve()
+    assert str(refused.value) == message
+    line = refused.value.line
+    assert (line is None) == (", line " not in message) and (line is None or f"line {line}:" in message)
+
+
+WORKED = dict(bulk=phasemap.Bulk((1, 2), -16.5, 2), window=(-2.0, 0.0, -1.5, 0.0),
+              surfaces=[phasemap.Surface("clean", (8, 16, 0), 20.5, -140.2),
+                        phasemap.Surface("with H", (8, 16, 2), 20.5, -147.9)])
+
+
+def test_diagram_built_in_python_equals_the_one_read():
+    assert phasemap.Diagram(**WORKED) == phasemap.read_input(GOLDEN / "reader-worked-example" / "input.txt")
+
+
+@pytest.mark.parametrize("change, line", [
+    (dict(window=(0.0, -2.0, -1.5, 0.0)), 5),
+    (dict(map_name="log.out"), 14),
+    (dict(bulk=phasemap.Bulk((1, 2), -16.5, 0)), 3),
+])
+def test_bad_values_are_refused_as_the_program_refuses_them(change, line):
+    with pytest.raises(phasemap.InputError) as refused:
+        phasemap.Diagram(**{**WORKED, **change})
+    assert refused.value.line == line
+    assert str(refused.value).startswith("phasemap: input.txt (unit 1)")
+
+
+def test_stable_at_is_vectorised_over_the_window():
+    result = phasemap.read_input(GOLDEN / "lines-every-keyword" / "input.txt").solve()
+    x, y = np.meshgrid(np.linspace(-1.9, -0.1, 7), np.linspace(-1.4, -0.1, 5))
+    lowest = result.stable_at(x, y)
+    assert lowest.shape == x.shape and set(np.unique(lowest)) == {1, 2, 3}
+    assert lowest.ravel().tolist() == [result.stable_at(*p) for p in zip(x.ravel(), y.ravel())]
+
+
+def test_plot_draws_one_patch_per_region():
+    matplotlib = pytest.importorskip("matplotlib")
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+    result = phasemap.read_input(GOLDEN / "map-square-window" / "input.txt").solve()
+    figure, ax = plt.subplots()
+    colors = {r.name: "#123456" for r in result.regions[:1]}
+    assert result.plot(ax=ax, colors=colors) is ax
+    assert len(ax.patches) == len(result.regions)
+    assert matplotlib.colors.to_hex(ax.patches[0].get_facecolor()) == "#123456"
+    assert matplotlib.colors.to_hex(ax.patches[1].get_facecolor()) in phasemap.PALETTE
+    assert ax.get_xlim() == pytest.approx(result.diagram.window[:2])
+    plt.close(figure)
+
+
+def test_a_floating_point_fault_raises_and_the_next_call_works():
+    with pytest.raises(phasemap.ComputationError, match="floating-point division by zero in the computation"):
+        phasemap._call(phasemap._core._divide_by_zero)
+    assert 1.0 / np.float64(0.0) == np.inf  # traps are off again
+    assert [r.name for r in phasemap.Diagram(**WORKED).solve().regions] == ["with H"]
+
+
+def test_threads_take_turns():
+    diagrams = [phasemap.read_input(GOLDEN / c / "input.txt") for c in ("map-sixteen-greys", "map-square-window")]
+    expected = [[r.name for r in d.solve().regions] for d in diagrams]
+    failures = []
+
+    def solve_many(d, names):
+        for _ in range(200):
+            if [r.name for r in d.solve().regions] != names:
+                failures.append(names)
+
+    threads = [threading.Thread(target=solve_many, args=(d, n)) for d, n in zip(diagrams * 2, expected * 2)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert not failures
