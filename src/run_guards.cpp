@@ -25,6 +25,7 @@ constexpr int quiet_signals[] = {SIGXFSZ, SIGPIPE};
 constexpr int quiet_signal_count = 2;
 struct sigaction previous_quiet_actions[quiet_signal_count];
 bool interruption_guards_active = false;
+bool host_handles_interruptions = false;
 bool interruptions_held = false;
 sigset_t mask_before_hold;
 
@@ -122,6 +123,8 @@ void end_fp_traps() {
     traps_active = false;
 }
 
+void leave_interruptions_to_host(bool host) { host_handles_interruptions = host; }
+
 void begin_interruption_guards() {
     struct sigaction action {};
     action.sa_handler = on_interruption;
@@ -129,7 +132,7 @@ void begin_interruption_guards() {
     for (int i = 0; i < interruption_count; ++i) {
         sigaction(interruptions[i], nullptr, &previous_interruption_actions[i]);
         // A signal the process was told to ignore (nohup, a background job) stays ignored.
-        if (previous_interruption_actions[i].sa_handler != SIG_IGN)
+        if (previous_interruption_actions[i].sa_handler != SIG_IGN && !host_handles_interruptions)
             sigaction(interruptions[i], &action, nullptr);
     }
     struct sigaction ignore {};

@@ -14,6 +14,11 @@ void end_fp_traps();
 // is passed on to; "" before any.
 const char* last_fault_report();
 
+// A host process that calls runs as a library (the Python module) keeps its own handling of
+// SIGINT, SIGTERM and SIGHUP: an interruption then takes effect as the host decides, after
+// the run has ended and its temporaries are gone; the quiet signals are still ignored.
+void leave_interruptions_to_host(bool host);
+
 void begin_interruption_guards();
 void end_interruption_guards();
 

@@ -164,6 +164,9 @@ void locked_call(Work work, PyObject* stopped, PyObject* fault) {
 }  // namespace
 
 PYBIND11_MODULE(_core, m) {
+    // Python keeps its own SIGINT handling: a Ctrl-C during a run raises KeyboardInterrupt
+    // once the run has ended, instead of ending the interpreter.
+    leave_interruptions_to_host(true);
     static PyObject* stopped =
         PyErr_NewException("phasemap._core.Stopped", PyExc_ValueError, nullptr);
     static PyObject* fault =

@@ -1,7 +1,9 @@
 """The Python module against the program's golden cases: write() gives the golden bytes,
 solve() the regions of phase.out, read_input round trips, refusals arrive as InputError;
 then the module's own behaviour: Diagrams built in Python, stable_at, plot, faults, threads."""
+import os
 import pathlib
+import signal
 import threading
 
 import numpy as np
@@ -134,3 +136,15 @@ def test_threads_take_turns():
     for t in threads:
         t.join()
     assert not failures
+
+
+def test_an_interrupted_write_raises_keyboard_interrupt_and_leaves_a_whole_set(tmp_path):
+    diagram = phasemap.read_input(GOLDEN / "map-sixteen-greys" / "input.txt")
+    signal_timer = threading.Timer(0.002, lambda: os.kill(os.getpid(), signal.SIGINT))
+    signal_timer.start()
+    with pytest.raises(KeyboardInterrupt):
+        for _ in range(2000):
+            diagram.write(tmp_path)
+    signal_timer.join()
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["log.out", "map1.ps", "phase.out"]
+    assert signal.getsignal(signal.SIGINT) is signal.default_int_handler
