@@ -277,19 +277,6 @@ void warn_about_label_characters(const entry_lines& lines) {
         warn_about_undrawn_characters(*texts[i].text, texts[i].line, texts[i].what);
 }
 
-// The four window edges as planes after the n surfaces.
-void append_window_edges() {
-    const int32_t n = run.surface_count;
-    const float edge_value[4] = {run.x_min, run.x_max, run.y_min, run.y_max};
-    for (int32_t e = 0; e < 4; ++e) {
-        const bool is_x_edge = e < 2;
-        run.plane_a[n + e] = is_x_edge ? 1.0f : 0.0f;
-        run.plane_b[n + e] = is_x_edge ? 0.0f : 1.0f;
-        run.plane_c[n + e] = 0.0f;
-        run.plane_d[n + e] = -edge_value[e];
-    }
-}
-
 // Echo of what was read: counts, surfaces, labels, equilibrium lines, x guide values.
 void write_echo() {
     write_list(unit_log, {item_text("n_surfaces"), item_int(run.surface_count)});
@@ -329,6 +316,19 @@ void write_echo() {
 }
 
 }  // namespace
+
+// The four window edges as planes after the n surfaces.
+void append_window_edges() {
+    const int32_t n = run.surface_count;
+    const float edge_value[4] = {run.x_min, run.x_max, run.y_min, run.y_max};
+    for (int32_t e = 0; e < 4; ++e) {
+        const bool is_x_edge = e < 2;
+        run.plane_a[n + e] = is_x_edge ? 1.0f : 0.0f;
+        run.plane_b[n + e] = is_x_edge ? 0.0f : 1.0f;
+        run.plane_c[n + e] = 0.0f;
+        run.plane_d[n + e] = -edge_value[e];
+    }
+}
 
 void read_input() {
     open_input_unit("input.txt");

@@ -5,3 +5,7 @@
 #pragma once
 
 void read_input();
+
+// Appends the four window-edge planes x = x_min, x = x_max, y = y_min, y = y_max after the
+// surfaces of the run state (what read_input does at "stop").
+void append_window_edges();

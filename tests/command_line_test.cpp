@@ -42,7 +42,7 @@ TEST(CommandLine, HelpVersionAndUsageErrorsTouchNothing) {
         int status;
         std::string out, err;
     } cases[] = {
-        {{"--version"}, 0, "phasemap 1.0.0\n", ""},
+        {{"--version"}, 0, "phasemap " PHASEMAP_VERSION "\n", ""},
         {{"-x"}, 2, "", "phasemap: unknown option '-x'" + hint},
         {{"a", "--bogus"}, 2, "", "phasemap: unknown option '--bogus'" + hint},
         {{"a", "input.txt"}, 2, "", "phasemap: 'input.txt'" + no_folder + hint},

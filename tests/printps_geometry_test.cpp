@@ -23,15 +23,12 @@ page_translation geometry_for(float x_min, float x_max, float y_min, float y_max
 
 // Equal scales centre vertically, and a temperature of 0 is not positive, so it does not
 // narrow the plot area. (Positive temperatures narrowing it by 50 points each are the golden
-// cases scales-temp2-only and scales-both-sets.)
-TEST(PageGeometry, PlotAreaAndTranslation) {
+// cases scales-temp2-only and scales-both-sets.) The product is formed in double and
+// truncated toward zero, never rounded or floored: 373.99999 gives 373, -0.12 gives 0 (not
+// -1) and -124.67 gives -124.
+TEST(PageMapping, TranslationAndTruncatedProduct) {
     const page_translation equal = geometry_for(0.0f, 374.0f, 0.0f, 622.0f, 0.0f, 0.0f);
     EXPECT_EQ(std::tuple(page.page_scale, equal.x, equal.y), std::tuple(1.0f, 0.0f, -30.0f));
-}
-
-// The product is formed in double and truncated toward zero, never rounded or floored:
-// 373.99999 gives 373, -0.12 gives 0 (not -1) and -124.67 gives -124.
-TEST(PageMapping, TruncatesTheDoubleProduct) {
     geometry_for(-3.0f, 0.0f, -3.0f, 0.0f);
     const std::pair<float, float> rows[] = {
         {-3.0f, 110.0f}, {-2.0f, 234.0f}, {0.0f, 483.0f}, {-3.001f, 110.0f}, {-4.0f, -14.0f}};

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "modules.hpp"
+#include "ouvrir.hpp"
 #include "records/fatal.hpp"
 #include "records/records.hpp"
 #include "regions/regions.hpp"
@@ -37,18 +38,6 @@ void add_surface(double a, double b, double d) {
     const int32_t row = run.surface_count++;
     std::tie(run.plane_a[row], run.plane_b[row], run.plane_c[row], run.plane_d[row]) =
         std::tuple(static_cast<float>(a), static_cast<float>(b), -1.0f, static_cast<float>(d));
-}
-
-// Sets the window and appends its walls x = x_min, x = x_max, y = y_min, y = y_max.
-void close_window(float x_min, float x_max, float y_min, float y_max) {
-    const float bounds[4] = {run.x_min = x_min, run.x_max = x_max, run.y_min = y_min,
-                             run.y_max = y_max};
-    for (int32_t w = 0; w < 4; ++w) {
-        const int32_t row = run.surface_count + w;
-        run.plane_a[row] = w < 2 ? 1.0f : 0.0f;
-        run.plane_b[row] = w < 2 ? 0.0f : 1.0f;
-        run.plane_d[row] = -bounds[w];
-    }
 }
 
 void list_vertex(int32_t row, float x, float y) {
@@ -136,8 +125,10 @@ TEST_F(Regions, RandomCornersTileTheWindow) {
             else
                 add_surface(-2 * bowl * px, -2 * bowl * py, bowl * (px * px + py * py));
         }
-        close_window(static_cast<float>(x_min), static_cast<float>(x_max),
-                     static_cast<float>(y_min), static_cast<float>(y_max));
+        std::tie(run.x_min, run.x_max, run.y_min, run.y_max) =
+            std::tuple(static_cast<float>(x_min), static_cast<float>(x_max),
+                       static_cast<float>(y_min), static_cast<float>(y_max));
+        append_window_edges();
         search_vertices();
         report_regions();
         SCOPED_TRACE("trial " + std::to_string(trial));
