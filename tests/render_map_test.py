@@ -1,0 +1,105 @@
+"""tools/render-map turns a map into a cropped PNG, PDF and EPS, making the output folder
+when it is missing and leaving the map itself as it was, with the fonts embedded in the PDF
+and EPS; it refuses what is no map, a folder it cannot make and a bad resolution."""
+import os
+import pathlib
+import re
+import shutil
+import subprocess
+
+import pytest
+
+SOURCE = pathlib.Path(__file__).resolve().parent.parent
+SCRIPT = SOURCE / "tools" / "render-map"
+EXAMPLES = SOURCE / "docs" / "examples"
+DEMO_MAP = EXAMPLES / "oxide-in-oxygen-and-water.ps"
+
+
+def require(tool):
+    """Skips the test when `tool` is missing, except under CI, where it fails."""
+    if shutil.which(tool) is None:
+        if os.environ.get("CI") == "true":
+            pytest.fail(f"{tool} is required under CI")
+        pytest.skip(f"{tool} is not installed")
+
+
+def render(*arguments, cwd=None, env=None):
+    return subprocess.run([SCRIPT, *map(str, arguments)], cwd=cwd, capture_output=True, text=True,
+                          env=None if env is None else {**os.environ, **env})
+
+
+def bounding_box(text):
+    found = re.search(r"%%BoundingBox:\s*(-?\d+) (-?\d+) (-?\d+) (-?\d+)", text)
+    return [int(n) for n in found.groups()] if found else None
+
+
+def marks_of(path):
+    """Where ghostscript's bbox device finds marks on the page a PostScript file draws."""
+    return bounding_box(subprocess.run(["gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=bbox",
+                                        path], capture_output=True, text=True).stderr)
+
+
+def fonts_not_embedded_as_subset(pdf):
+    """How many fonts pdffonts lists for a PDF, and the rows of those not embedded as a subset."""
+    listing = subprocess.run(["pdffonts", pdf], capture_output=True, text=True, check=True).stdout
+    header, _, *rows = listing.splitlines()
+    flags = header.index(" emb sub ")
+    return len(rows), [row for row in rows if row[flags:flags + 9] != " yes yes "]
+
+
+# A relative output base name whose folder does not exist yet, as a user would type it. The
+# EPS declares a box exactly where it draws, as large as the drawing of the map.
+def test_writes_picture_pdf_and_a_tight_eps_into_a_new_folder(tmp_path):
+    require("gs")
+    shutil.copy(DEMO_MAP, tmp_path / "map1.ps")
+    result = render("map1.ps", "pictures/oxide", cwd=tmp_path)
+    assert result.returncode == 0 and "Error" not in result.stderr, result.stderr
+    assert (tmp_path / "map1.ps").read_bytes() == DEMO_MAP.read_bytes(), "render-map changed the map"
+    base = tmp_path / "pictures" / "oxide"
+    assert base.with_suffix(".png").read_bytes().startswith(b"\x89PNG")
+    assert base.with_suffix(".pdf").read_bytes().startswith(b"%PDF-")
+    eps = base.with_suffix(".eps").read_text(encoding="latin-1")
+    header = eps[:eps.index("%%EndComments")]
+    assert eps.startswith("%!PS-Adobe-3.0 EPSF-3.0\n") and "%%HiResBoundingBox:" in header
+    declared, drawn = bounding_box(header), marks_of(tmp_path / "map1.ps")
+    assert marks_of(base.with_suffix(".eps")) == declared
+    assert abs((declared[2] - declared[0]) - (drawn[2] - drawn[0])) <= 1
+    assert abs((declared[3] - declared[1]) - (drawn[3] - drawn[1])) <= 1
+
+
+# Submission checks refuse a PDF with a font that is not embedded. The EPS must carry its fonts
+# too: without its font map, which is where the standard fonts a file only names come from,
+# ghostscript still turns it into a PDF, and that one's fonts are all embedded. The second map
+# also shows labels in the Latin-1 copy of Times-Roman.
+@pytest.mark.parametrize("name", ["oxide-in-oxygen-and-water", "hematite-terminations"])
+def test_pdf_and_eps_carry_every_font_embedded_as_a_subset(tmp_path, name):
+    require("gs")
+    require("pdffonts")
+    base = tmp_path / name
+    result = render(EXAMPLES / f"{name}.ps", base)
+    assert result.returncode == 0, result.stderr
+    from_eps = tmp_path / "from-eps.pdf"
+    converted = subprocess.run(["gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-dNOFONTMAP",
+                                "-sDEVICE=pdfwrite", f"-sOutputFile={from_eps}", f"{base}.eps"],
+                               capture_output=True, text=True)
+    assert converted.returncode == 0, f"{name}.eps needs fonts it does not carry:\n{converted.stderr}"
+    for pdf in (f"{base}.pdf", from_eps):
+        count, not_embedded = fonts_not_embedded_as_subset(pdf)
+        assert count >= 2, f"{pdf} lacks Times-Roman or Symbol"
+        assert not_embedded == []
+
+
+def test_refuses_what_is_no_map_and_a_folder_it_cannot_make(tmp_path):
+    (tmp_path / "empty.ps").write_text("")
+    (tmp_path / "file").write_text("")
+    assert render().returncode == 1
+    assert render(tmp_path / "absent.ps").returncode == 1
+    assert render(tmp_path / "empty.ps").returncode == 1
+    assert render(DEMO_MAP, tmp_path / "dpi", env={"PHASEMAP_RENDER_DPI": "high"}).returncode == 1
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["empty.ps", "file"]
+    require("gs")
+    # The output folder would have to be made inside a plain file.
+    result = render(DEMO_MAP, tmp_path / "file" / "sub" / "out")
+    assert result.returncode == 1
+    assert "cannot create or write the output folder" in result.stderr
+    assert "Error" not in result.stderr, "a ghostscript report leaked"
