@@ -37,6 +37,10 @@ struct region_record {
     int32_t vertex_list[max_vertices];  // 1-based vertex numbers, 0 beyond n_vertices
 };
 
+// A surface has a stable region when it has at least three corners: only such regions are
+// reported in phase.out, drawn on the maps and listed in phase.json.
+inline bool has_region(const region_record& region) { return region.n_vertices >= 3; }
+
 struct label_record {
     float x;
     float y;

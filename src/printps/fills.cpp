@@ -33,6 +33,6 @@ void fill_region(int32_t surface, const region_record& region) {
 
 void fill_regions() {
     for (int32_t s = 0; s < run.surface_count; ++s) {
-        if (run.regions[s].n_vertices >= 3) fill_region(s + 1, run.regions[s]);
+        if (has_region(run.regions[s])) fill_region(s + 1, run.regions[s]);
     }
 }

@@ -45,7 +45,7 @@ void put_line(page_point from, page_point to, std::string_view width, std::strin
 void put_regions() {
     for (int32_t s = 0; s < run.surface_count; ++s) {
         const region_record& region = run.regions[s];
-        if (region.n_vertices < 3) continue;
+        if (!has_region(region)) continue;
         std::string points;
         for (int32_t p = 0; p < region.n_vertices; ++p) {
             const vertex_row& corner = run.vertices[region.vertex_list[p] - 1];
