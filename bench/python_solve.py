@@ -6,6 +6,7 @@ memory of this process (and of the program's runs).
 
     PYTHONPATH=build/python bench/python_solve.py [input.txt] [N]
 """
+import dataclasses
 import os
 import pathlib
 import resource
@@ -29,9 +30,9 @@ for _ in range(repeats):
 elapsed = time.perf_counter() - start
 print(f"solve() on {source.name}: {repeats / elapsed:.0f} solves/s ({elapsed / repeats * 1e6:.0f} us each)")
 
-variants = [phasemap.Diagram(**{**vars(diagram), "_source": None, "surfaces": [
+variants = [dataclasses.replace(diagram, surfaces=[
     phasemap.Surface(s.name, s.counts, s.area, s.energy + 0.001 * ((i * 7 + k) % 13))
-    for k, s in enumerate(diagram.surfaces)]}) for i in range(count)]
+    for k, s in enumerate(diagram.surfaces)]) for i in range(count)]
 start = time.perf_counter()
 solved = [v.solve() for v in variants]
 python_seconds = time.perf_counter() - start

@@ -9,6 +9,7 @@ serialized by one lock in the extension, so threads may call freely and take tur
 """
 from __future__ import annotations
 
+import codecs
 import dataclasses
 import json
 import math
@@ -66,6 +67,15 @@ def _quoted(text):
 
 def _text(raw):
     return raw.decode("utf-8", "surrogateescape")
+
+
+# phase.json shows every byte that is no UTF-8 character as U+FFFD, one for each byte.
+codecs.register_error("phasemap.replace_bytes", lambda e: ("\ufffd" * (e.end - e.start), e.end))
+
+
+def _json_text(raw):
+    """A stored name as phase.json shows it."""
+    return raw.decode("utf-8", "phasemap.replace_bytes")
 
 
 class Bulk(NamedTuple):
@@ -129,42 +139,51 @@ def _singles(values):
     return tuple(_single(v) for v in values)
 
 
+# Every field as the Diagram keeps it: immutable values (tuples, named tuples, frozen
+# Surfaces) in single precision, so that nothing can change a diagram but assigning a field.
+_NORMALIZE = {
+    "bulk": lambda b: None if b is None else Bulk(tuple(int(c) for c in b[0]), _single(b[1]), int(b[2])),
+    "surfaces": lambda v: tuple(s if isinstance(s, Surface) else Surface(*s) for s in v),
+    "window": _singles,
+    "labels": lambda v: tuple(Label(_single(l[0]), _single(l[1]), _single(l[2]), str(l[3])) for l in v),
+    "x_guides": _singles,
+    "y_guides": _singles,
+    "lines": lambda v: tuple(Line(int(l[0]), int(l[1]), _single(l[2])) for l in v),
+    "boxed_lines": lambda v: tuple(BoxedLine(int(l[0]), int(l[1]), *_singles(l[2:])) for l in v),
+    "scales": lambda v: tuple(PressureScale(*_singles(s)) for s in v),
+    "shift": _singles,
+}
+
+
 @dataclasses.dataclass
 class Diagram:
+    """Everything input.txt can hold. Built or changed (by assigning a field, or with
+    dataclasses.replace) from plain values: sequences become tuples, reals single
+    precision. A new Diagram is checked by the program's reader at once."""
     bulk: Bulk | None = None  # None: the input has no bulk entry
-    surfaces: list = dataclasses.field(default_factory=list)
+    surfaces: tuple = ()
     window: tuple = (0.0, 0.0, 0.0, 0.0)  # (x_min, x_max, y_min, y_max)
     x_title: str = "H"
     y_title: str = "O"
     map_name: str = "map1.ps"
-    labels: list = dataclasses.field(default_factory=list)
-    x_guides: list = dataclasses.field(default_factory=list)
-    y_guides: list = dataclasses.field(default_factory=list)
-    lines: list = dataclasses.field(default_factory=list)
-    boxed_lines: list = dataclasses.field(default_factory=list)
+    labels: tuple = ()
+    x_guides: tuple = ()
+    y_guides: tuple = ()
+    lines: tuple = ()
+    boxed_lines: tuple = ()
     scales: tuple = (_OFF, _OFF)
     shift: tuple = (0.0, 0.0)
-    # The input text this diagram was read from, with to_input() as it was then: write()
-    # runs the text itself while the diagram is unchanged, so the run sees the very bytes
-    # (an echo of a negative table count, say, that no Diagram field holds).
-    _source: tuple = dataclasses.field(default=None, compare=False, repr=False)
+
+    def __setattr__(self, name, value):
+        # The input bytes kept for the diagram (its own input text, or the very bytes it was
+        # read from, which may hold what no field does, such as the echo of a negative table
+        # count) hold until a field changes.
+        object.__setattr__(self, "_input", None)
+        object.__setattr__(self, name, _NORMALIZE[name](value) if name in _NORMALIZE else value)
 
     def __post_init__(self):
-        b = self.bulk
-        if b is not None:
-            self.bulk = Bulk(tuple(int(c) for c in b[0]), _single(b[1]), int(b[2]))
-        self.surfaces = [s if isinstance(s, Surface) else Surface(*s) for s in self.surfaces]
-        self.window = _singles(self.window)
-        self.labels = [Label(_single(l[0]), _single(l[1]), _single(l[2]), str(l[3]))
-                       for l in self.labels]
-        self.x_guides = list(_singles(self.x_guides))
-        self.y_guides = list(_singles(self.y_guides))
-        self.lines = [Line(int(l[0]), int(l[1]), _single(l[2])) for l in self.lines]
-        self.boxed_lines = [BoxedLine(int(l[0]), int(l[1]), *_singles(l[2:])) for l in self.boxed_lines]
-        self.scales = tuple(PressureScale(*_singles(s)) for s in self.scales)
-        self.shift = _singles(self.shift)
         if not getattr(_trusted, "on", False):
-            _call(_core.compute, self.to_input().encode("utf-8", "surrogateescape"), False)
+            _call(_core.check, self._input_bytes())
 
     def to_input(self):
         """input.txt text that the program reads back to this diagram."""
@@ -202,15 +221,13 @@ class Diagram:
         return "\n".join(out) + "\n"
 
     def _input_bytes(self):
-        text = self.to_input()
-        if self._source is not None and self._source[1] == text:
-            return self._source[0]
-        return text.encode("utf-8", "surrogateescape")
+        if self._input is None:
+            object.__setattr__(self, "_input", self.to_input().encode("utf-8", "surrogateescape"))
+        return self._input
 
     def solve(self):
         """The stable regions, computed in memory: no file is read or written."""
-        state, document = _call(_core.compute, self._input_bytes(), True)
-        return Result(self, state, json.loads(document.decode("utf-8")))
+        return Result(self, *_call(_core.solve, self._input_bytes()))
 
     def write(self, folder=".", json=False):
         """Writes log.out, phase.out and the map (and phase.json with json=True) into
@@ -243,9 +260,8 @@ def read_input(path_or_text):
     else:
         with open(path_or_text, "rb") as file:
             data = file.read()
-    state, _ = _call(_core.compute, data, False)
-    diagram = _diagram_from_state(state)
-    diagram._source = (data, diagram.to_input())
+    diagram = _diagram_from_state(_call(_core.read, data))
+    object.__setattr__(diagram, "_input", data)
     return diagram
 
 
@@ -253,7 +269,7 @@ def read_input(path_or_text):
 class Region:
     surface: int  # 1-based surface index
     name: str
-    corners: np.ndarray  # (n, 2), in drawing order
+    corners: np.ndarray  # (n, 2), in drawing order: the run's single-precision values
     centroid: tuple
     area: float
 
@@ -261,12 +277,12 @@ class Region:
 class Result:
     """The stable regions of a diagram as phase.out and phase.json report them."""
 
-    def __init__(self, diagram, state, document):
+    def __init__(self, diagram, planes, regions, state):
         self.diagram = diagram
-        self._document = document
-        self.planes = np.array([p for p in state["planes"]], dtype=float).reshape(-1, 4)
-        self.regions = [Region(r["surface"], r["name"], np.array(r["corners"], dtype=float).reshape(-1, 2),
-                               tuple(r["centroid"]), r["area"]) for r in document["regions"]]
+        self._state = state  # the run's state, for phase.json when it is asked for
+        self.planes = np.array(planes, dtype=float).reshape(-1, 4)
+        self.regions = [Region(s, _json_text(name), corners, centroid, area)
+                        for s, name, corners, centroid, area in regions]
         stable = {r.surface for r in self.regions}
         self.never_stable = [i + 1 for i in range(len(diagram.surfaces)) if i + 1 not in stable]
 
@@ -280,7 +296,7 @@ class Result:
 
     def to_json(self):
         """The phase.json document as a dict."""
-        return json.loads(json.dumps(self._document))
+        return json.loads(_call(_core.phase_json, self._state).decode("utf-8"))
 
     def to_dict(self):
         return {"regions": [dataclasses.asdict(r) | {"corners": r.corners.tolist()} for r in self.regions],

@@ -7,6 +7,7 @@
 // siglongjmp; the call then ends the run (abandon_run) and raises the core's report.
 #include <fcntl.h>
 #include <fenv.h>
+#include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <unistd.h>
 #include <cerrno>
@@ -91,6 +92,37 @@ std::string trimmed(const std::array<char, N>& text) {
 
 py::bytes as_bytes(const std::string& s) { return py::bytes(s); }
 
+// The energy planes of the surfaces, each (a, b, c, d).
+py::list surface_planes(const run_state& state) {
+    py::list planes;
+    for (int32_t i = 0; i < state.surface_count && i < max_plane_surfaces; ++i)
+        planes.append(
+            py::make_tuple(state.plane_a[i], state.plane_b[i], state.plane_c[i], state.plane_d[i]));
+    return planes;
+}
+
+// Every region phase.json lists, in its order: (surface index, name, corners in drawing
+// order as an (n, 2) array of their single-precision values, centroid, area).
+py::list stable_regions(const run_state& state) {
+    py::list regions;
+    for (int32_t s = 0; s < state.surface_count; ++s) {
+        const region_record& region = state.regions[s];
+        if (!has_region(region)) continue;
+        py::array_t<double> corners({static_cast<py::ssize_t>(region.n_vertices), py::ssize_t{2}});
+        auto xy = corners.mutable_unchecked<2>();
+        for (int32_t p = 0; p < region.n_vertices; ++p) {
+            const vertex_row& corner = state.vertices[region.vertex_list[p] - 1];
+            xy(p, 0) = static_cast<double>(corner.x);
+            xy(p, 1) = static_cast<double>(corner.y);
+        }
+        const region_measures measures = measure_region(region);
+        regions.append(py::make_tuple(s + 1, as_bytes(trimmed(state.surfaces[s].name)), corners,
+                                      py::make_tuple(measures.centroid_x, measures.centroid_y),
+                                      measures.area));
+    }
+    return regions;
+}
+
 // What the reader put into the run state: everything input.txt can hold.
 py::dict input_state(const run_state& state) {
     py::dict d;
@@ -105,11 +137,7 @@ py::dict input_state(const run_state& state) {
                                        s.area, s.energy));
     }
     d["surfaces"] = surfaces;
-    py::list planes;
-    for (int32_t i = 0; i < state.surface_count && i < max_plane_surfaces; ++i)
-        planes.append(
-            py::make_tuple(state.plane_a[i], state.plane_b[i], state.plane_c[i], state.plane_d[i]));
-    d["planes"] = planes;
+    d["planes"] = surface_planes(state);
     py::list labels;
     for (int32_t i = 0; i < state.label_count; ++i) {
         const label_record& l = state.labels[i];
@@ -174,20 +202,52 @@ PYBIND11_MODULE(_core, m) {
     m.attr("Stopped") = py::handle(stopped);
     m.attr("Fault") = py::handle(fault);
 
-    // compute(text, solve) -> (input state, phase.json bytes or None): the input read from
-    // the text, and with solve the regions found and reported; no file is read or written.
-    m.def("compute", [](const std::string& text, bool solve) {
+    // read(text) -> input state: what the reader stores for the text; no file is read or
+    // written.
+    m.def("read", [](const std::string& text) {
         auto snapshot = std::make_unique<run_state>();
-        std::string json;
         locked_call(
             [&] {
-                compute_from_text(text, !solve);
-                if (solve) json = phase_json_text();
+                compute_from_text(text, true);
                 *snapshot = run;
             },
             stopped, fault);
-        return py::make_tuple(input_state(*snapshot),
-                              solve ? py::object(py::bytes(json)) : py::object(py::none()));
+        return input_state(*snapshot);
+    });
+
+    // check(text): reads the text as read() does and only refuses what the reader refuses.
+    m.def("check", [](const std::string& text) {
+        locked_call([&] { compute_from_text(text, true); }, stopped, fault);
+    });
+
+    // The run state a solve() left, kept for what is worked out from it only when asked for.
+    py::class_<run_state>(m, "RunState");
+
+    // solve(text) -> (planes, regions, run state): the regions found and reported for the
+    // text, without a trace; no file is read or written.
+    m.def("solve", [](const std::string& text) {
+        auto snapshot = std::make_unique<run_state>();
+        locked_call(
+            [&] {
+                compute_from_text(text, false);
+                *snapshot = run;
+            },
+            stopped, fault);
+        py::list planes = surface_planes(*snapshot);
+        py::list regions = stable_regions(*snapshot);
+        return py::make_tuple(planes, regions, std::move(snapshot));
+    });
+
+    // phase_json(run state) -> the phase.json bytes of a solved run.
+    m.def("phase_json", [](const run_state& solved) {
+        std::string json;
+        locked_call(
+            [&] {
+                run = solved;
+                json = phase_json_text();
+            },
+            stopped, fault);
+        return py::bytes(json);
     });
 
     // _divide_by_zero(): a division by zero under the traps of a run, for the tests of the

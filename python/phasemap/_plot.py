@@ -1,7 +1,7 @@
 """Result.plot: the regions as matplotlib patches, imported only when a plot is asked for."""
 import re
 
-# Paul Tol's colour-blind-safe "light" palette, by surface index (1 -> first), cycled; the
+# A colour-blind-safe light qualitative palette, by surface index (1 -> first), cycled; the
 # SVG map fills its regions with the same colours.
 PALETTE = ("#77aadd", "#ee8866", "#eedd88", "#ffaabb", "#99ddff", "#44bb99", "#bbcc33",
            "#aaaa00", "#dddddd")

@@ -109,6 +109,10 @@ int32_t format_real_fixed(float value, int32_t w, int32_t d, char* out);
 // Opens an output unit on a fresh temporary beside `file_name`; a failure stops the run.
 void open_output_unit(int32_t unit, const char* file_name);
 bool is_unit_open(int32_t unit);
+// Whether what is written to the unit can reach its file: false while the unit is open but
+// discards (set_output_discard) or has failed, so that a caller may skip building a trace
+// nobody keeps; true for a unit that is not open, whose writes stop the run as always.
+bool is_unit_kept(int32_t unit);
 // The name the unit's file was last opened under ("log.out", "map1.ps"), kept after it is
 // closed; "unit N" for a unit never opened. unit_name_chars gives it without allocating (for
 // signal handlers), or null.

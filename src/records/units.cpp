@@ -396,6 +396,10 @@ void abandon_record(output_unit& u) {
     u.used = u.record_start;
 }
 
+bool is_unit_kept(int32_t unit) {
+    return !is_unit_open(unit) || (!units[unit].has_failed && !units[unit].discards);
+}
+
 output_unit* writable_unit(int32_t unit) {
     if (!is_unit_open(unit)) stop_run(unit, 0, "cannot write: the file is not open");
     output_unit& u = units[unit];

@@ -59,7 +59,7 @@ void sort_by_descending_angle(region_record& work, float angles[max_vertices]) {
 
 void report_regions() {
     for (int32_t surface = 0; surface < run.surface_count; ++surface) {
-        if (run.regions[surface].n_vertices < 3) continue;
+        if (!has_region(run.regions[surface])) continue;
         write_count_line(unit_log, surface);
         write_count_line(unit_phase, surface);
         order_region(surface);
@@ -100,10 +100,12 @@ void order_region(int32_t surface) {
                        {item_int(vertex_number), item_real(x), item_real(y), item_real(angles[p])});
     }
 
-    // Step 3: sort a copy of the list, showing it before and after, and put it back.
+    // Step 3: sort a copy of the list, showing it before and after (unless the log is only
+    // computed, not kept), and put it back.
+    const bool traced = is_unit_kept(unit_log);
     region_record work = region;
-    write_whole_list(work.vertex_list);
+    if (traced) write_whole_list(work.vertex_list);
     sort_by_descending_angle(work, angles);
-    write_whole_list(work.vertex_list);
+    if (traced) write_whole_list(work.vertex_list);
     region = work;
 }

@@ -49,17 +49,20 @@ void write_window_trace(const float point[3]) {
     write_list(unit_log, {item_real(run.y_min), item_real(point[1]), item_real(run.y_max)});
 }
 
-// Compares the point with every surface, tracing each ("+++" when the surface lies lower by
-// more than the tolerance); true when none does.
-bool is_on_lower_envelope(const float point[3]) {
+// Compares the point with every surface, tracing each when `traced` ("+++" when the surface
+// lies lower by more than the tolerance); true when none does. Untraced, each energy is still
+// narrowed as the trace narrows it, so a run stops on the same inputs either way.
+bool is_on_lower_envelope(const float point[3], bool traced) {
     bool on_envelope = true;
     for (int32_t m = 0; m < run.surface_count; ++m) {
         const double energy = surface_energy(point[0], point[1], m);
         const bool is_lower =
             energy + static_cast<double>(energy_tolerance) < static_cast<double>(point[2]);
         if (is_lower) on_envelope = false;
-        write_list(unit_log, {item_text(is_lower ? "+++" : "---"), item_int(m + 1),
-                              item_real(to_single(energy)), item_real(point[2])});
+        const float stored_energy = to_single(energy);
+        if (traced)
+            write_list(unit_log, {item_text(is_lower ? "+++" : "---"), item_int(m + 1),
+                                  item_real(stored_energy), item_real(point[2])});
     }
     return on_envelope;
 }
@@ -72,9 +75,10 @@ void append_to_region(int32_t row, int32_t vertex_number) {
 
 // Stores the point as the next vertex and attaches it to the three planes, in triple order.
 // Every vertex joins each region list at most once, so the lists cannot outgrow the table.
-void accept_vertex(int32_t i, int32_t j, int32_t k, const float point[3]) {
-    write_list(unit_log, {item_text("****"), item_int(i + 1), item_int(j + 1), item_int(k + 1),
-                          item_real(point[0]), item_real(point[1]), item_real(point[2])});
+void accept_vertex(int32_t i, int32_t j, int32_t k, const float point[3], bool traced) {
+    if (traced)
+        write_list(unit_log, {item_text("****"), item_int(i + 1), item_int(j + 1), item_int(k + 1),
+                              item_real(point[0]), item_real(point[1]), item_real(point[2])});
     if (run.vertex_count >= max_vertices)
         stop_run(
             unit_input, 0,
@@ -96,13 +100,15 @@ void search_vertices() {
     float point[3] = {0.0f, 0.0f, 0.0f};
     float determinant = 0.0f;
     const int32_t plane_count = run.surface_count + 4;
+    // The trace is most of the work; a run computed for its state alone skips building it.
+    const bool traced = is_unit_kept(unit_log);
 
     // Step 2: every triple i < j < k in lexicographic order, solved by Cramer's rule.
     for (int32_t i = 0; i < plane_count - 2; ++i) {
         for (int32_t j = i + 1; j < plane_count - 1; ++j) {
             for (int32_t k = j + 1; k < plane_count; ++k) {
                 solve_triple(i, j, k, point, determinant);
-                write_triple_trace(i, j, k, point, determinant);
+                if (traced) write_triple_trace(i, j, k, point, determinant);
                 if (determinant == 0.0f) continue;
 
                 // Step 3: keep the point when it lies in the window and on the envelope; the
@@ -110,11 +116,11 @@ void search_vertices() {
                 const bool x_fixed = is_x_wall(i) || is_x_wall(j) || is_x_wall(k);
                 const bool y_fixed = is_y_wall(i) || is_y_wall(j) || is_y_wall(k);
                 bool accepted = is_inside_window(point, x_fixed, y_fixed);
-                if (!accepted) write_window_trace(point);
-                if (!is_on_lower_envelope(point)) accepted = false;
+                if (!accepted && traced) write_window_trace(point);
+                if (!is_on_lower_envelope(point, traced)) accepted = false;
 
                 // Step 4: number the vertex and attach it to its three planes.
-                if (accepted) accept_vertex(i, j, k, point);
+                if (accepted) accept_vertex(i, j, k, point, traced);
             }
         }
     }

@@ -76,16 +76,10 @@ std::string_view trimmed(const std::array<char, N>& text) {
 
 std::string pair(const std::string& a, const std::string& b) { return "[" + a + ", " + b + "]"; }
 
-// Area and centroid of a polygon, corners in order; coordinates are taken relative to the
-// first corner, which keeps the cross products small. A polygon of no area has the mean of
-// its corners as centroid.
-struct polygon_measures {
-    double area;
-    double centroid_x;
-    double centroid_y;
-};
+}  // namespace
 
-polygon_measures measure_polygon(const region_record& region) {
+// Coordinates are taken relative to the first corner, which keeps the cross products small.
+region_measures measure_region(const region_record& region) {
     const int32_t count = region.n_vertices;
     const vertex_row& origin = run.vertices[region.vertex_list[0] - 1];
     const double x0 = static_cast<double>(origin.x);
@@ -116,6 +110,8 @@ polygon_measures measure_polygon(const region_record& region) {
             y0 + sum_y / (3.0 * twice_area)};
 }
 
+namespace {
+
 std::string surface_entry(int32_t s, name_problems& problems) {
     const surface_record& surface = run.surfaces[s];
     bool has_bad_bytes = false;
@@ -127,7 +123,7 @@ std::string surface_entry(int32_t s, name_problems& problems) {
            ", \"energy\": " + number(surface.energy) +
            ",\n     \"plane\": {\"a\": " + number(run.plane_a[s]) +
            ", \"b\": " + number(run.plane_b[s]) + ", \"d\": " + number(run.plane_d[s]) +
-           "}, \"has_region\": " + (run.regions[s].n_vertices >= 3 ? "true" : "false") + "}";
+           "}, \"has_region\": " + (has_region(run.regions[s]) ? "true" : "false") + "}";
 }
 
 std::string region_entry(int32_t s) {
@@ -143,7 +139,7 @@ std::string region_entry(int32_t s) {
         corners += pair(number(corner.x), number(corner.y));
         vertices += number(region.vertex_list[p]);
     }
-    const polygon_measures measures = measure_polygon(region);
+    const region_measures measures = measure_region(region);
     bool told = false;  // the surface's own entry tells about its name
     return "    {\"surface\": " + number(s + 1) +
            ", \"name\": " + json_string(trimmed(run.surfaces[s].name), told) +
@@ -163,8 +159,7 @@ std::string document(name_problems& problems) {
     std::string regions;
     for (int32_t s = 0; s < run.surface_count; ++s) {
         surfaces += (s == 0 ? "" : ",\n") + surface_entry(s, problems);
-        if (run.regions[s].n_vertices >= 3)
-            regions += (regions.empty() ? "" : ",\n") + region_entry(s);
+        if (has_region(run.regions[s])) regions += (regions.empty() ? "" : ",\n") + region_entry(s);
     }
     bool told = false;  // titles were checked when they were read
     const std::string x_title = json_string(trimmed(run.x_axis_title), told);
