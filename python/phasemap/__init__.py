@@ -232,8 +232,10 @@ class Diagram:
     def write(self, folder=".", json=False):
         """Writes log.out, phase.out and the map (and phase.json with json=True) into
         `folder` exactly as the program run there would, input.txt being this diagram
-        (input.txt itself is not written). A refusal raises InputError with the program's
-        message; log.out then ends with it, as the program leaves it."""
+        (input.txt itself is not written), making the folder when it is missing. A refusal
+        raises InputError with the program's message; log.out then ends with it, as the
+        program leaves it."""
+        os.makedirs(folder, exist_ok=True)
         _call(_core.run_in, os.fspath(folder), self._input_bytes(), bool(json))
 
 

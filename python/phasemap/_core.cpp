@@ -20,6 +20,7 @@
 
 #include "driver.hpp"
 #include "modules.hpp"
+#include "printps/label_scan.hpp"
 #include "records/fatal.hpp"
 #include "records/records.hpp"
 #include "results/results.hpp"
@@ -248,6 +249,20 @@ PYBIND11_MODULE(_core, m) {
             },
             stopped, fault);
         return py::bytes(json);
+    });
+
+    // label_segments(text) -> [(text, level)]: the ^{...}/_{...} markup of a label or title
+    // (its first 40 bytes, as the maps draw it) split as the maps split it; a level is 0 on
+    // the baseline, +n or -n n groups up or down, +9/-9 the two members of a stacked pair.
+    m.def("label_segments", [](const std::string& text) {
+        text40 field;
+        set_text(field, text.substr(0, field.size()).c_str());
+        const label_segments segments = scan_label(field);
+        py::list result;
+        for (int32_t j = 0; j < segments.count; ++j)
+            result.append(py::make_tuple(as_bytes(trimmed_text(segments.text[j])),
+                                         segments.level[j]));
+        return result;
     });
 
     // _divide_by_zero(): a division by zero under the traps of a run, for the tests of the

@@ -1,6 +1,8 @@
 """Result.plot: the regions as matplotlib patches, imported only when a plot is asked for."""
 import re
 
+from . import _core
+
 # A colour-blind-safe light qualitative palette, by surface index (1 -> first), cycled; the
 # SVG map fills its regions with the same colours.
 PALETTE = ("#77aadd", "#ee8866", "#eedd88", "#ffaabb", "#99ddff", "#44bb99", "#bbcc33",
@@ -8,17 +10,33 @@ PALETTE = ("#77aadd", "#ee8866", "#eedd88", "#ffaabb", "#99ddff", "#44bb99", "#b
 
 
 def mathtext(text):
-    """The map's ^{...} and _{...} markup as mathtext; other text stays as it is."""
-    if not re.search(r"[\^_]\{", text):
-        return text
-    parts = re.split(r"([\^_]\{[^}]*\})", text)
+    """The map's ^{...} and _{...} markup as mathtext, split as the map splits it: each
+    raised or lowered piece set as that many nested super- or subscripts, a stacked pair as
+    one; text without markup stays as it is."""
+    if not re.search(r"[\^_}]", text):
+        return text.replace("$", r"\$")
+    segments = [(raw.decode("utf-8", "surrogateescape"), level)
+                for raw, level in _core.label_segments(text.encode("utf-8", "surrogateescape"))]
     out = []
-    for part in parts:
-        if re.fullmatch(r"[\^_]\{[^}]*\}", part):
-            out.append(f"${part[0]}{{\\mathrm{{{_escaped(part[2:-1])}}}}}$")
-        elif part:
-            out.append(part.replace("$", r"\$"))
+    for j, (piece, level) in enumerate(segments):
+        if level == -STACKED and j > 0 and segments[j - 1][1] == STACKED:
+            continue  # set with the upper member
+        if level == 0:
+            out.append(piece.replace("$", r"\$"))
+        elif level == STACKED and j + 1 < len(segments) and segments[j + 1][1] == -STACKED:
+            out.append(f"${{}}^{{{_roman(piece)}}}_{{{_roman(segments[j + 1][0])}}}$")
+        elif piece:
+            depth = 1 if abs(level) == STACKED else abs(level)
+            mark = "^" if level > 0 else "_"
+            out.append("$" + ("{}" + mark + "{") * depth + _roman(piece) + "}" * depth + "$")
     return "".join(out)
+
+
+STACKED = 9  # the level of the upper member of a stacked pair; -9 the lower
+
+
+def _roman(text):
+    return f"\\mathrm{{{_escaped(text)}}}" if text else "{}"
 
 
 def _escaped(text):
