@@ -1,8 +1,5 @@
-"""phase.json and the SVG map of every golden case, checked against what the run's own files
-say: run with --json --svg in a scratch folder, phase.json must follow docs/phase.schema.json
-and hold exactly the regions and corners of phase.out, in drawing order; the SVG must be
-well-formed XML with one region polygon per region at the map's page coordinates and every
-label's text. Without the options the run writes exactly its golden files (golden_test)."""
+"""phase.json and the SVG map of every golden case (run with --json --svg) against the run's
+own phase.out and EPS map, phase.json against docs/phase.schema.json."""
 import json
 import math
 import os

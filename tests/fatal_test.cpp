@@ -55,10 +55,8 @@ void pass_run_point(run_point point) {
 TEST(FloatingPointTraps, FaultEndsTheRunWithOneReport) {
     const std::string dir = folder("fp_trap");
     EXPECT_EXIT(run_in(dir), testing::ExitedWithCode(1), testing::Eq(report + "\n"));
-    const std::string log = read_file(dir + "/log.out");
-    EXPECT_EQ(last_line(log), report);
-    // the last triple's determinant
-    EXPECT_EQ(line_of(log, count_lines(log) - 1), "    0.000000E+00");
+    // after the last triple's determinant
+    EXPECT_TRUE(read_file(dir + "/log.out").ends_with("    0.000000E+00\r\n" + report + "\r\n"));
     // input.txt and log.out: no phase.out, no map, no temporary
     EXPECT_EQ(snapshot_folder(dir).size(), 2u);
 }

@@ -1,6 +1,5 @@
-"""tools/render-map turns a map into a cropped PNG, PDF and EPS, making the output folder
-when it is missing and leaving the map itself as it was, with the fonts embedded in the PDF
-and EPS; it refuses what is no map, a folder it cannot make and a bad resolution."""
+"""tools/render-map: a cropped PNG, PDF and EPS of a map, fonts embedded, the map left as it
+was; what it refuses."""
 import os
 import pathlib
 import re

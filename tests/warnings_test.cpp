@@ -53,8 +53,6 @@ TEST(Warnings, KeywordsReadAsComments) {
                    warning(9, "'Xaxi' " + comment + "'xaxi'?"));
     expect_warning("swapped", head + surfaces, "tmep1\n300 -1 -1 1 1\n", "stop\n",
                    warning(9, "'tmep1' " + comment + "'temp1'?"));
-    expect_warning("swapped_first", head, "sruf 2\n", surfaces + "stop\n",
-                   warning(6, "'sruf' " + comment + "'surf'?"));
     expect_warning("not_slips", head, "# srf\n! Surf\n*bulk\nto be read\n", surfaces + "stop\n",
                    "");
 }

@@ -260,8 +260,8 @@ PYBIND11_MODULE(_core, m) {
         const label_segments segments = scan_label(field);
         py::list result;
         for (int32_t j = 0; j < segments.count; ++j)
-            result.append(py::make_tuple(as_bytes(trimmed_text(segments.text[j])),
-                                         segments.level[j]));
+            result.append(
+                py::make_tuple(as_bytes(trimmed_text(segments.text[j])), segments.level[j]));
         return result;
     });
 

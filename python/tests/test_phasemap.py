@@ -1,7 +1,6 @@
-"""The Python module against the program's golden cases: write() gives the golden bytes,
-solve() the regions of the phase.json it writes, read_input round trips, refusals arrive as
-InputError (phase.json itself is checked against phase.out in tests/extra_outputs_test.py);
-then the module's own behaviour: Diagrams built in Python, stable_at, plot, faults, threads."""
+"""The module against the program's golden cases (write, solve, read_input, refusals), then
+its own behaviour: Diagrams built in Python, stable_at, plot, faults, threads."""
+import concurrent.futures
 import json
 import os
 import pathlib
@@ -127,20 +126,14 @@ def test_a_floating_point_fault_raises_and_the_next_call_works():
 
 def test_threads_take_turns():
     diagrams = [phasemap.read_input(GOLDEN / c / "input.txt") for c in ("map-sixteen-greys", "map-square-window")]
-    expected = [[r.name for r in d.solve().regions] for d in diagrams]
-    failures = []
+    expected = [[r.name for r in d.solve().regions] for d in diagrams] * 2
 
-    def solve_many(d, names):
-        for _ in range(200):
-            if [r.name for r in d.solve().regions] != names:
-                failures.append(names)
+    def solve_many(d):
+        return [[r.name for r in d.solve().regions] for _ in range(200)]
 
-    threads = [threading.Thread(target=solve_many, args=(d, n)) for d, n in zip(diagrams * 2, expected * 2)]
-    for t in threads:
-        t.start()
-    for t in threads:
-        t.join()
-    assert not failures
+    with concurrent.futures.ThreadPoolExecutor(4) as pool:
+        for names, runs in zip(expected, pool.map(solve_many, diagrams * 2)):
+            assert runs == [names] * 200
 
 
 def test_an_interrupted_write_raises_keyboard_interrupt_and_leaves_a_whole_set(tmp_path):

@@ -205,20 +205,11 @@ std::string first_difference(const std::string& expected, const std::string& act
     return {};
 }
 
-std::string line_of(const std::string& content, int line_number) {
+std::string last_line(const std::string& content) {
     const std::vector<std::string> lines = split_lines(content);
-    const auto at = static_cast<std::size_t>(line_number - 1);
-    std::string line = line_number >= 1 && at < lines.size() ? lines[at] : "";
+    std::string line = lines.empty() ? "" : lines.back();
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
     return line;
-}
-
-int count_lines(const std::string& content) {
-    return static_cast<int>(std::count(content.begin(), content.end(), '\n'));
-}
-
-std::string last_line(const std::string& content) {
-    return line_of(content, static_cast<int>(split_lines(content).size()));
 }
 
 bool has_ghostscript(const std::string& path) {

@@ -82,10 +82,7 @@ std::string stop_message(const std::function<void()>& action);
 // Empty when equal; otherwise names the first differing line (1-based) with both versions.
 std::string first_difference(const std::string& expected, const std::string& actual);
 
-// Lines of a CR LF file (1-based, "" beyond the last), without their terminators; the count
-// of line feeds; the last line.
-std::string line_of(const std::string& content, int line_number);
-int count_lines(const std::string& content);
+// The last line of a file, without its line end.
 std::string last_line(const std::string& content);
 
 // Runs `command` in the shell and gives what it wrote on standard output; *status gets its
