@@ -114,16 +114,21 @@ void keep_log_of_failed_run(const std::string& message) {
     }
 }
 
+// Everything a run carries from phase to phase starts afresh here, so that one process can
+// run in many folders or be called many times: the run state, the count of warnings and the
+// run's last message. (The reader keeps its own state on its stack; the map writer sets its
+// page geometry before it draws.)
+void start_afresh() {
+    reset_run_state();
+    reset_warning_count();
+    run_message.clear();
+}
+
 }  // namespace
 
 int run_phasemap(const extra_outputs& extras) {
     keep_standard_streams_open();
-    // Everything a run carries from phase to phase starts afresh here, so that one process
-    // can run in many folders: the run state and the count of warnings. (The reader keeps
-    // its own state on its stack; the map writer sets its page geometry before it draws.)
-    reset_run_state();
-    reset_warning_count();
-    run_message.clear();
+    start_afresh();
     run.writes_json = extras.json;
     run.writes_svg = extras.svg;
     int status = 0;
@@ -151,8 +156,7 @@ int run_phasemap(const extra_outputs& extras) {
 const std::string& last_run_message() { return run_message; }
 
 void compute_from_text(const std::string& text, bool stop_after_reading) {
-    reset_run_state();
-    reset_warning_count();
+    start_afresh();
     set_input_text(&text);
     set_output_discard(true);
     begin_fp_traps();
