@@ -12,23 +12,6 @@
 
 namespace {
 
-// One axis of the frame: its window bounds and tick shift, and the two frame edges its ticks
-// stand on (bottom and top for x, left and right for y).
-struct frame_axis {
-    direction along;
-    float low;
-    float high;
-    float shift;
-    float near_edge;  // page coordinate of the bottom or left edge
-    float far_edge;   // page coordinate of the top or right edge
-    float number_dx;  // start of a tick number from the tick's foot on the near edge
-    float number_dy;
-};
-
-float plus(float value, double offset) {
-    return to_float_known_to_fit(static_cast<double>(value) + offset);
-}
-
 void start_black_path(const char* line_width) {
     write_text_record("newpath");
     write_text_record("CoBla");
@@ -64,20 +47,6 @@ void write_tick_number(float x, float y, int32_t k) {
         {item_real(x), item_real(y), item_text(" M ("), item_int(k), item_text(") SN")});
 }
 
-// Five minor ticks per unit plus one, over the span of the major ticks as single-precision
-// values.
-int32_t minor_tick_count(const tick_range& range) {
-    const double a = static_cast<double>(to_float_known_to_fit(range.first));
-    const double b = static_cast<double>(to_float_known_to_fit(range.last));
-    const double per_unit = static_cast<double>(minor_ticks_per_unit);
-    return to_int32_known_to_fit(std::trunc(per_unit * b - per_unit * a + 1.0));
-}
-
-// The running minor-tick value steps in single precision, so it drifts as stored values do.
-float next_minor_tick(float u) {
-    return to_float_known_to_fit(static_cast<double>(u) + static_cast<double>(minor_tick_step));
-}
-
 void draw_window_frame() {
     start_black_path("3 setlinewidth");
     put_point(run.x_min, run.y_min, "M");
@@ -88,12 +57,10 @@ void draw_window_frame() {
     write_text_record("S");
 }
 
-// A tick `length` points into the window from each frame edge, at page coordinate `at`.
 void write_tick_pair(const frame_axis& axis, float at, float length) {
-    write_stroke(point_on_axis(axis.along, at, axis.near_edge),
-                 point_on_axis(axis.along, at, plus(axis.near_edge, length)));
-    write_stroke(point_on_axis(axis.along, at, axis.far_edge),
-                 point_on_axis(axis.along, at, plus(axis.far_edge, -length)));
+    const tick_pair ends = tick_pair_at(axis, at, length);
+    write_stroke(ends.near_from, ends.near_to);
+    write_stroke(ends.far_from, ends.far_to);
 }
 
 // Major ticks with their numbers k, then at line width 1 the minor ticks, of one frame axis.
@@ -101,21 +68,14 @@ void draw_axis_ticks(const frame_axis& axis) {
     const tick_range range = main_axis_ticks(axis.low, axis.high, axis.shift);
     for (tick_walk walk = start_tick_walk(range, tick_index_kind::whole); walk.left > 0;
          step_tick_walk(walk)) {
-        const int32_t k = to_int32_known_to_fit(walk.index);
-        const float t = to_float_known_to_fit(walk.index + static_cast<double>(axis.shift));
-        const float at = page_along(axis.along, t);
-        write_tick_pair(axis, at, major_tick_length);
-        const page_point foot = point_on_axis(axis.along, at, axis.near_edge);
-        write_tick_number(plus(foot.x, axis.number_dx), plus(foot.y, axis.number_dy), k);
+        const major_tick tick = major_tick_of(axis, walk);
+        write_tick_pair(axis, tick.at, major_tick_length);
+        write_tick_number(tick.number_start.x, tick.number_start.y, tick.number);
     }
     write_text_record("1 setlinewidth");
-    float u = to_float_known_to_fit(range.first);
-    for (int32_t n = minor_tick_count(range); n > 0; --n) {
-        const float t =
-            to_float_known_to_fit(static_cast<double>(axis.shift) + static_cast<double>(u));
-        write_tick_pair(axis, page_along(axis.along, t), minor_tick_length);
-        u = next_minor_tick(u);
-    }
+    float u = first_minor_tick(range);
+    for (int32_t n = minor_tick_count(range); n > 0; --n, u = next_minor_tick(u))
+        write_tick_pair(axis, minor_tick_at(axis, u), minor_tick_length);
 }
 
 // "mu" in the Symbol font, then each title through write_label: the x title below the
@@ -146,10 +106,8 @@ void draw_axis_titles() {
 void draw_frame_and_axes() {
     draw_window_frame();
     start_black_path("3 setlinewidth");
-    draw_axis_ticks({direction::x, run.x_min, run.x_max, run.shift_x, page_y(run.y_min),
-                     page_y(run.y_max), x_number_dx, x_number_dy});
+    draw_axis_ticks(frame_x_axis());
     write_text_record("3 setlinewidth");
-    draw_axis_ticks({direction::y, run.y_min, run.y_max, run.shift_y, page_x(run.x_min),
-                     page_x(run.x_max), y_number_dx, y_number_dy});
+    draw_axis_ticks(frame_y_axis());
     draw_axis_titles();
 }

@@ -127,6 +127,49 @@ page_point point_on_axis(direction along, float at, float across);
 // page_x or page_y of a data value, whichever runs along the axis.
 float page_along(direction along, float value);
 
+// `value` moved by `offset` points, stored in single precision.
+float plus(float value, double offset);
+
+// One axis of the frame: its window bounds and tick shift, and the two frame edges its ticks
+// stand on (bottom and top for x, left and right for y).
+struct frame_axis {
+    direction along;
+    float low;
+    float high;
+    float shift;
+    float near_edge;  // page coordinate of the bottom or left edge
+    float far_edge;   // page coordinate of the top or right edge
+    float number_dx;  // start of a tick number from the tick's foot on the near edge
+    float number_dy;
+};
+frame_axis frame_x_axis();
+frame_axis frame_y_axis();
+
+// A tick `length` points into the window from each frame edge, at page coordinate `at`: the
+// segment from the near edge and the one from the far edge.
+struct tick_pair {
+    page_point near_from, near_to, far_from, far_to;
+};
+tick_pair tick_pair_at(const frame_axis& axis, float at, float length);
+
+// The major tick the walk stands at: its number k, its page coordinate along the axis and
+// the page point its number starts at.
+struct major_tick {
+    int32_t number;
+    float at;
+    page_point number_start;
+};
+major_tick major_tick_of(const frame_axis& axis, const tick_walk& walk);
+
+// Minor ticks: five per unit plus one over the span of the major ticks (as single-precision
+// values), from the first major tick on; the running value steps in single precision, so it
+// drifts as stored values do.
+int32_t minor_tick_count(const tick_range& range);
+float first_minor_tick(const tick_range& range);
+float next_minor_tick(float u);
+// The page coordinate of the minor tick at running value `u`.
+float minor_tick_at(const frame_axis& axis, float u);
+
 // One stroked segment: from.x, from.y, "  M", to.x, to.y, "  L  S".
 void write_stroke(page_point from, page_point to);
 
@@ -189,3 +232,28 @@ int32_t caption_width(float temperature);
 
 // Characters of an exponent, its minus sign included.
 int32_t exponent_width(int32_t exponent);
+
+// Where scale set `index` (0 or 1) stands: its right and top axis lines, index + 1 scale
+// gaps outside the frame.
+struct scale_set_place {
+    double gap_x;  // points from the frame to the right axis
+    double gap_y;  // points from the frame to the top axis
+    float axis_x;  // page x of the right axis
+    float axis_y;  // page y of the top axis
+};
+scale_set_place place_scale_set(int32_t index);
+
+// Where the caption "T K" starts: left of the right axis by one character more than the
+// temperature's whole part has, below the top axis.
+page_point caption_start(float temperature, const scale_set_place& place);
+
+// Where the ticks of a scale axis go on the page: the top axis (direction x) or the right
+// axis (direction y).
+struct scale_axis_layout {
+    direction along;
+    float axis_at;      // page coordinate of the axis line, across the ticks
+    float label_at;     // page coordinate where the tick labels start, across the ticks
+    float label_shift;  // start of a tick label from its tick, along the axis
+};
+scale_axis_layout top_axis_layout(const scale_set_place& place);
+scale_axis_layout right_axis_layout(const scale_set_place& place);

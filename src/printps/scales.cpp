@@ -21,16 +21,6 @@ namespace {
 // Tags of the range records of each set in log.out, top axis and right axis.
 constexpr const char* range_tags[max_scale_sets][2] = {{"Temp1x", "Temp1y"}, {"Temp2x", "Temp2y"}};
 
-// Where the ticks of a scale axis go on the page: the top axis (direction x) or the right
-// axis (direction y).
-struct scale_axis_layout {
-    direction along;
-    const char* tag;    // names the axis in the range record in log.out
-    float axis_at;      // page coordinate of the axis line, across the ticks
-    float label_at;     // page coordinate where the tick labels start, across the ticks
-    float label_shift;  // start of a tick label from its tick, along the axis
-};
-
 // Data coordinate `points` page points beyond a window bound, away from the window.
 float beyond_window(float bound, double points) {
     return to_float_known_to_fit(static_cast<double>(bound) +
@@ -38,14 +28,13 @@ float beyond_window(float bound, double points) {
 }
 
 // "300 K": the whole part of T right-justified in its own width, a blank and K.
-void write_caption(float temperature, float axis_x, float axis_y) {
+void write_caption(float temperature, const scale_set_place& place) {
     const int32_t width = caption_width(temperature);
     const int32_t whole = to_int32_known_to_fit(std::trunc(static_cast<double>(temperature)));
     text40 caption;
     write_internal(caption, "(I^,1X,A1)", {item_int(whole, width), item_text("K")});
-    const double left = static_cast<double>(axis_x) -
-                        static_cast<double>(caption_char_width) * static_cast<double>(width + 1);
-    write_label(to_float_known_to_fit(left), axis_y + caption_dy, caption_size, caption);
+    const page_point start = caption_start(temperature, place);
+    write_label(start.x, start.y, caption_size, caption);
 }
 
 // "10^{-5}": built into a buffer and traced in log.out with its width.
@@ -61,9 +50,9 @@ text40 make_tick_label(const scale_axis& axis, double tick_index) {
 
 // Ticks from the axis line toward the window, each with its 10^{e} label, after the range
 // record in log.out.
-void draw_scale_ticks(const scale_axis& axis, const scale_axis_layout& layout) {
+void draw_scale_ticks(const scale_axis& axis, const char* tag, const scale_axis_layout& layout) {
     const tick_range range = scale_axis_ticks(axis, tick_spacing(axis));
-    write_list(unit_log, {item_text(layout.tag), item_int(to_int32_known_to_fit(range.first)),
+    write_list(unit_log, {item_text(tag), item_int(to_int32_known_to_fit(range.first)),
                           item_int(to_int32_known_to_fit(range.last)), item_real(axis.step)});
     for (tick_walk walk = start_tick_walk(range, tick_index_kind::single); walk.left > 0;
          step_tick_walk(walk)) {
@@ -81,35 +70,50 @@ void draw_scale_ticks(const scale_axis& axis, const scale_axis_layout& layout) {
 // labels, index + 1 scale gaps outside the frame.
 void draw_scale_set(int32_t index) {
     const pressure_scale& set = run.scales[index];
-    // Step 1: the right and the top axis, d gaps outside the frame.
-    const double gaps = static_cast<double>(index + 1);
-    const double gap_x = gaps * static_cast<double>(scale_gap_x);
-    const double gap_y = gaps * static_cast<double>(scale_gap_y);
-    const float axis_x = page_x(beyond_window(run.x_max, gap_x));
-    write_stroke({axis_x, page_y(run.y_min)}, {axis_x, page_y(run.y_max)});
-    const float axis_y = page_y(beyond_window(run.y_max, gap_y));
-    write_stroke({page_x(run.x_min), axis_y}, {page_x(run.x_max), axis_y});
+    // Step 1: the right and the top axis.
+    const scale_set_place place = place_scale_set(index);
+    write_stroke({place.axis_x, page_y(run.y_min)}, {place.axis_x, page_y(run.y_max)});
+    write_stroke({page_x(run.x_min), place.axis_y}, {page_x(run.x_max), place.axis_y});
 
     // Step 2: the temperature caption at the corner where the two axes meet.
-    write_caption(set.temperature, axis_x, axis_y);
+    write_caption(set.temperature, place);
 
     // Step 3: the ticks, top axis first. A zero step gives no spacing to count ticks with:
     // the axis stays bare.
-    if (set.x_step != 0.0f) {
-        const float label_y =
-            page_y(beyond_window(run.y_max, gap_y + static_cast<double>(top_label_rise)));
-        draw_scale_ticks(horizontal_scale_axis(set),
-                         {direction::x, range_tags[index][0], axis_y, label_y, top_label_dx});
-    }
-    if (set.y_step != 0.0f) {
-        const float label_x =
-            page_x(beyond_window(run.x_max, gap_x + static_cast<double>(right_label_gap)));
-        draw_scale_ticks(vertical_scale_axis(set),
-                         {direction::y, range_tags[index][1], axis_x, label_x, right_label_dy});
-    }
+    if (set.x_step != 0.0f)
+        draw_scale_ticks(horizontal_scale_axis(set), range_tags[index][0], top_axis_layout(place));
+    if (set.y_step != 0.0f)
+        draw_scale_ticks(vertical_scale_axis(set), range_tags[index][1], right_axis_layout(place));
 }
 
 }  // namespace
+
+scale_set_place place_scale_set(int32_t index) {
+    const double gaps = static_cast<double>(index + 1);
+    const double gap_x = gaps * static_cast<double>(scale_gap_x);
+    const double gap_y = gaps * static_cast<double>(scale_gap_y);
+    return {gap_x, gap_y, page_x(beyond_window(run.x_max, gap_x)),
+            page_y(beyond_window(run.y_max, gap_y))};
+}
+
+page_point caption_start(float temperature, const scale_set_place& place) {
+    const double left =
+        static_cast<double>(place.axis_x) - static_cast<double>(caption_char_width) *
+                                                static_cast<double>(caption_width(temperature) + 1);
+    return {to_float_known_to_fit(left), place.axis_y + caption_dy};
+}
+
+scale_axis_layout top_axis_layout(const scale_set_place& place) {
+    const float label_y =
+        page_y(beyond_window(run.y_max, place.gap_y + static_cast<double>(top_label_rise)));
+    return {direction::x, place.axis_y, label_y, top_label_dx};
+}
+
+scale_axis_layout right_axis_layout(const scale_set_place& place) {
+    const float label_x =
+        page_x(beyond_window(run.x_max, place.gap_x + static_cast<double>(right_label_gap)));
+    return {direction::y, place.axis_x, label_x, right_label_dy};
+}
 
 float tick_spacing(const scale_axis& axis) {
     const float spacing = to_float_known_to_fit(tick_spacing_wide(axis));

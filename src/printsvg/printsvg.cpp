@@ -30,10 +30,6 @@ void put(std::string_view line) { write_raw_record(unit_svg, line); }
 
 std::string point_text(float x, float y) { return svg_number(x) + "," + svg_number(y); }
 
-float plus(float value, double offset) {
-    return to_float_known_to_fit(static_cast<double>(value) + offset);
-}
-
 void put_line(page_point from, page_point to, std::string_view width, std::string_view dash) {
     std::string line = "<line x1=\"" + svg_number(from.x) + "\" y1=\"" + svg_number(from.y) +
                        "\" x2=\"" + svg_number(to.x) + "\" y2=\"" + svg_number(to.y) +
@@ -68,17 +64,6 @@ void put_frame() {
     put("<polygon class=\"frame\" fill=\"none\" stroke-width=\"3\" points=\"" + corners + "\"/>");
 }
 
-struct frame_axis {
-    direction along;
-    float low;
-    float high;
-    float shift;
-    float near_edge;
-    float far_edge;
-    float number_dx;
-    float number_dy;
-};
-
 // The number k right-justified in four characters, as the map shows it.
 std::string tick_number_text(int32_t k) {
     std::string text = std::to_string(k);
@@ -86,10 +71,9 @@ std::string tick_number_text(int32_t k) {
 }
 
 void put_tick_pair(const frame_axis& axis, float at, float length, std::string_view width) {
-    put_line(point_on_axis(axis.along, at, axis.near_edge),
-             point_on_axis(axis.along, at, plus(axis.near_edge, length)), width, "");
-    put_line(point_on_axis(axis.along, at, axis.far_edge),
-             point_on_axis(axis.along, at, plus(axis.far_edge, -length)), width, "");
+    const tick_pair ends = tick_pair_at(axis, at, length);
+    put_line(ends.near_from, ends.near_to, width, "");
+    put_line(ends.far_from, ends.far_to, width, "");
 }
 
 // Ticks go into the flipped group; their numbers are collected for the text group.
@@ -97,31 +81,15 @@ void put_axis_ticks(const frame_axis& axis, std::string& numbers) {
     const tick_range range = main_axis_ticks(axis.low, axis.high, axis.shift);
     for (tick_walk walk = start_tick_walk(range, tick_index_kind::whole); walk.left > 0;
          step_tick_walk(walk)) {
-        const int32_t k = to_int32_known_to_fit(walk.index);
-        const float t = to_float_known_to_fit(walk.index + static_cast<double>(axis.shift));
-        const float at = page_along(axis.along, t);
-        put_tick_pair(axis, at, major_tick_length, "3");
-        const page_point foot = point_on_axis(axis.along, at, axis.near_edge);
-        numbers += svg_plain_text(plus(foot.x, axis.number_dx), plus(foot.y, axis.number_dy), 30.0f,
-                                  tick_number_text(k)) +
+        const major_tick tick = major_tick_of(axis, walk);
+        put_tick_pair(axis, tick.at, major_tick_length, "3");
+        numbers += svg_plain_text(tick.number_start.x, tick.number_start.y, 30.0f,
+                                  tick_number_text(tick.number)) +
                    "\n";
     }
-    const double a = static_cast<double>(to_float_known_to_fit(range.first));
-    const double b = static_cast<double>(to_float_known_to_fit(range.last));
-    const double per_unit = static_cast<double>(minor_ticks_per_unit);
-    float u = to_float_known_to_fit(range.first);
-    for (int32_t n = to_int32_known_to_fit(std::trunc(per_unit * b - per_unit * a + 1.0)); n > 0;
-         --n) {
-        const float t =
-            to_float_known_to_fit(static_cast<double>(axis.shift) + static_cast<double>(u));
-        put_tick_pair(axis, page_along(axis.along, t), minor_tick_length, "1");
-        u = to_float_known_to_fit(static_cast<double>(u) + static_cast<double>(minor_tick_step));
-    }
-}
-
-float beyond_window(float bound, double points) {
-    return to_float_known_to_fit(static_cast<double>(bound) +
-                                 points / static_cast<double>(page.page_scale));
+    float u = first_minor_tick(range);
+    for (int32_t n = minor_tick_count(range); n > 0; --n, u = next_minor_tick(u))
+        put_tick_pair(axis, minor_tick_at(axis, u), minor_tick_length, "1");
 }
 
 // A label text of at most 40 characters.
@@ -132,15 +100,15 @@ text40 short_text(const std::string& text) {
 }
 
 // Ticks of one scale axis, toward the window, with their 10^{e} labels.
-void put_scale_ticks(const scale_axis& axis, direction along, float axis_at, float label_at,
-                     float label_shift, std::string& texts) {
+void put_scale_ticks(const scale_axis& axis, const scale_axis_layout& layout, std::string& texts) {
     const tick_range range = scale_axis_ticks(axis, tick_spacing(axis));
     for (tick_walk walk = start_tick_walk(range, tick_index_kind::single); walk.left > 0;
          step_tick_walk(walk)) {
-        const float at = page_along(along, tick_position(axis, walk.index));
-        put_line(point_on_axis(along, at, axis_at - scale_tick_length),
-                 point_on_axis(along, at, axis_at), "3", "");
-        const page_point start = point_on_axis(along, at + label_shift, label_at);
+        const float at = page_along(layout.along, tick_position(axis, walk.index));
+        put_line(point_on_axis(layout.along, at, layout.axis_at - scale_tick_length),
+                 point_on_axis(layout.along, at, layout.axis_at), "3", "");
+        const page_point start =
+            point_on_axis(layout.along, at + layout.label_shift, layout.label_at);
         texts +=
             svg_label(start.x, start.y, tick_label_size,
                       short_text("10^{" + std::to_string(tick_exponent(axis, walk.index)) + "}")) +
@@ -152,32 +120,19 @@ void put_scale_ticks(const scale_axis& axis, direction along, float axis_at, flo
 // they meet, and their ticks; the second set in grey.
 void put_scale_set(int32_t index, std::string& texts) {
     const pressure_scale& set = run.scales[index];
-    const double gaps = static_cast<double>(index + 1);
-    const double gap_x = gaps * static_cast<double>(scale_gap_x);
-    const double gap_y = gaps * static_cast<double>(scale_gap_y);
+    const scale_set_place place = place_scale_set(index);
     put(index == 0 ? "<g class=\"scale\">" : "<g class=\"scale\" stroke=\"#808080\">");
     texts += index == 0 ? "<g class=\"scale\">\n" : "<g class=\"scale\" fill=\"#808080\">\n";
-    const float axis_x = page_x(beyond_window(run.x_max, gap_x));
-    put_line({axis_x, page_y(run.y_min)}, {axis_x, page_y(run.y_max)}, "3", "");
-    const float axis_y = page_y(beyond_window(run.y_max, gap_y));
-    put_line({page_x(run.x_min), axis_y}, {page_x(run.x_max), axis_y}, "3", "");
-    const int32_t width = caption_width(set.temperature);
+    put_line({place.axis_x, page_y(run.y_min)}, {place.axis_x, page_y(run.y_max)}, "3", "");
+    put_line({page_x(run.x_min), place.axis_y}, {page_x(run.x_max), place.axis_y}, "3", "");
     const int32_t whole = to_int32_known_to_fit(std::trunc(static_cast<double>(set.temperature)));
-    const double left = static_cast<double>(axis_x) -
-                        static_cast<double>(caption_char_width) * static_cast<double>(width + 1);
-    texts += svg_label(to_float_known_to_fit(left), axis_y + caption_dy, caption_size,
-                       short_text(std::to_string(whole) + " K")) +
-             "\n";
+    const page_point start = caption_start(set.temperature, place);
+    texts +=
+        svg_label(start.x, start.y, caption_size, short_text(std::to_string(whole) + " K")) + "\n";
     if (set.x_step != 0.0f)
-        put_scale_ticks(
-            horizontal_scale_axis(set), direction::x, axis_y,
-            page_y(beyond_window(run.y_max, gap_y + static_cast<double>(top_label_rise))),
-            top_label_dx, texts);
+        put_scale_ticks(horizontal_scale_axis(set), top_axis_layout(place), texts);
     if (set.y_step != 0.0f)
-        put_scale_ticks(
-            vertical_scale_axis(set), direction::y, axis_x,
-            page_x(beyond_window(run.x_max, gap_x + static_cast<double>(right_label_gap))),
-            right_label_dy, texts);
+        put_scale_ticks(vertical_scale_axis(set), right_axis_layout(place), texts);
     put("</g>");
     texts += "</g>\n";
 }
@@ -263,12 +218,8 @@ void write_svg_map() {
     put("</g>");
     put_frame();
     std::string numbers;
-    put_axis_ticks({direction::x, run.x_min, run.x_max, run.shift_x, page_y(run.y_min),
-                    page_y(run.y_max), x_number_dx, x_number_dy},
-                   numbers);
-    put_axis_ticks({direction::y, run.y_min, run.y_max, run.shift_y, page_x(run.x_min),
-                    page_x(run.x_max), y_number_dx, y_number_dy},
-                   numbers);
+    put_axis_ticks(frame_x_axis(), numbers);
+    put_axis_ticks(frame_y_axis(), numbers);
     put_scales(numbers);
     put("<g class=\"guides\">");
     put_guide_lines();
