@@ -176,6 +176,15 @@ void write_stroke(page_point from, page_point to);
 // One record holding a single PostScript word or line, such as "newpath" or "1 setlinewidth".
 void write_text_record(std::string_view text);
 
+// How a label segment `level` away from the baseline is set in a label of `size` points: a
+// member of a stacked pair as a first superscript or subscript, at the size one size step
+// smaller a level (truncated), raised (or, negative, dropped) by `shift`.
+struct segment_setting {
+    float size;
+    float shift;
+};
+segment_setting set_segment(int32_t level, float size);
+
 // ---------------------------------------------------------------------------------------
 // Sections, in the order write_map calls them
 

@@ -70,26 +70,14 @@ struct font_in_effect {
     float size;
 };
 
-// Font size factor of a segment `depth` levels away from the baseline: one size step a level.
-double size_factor(int32_t depth) {
-    double factor = 1.0;
-    for (int32_t d = 0; d < depth; ++d) factor *= static_cast<double>(level_size_step);
-    return factor;
-}
-
 // Records of one raised or lowered segment. A member of a stacked pair is set as a first
 // superscript or subscript; a first member shows its text with STxt and moves back by its
 // width, so the second member starts where it began.
 font_in_effect write_segment(const text40& segment, int32_t level, float size,
                              bool is_first_of_pair) {
-    const int32_t set_level = std::abs(level) == stacked_level ? (level > 0 ? 1 : -1) : level;
-    const double size_wide = static_cast<double>(size);
-    const float segment_size =
-        to_float_saturating(std::trunc(size_wide * size_factor(std::abs(set_level))));
-    const double shift_per_level = set_level >= 0 ? static_cast<double>(superscript_rise)
-                                                  : static_cast<double>(subscript_drop);
-    const float segment_shift =
-        to_float_saturating(static_cast<double>(set_level) * size_wide * shift_per_level);
+    const segment_setting setting = set_segment(level, size);
+    const float segment_size = setting.size;
+    const float segment_shift = setting.shift;
 
     const segment_runs runs = runs_of_segment(segment);
     write_label_record({item_int(0), item_real(segment_shift), item_text(" rmoveto")});
@@ -104,6 +92,18 @@ font_in_effect write_segment(const text40& segment, int32_t level, float size,
 }
 
 }  // namespace
+
+segment_setting set_segment(int32_t level, float size) {
+    const int32_t set_level = std::abs(level) == stacked_level ? (level > 0 ? 1 : -1) : level;
+    const double size_wide = static_cast<double>(size);
+    double size_factor = 1.0;  // one size step a level away from the baseline
+    for (int32_t d = 0; d < std::abs(set_level); ++d)
+        size_factor *= static_cast<double>(level_size_step);
+    const double shift_per_level = set_level >= 0 ? static_cast<double>(superscript_rise)
+                                                  : static_cast<double>(subscript_drop);
+    return {to_float_saturating(std::trunc(size_wide * size_factor)),
+            to_float_saturating(static_cast<double>(set_level) * size_wide * shift_per_level)};
+}
 
 void write_label(float x, float y, float size, const text40& text) {
     const label_segments segments = scan_label(text);

@@ -42,12 +42,6 @@ std::string_view trimmed_segment(const text40& segment) {
     return std::string_view(segment.data(), static_cast<std::size_t>(trimmed_length(segment)));
 }
 
-double size_factor(int32_t depth) {
-    double factor = 1.0;
-    for (int32_t d = 0; d < depth; ++d) factor *= static_cast<double>(level_size_step);
-    return factor;
-}
-
 std::string text_start(float x, float y, float size) {
     return "<text x=\"" + svg_number(x) + "\" y=\"" + svg_number(page_height - y) +
            "\" font-size=\"" + svg_number(size) + "\" xml:space=\"preserve\">";
@@ -91,19 +85,14 @@ std::string svg_plain_text(float x, float y, float size, std::string_view text) 
 std::string svg_label(float x, float y, float size, const text40& text) {
     const label_segments segments = scan_label(text);
     std::string element = text_start(x, y, size) + xml_escaped(trimmed_segment(segments.text[0]));
-    const double size_wide = static_cast<double>(size);
     bool pair_pending = false;
     double pair_width = 0.0;  // width in points of the upper member of a stacked pair
     for (int32_t j = 1; j < segments.count; ++j) {
         const int32_t level = segments.level[j];
         const bool is_stacked = std::abs(level) == stacked_level;
-        const int32_t set_level = is_stacked ? (level > 0 ? 1 : -1) : level;
-        const float segment_size =
-            to_float_saturating(std::trunc(size_wide * size_factor(std::abs(set_level))));
-        const double shift_per_level = set_level >= 0 ? static_cast<double>(superscript_rise)
-                                                      : static_cast<double>(subscript_drop);
-        const float shift =
-            to_float_saturating(static_cast<double>(set_level) * size_wide * shift_per_level);
+        const segment_setting setting = set_segment(level, size);
+        const float segment_size = setting.size;
+        const float shift = setting.shift;
         const std::string_view body = trimmed_segment(segments.text[j]);
         std::string tspan = "<tspan y=\"" +
                             svg_number(to_float_saturating(static_cast<double>(page_height - y) -
