@@ -138,7 +138,6 @@ py::dict input_state(const run_state& state) {
                                        s.area, s.energy));
     }
     d["surfaces"] = surfaces;
-    d["planes"] = surface_planes(state);
     py::list labels;
     for (int32_t i = 0; i < state.label_count; ++i) {
         const label_record& l = state.labels[i];
@@ -190,6 +189,20 @@ void locked_call(Work work, PyObject* stopped, PyObject* fault) {
     if (!ok) raise_error(error, stopped, fault);
 }
 
+// The run state that reading `text` (and, unless `stop_after_reading`, solving it) leaves,
+// computed under the module lock; raises what stopped it.
+std::unique_ptr<run_state> computed_state(const std::string& text, bool stop_after_reading,
+                                          PyObject* stopped, PyObject* fault) {
+    auto snapshot = std::make_unique<run_state>();
+    locked_call(
+        [&] {
+            compute_from_text(text, stop_after_reading);
+            *snapshot = run;
+        },
+        stopped, fault);
+    return snapshot;
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_core, m) {
@@ -206,14 +219,7 @@ PYBIND11_MODULE(_core, m) {
     // read(text) -> input state: what the reader stores for the text; no file is read or
     // written.
     m.def("read", [](const std::string& text) {
-        auto snapshot = std::make_unique<run_state>();
-        locked_call(
-            [&] {
-                compute_from_text(text, true);
-                *snapshot = run;
-            },
-            stopped, fault);
-        return input_state(*snapshot);
+        return input_state(*computed_state(text, true, stopped, fault));
     });
 
     // check(text): reads the text as read() does and only refuses what the reader refuses.
@@ -227,13 +233,7 @@ PYBIND11_MODULE(_core, m) {
     // solve(text) -> (planes, regions, run state): the regions found and reported for the
     // text, without a trace; no file is read or written.
     m.def("solve", [](const std::string& text) {
-        auto snapshot = std::make_unique<run_state>();
-        locked_call(
-            [&] {
-                compute_from_text(text, false);
-                *snapshot = run;
-            },
-            stopped, fault);
+        std::unique_ptr<run_state> snapshot = computed_state(text, false, stopped, fault);
         py::list planes = surface_planes(*snapshot);
         py::list regions = stable_regions(*snapshot);
         return py::make_tuple(planes, regions, std::move(snapshot));
