@@ -12,7 +12,6 @@ from __future__ import annotations
 import codecs
 import dataclasses
 import json
-import math
 import os
 import re
 import threading
@@ -24,7 +23,7 @@ from . import _core
 from ._plot import PALETTE
 
 __all__ = ["Bulk", "Surface", "Label", "Line", "BoxedLine", "PressureScale", "Diagram",
-           "Region", "Result", "InputError", "ComputationError", "read_input"]
+           "Region", "Result", "InputError", "ComputationError", "read_input", "PALETTE"]
 
 
 class InputError(ValueError):
