@@ -57,13 +57,14 @@ struct output_unit {
     char buffer[unit_buffer_size];
 };
 
-// The folder part of an output file name opened beneath the current folder (O_PATH), never
-// through a symbolic link that leads out of it; "" is the current folder itself. -1 with
-// errno EXDEV for a folder outside. An absolute folder, which the program's own code may
-// name but the input reader never passes on, is opened as it stands. Where the kernel cannot
-// resolve beneath a folder itself, the resolved path is compared with the current folder's instead.
+// The folder part of an output file name opened beneath the run's folder (O_PATH), never
+// through a symbolic link that leads out of it; "" is the run's folder itself. -1 with errno
+// EXDEV for a folder outside. An absolute folder, which the program's own code may name but
+// the input reader never passes on, is opened as it stands. Where the kernel cannot resolve
+// beneath a folder itself, the folder is opened as named and then walked up, through "..",
+// until the run's folder (beneath) or the root (outside) is met.
 int open_folder_beneath(std::string_view folder);
-int open_folder_beneath_by_path(const char* folder);
+int open_folder_beneath_by_walking(int base, const char* folder);
 
 // The unit a statement writes to: null when a write to it has failed and its output is
 // dropped; a unit that is not open stops the run.

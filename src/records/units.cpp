@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -37,6 +36,8 @@ constexpr int32_t max_set_size = max_units;
 output_unit units[max_units];
 // Whether output units open on /dev/null instead of a temporary (set_output_discard).
 bool discarding_outputs = false;
+// Folders walked up from a map's folder before the walk gives up (no real tree is this deep).
+constexpr int32_t max_folder_depth = 4096;
 
 bool is_unit_number(int32_t unit) { return unit >= 0 && unit < max_units; }
 
@@ -332,31 +333,50 @@ void finish_commit(output_unit& u) {
 }  // namespace
 
 int open_folder_beneath(std::string_view folder) {
-    if (folder.empty()) return ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder.empty()) return ::openat(run_folder(), ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
     const std::string path(folder);
     if (path[0] == '/') return ::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     open_how how{};
     how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
     how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
-    const long fd = ::syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how);
+    const long fd = ::syscall(SYS_openat2, run_folder(), path.c_str(), &how, sizeof how);
     if (fd >= 0) return static_cast<int>(fd);
     if (errno != ENOSYS) return -1;
-    return open_folder_beneath_by_path(path.c_str());
+    return open_folder_beneath_by_walking(run_folder(), path.c_str());
 }
 
-int open_folder_beneath_by_path(const char* folder) {
-    char here[PATH_MAX];
-    char there[PATH_MAX];
-    if (::realpath(".", here) == nullptr || ::realpath(folder, there) == nullptr) return -1;
-    const std::size_t length = std::strlen(here);
-    const bool is_root = length == 1;
-    const bool is_beneath = std::strncmp(there, here, length) == 0 &&
-                            (is_root || there[length] == '\0' || there[length] == '/');
-    if (!is_beneath) {
-        errno = EXDEV;
-        return -1;
+int open_folder_beneath_by_walking(int base, const char* folder) {
+    struct stat top {};
+    if (::fstatat(base, ".", &top, 0) != 0) return -1;
+    const int target = ::openat(base, folder, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (target < 0) return -1;
+    int at = ::openat(target, ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    int error = at < 0 ? errno : EXDEV;
+    for (int32_t depth = 0; at >= 0 && depth < max_folder_depth; ++depth) {
+        struct stat here {};
+        if (::fstat(at, &here) != 0) {
+            error = errno;
+            break;
+        }
+        if (here.st_dev == top.st_dev && here.st_ino == top.st_ino) {
+            ::close(at);
+            return target;
+        }
+        const int parent = ::openat(at, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        struct stat above {};
+        if (parent < 0 || ::fstat(parent, &above) != 0) {
+            error = errno;
+            if (parent >= 0) ::close(parent);
+            break;
+        }
+        ::close(at);
+        at = parent;
+        if (above.st_dev == here.st_dev && above.st_ino == here.st_ino) break;  // the root
     }
-    return ::open(there, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (at >= 0) ::close(at);
+    ::close(target);
+    errno = error;
+    return -1;
 }
 
 bool is_folder_outside(std::string_view file_name) {
