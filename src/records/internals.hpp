@@ -31,6 +31,8 @@ enum class file_move : int32_t {
     onto_free_name,  // no file had the name: put back by removing the new one
     over_kept_file,  // the earlier file is kept under a second name: put back by renaming it
     exchanged,       // the names were exchanged: put back by exchanging them again
+    renamed_aside,   // the earlier file was renamed to a second name first (a file system
+                     // without hard links or name exchange): put back by renaming it
 };
 
 // One output file of the run and its buffer. Declared here so that the statements append to
@@ -49,7 +51,8 @@ struct output_unit {
     // Set once temporary_name names a file on disk, cleared before it is renamed or removed;
     // read by the signal handlers, which remove it.
     volatile sig_atomic_t has_temporary;
-    bool has_kept_file;  // kept_name is a second name of the earlier file (during a commit)
+    bool has_kept_file;  // kept_name names the earlier file, to be removed once the set is in
+                         // place (during a commit)
     file_move move;
     char base_name[max_file_name + 1];  // the file's name within `folder`
     char temporary_name[max_temporary_name + 1];
