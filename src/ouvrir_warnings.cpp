@@ -151,7 +151,7 @@ void warn_about_unread_values(const read_report& rest) {
                          !record_reads_as(rest.first_unread, real);
     if (is_note) return;
     std::string message =
-        "this line holds " + std::to_string(rest.values_read + rest.values_unread) +
+        "this line holds " + std::to_string(int64_t{rest.values_read} + rest.values_unread) +
         " values but only " + std::to_string(rest.values_read) +
         (rest.values_read == 1 ? " is" : " are") + " read; the first left unread is " +
         quoted_for_message(rest.first_unread);

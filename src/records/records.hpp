@@ -182,9 +182,10 @@ void close_input_unit();
 struct read_report {
     int32_t line;                    // the record the statement ended in
     int32_t values_read;             // values the statement took from that record
-    int32_t values_unread;           // values after them, up to the record's end or a slash
+    int64_t values_unread;           // values after them, up to the record's end or a slash
+                                     // (repeat counts of 2147483647 add up past 32 bits)
     std::string_view first_unread;   // the first of them as written
-    std::string_view decimal_comma;  // "19,24": a comma between digits among the values read
+    std::string_view decimal_comma;  // "19,24": the first comma between digits in the record
     bool follows_comma;              // a comma separates the values read from the rest
     bool last_is_unquoted_text;      // the last value read was a text without quotes
     bool text_ends_at_slash;         // ... and a slash right after it ended it (first_unread
