@@ -130,6 +130,7 @@ void read_surfaces_entry(reader_state& r, const keyword_info& info) {
                      in_real(surface.area, "area"), in_real(surface.energy, "energy")});
         run.surface_lines[i] = input_line_number();
         derive_surface_plane(i);
+        if (surface.area < 0.0f) warn_if_negative_area(i, run.surface_lines[i]);
     }
     note_counted_entry(r, info, run.surface_count);
 }
@@ -356,6 +357,7 @@ void read_input() {
     warn_if_no_surfaces(run.surface_count, line_of(r.lines, keyword::stop));
 
     check_input_before_drawing(r.lines);
+    warn_if_one_surface_everywhere(line_of(r.lines, keyword::bound));
     const std::string map_name = trimmed_text(run.map_file_name);
     open_output_unit(unit_map, map_name.c_str());
     append_window_edges();

@@ -1,10 +1,14 @@
 #include "ouvrir_warnings.hpp"
 
+#include <charconv>
+#include <cmath>
 #include <cstring>
 #include <string>
 
 #include "label_glyphs.hpp"
+#include "modules.hpp"
 #include "records/fatal.hpp"
+#include "records/records.hpp"
 
 namespace {
 
@@ -209,4 +213,79 @@ void warn_if_no_surfaces(int32_t surface_count, int32_t stop_line) {
     if (surface_count == 0)
         warn_about_input(stop_line,
                          "no surface was read, so the map will show the frame and axes only");
+}
+
+namespace {
+
+// "surface 2 'with H'"
+std::string surface_named(int32_t surface) {
+    return "surface " + std::to_string(surface + 1) + " " +
+           quoted_for_message(trimmed_text(run.surfaces[surface].name));
+}
+
+// A distance or a value in messages, to three significant digits: "7.25", "0.000412".
+std::string three_digits(double value) {
+    char text[32];
+    return std::string(
+        text, std::to_chars(text, text + sizeof text, value, std::chars_format::general, 3).ptr);
+}
+
+// The surface free energy of surface `s` at (x, y): g = a·x + b·y + d.
+double energy_at(int32_t s, double x, double y) {
+    return static_cast<double>(run.plane_a[s]) * x + static_cast<double>(run.plane_b[s]) * y +
+           static_cast<double>(run.plane_d[s]);
+}
+
+}  // namespace
+
+void warn_if_one_surface_everywhere(int32_t bound_line) {
+    const double corners[4][2] = {{static_cast<double>(run.x_min), static_cast<double>(run.y_min)},
+                                  {static_cast<double>(run.x_max), static_cast<double>(run.y_min)},
+                                  {static_cast<double>(run.x_min), static_cast<double>(run.y_max)},
+                                  {static_cast<double>(run.x_max), static_cast<double>(run.y_max)}};
+    const int32_t n = run.surface_count;
+    if (n < 2) return;
+    int32_t lowest = 0;
+    for (int32_t s = 1; s < n; ++s)
+        if (energy_at(s, corners[0][0], corners[0][1]) <
+            energy_at(lowest, corners[0][0], corners[0][1]))
+            lowest = s;
+    // Every other surface higher at every corner; the distance from a corner to the line where
+    // another surface's plane crosses this one's is their energy difference there over the
+    // steepness of that difference.
+    double distance = INFINITY;
+    for (int32_t s = 0; s < n; ++s) {
+        if (s == lowest) continue;
+        const double da =
+            static_cast<double>(run.plane_a[s]) - static_cast<double>(run.plane_a[lowest]);
+        const double db =
+            static_cast<double>(run.plane_b[s]) - static_cast<double>(run.plane_b[lowest]);
+        const double steepness = std::sqrt(da * da + db * db);
+        for (const auto& corner : corners) {
+            const double above =
+                energy_at(s, corner[0], corner[1]) - energy_at(lowest, corner[0], corner[1]);
+            if (!(above > 0.0)) return;
+            if (steepness > 0.0) distance = std::fmin(distance, above / steepness);
+        }
+    }
+    const double width = static_cast<double>(run.x_max) - static_cast<double>(run.x_min);
+    const double height = static_cast<double>(run.y_max) - static_cast<double>(run.y_min);
+    if (!std::isfinite(distance) || !(distance > std::sqrt(width * width + height * height)))
+        return;
+    warn_about_input(bound_line, surface_named(lowest) +
+                                     " is the lowest everywhere in the window, and the nearest "
+                                     "boundary of its region lies " +
+                                     three_digits(distance) +
+                                     " eV beyond it, farther than the window is across: check "
+                                     "that the window and the energies are in the same terms "
+                                     "(with total energies, x and y are absolute chemical "
+                                     "potentials)");
+}
+
+void warn_if_negative_area(int32_t surface, int32_t line) {
+    char area[32];
+    const int32_t length = format_real_list(run.surfaces[surface].area, area);
+    warn_about_input(line, surface_named(surface) + " has the negative area " +
+                               std::string(area, static_cast<std::size_t>(length)) +
+                               ", which turns its energy plane over, so its region means nothing");
 }
