@@ -81,6 +81,27 @@ void list_item(std::string& list, int32_t& count, const std::string& item) {
     list += item;
 }
 
+// "the outputs do not show U+000D, U+0007 as typed" for the characters of a text that no
+// output holds as they are (records show them as "?", phase.json and the SVG map as
+// U+FFFD, the map escapes them): the controls of ASCII but the tab, and with `beyond_ascii`
+// also U+0080 to U+009F, U+2028 and U+2029 (which a label draws as "?" anyway); "" for none.
+std::string unshown_characters_in(const text40& text, bool beyond_ascii) {
+    const int32_t length = trimmed_length(text);
+    std::string listed;
+    int32_t count = 0;
+    for (int32_t at = 0, taken = 0; at < length; at += taken) {
+        const label_character c = read_label_character(text.data(), length, at);
+        taken = c.length;
+        const int32_t code = c.code_point;
+        const bool is_ascii_control =
+            code >= 0 && code < 0x80 && is_control_byte(text[at]) && code != '\t';
+        const bool is_other = (code >= 0x80 && code <= 0x9F) || code == 0x2028 || code == 0x2029;
+        if (is_ascii_control || (beyond_ascii && is_other))
+            list_item(listed, count, code_point_name(code));
+    }
+    return count == 0 ? "" : "the outputs do not show " + listed + " as typed";
+}
+
 // One part of the warning: what is wrong with the listed characters, or nothing.
 void add_part(std::string& message, const std::string& part) {
     if (part.empty()) return;
@@ -117,8 +138,40 @@ void warn_about_undrawn_characters(const text40& text, int32_t line, std::string
     if (not_utf8_count > 0)
         add_part(message, not_utf8 + (not_utf8_count == 1 ? " is" : " are") + " not UTF-8");
     add_part(message, cut_at_end);
-    if (!message.empty())
-        warn_about_input(line, std::string(what) + ": " + message + "; drawn as '?'");
+    if (!message.empty()) message += "; drawn as '?'";
+    add_part(message, unshown_characters_in(text, false));
+    if (!message.empty()) warn_about_input(line, std::string(what) + ": " + message);
+}
+
+void warn_about_name_characters(const text40& name, int32_t line, std::string_view what,
+                                const char* replacing_outputs) {
+    std::string message = unshown_characters_in(name, true);
+    if (replacing_outputs != nullptr) {
+        const int32_t length = trimmed_length(name);
+        std::string replaced;
+        int32_t replaced_count = 0;
+        for (int32_t at = 0, taken = 0; at < length; at += taken) {
+            const label_character c = read_label_character(name.data(), length, at);
+            taken = c.length;
+            // The controls and separators are told about above.
+            if (!is_replaced_in_text_outputs(c.code_point) ||
+                (c.code_point >= 0 && c.code_point <= 0x9F) || c.code_point == 0x2028 ||
+                c.code_point == 0x2029)
+                continue;
+            list_item(replaced, replaced_count,
+                      c.code_point >= 0 ? code_point_name(c.code_point)
+                                        : quoted_for_message(std::string_view(
+                                              name.data() + at, static_cast<std::size_t>(taken))));
+        }
+        if (replaced_count > 0)
+            add_part(message, std::string(replacing_outputs) + " " +
+                                  (std::string_view(replacing_outputs).find(" and ") ==
+                                           std::string_view::npos
+                                       ? "shows "
+                                       : "show ") +
+                                  replaced + " as U+FFFD");
+    }
+    if (!message.empty()) warn_about_input(line, std::string(what) + ": " + message);
 }
 
 void warn_about_comment(std::string_view record, int32_t line, const keyword_info* just_read,

@@ -96,6 +96,11 @@ inline void append_blanks(output_unit& u, int32_t count) {
     u.used += count;
 }
 
+// Appends the characters of a text item with one "?" for each byte of a control character
+// but the tab (below 32, DEL, U+0080 to U+009F) and of U+2028 and U+2029, so that no text
+// taken from the input ends or starts a line for any reader of a record.
+void append_text(output_unit& u, const char* text, int32_t length);
+
 // Ends the record being built with CR LF.
 inline void end_record(output_unit& u) {
     append(u, "\r\n", 2);
