@@ -69,7 +69,7 @@ lock_outcome lock_folder(int folder, bool (*give_up)(), folder_lock& lock) {
     int readable = -1;
     int socket_fd = -1;
     int problem = 0;  // why a lock cannot be had, for the message when none can
-    if (::fstatat(folder, ".", &info, 0) != 0) {
+    if (::fstatat(folder, "", &info, AT_EMPTY_PATH) != 0) {
         problem = errno;
     } else {
         readable = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
