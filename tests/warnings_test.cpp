@@ -70,9 +70,10 @@ TEST(Warnings, OneEntryMoreThanDeclared) {
 }
 
 // A record that holds values after those its entry reads: the values are dropped, with a
-// hint for decimal commas and for texts without quotes, and the run is that of the values
-// as read; the warning comes before an error the values read then cause. A note after the
-// values, a slash that ends a record on purpose and a comment never warn.
+// hint for decimal commas (also one that splits the last value read) and for texts without
+// quotes, and the run is that of the values as read; the warning comes before an error the
+// values read then cause. A note after the values, a slash that ends a record on purpose and
+// a comment never warn.
 TEST(Warnings, ValuesLeftUnread) {
     const std::string unread = "this line holds ", bulk_head = "bulk\n1 2\n",
                       window = "bound\n-2.0 0.0 -1.5 0.0\n";
@@ -96,6 +97,12 @@ TEST(Warnings, ValuesLeftUnread) {
                                    "8 values but only 6 are read; the first left unread is "
                                    "'-140'" +
                                    decimals + "'20,5' reads as 20 and 5"));
+    expect_same_run("decimal_last_value", head + "surf 1\nclean 8 16 0 20.5 -140,2\nstop\n",
+                    head + "surf 1\nclean 8 16 0 20.5 -140\nstop\n",
+                    warning(7, unread +
+                                   "7 values but only 6 are read; the first left unread is "
+                                   "'2'" +
+                                   decimals + "'-140,2' reads as -140 and 2"));
     const std::string labels = head + surfaces + "text 1\n-1 -1 12 ";
     expect_same_run("unquoted_label", labels + "stoichiometric, clean\nstop\n",
                     labels + "stoichiometric\nstop\n",
@@ -132,6 +139,20 @@ TEST(Warnings, TextsCutToTheirField) {
     expect_same_run("cut_name", head + "surf 1\n'" + name + "—6 layers' 8 16 0 20.5 -140.2\nstop\n",
                     head + "surf 1\n'" + name + "\xE2' 8 16 0 20.5 -140.2\nstop\n",
                     warning(7, "the name of surface 1 " + cut + name + bytes));
+}
+
+// With --json and --svg, a name's characters that phase.json and the SVG map show as U+FFFD
+// are told along with those no output shows as typed (the rest of the case is a golden one).
+TEST(Warnings, NameCharactersTheTextOutputsReplace) {
+    const std::string dir = make_scratch_dir("warn_text_outputs");
+    write_file(
+        dir + "/input.txt",
+        read_file(PHASEMAP_SOURCE_DIR "/tests/golden/warn-characters-xml-forbids/input.txt"));
+    const std::string errors = run_with(dir, {"--json", "--svg"}).stderr_text;
+    EXPECT_EQ(errors.substr(0, errors.find('\n') + 1),
+              warning(10,
+                      "the name of surface 2: the outputs do not show U+0085, U+2028 as "
+                      "typed; phase.json and the SVG map show U+FFFE, '\\xFF' as U+FFFD"));
 }
 
 // At most 20 warnings are shown, then one line says that there are more.
