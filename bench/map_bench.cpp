@@ -10,6 +10,7 @@
 #include <string>
 
 #include "modules.hpp"
+#include "page/page.hpp"
 #include "printps/printps.hpp"
 #include "records/records.hpp"
 
@@ -55,7 +56,10 @@ int main(int argc, char** argv) {
     double best = 1.0e30;
     for (int32_t pass = 0; pass < passes; ++pass) {
         const auto start = std::chrono::steady_clock::now();
-        for (int32_t i = 0; i < maps_per_pass; ++i) write_map();
+        for (int32_t i = 0; i < maps_per_pass; ++i) {
+            lay_out_page();
+            write_map();
+        }
         flush_output_units();
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         if (took.count() < best) best = took.count();

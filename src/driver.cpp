@@ -11,6 +11,7 @@
 
 #include "modules.hpp"
 #include "ouvrir.hpp"
+#include "page/page.hpp"
 #include "printps/printps.hpp"
 #include "printsvg/printsvg.hpp"
 #include "records/fatal.hpp"
@@ -77,6 +78,7 @@ void run_phases(const extra_outputs& extras) {
     pass_run_point(run_point::vertices_found);
     report_regions();
     pass_run_point(run_point::regions_reported);
+    lay_out_page();
     write_map();
     pass_run_point(run_point::map_written);
     if (extras.svg) write_svg_map();

@@ -12,22 +12,12 @@
 #include <string_view>
 
 #include "modules.hpp"
+#include "page/internals.hpp"
+#include "page/page.hpp"
 #include "ticks.hpp"
 
 // ---------------------------------------------------------------------------------------
-// Fixed page geometry, in points; a name ending in _dx or _dy is an offset (negative: left
-// or down)
-
-// The plot area and its place on the page
-constexpr float plot_left = 110.0f;        // page x of the window's left edge
-constexpr float plot_bottom = 110.0f;      // page y of the window's bottom edge
-constexpr float full_plot_right = 484.0f;  // right limit of the plot area without pressure scales
-constexpr float full_plot_top = 732.0f;    // upper limit of the plot area without pressure scales
-constexpr float scale_gap_x = 50.0f;       // frame to a first right scale axis, and on to a second
-constexpr float scale_gap_y = 50.0f;       // the same for the top scale axes
-// taken off the translation that centres a narrow drawing
-constexpr float centring_margin_x = 18.0f;
-constexpr float centring_margin_y = 30.0f;  // taken off the translation that centres a low drawing
+// Fixed page geometry, in points (the plot area and its place: page/internals.hpp)
 
 // Frame ticks, tick numbers and axis titles
 constexpr float major_tick_length = 20.0f;   // major tick, from a frame edge into the window
@@ -88,35 +78,7 @@ inline constexpr std::string_view latin1_font_definition[] = {
 };
 
 // ---------------------------------------------------------------------------------------
-// Page geometry worked out from the window and the temperatures
-
-struct page_geometry {
-    float plot_right;  // right limit of the plot area
-    float plot_top;    // upper limit of the plot area
-    float page_scale;  // page points per data unit, both axes
-};
-
-// Set by write_map before the first record, constant afterwards.
-extern page_geometry page;
-
-// Operands of the translation record.
-struct page_translation {
-    float x;
-    float y;
-};
-
-// Sets `page` from the window and the temperatures and returns the translation that centres
-// the drawing in the direction that has room to spare.
-page_translation set_up_page_geometry();
-
-// ---------------------------------------------------------------------------------------
 // Drawing along either axis
-
-// A position on the page, in points.
-struct page_point {
-    float x;
-    float y;
-};
 
 // The direction of an axis: its ticks stand at successive page x (x) or page y (y).
 enum class direction : int32_t { x, y };

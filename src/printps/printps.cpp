@@ -105,15 +105,13 @@ bool map_draws_latin1_glyph() {
 }  // namespace
 
 void write_map() {
-    const page_translation translation = set_up_page_geometry();
-
     write_text_records(header_lines);
     write_text_records(prolog_lines);
     if (map_draws_latin1_glyph()) write_text_records(latin1_font_definition);
     write_text_record("%%EndProlog");
     write_text_records(setup_lines);
-    write_list(unit_map,
-               {item_real(translation.x), item_real(translation.y), item_text("   translate")});
+    write_list(unit_map, {item_real(run.page.translation.x), item_real(run.page.translation.y),
+                          item_text("   translate")});
 
     fill_regions();
     draw_frame_and_axes();

@@ -18,13 +18,9 @@
 
 #include "modules.hpp"
 
-// Writes the whole map document (and the map trace in log.out).
+// Writes the whole map document (and the map trace in log.out) from the page model, which
+// must be laid out (lay_out_page).
 void write_map();
-
-// Data x (or y) to page x (or y): plot_left + the product (x - x_min) * page_scale formed in
-// double and truncated toward zero. Valid once write_map has computed the page geometry.
-float page_x(float x);
-float page_y(float y);
 
 // Writes one point record: page_x(x), page_y(y), "  " and the first character of `op`
 // ("M" to start a path piece, "L" to draw to it).

@@ -24,7 +24,7 @@ constexpr const char* range_tags[max_scale_sets][2] = {{"Temp1x", "Temp1y"}, {"T
 // Data coordinate `points` page points beyond a window bound, away from the window.
 float beyond_window(float bound, double points) {
     return to_float_known_to_fit(static_cast<double>(bound) +
-                                 points / static_cast<double>(page.page_scale));
+                                 points / static_cast<double>(run.page.page_scale));
 }
 
 // "300 K": the whole part of T right-justified in its own width, a blank and K.

@@ -203,15 +203,14 @@ std::string axis_titles() {
 }  // namespace
 
 void write_svg_map() {
-    const page_translation translation = set_up_page_geometry();
     open_output_unit(unit_svg, trimmed_text(run.svg_file_name).c_str());
     put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
     put("<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"612pt\" "
         "height=\"792pt\" viewBox=\"0 0 612 792\">");
     put("<rect class=\"background\" x=\"0\" y=\"0\" width=\"612\" height=\"792\" "
         "fill=\"#FFFFFF\"/>");
-    put("<g transform=\"translate(" + svg_number(translation.x) + " " + svg_number(-translation.y) +
-        ")\">");
+    put("<g transform=\"translate(" + svg_number(run.page.translation.x) + " " +
+        svg_number(-run.page.translation.y) + ")\">");
     put("<g transform=\"matrix(1 0 0 -1 0 792)\" stroke=\"#000000\" fill=\"none\">");
     put("<g class=\"regions\" stroke=\"#333333\" stroke-width=\"0.5\">");
     put_regions();
