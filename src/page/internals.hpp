@@ -22,6 +22,11 @@ constexpr float scale_gap_y = 50.0f;       // the same for the top scale axes
 constexpr float centring_margin_x = 18.0f;
 constexpr float centring_margin_y = 30.0f;  // taken off the translation that centres a low drawing
 
+// Labels
+constexpr float superscript_rise = 0.45f;  // raise per superscript level, times the label size
+constexpr float subscript_drop = 0.2f;     // drop per subscript level, times the label size
+constexpr float level_size_step = 0.5f;    // font size factor per level away from the baseline
+
 // ---------------------------------------------------------------------------------------
 // Steps of lay_out_page
 

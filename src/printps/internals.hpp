@@ -48,11 +48,6 @@ constexpr float caption_dy = -8.0f;       // caption baseline, from the top axis
 constexpr float caption_size = 30.0f;     // font size of the temperature caption
 constexpr float tick_label_size = 20.0f;  // font size of a scale's 10^{e} labels
 
-// Labels
-constexpr float superscript_rise = 0.45f;  // raise per superscript level, times the label size
-constexpr float subscript_drop = 0.2f;     // drop per subscript level, times the label size
-constexpr float level_size_step = 0.5f;    // font size factor per level away from the baseline
-
 // Dash arrays of the guide lines by their place in their own table, blank-padded to six
 // characters: the first four differ, every later line gets "[2 2]".
 using dash_table = std::array<std::string_view, max_table_entries>;
@@ -137,15 +132,6 @@ void write_stroke(page_point from, page_point to);
 
 // One record holding a single PostScript word or line, such as "newpath" or "1 setlinewidth".
 void write_text_record(std::string_view text);
-
-// How a label segment `level` away from the baseline is set in a label of `size` points: a
-// member of a stacked pair as a first superscript or subscript, at the size one size step
-// smaller a level (truncated), raised (or, negative, dropped) by `shift`.
-struct segment_setting {
-    float size;
-    float shift;
-};
-segment_setting set_segment(int32_t level, float size);
 
 // ---------------------------------------------------------------------------------------
 // Sections, in the order write_map calls them
