@@ -67,3 +67,15 @@ void lay_out_geometry() {
 float page_x(float x) { return map_to_page(x, run.x_min, plot_left); }
 
 float page_y(float y) { return map_to_page(y, run.y_min, plot_bottom); }
+
+page_point point_on_axis(direction along, float at, float across) {
+    return along == direction::x ? page_point{at, across} : page_point{across, at};
+}
+
+float page_along(direction along, float value) {
+    return along == direction::x ? page_x(value) : page_y(value);
+}
+
+float plus(float value, double offset) {
+    return to_float_known_to_fit(static_cast<double>(value) + offset);
+}

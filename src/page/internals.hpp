@@ -22,10 +22,39 @@ constexpr float scale_gap_y = 50.0f;       // the same for the top scale axes
 constexpr float centring_margin_x = 18.0f;
 constexpr float centring_margin_y = 30.0f;  // taken off the translation that centres a low drawing
 
+// Frame ticks, tick numbers and axis titles
+constexpr float major_tick_length = 20.0f;   // major tick, from a frame edge into the window
+constexpr float minor_tick_length = 10.0f;   // minor tick, the same
+constexpr int32_t minor_ticks_per_unit = 5;  // minor ticks per data unit, one more closing the span
+constexpr float minor_tick_step = 0.2f;      // data units from one minor tick to the next
+constexpr float x_number_dx = -25.0f;  // an x tick's number, from the tick's foot on the bottom
+constexpr float x_number_dy = -30.0f;
+constexpr float y_number_dx = -60.0f;  // a y tick's number, from the tick's foot on the left
+constexpr float y_number_dy = -5.0f;
+constexpr float x_mu_dy = -50.0f;     // the x title's mu, from plot_bottom
+constexpr float y_mu_dx = -80.0f;     // the y title's mu, from plot_left
+constexpr float x_title_dx = 15.0f;   // the x title, from the page x of the window's middle
+constexpr float x_title_dy = -58.0f;  // and from plot_bottom
+constexpr float y_title_dx = -65.0f;  // the y title, from plot_left
+constexpr float y_title_dy = -8.0f;   // and from the page y of the window's middle
+constexpr float title_size = 20.0f;   // font size of the titles after the mu
+
 // Labels
 constexpr float superscript_rise = 0.45f;  // raise per superscript level, times the label size
 constexpr float subscript_drop = 0.2f;     // drop per subscript level, times the label size
 constexpr float level_size_step = 0.5f;    // font size factor per level away from the baseline
+
+// ---------------------------------------------------------------------------------------
+// Drawing along either axis
+
+// The page point `at` along an axis and `across` it.
+page_point point_on_axis(direction along, float at, float across);
+
+// page_x or page_y of a data value, whichever runs along the axis.
+float page_along(direction along, float value);
+
+// `value` moved by `offset` points, stored in single precision.
+float plus(float value, double offset);
 
 // ---------------------------------------------------------------------------------------
 // Steps of lay_out_page
@@ -33,3 +62,6 @@ constexpr float level_size_step = 0.5f;    // font size factor per level away fr
 // The plot area, the page scale and the translation that centres the drawing in the
 // direction that has room to spare, from the window and the temperatures.
 void lay_out_geometry();
+
+// The frame's corners, its two axes and the axis titles.
+void lay_out_axes();

@@ -3,4 +3,7 @@
 #include "page/internals.hpp"
 #include "page/page.hpp"
 
-void lay_out_page() { lay_out_geometry(); }
+void lay_out_page() {
+    lay_out_geometry();
+    lay_out_axes();
+}

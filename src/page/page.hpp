@@ -9,6 +9,7 @@
 
 #include "fixed_text.hpp"
 #include "modules.hpp"
+#include "ticks.hpp"
 
 // Works out the page model (run.page) from the run state: after the regions are reported,
 // before either map is written.
@@ -19,6 +20,40 @@ void lay_out_page();
 // laid out.
 float page_x(float x);
 float page_y(float y);
+
+// Font size of the tick numbers and of each title's mu.
+constexpr float text_size = 30.0f;
+
+// ---------------------------------------------------------------------------------------
+// Ticks of the frame, walked where they are drawn (an axis may have a thousand)
+
+// A tick of the frame: a stroke into the window from each of the axis's two edges.
+struct tick_pair {
+    page_point near_from, near_to, far_from, far_to;
+};
+
+// A major tick: its strokes, its number k and the page point where the number starts.
+struct major_tick {
+    tick_pair strokes;
+    int32_t number;
+    page_point number_start;
+};
+
+// The walk over the major ticks of a frame axis, stepped with step_tick_walk (ticks.hpp),
+// and the major tick it stands at.
+tick_walk start_major_ticks(const frame_axis& axis);
+major_tick major_tick_of(const frame_axis& axis, const tick_walk& walk);
+
+// Minor ticks: five per unit plus one over the span of the major ticks (as single-precision
+// values), from the first major tick on; the running value u steps in single precision, so
+// it drifts as stored values do.
+struct minor_tick_walk {
+    float u;
+    int32_t left;  // ticks left, the current one included
+};
+minor_tick_walk start_minor_ticks(const frame_axis& axis);
+void step_minor_ticks(minor_tick_walk& walk);
+tick_pair minor_tick_of(const frame_axis& axis, const minor_tick_walk& walk);
 
 // ---------------------------------------------------------------------------------------
 // Labels: a text with ^{superscript}, _{subscript} and stacked ^{..}_{..} markup, set in

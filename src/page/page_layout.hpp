@@ -5,10 +5,46 @@
 
 #include <cstdint>
 
+#include "fixed_text.hpp"
+
 // A position on the page.
 struct page_point {
     float x;
     float y;
+};
+
+// The direction of an axis: its ticks stand at successive page x (x) or page y (y).
+enum class direction : int32_t { x, y };
+
+// A text on the page: where its baseline starts, its font size and its 40 characters, which
+// may hold label markup.
+struct page_text {
+    page_point start;
+    float size;
+    text40 text;
+};
+
+// One axis of the frame: its window bounds and tick shift (data), the two frame edges its
+// ticks stand on (bottom and top for x, left and right for y) and where a tick number starts
+// from the tick's foot on the near edge.
+struct frame_axis {
+    direction along;
+    float low;
+    float high;
+    float shift;
+    float near_edge;  // page coordinate of the bottom or left edge
+    float far_edge;   // page coordinate of the top or right edge
+    float number_dx;
+    float number_dy;
+};
+
+// The axis titles, each after a mu (the Symbol font's m) that stands at a whole page
+// coordinate along its axis, the window's middle.
+struct axis_titles {
+    page_point x_mu;
+    page_point y_mu;
+    page_text x_title;
+    page_text y_title;
 };
 
 struct page_layout {
@@ -16,4 +52,9 @@ struct page_layout {
     float plot_top;          // upper limit of the plot area
     float page_scale;        // page points per data unit, both axes
     page_point translation;  // moves the origin so that the drawing is centred
+
+    page_point frame[4];  // the window's corners: lower left, lower right, upper right, upper left
+    frame_axis x_axis;
+    frame_axis y_axis;
+    axis_titles titles;
 };

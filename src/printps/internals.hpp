@@ -19,23 +19,6 @@
 // ---------------------------------------------------------------------------------------
 // Fixed page geometry, in points (the plot area and its place: page/internals.hpp)
 
-// Frame ticks, tick numbers and axis titles
-constexpr float major_tick_length = 20.0f;   // major tick, from a frame edge into the window
-constexpr float minor_tick_length = 10.0f;   // minor tick, the same
-constexpr int32_t minor_ticks_per_unit = 5;  // minor ticks per data unit, one more closing the span
-constexpr float minor_tick_step = 0.2f;      // data units from one minor tick to the next
-constexpr float x_number_dx = -25.0f;  // an x tick's number, from the tick's foot on the bottom
-constexpr float x_number_dy = -30.0f;
-constexpr float y_number_dx = -60.0f;  // a y tick's number, from the tick's foot on the left
-constexpr float y_number_dy = -5.0f;
-constexpr float x_mu_dy = -50.0f;     // the x title's mu, from plot_bottom
-constexpr float y_mu_dx = -80.0f;     // the y title's mu, from plot_left
-constexpr float x_title_dx = 15.0f;   // the x title, from the page x of the window's middle
-constexpr float x_title_dy = -58.0f;  // and from plot_bottom
-constexpr float y_title_dx = -65.0f;  // the y title, from plot_left
-constexpr float y_title_dy = -8.0f;   // and from the page y of the window's middle
-constexpr float title_size = 20.0f;   // font size of the titles after the mu
-
 // Pressure scales
 constexpr float scale_tick_length = 10.0f;  // tick, from a scale axis toward the window
 constexpr float top_label_dx = -10.0f;      // a top-axis tick label, from its tick
@@ -75,63 +58,18 @@ inline constexpr std::string_view latin1_font_definition[] = {
 // ---------------------------------------------------------------------------------------
 // Drawing along either axis
 
-// The direction of an axis: its ticks stand at successive page x (x) or page y (y).
-enum class direction : int32_t { x, y };
-
-// The page point `at` along an axis and `across` it.
-page_point point_on_axis(direction along, float at, float across);
-
-// page_x or page_y of a data value, whichever runs along the axis.
-float page_along(direction along, float value);
-
-// `value` moved by `offset` points, stored in single precision.
-float plus(float value, double offset);
-
-// One axis of the frame: its window bounds and tick shift, and the two frame edges its ticks
-// stand on (bottom and top for x, left and right for y).
-struct frame_axis {
-    direction along;
-    float low;
-    float high;
-    float shift;
-    float near_edge;  // page coordinate of the bottom or left edge
-    float far_edge;   // page coordinate of the top or right edge
-    float number_dx;  // start of a tick number from the tick's foot on the near edge
-    float number_dy;
-};
-frame_axis frame_x_axis();
-frame_axis frame_y_axis();
-
-// A tick `length` points into the window from each frame edge, at page coordinate `at`: the
-// segment from the near edge and the one from the far edge.
-struct tick_pair {
-    page_point near_from, near_to, far_from, far_to;
-};
-tick_pair tick_pair_at(const frame_axis& axis, float at, float length);
-
-// The major tick the walk stands at: its number k, its page coordinate along the axis and
-// the page point its number starts at.
-struct major_tick {
-    int32_t number;
-    float at;
-    page_point number_start;
-};
-major_tick major_tick_of(const frame_axis& axis, const tick_walk& walk);
-
-// Minor ticks: five per unit plus one over the span of the major ticks (as single-precision
-// values), from the first major tick on; the running value steps in single precision, so it
-// drifts as stored values do.
-int32_t minor_tick_count(const tick_range& range);
-float first_minor_tick(const tick_range& range);
-float next_minor_tick(float u);
-// The page coordinate of the minor tick at running value `u`.
-float minor_tick_at(const frame_axis& axis, float u);
+// One point record: p.x, p.y, "  " and the first character of `op` ("M" to start a path
+// piece, "L" to draw to it).
+void write_point(page_point p, const char* op);
 
 // One stroked segment: from.x, from.y, "  M", to.x, to.y, "  L  S".
 void write_stroke(page_point from, page_point to);
 
 // One record holding a single PostScript word or line, such as "newpath" or "1 setlinewidth".
 void write_text_record(std::string_view text);
+
+// A text of the page through write_label.
+void write_page_text(const page_text& text);
 
 // ---------------------------------------------------------------------------------------
 // Sections, in the order write_map calls them

@@ -110,3 +110,7 @@ void write_label(float x, float y, float size, const text40& text) {
     if (font.font != glyph_font::times_roman) write_font_record(glyph_font::times_roman, font.size);
     write_label_record({item_text("N")});
 }
+
+void write_page_text(const page_text& text) {
+    write_label(text.start.x, text.start.y, text.size, text.text);
+}

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "numbers.hpp"
+#include "page/page.hpp"
 #include "printps/internals.hpp"
 #include "printps/printps.hpp"
 #include "printsvg/svg_text.hpp"
@@ -28,7 +29,7 @@ constexpr int32_t colour_count = 9;
 
 void put(std::string_view line) { write_raw_record(unit_svg, line); }
 
-std::string point_text(float x, float y) { return svg_number(x) + "," + svg_number(y); }
+std::string point_text(page_point p) { return svg_number(p.x) + "," + svg_number(p.y); }
 
 void put_line(page_point from, page_point to, std::string_view width, std::string_view dash) {
     std::string line = "<line x1=\"" + svg_number(from.x) + "\" y1=\"" + svg_number(from.y) +
@@ -46,7 +47,7 @@ void put_regions() {
         for (int32_t p = 0; p < region.n_vertices; ++p) {
             const vertex_row& corner = run.vertices[region.vertex_list[p] - 1];
             if (p > 0) points += " ";
-            points += point_text(page_x(corner.x), page_y(corner.y));
+            points += point_text({page_x(corner.x), page_y(corner.y)});
         }
         const std::string name(run.surfaces[s].name.data(),
                                static_cast<std::size_t>(trimmed_length(run.surfaces[s].name)));
@@ -57,11 +58,10 @@ void put_regions() {
 }
 
 void put_frame() {
-    const std::string corners = point_text(page_x(run.x_min), page_y(run.y_min)) + " " +
-                                point_text(page_x(run.x_max), page_y(run.y_min)) + " " +
-                                point_text(page_x(run.x_max), page_y(run.y_max)) + " " +
-                                point_text(page_x(run.x_min), page_y(run.y_max));
-    put("<polygon class=\"frame\" fill=\"none\" stroke-width=\"3\" points=\"" + corners + "\"/>");
+    const page_point* corners = run.page.frame;
+    put("<polygon class=\"frame\" fill=\"none\" stroke-width=\"3\" points=\"" +
+        point_text(corners[0]) + " " + point_text(corners[1]) + " " + point_text(corners[2]) + " " +
+        point_text(corners[3]) + "\"/>");
 }
 
 // The number k right-justified in four characters, as the map shows it.
@@ -70,26 +70,22 @@ std::string tick_number_text(int32_t k) {
     return std::string(text.size() < 4 ? 4 - text.size() : 0, ' ') + text;
 }
 
-void put_tick_pair(const frame_axis& axis, float at, float length, std::string_view width) {
-    const tick_pair ends = tick_pair_at(axis, at, length);
-    put_line(ends.near_from, ends.near_to, width, "");
-    put_line(ends.far_from, ends.far_to, width, "");
+void put_tick_pair(const tick_pair& strokes, std::string_view width) {
+    put_line(strokes.near_from, strokes.near_to, width, "");
+    put_line(strokes.far_from, strokes.far_to, width, "");
 }
 
 // Ticks go into the flipped group; their numbers are collected for the text group.
 void put_axis_ticks(const frame_axis& axis, std::string& numbers) {
-    const tick_range range = main_axis_ticks(axis.low, axis.high, axis.shift);
-    for (tick_walk walk = start_tick_walk(range, tick_index_kind::whole); walk.left > 0;
-         step_tick_walk(walk)) {
+    for (tick_walk walk = start_major_ticks(axis); walk.left > 0; step_tick_walk(walk)) {
         const major_tick tick = major_tick_of(axis, walk);
-        put_tick_pair(axis, tick.at, major_tick_length, "3");
-        numbers += svg_plain_text(tick.number_start.x, tick.number_start.y, 30.0f,
+        put_tick_pair(tick.strokes, "3");
+        numbers += svg_plain_text(tick.number_start.x, tick.number_start.y, text_size,
                                   tick_number_text(tick.number)) +
                    "\n";
     }
-    float u = first_minor_tick(range);
-    for (int32_t n = minor_tick_count(range); n > 0; --n, u = next_minor_tick(u))
-        put_tick_pair(axis, minor_tick_at(axis, u), minor_tick_length, "1");
+    for (minor_tick_walk walk = start_minor_ticks(axis); walk.left > 0; step_minor_ticks(walk))
+        put_tick_pair(minor_tick_of(axis, walk), "1");
 }
 
 // A label text of at most 40 characters.
@@ -182,22 +178,15 @@ void put_guide_lines() {
     }
 }
 
-std::string axis_titles() {
-    const float middle_x = to_float_known_to_fit(
-        (static_cast<double>(run.x_max) + static_cast<double>(run.x_min)) * 0.5);
-    const float middle_y = to_float_known_to_fit(
-        (static_cast<double>(run.y_max) + static_cast<double>(run.y_min)) * 0.5);
-    const float xc =
-        static_cast<float>(to_int32_known_to_fit(static_cast<double>(page_x(middle_x))));
-    const float yc =
-        static_cast<float>(to_int32_known_to_fit(static_cast<double>(page_y(middle_y))));
-    return svg_plain_text(xc, plus(plot_bottom, x_mu_dy), 30.0f, "\u03BC") + "\n" +
-           svg_plain_text(plus(plot_left, y_mu_dx), yc, 30.0f, "\u03BC") + "\n" +
-           svg_label(plus(xc, x_title_dx), plus(plot_bottom, x_title_dy), title_size,
-                     run.x_axis_title) +
-           "\n" +
-           svg_label(plus(plot_left, y_title_dx), plus(yc, y_title_dy), title_size,
-                     run.y_axis_title);
+std::string page_text_element(const page_text& text) {
+    return svg_label(text.start.x, text.start.y, text.size, text.text);
+}
+
+std::string title_elements() {
+    const axis_titles& titles = run.page.titles;
+    return svg_plain_text(titles.x_mu.x, titles.x_mu.y, text_size, "\u03BC") + "\n" +
+           svg_plain_text(titles.y_mu.x, titles.y_mu.y, text_size, "\u03BC") + "\n" +
+           page_text_element(titles.x_title) + "\n" + page_text_element(titles.y_title);
 }
 
 }  // namespace
@@ -217,8 +206,8 @@ void write_svg_map() {
     put("</g>");
     put_frame();
     std::string numbers;
-    put_axis_ticks(frame_x_axis(), numbers);
-    put_axis_ticks(frame_y_axis(), numbers);
+    put_axis_ticks(run.page.x_axis, numbers);
+    put_axis_ticks(run.page.y_axis, numbers);
     put_scales(numbers);
     put("<g class=\"guides\">");
     put_guide_lines();
@@ -230,7 +219,7 @@ void write_svg_map() {
         put(std::string_view(numbers).substr(start, end - start));
         start = end + 1;
     }
-    const std::string titles = axis_titles();
+    const std::string titles = title_elements();
     for (std::size_t start = 0; start <= titles.size();) {
         std::size_t end = titles.find('\n', start);
         if (end == std::string::npos) end = titles.size();
