@@ -39,6 +39,18 @@ constexpr float y_title_dx = -65.0f;  // the y title, from plot_left
 constexpr float y_title_dy = -8.0f;   // and from the page y of the window's middle
 constexpr float title_size = 20.0f;   // font size of the titles after the mu
 
+// Pressure scales
+constexpr float scale_tick_length = 10.0f;  // tick, from a scale axis toward the window
+constexpr float top_label_dx = -10.0f;      // a top-axis tick label, from its tick
+constexpr float top_label_rise = 8.0f;      // and above the top axis
+constexpr float right_label_gap = 5.0f;     // a right-axis tick label, right of the right axis
+constexpr float right_label_dy = -5.0f;     // and from its tick
+// caption start left of the right axis: per character, plus one
+constexpr float caption_char_width = 8.0f;
+constexpr float caption_dy = -8.0f;       // caption baseline, from the top axis
+constexpr float caption_size = 30.0f;     // font size of the temperature caption
+constexpr float tick_label_size = 20.0f;  // font size of a scale's 10^{e} labels
+
 // Labels
 constexpr float superscript_rise = 0.45f;  // raise per superscript level, times the label size
 constexpr float subscript_drop = 0.2f;     // drop per subscript level, times the label size
@@ -57,6 +69,25 @@ float page_along(direction along, float value);
 float plus(float value, double offset);
 
 // ---------------------------------------------------------------------------------------
+// Pressure-scale ticks in single precision, from the arithmetic of ticks.hpp; the reader's
+// checks keep every value in range
+
+// Distance between two ticks in data units, for a step other than 0.
+float tick_spacing(const scale_axis& axis);
+
+// Data coordinate of the tick with index r.
+float tick_position(const scale_axis& axis, double tick_index);
+
+// Exponent shown at a tick: the step truncated toward zero, times r.
+int32_t tick_exponent(const scale_axis& axis, double tick_index);
+
+// Characters of the temperature's whole part: at least 1, also for T below 1.
+int32_t caption_width(float temperature);
+
+// Characters of an exponent, its minus sign included.
+int32_t exponent_width(int32_t exponent);
+
+// ---------------------------------------------------------------------------------------
 // Steps of lay_out_page
 
 // The plot area, the page scale and the translation that centres the drawing in the
@@ -65,3 +96,6 @@ void lay_out_geometry();
 
 // The frame's corners, its two axes and the axis titles.
 void lay_out_axes();
+
+// The pressure-scale sets that are drawn.
+void lay_out_scales();

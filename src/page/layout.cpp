@@ -6,4 +6,5 @@
 void lay_out_page() {
     lay_out_geometry();
     lay_out_axes();
+    lay_out_scales();
 }

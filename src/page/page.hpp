@@ -56,6 +56,24 @@ void step_minor_ticks(minor_tick_walk& walk);
 tick_pair minor_tick_of(const frame_axis& axis, const minor_tick_walk& walk);
 
 // ---------------------------------------------------------------------------------------
+// Ticks of a pressure-scale axis, walked where they are drawn
+
+// The tick indices of the axis (which has ticks), and the walk over them, stepped with
+// step_tick_walk (ticks.hpp).
+tick_range scale_tick_range(const scale_axis_place& place);
+tick_walk start_scale_ticks(const scale_axis_place& place);
+
+// A tick of a scale axis: its stroke from inside the axis line to the line, and its label
+// 10^{e}, whose exponent e has `exponent_width` characters.
+struct scale_tick {
+    page_point from;
+    page_point to;
+    page_text label;
+    int32_t exponent_width;
+};
+scale_tick scale_tick_of(const scale_axis_place& place, const tick_walk& walk);
+
+// ---------------------------------------------------------------------------------------
 // Labels: a text with ^{superscript}, _{subscript} and stacked ^{..}_{..} markup, set in
 // segments raised or lowered from its baseline
 

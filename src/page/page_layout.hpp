@@ -47,6 +47,31 @@ struct axis_titles {
     page_text y_title;
 };
 
+// One axis of a drawn pressure-scale set: the top axis, whose ticks run along x, or the right
+// axis, whose ticks run along y; a zero step leaves it without ticks.
+struct scale_axis_place {
+    int32_t set;  // 0 for temp1, 1 for temp2
+    direction along;
+    bool has_ticks;
+    float step;         // decades of pressure from one tick to the next
+    float axis_at;      // page coordinate of the axis line, across the ticks
+    float label_at;     // page coordinate where the tick labels start, across the ticks
+    float label_shift;  // start of a tick label from its tick, along the axis
+};
+
+// A drawn pressure-scale set: a right and a top axis line outside the frame, the caption
+// "T K" where the two meet, and the ticks of each axis.
+struct scale_set_layout {
+    bool in_grey;  // drawn in 50 % grey (the second set) rather than black
+    page_point right_from;
+    page_point right_to;
+    page_point top_from;
+    page_point top_to;
+    page_text caption;
+    scale_axis_place top;
+    scale_axis_place right;
+};
+
 struct page_layout {
     float plot_right;        // right limit of the plot area
     float plot_top;          // upper limit of the plot area
@@ -57,4 +82,7 @@ struct page_layout {
     frame_axis x_axis;
     frame_axis y_axis;
     axis_titles titles;
+
+    int32_t scale_set_count;  // 0, 1 (temp1) or 2 (temp1 and temp2)
+    scale_set_layout scale_sets[max_scale_sets];
 };

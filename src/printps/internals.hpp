@@ -19,18 +19,6 @@
 // ---------------------------------------------------------------------------------------
 // Fixed page geometry, in points (the plot area and its place: page/internals.hpp)
 
-// Pressure scales
-constexpr float scale_tick_length = 10.0f;  // tick, from a scale axis toward the window
-constexpr float top_label_dx = -10.0f;      // a top-axis tick label, from its tick
-constexpr float top_label_rise = 8.0f;      // and above the top axis
-constexpr float right_label_gap = 5.0f;     // a right-axis tick label, right of the right axis
-constexpr float right_label_dy = -5.0f;     // and from its tick
-// caption start left of the right axis: per character, plus one
-constexpr float caption_char_width = 8.0f;
-constexpr float caption_dy = -8.0f;       // caption baseline, from the top axis
-constexpr float caption_size = 30.0f;     // font size of the temperature caption
-constexpr float tick_label_size = 20.0f;  // font size of a scale's 10^{e} labels
-
 // Dash arrays of the guide lines by their place in their own table, blank-padded to six
 // characters: the first four differ, every later line gets "[2 2]".
 using dash_table = std::array<std::string_view, max_table_entries>;
@@ -54,9 +42,6 @@ inline constexpr std::string_view latin1_font_definition[] = {
     "/Encoding ISOLatin1Encoding def currentdict end",
     "/Times-Roman-Latin1 exch definefont pop",
 };
-
-// ---------------------------------------------------------------------------------------
-// Drawing along either axis
 
 // One point record: p.x, p.y, "  " and the first character of `op` ("M" to start a path
 // piece, "L" to draw to it).
@@ -108,47 +93,3 @@ bool find_line_ends(int32_t coef_x, int32_t coef_y, float line_constant, const l
 // Whether an xbound or ybound value is drawn: when it lies inside the window from low to high,
 // its edges included.
 bool is_guide_value_drawn(float value, float low, float high);
-
-// ---------------------------------------------------------------------------------------
-// Pressure-scale ticks in single precision, from the arithmetic of ticks.hpp; the reader's
-// checks keep every value in range
-
-// Distance between two ticks in data units, for a step other than 0.
-float tick_spacing(const scale_axis& axis);
-
-// Data coordinate of the tick with index r.
-float tick_position(const scale_axis& axis, double tick_index);
-
-// Exponent shown at a tick: the step truncated toward zero, times r.
-int32_t tick_exponent(const scale_axis& axis, double tick_index);
-
-// Characters of the temperature's whole part: at least 1, also for T below 1.
-int32_t caption_width(float temperature);
-
-// Characters of an exponent, its minus sign included.
-int32_t exponent_width(int32_t exponent);
-
-// Where scale set `index` (0 or 1) stands: its right and top axis lines, index + 1 scale
-// gaps outside the frame.
-struct scale_set_place {
-    double gap_x;  // points from the frame to the right axis
-    double gap_y;  // points from the frame to the top axis
-    float axis_x;  // page x of the right axis
-    float axis_y;  // page y of the top axis
-};
-scale_set_place place_scale_set(int32_t index);
-
-// Where the caption "T K" starts: left of the right axis by one character more than the
-// temperature's whole part has, below the top axis.
-page_point caption_start(float temperature, const scale_set_place& place);
-
-// Where the ticks of a scale axis go on the page: the top axis (direction x) or the right
-// axis (direction y).
-struct scale_axis_layout {
-    direction along;
-    float axis_at;      // page coordinate of the axis line, across the ticks
-    float label_at;     // page coordinate where the tick labels start, across the ticks
-    float label_shift;  // start of a tick label from its tick, along the axis
-};
-scale_axis_layout top_axis_layout(const scale_set_place& place);
-scale_axis_layout right_axis_layout(const scale_set_place& place);

@@ -88,54 +88,36 @@ void put_axis_ticks(const frame_axis& axis, std::string& numbers) {
         put_tick_pair(minor_tick_of(axis, walk), "1");
 }
 
-// A label text of at most 40 characters.
-text40 short_text(const std::string& text) {
-    text40 stored;
-    set_text(stored, text.substr(0, stored.size()).c_str());
-    return stored;
+std::string page_text_element(const page_text& text) {
+    return svg_label(text.start.x, text.start.y, text.size, text.text);
 }
 
 // Ticks of one scale axis, toward the window, with their 10^{e} labels.
-void put_scale_ticks(const scale_axis& axis, const scale_axis_layout& layout, std::string& texts) {
-    const tick_range range = scale_axis_ticks(axis, tick_spacing(axis));
-    for (tick_walk walk = start_tick_walk(range, tick_index_kind::single); walk.left > 0;
-         step_tick_walk(walk)) {
-        const float at = page_along(layout.along, tick_position(axis, walk.index));
-        put_line(point_on_axis(layout.along, at, layout.axis_at - scale_tick_length),
-                 point_on_axis(layout.along, at, layout.axis_at), "3", "");
-        const page_point start =
-            point_on_axis(layout.along, at + layout.label_shift, layout.label_at);
-        texts +=
-            svg_label(start.x, start.y, tick_label_size,
-                      short_text("10^{" + std::to_string(tick_exponent(axis, walk.index)) + "}")) +
-            "\n";
+void put_scale_ticks(const scale_axis_place& place, std::string& texts) {
+    for (tick_walk walk = start_scale_ticks(place); walk.left > 0; step_tick_walk(walk)) {
+        const scale_tick tick = scale_tick_of(place, walk);
+        put_line(tick.from, tick.to, "3", "");
+        texts += page_text_element(tick.label) + "\n";
     }
 }
 
-// Scale set `index`: right and top axes index + 1 gaps outside the frame, the caption where
-// they meet, and their ticks; the second set in grey.
-void put_scale_set(int32_t index, std::string& texts) {
-    const pressure_scale& set = run.scales[index];
-    const scale_set_place place = place_scale_set(index);
-    put(index == 0 ? "<g class=\"scale\">" : "<g class=\"scale\" stroke=\"#808080\">");
-    texts += index == 0 ? "<g class=\"scale\">\n" : "<g class=\"scale\" fill=\"#808080\">\n";
-    put_line({place.axis_x, page_y(run.y_min)}, {place.axis_x, page_y(run.y_max)}, "3", "");
-    put_line({page_x(run.x_min), place.axis_y}, {page_x(run.x_max), place.axis_y}, "3", "");
-    const int32_t whole = to_int32_known_to_fit(std::trunc(static_cast<double>(set.temperature)));
-    const page_point start = caption_start(set.temperature, place);
-    texts +=
-        svg_label(start.x, start.y, caption_size, short_text(std::to_string(whole) + " K")) + "\n";
-    if (set.x_step != 0.0f)
-        put_scale_ticks(horizontal_scale_axis(set), top_axis_layout(place), texts);
-    if (set.y_step != 0.0f)
-        put_scale_ticks(vertical_scale_axis(set), right_axis_layout(place), texts);
+// A scale set: its right and top axes, the caption where they meet and their ticks; the
+// second set in grey.
+void put_scale_set(const scale_set_layout& set, std::string& texts) {
+    put(set.in_grey ? "<g class=\"scale\" stroke=\"#808080\">" : "<g class=\"scale\">");
+    texts += set.in_grey ? "<g class=\"scale\" fill=\"#808080\">\n" : "<g class=\"scale\">\n";
+    put_line(set.right_from, set.right_to, "3", "");
+    put_line(set.top_from, set.top_to, "3", "");
+    texts += page_text_element(set.caption) + "\n";
+    if (set.top.has_ticks) put_scale_ticks(set.top, texts);
+    if (set.right.has_ticks) put_scale_ticks(set.right, texts);
     put("</g>");
     texts += "</g>\n";
 }
 
 void put_scales(std::string& texts) {
-    for (int32_t index = 0; index < max_scale_sets; ++index)
-        if (is_scale_drawn(index)) put_scale_set(index, texts);
+    for (int32_t index = 0; index < run.page.scale_set_count; ++index)
+        put_scale_set(run.page.scale_sets[index], texts);
 }
 
 std::string dash_array(int32_t pattern) {
@@ -176,10 +158,6 @@ void put_guide_lines() {
         put_equilibrium(0, line.coef_x, line.coef_y, line.line_constant,
                         {line.x_from, line.x_to, line.y_low, line.y_high});
     }
-}
-
-std::string page_text_element(const page_text& text) {
-    return svg_label(text.start.x, text.start.y, text.size, text.text);
 }
 
 std::string title_elements() {
