@@ -88,6 +88,36 @@ int32_t caption_width(float temperature);
 int32_t exponent_width(int32_t exponent);
 
 // ---------------------------------------------------------------------------------------
+// Line ends of the equilibrium lines
+
+// The box an equilibrium line is drawn in: the window, or an equ2 line's own limits.
+struct line_limits {
+    float x_low;
+    float x_high;
+    float y_low;
+    float y_high;
+};
+
+struct line_ends {
+    float start_x;
+    float start_y;
+    float end_x;
+    float end_y;
+};
+
+// Ends of the line a*x + b*y = c from x_low to x_high; an end that lies below y_low or above
+// y_high moves along the line to that edge; with b = 0 the line is vertical from y_low to
+// y_high. False when the line passes beside the limits (its start right of x_high, its end
+// left of x_low, or its start right of its end) or its ends cannot be computed (a = b = 0, a
+// horizontal line outside the limits, or an end beyond single precision).
+bool find_line_ends(int32_t coef_x, int32_t coef_y, float line_constant, const line_limits& limits,
+                    line_ends& ends);
+
+// Whether an xbound or ybound value is drawn: when it lies inside the window from low to high,
+// its edges included.
+bool is_guide_value_drawn(float value, float low, float high);
+
+// ---------------------------------------------------------------------------------------
 // Steps of lay_out_page
 
 // The plot area, the page scale and the translation that centres the drawing in the
@@ -99,3 +129,9 @@ void lay_out_axes();
 
 // The pressure-scale sets that are drawn.
 void lay_out_scales();
+
+// The filled regions with their corners, grey and colour.
+void lay_out_regions();
+
+// The guide and equilibrium lines that are drawn, in drawing order.
+void lay_out_lines();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <tuple>
 
 #include "fixed_text.hpp"
@@ -23,6 +24,33 @@ float page_y(float y);
 
 // Font size of the tick numbers and of each title's mu.
 constexpr float text_size = 30.0f;
+
+// ---------------------------------------------------------------------------------------
+// Regions
+
+// Colours of the regions on the SVG map: a colour-blind-safe light qualitative palette.
+constexpr int32_t palette_size = 9;
+constexpr std::string_view region_palette[palette_size] = {"#77AADD", "#EE8866", "#EEDD88",
+                                                           "#FFAABB", "#99DDFF", "#44BB99",
+                                                           "#BBCC33", "#AAAA00", "#DDDDDD"};
+
+// The corners of a filled region, in the order of its region list.
+inline int32_t corner_count(const page_region& region) {
+    return run.regions[region.surface - 1].n_vertices;
+}
+inline page_point region_corner(const page_region& region, int32_t p) {
+    return run.page.corners[run.regions[region.surface - 1].vertex_list[p] - 1];
+}
+
+// ---------------------------------------------------------------------------------------
+// Lines
+
+// Dash patterns of the guide and equilibrium lines: lengths in points of dash and gap,
+// alternating; the empty pattern is a solid line. The xbound, ybound and equi lines take the
+// pattern of their place in their own table (from the fifth on, the last); equ2 lines are
+// solid.
+constexpr int32_t dash_pattern_count = 5;
+constexpr std::string_view dash_patterns[dash_pattern_count] = {"", "8 4", "4 4", "2 4", "2 2"};
 
 // ---------------------------------------------------------------------------------------
 // Ticks of the frame, walked where they are drawn (an axis may have a thousand)

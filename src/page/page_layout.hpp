@@ -1,6 +1,7 @@
 // The records of the page model: what both maps show, in page points (1/72 inch) with y up,
 // before the translation that centres the drawing. lay_out_page (page/page.hpp) fills them
-// once per run; the run state holds them, so they are plain fixed-size records.
+// once per run; the run state holds them (modules.hpp includes this header after its
+// capacities), so they are plain fixed-size records, and tick sequences are walked instead.
 #pragma once
 
 #include <cstdint>
@@ -72,11 +73,33 @@ struct scale_set_layout {
     scale_axis_place right;
 };
 
+// A guide or equilibrium line, cut to its window or box: its two ends and its dash pattern
+// (an index into dash_patterns, page/page.hpp).
+struct page_line {
+    page_point from;
+    page_point to;
+    int32_t dash;
+};
+constexpr int32_t max_page_lines = 4 * max_table_entries;  // xbound, ybound, equi, equ2 lines
+
+// A filled region: its surface (1-based), its fill index (grey `fill` on the EPS map, from
+// white down by 0.05 a step) and its colour (an index into region_palette, page/page.hpp).
+// Its corners are those of the surface's region list, at the page points in corners.
+struct page_region {
+    int32_t surface;
+    int32_t fill;
+    int32_t colour;
+};
+
 struct page_layout {
     float plot_right;        // right limit of the plot area
     float plot_top;          // upper limit of the plot area
     float page_scale;        // page points per data unit, both axes
     page_point translation;  // moves the origin so that the drawing is centred
+
+    int32_t region_count;
+    page_region regions[max_surfaces];
+    page_point corners[max_vertices];  // page point of each vertex that corners a region
 
     page_point frame[4];  // the window's corners: lower left, lower right, upper right, upper left
     frame_axis x_axis;
@@ -85,4 +108,10 @@ struct page_layout {
 
     int32_t scale_set_count;  // 0, 1 (temp1) or 2 (temp1 and temp2)
     scale_set_layout scale_sets[max_scale_sets];
+
+    int32_t line_count;
+    page_line lines[max_page_lines];  // in drawing order: xbound, ybound, equi, equ2
+
+    int32_t label_count;
+    page_text labels[max_table_entries];  // the free labels, drawn over every line
 };

@@ -1,31 +1,18 @@
-// write_svg_map: the SVG document of the map. Geometry is drawn in a group that flips page y
-// (PostScript points, y up) into SVG's y down, inside the translation that centres the map;
-// texts are placed un-flipped at (x, 792 - y) in the same translated group.
-//
-// Region colours, by 1-based surface number cycled modulo 9, so a surface keeps its colour
-// when others are added: a colour-blind-safe light qualitative palette
-//   1 #77AADD  2 #EE8866  3 #EEDD88  4 #FFAABB  5 #99DDFF  6 #44BB99  7 #BBCC33  8 #AAAA00
-//   9 #DDDDDD
+// write_svg_map: the SVG document of the page model (page/page.hpp). Geometry is drawn in a
+// group that flips page y (PostScript points, y up) into SVG's y down, inside the translation
+// that centres the map; texts are placed un-flipped at (x, 792 - y) in the same translated
+// group. Each region is filled with its colour from the palette.
 #include "printsvg/printsvg.hpp"
 
-#include <cmath>
 #include <string>
 #include <string_view>
 
-#include "numbers.hpp"
 #include "page/page.hpp"
-#include "printps/internals.hpp"
-#include "printps/printps.hpp"
 #include "printsvg/svg_text.hpp"
 #include "records/records.hpp"
 #include "ticks.hpp"
 
 namespace {
-
-constexpr std::string_view region_colours[] = {"#77AADD", "#EE8866", "#EEDD88",
-                                               "#FFAABB", "#99DDFF", "#44BB99",
-                                               "#BBCC33", "#AAAA00", "#DDDDDD"};
-constexpr int32_t colour_count = 9;
 
 void put(std::string_view line) { write_raw_record(unit_svg, line); }
 
@@ -40,20 +27,17 @@ void put_line(page_point from, page_point to, std::string_view width, std::strin
 }
 
 void put_regions() {
-    for (int32_t s = 0; s < run.surface_count; ++s) {
-        const region_record& region = run.regions[s];
-        if (!has_region(region)) continue;
+    for (int32_t i = 0; i < run.page.region_count; ++i) {
+        const page_region& region = run.page.regions[i];
         std::string points;
-        for (int32_t p = 0; p < region.n_vertices; ++p) {
-            const vertex_row& corner = run.vertices[region.vertex_list[p] - 1];
+        for (int32_t p = 0; p < corner_count(region); ++p) {
             if (p > 0) points += " ";
-            points += point_text({page_x(corner.x), page_y(corner.y)});
+            points += point_text(region_corner(region, p));
         }
-        const std::string name(run.surfaces[s].name.data(),
-                               static_cast<std::size_t>(trimmed_length(run.surfaces[s].name)));
-        put("<polygon class=\"region\" data-surface=\"" + std::to_string(s + 1) +
-            "\" data-name=\"" + xml_escaped(name) + "\" fill=\"" +
-            std::string(region_colours[s % colour_count]) + "\" points=\"" + points + "\"/>");
+        const text40& name = run.surfaces[region.surface - 1].name;
+        put("<polygon class=\"region\" data-surface=\"" + std::to_string(region.surface) +
+            "\" data-name=\"" + xml_escaped(trimmed_text(name)) + "\" fill=\"" +
+            std::string(region_palette[region.colour]) + "\" points=\"" + points + "\"/>");
     }
 }
 
@@ -120,43 +104,10 @@ void put_scales(std::string& texts) {
         put_scale_set(run.page.scale_sets[index], texts);
 }
 
-std::string dash_array(int32_t pattern) {
-    std::string_view dash = dash_patterns[static_cast<std::size_t>(pattern)];
-    std::string inner;
-    for (char c : dash)
-        if (c != '[' && c != ']') inner += c;
-    while (!inner.empty() && inner.back() == ' ') inner.pop_back();
-    return inner;
-}
-
-void put_guide(int32_t pattern, float x0, float y0, float x1, float y1) {
-    put_line({page_x(x0), page_y(y0)}, {page_x(x1), page_y(y1)}, "1", dash_array(pattern));
-}
-
-void put_equilibrium(int32_t pattern, int32_t a, int32_t b, float c, const line_limits& limits) {
-    line_ends ends{};
-    if (!find_line_ends(a, b, c, limits, ends)) return;
-    put_guide(pattern, ends.start_x, ends.start_y, ends.end_x, ends.end_y);
-}
-
 void put_guide_lines() {
-    for (int32_t i = 0; i < run.xbound_count; ++i) {
-        const float x = run.xbound_values[i];
-        if (is_guide_value_drawn(x, run.x_min, run.x_max)) put_guide(i, x, run.y_min, x, run.y_max);
-    }
-    for (int32_t i = 0; i < run.ybound_count; ++i) {
-        const float y = run.ybound_values[i];
-        if (is_guide_value_drawn(y, run.y_min, run.y_max)) put_guide(i, run.x_min, y, run.x_max, y);
-    }
-    const line_limits window{run.x_min, run.x_max, run.y_min, run.y_max};
-    for (int32_t i = 0; i < run.equi_count; ++i) {
-        const equi_record& line = run.equi_lines[i];
-        put_equilibrium(i, line.coef_x, line.coef_y, line.line_constant, window);
-    }
-    for (int32_t i = 0; i < run.equ2_count; ++i) {
-        const equ2_record& line = run.equ2_lines[i];
-        put_equilibrium(0, line.coef_x, line.coef_y, line.line_constant,
-                        {line.x_from, line.x_to, line.y_low, line.y_high});
+    for (int32_t i = 0; i < run.page.line_count; ++i) {
+        const page_line& line = run.page.lines[i];
+        put_line(line.from, line.to, "1", dash_patterns[line.dash]);
     }
 }
 
@@ -204,10 +155,7 @@ void write_svg_map() {
         put(std::string_view(titles).substr(start, end - start));
         start = end + 1;
     }
-    for (int32_t i = 0; i < run.label_count; ++i) {
-        const label_record& label = run.labels[i];
-        put(svg_label(page_x(label.x), page_y(label.y), label.label_size, label.text));
-    }
+    for (int32_t i = 0; i < run.page.label_count; ++i) put(page_text_element(run.page.labels[i]));
     put("</g>");
     put("</g>");
     put("</svg>");

@@ -1,4 +1,4 @@
-// Arithmetic of the map writer where the golden maps cannot show it: page geometry and the
+// Arithmetic of the page model where the golden maps cannot show it: page geometry and the
 // data-to-page maps; the pressure scales' spacing, truncated tick ranges and their walk,
 // exponents and text widths; the ends of equilibrium lines (the clipping test on the
 // unrounded quotient, and records that must give no line). Drawn maps are golden cases.
@@ -10,8 +10,8 @@
 #include <utility>
 
 #include "modules.hpp"
-#include "printps/internals.hpp"
-#include "printps/printps.hpp"
+#include "page/internals.hpp"
+#include "page/page.hpp"
 #include "records/fatal.hpp"
 #include "run_guards.hpp"
 
