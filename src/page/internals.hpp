@@ -124,14 +124,14 @@ bool is_guide_value_drawn(float value, float low, float high);
 // direction that has room to spare, from the window and the temperatures.
 void lay_out_geometry();
 
+// The filled regions with their corners, grey and colour.
+void lay_out_regions();
+
 // The frame's corners, its two axes and the axis titles.
 void lay_out_axes();
 
 // The pressure-scale sets that are drawn.
 void lay_out_scales();
-
-// The filled regions with their corners, grey and colour.
-void lay_out_regions();
 
 // The guide and equilibrium lines that are drawn, in drawing order.
 void lay_out_lines();

@@ -1,10 +1,8 @@
 // The drawing primitives every section of the map writes through: the point record, a
 // stroked segment and a record of one PostScript word.
-#include <cassert>
-#include <cmath>
 #include <string_view>
 
-#include "numbers.hpp"
+#include "page/page.hpp"
 #include "printps/internals.hpp"
 #include "printps/printps.hpp"
 #include "records/records.hpp"
