@@ -1,5 +1,5 @@
-// Time to write one map for a full run state: 16 surfaces, each region a 12-corner polygon,
-// a window of 10 by 10 units (11 major and 51 minor ticks per axis) and marked-up axis
+// Time to lay out and write one map for a full run state: 16 surfaces, each region a 12-corner
+// polygon, a window of 10 by 10 units (11 major and 51 minor ticks per axis) and marked-up axis
 // titles. Output goes onto /dev/null (or the file named by the first argument).
 // Build Release and run: build/bench/map_bench
 #include <chrono>
@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
         if (took.count() < best) best = took.count();
     }
     close_all_units();
-    std::printf("write_map: %.1f us per map (best of %d passes of %d maps)\n",
+    std::printf("lay_out_page and write_map: %.1f us per map (best of %d passes of %d maps)\n",
                 best / maps_per_pass * 1.0e6, passes, maps_per_pass);
     return 0;
 }
