@@ -64,10 +64,11 @@ void set_level_of_group(label_segments& segments, int32_t current, char mark) {
     }
 }
 
-// How a segment `level` away from the baseline is set in a label of `size` points: a member
-// of a stacked pair as a first superscript or subscript, at the size one size step smaller a
-// level (truncated), raised (or, negative, dropped) per level.
-void set_segment(label_segment& segment, int32_t level, float size) {
+// The size and rise of a segment at its level in a label of `size` points: a member of a
+// stacked pair as a first superscript or subscript, at the size one size step smaller a level
+// (truncated), raised (or, negative, dropped) per level.
+void set_size_and_rise(label_segment& segment, float size) {
+    const int32_t level = segment.level;
     const int32_t set_level = std::abs(level) == stacked_level ? (level > 0 ? 1 : -1) : level;
     const double size_wide = static_cast<double>(size);
     double size_factor = 1.0;  // one size step a level away from the baseline
@@ -139,7 +140,7 @@ label_setting set_label(const text40& text, float size) {
         label_segment& segment = setting.segment[j];
         segment.text = segments.text[j];
         segment.level = segments.level[j];
-        set_segment(segment, segment.level, size);
+        set_size_and_rise(segment, size);
         segment.role = pair_role::none;
         if (std::abs(segment.level) == stacked_level) {
             segment.role = pair_pending ? pair_role::second : pair_role::first;
