@@ -118,8 +118,8 @@ void keep_log_of_failed_run(const std::string& message) {
 
 // Everything a run carries from phase to phase starts afresh here, so that one process can
 // run in many folders or be called many times: the run state, the count of warnings and the
-// run's last message. (The reader keeps its own state on its stack; the map writer sets its
-// page geometry before it draws.)
+// run's last message. (The reader keeps its own state on its stack; the page model is laid
+// out afresh before the maps are written.)
 void start_afresh() {
     reset_run_state();
     reset_warning_count();
