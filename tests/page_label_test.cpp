@@ -10,17 +10,23 @@
 
 namespace {
 
-// The segments of a label as "text@level" joined by "|".
+// The segments of a label as "text@level" joined by "|"; each segment's characters from..to
+// of the label, which the maps draw, are its text.
 std::string scan(const std::string& value) {
     text40 text;
     set_text(text, value.c_str());
     const label_segments segments = scan_label(text);
     std::string result;
-    for (int32_t j = 0; j < segments.count; ++j)
+    for (int32_t j = 0; j < segments.count; ++j) {
+        const std::string span(text.data() + segments.from[j], text.data() + segments.to[j]);
+        EXPECT_EQ(span.substr(0, trimmed_length(span.data(), static_cast<int32_t>(span.size()))),
+                  trimmed_text(segments.text[j]))
+            << value << " segment " << j;
         result.append(j > 0 ? "|" : "")
             .append(trimmed_text(segments.text[j]))
             .append("@")
             .append(std::to_string(segments.level[j]));
+    }
     return result;
 }
 
@@ -29,14 +35,16 @@ std::string scan(const std::string& value) {
 std::string set(const std::string& value, float size) {
     text40 text;
     set_text(text, value.c_str());
-    const label_setting setting = set_label(text, size);
+    const page_text placed = place_text({0.0f, 0.0f}, size, text);
     std::string result;
-    for (int32_t j = 0; j < setting.count; ++j) {
-        const label_segment& segment = setting.segment[j];
+    for (int32_t j = 0; j < placed.segment_count; ++j) {
+        const label_segment& segment = placed.segments[j];
         char numbers[64];
         std::snprintf(numbers, sizeof numbers, " %g/%g", static_cast<double>(segment.size),
                       static_cast<double>(segment.rise));
-        result.append(j > 0 ? "|" : "").append(trimmed_text(segment.text)).append(numbers);
+        result.append(j > 0 ? "|" : "")
+            .append(trimmed_text(segment_text(placed, j)))
+            .append(numbers);
         if (segment.role != pair_role::none)
             result.append(segment.role == pair_role::first ? " F" : " S");
     }

@@ -83,8 +83,8 @@ void lay_out_axes() {
     axis_titles& titles = page.titles;
     titles.x_mu = {middle_x, plus(plot_bottom, x_mu_dy)};
     titles.y_mu = {plus(plot_left, y_mu_dx), middle_y};
-    titles.x_title = {
-        {plus(middle_x, x_title_dx), plus(plot_bottom, x_title_dy)}, title_size, run.x_axis_title};
-    titles.y_title = {
-        {plus(plot_left, y_title_dx), plus(middle_y, y_title_dy)}, title_size, run.y_axis_title};
+    titles.x_title = place_text({plus(middle_x, x_title_dx), plus(plot_bottom, x_title_dy)},
+                                title_size, run.x_axis_title);
+    titles.y_title = place_text({plus(plot_left, y_title_dx), plus(middle_y, y_title_dy)},
+                                title_size, run.y_axis_title);
 }

@@ -12,12 +12,16 @@
 
 namespace {
 
-// Copies text[from, to) (0-based, empty when from >= to) into a blank segment text.
-void copy_segment_text(const text40& text, int32_t from, int32_t to, text40& segment) {
+// Makes text[from, to) (0-based, empty when from >= to) segment j.
+void take_segment(const text40& text, int32_t from, int32_t to, label_segments& segments,
+                  int32_t j) {
+    text40& segment = segments.text[j];
     segment.fill(' ');
     const int32_t end = std::min(to, label_length);
     for (int32_t i = from; i < end; ++i)
         segment[static_cast<std::size_t>(i - from)] = text[static_cast<std::size_t>(i)];
+    segments.from[j] = std::min(from, end);
+    segments.to[j] = end;
 }
 
 // Bytes of the character after position i, which a mark takes as its group's "{" whatever it
@@ -101,7 +105,7 @@ label_segments scan_label(const text40& text) {
             const bool opens_segment = !after_closing_brace;
             if (!opens_segment || current < max_segments - 1) {
                 if (opens_segment) {
-                    copy_segment_text(text, start, i, segments.text[current]);
+                    take_segment(text, start, i, segments, current);
                     ++current;
                 }
                 set_level_of_group(segments, current, c);
@@ -110,7 +114,7 @@ label_segments scan_label(const text40& text) {
                 start = i + 1 + character_length_after(text, i);
             }
         } else if (c == '}' && current < max_segments - 1) {
-            copy_segment_text(text, start, i, segments.text[current]);
+            take_segment(text, start, i, segments, current);
             start = i + 1;
             ++current;
             segments.level[current] = close_group(groups);
@@ -124,28 +128,44 @@ label_segments scan_label(const text40& text) {
     if (ends_with_closing_brace)
         --current;
     else
-        copy_segment_text(text, start, label_length, segments.text[current]);
+        take_segment(text, start, label_length, segments, current);
     segments.count = current + 1;
     return segments;
 }
 
-label_setting set_label(const text40& text, float size) {
+page_text place_text(page_point start, float size, const text40& text) {
     const label_segments segments = scan_label(text);
-    label_setting setting{};
-    setting.count = segments.count;
-    // The first segment is on the baseline in the full size.
-    setting.segment[0] = {segments.text[0], segments.level[0], size, 0.0f, pair_role::none};
+    page_text placed{};
+    placed.start = start;
+    placed.size = size;
+    placed.text = text;
+    placed.segment_count = segments.count;
     bool pair_pending = false;
-    for (int32_t j = 1; j < segments.count; ++j) {
-        label_segment& segment = setting.segment[j];
-        segment.text = segments.text[j];
+    for (int32_t j = 0; j < segments.count; ++j) {
+        label_segment& segment = placed.segments[j];
+        segment.from = segments.from[j];
+        segment.to = segments.to[j];
         segment.level = segments.level[j];
-        set_size_and_rise(segment, size);
         segment.role = pair_role::none;
+        // The first segment is on the baseline in the full size.
+        if (j == 0) {
+            segment.size = size;
+            segment.rise = 0.0f;
+            continue;
+        }
+        set_size_and_rise(segment, size);
         if (std::abs(segment.level) == stacked_level) {
             segment.role = pair_pending ? pair_role::second : pair_role::first;
             pair_pending = !pair_pending;
         }
     }
-    return setting;
+    return placed;
+}
+
+text40 segment_text(const page_text& text, int32_t j) {
+    const label_segment& segment = text.segments[j];
+    text40 characters;
+    characters.fill(' ');
+    std::copy(text.text.begin() + segment.from, text.text.begin() + segment.to, characters.begin());
+    return characters;
 }

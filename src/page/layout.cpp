@@ -11,7 +11,8 @@ void lay_out_labels() {
     page.label_count = run.label_count;
     for (int32_t i = 0; i < run.label_count; ++i) {
         const label_record& label = run.labels[i];
-        page.labels[i] = {{page_x(label.x), page_y(label.y)}, label.label_size, label.text};
+        page.labels[i] =
+            place_text({page_x(label.x), page_y(label.y)}, label.label_size, label.text);
     }
 }
 

@@ -106,42 +106,27 @@ scale_tick scale_tick_of(const scale_axis_place& place, const tick_walk& walk);
 // segments raised or lowered from its baseline
 
 constexpr int32_t label_length = static_cast<int32_t>(std::tuple_size_v<text40>);  // characters
-constexpr int32_t max_segments = 20;  // segments of one label, the first included
-constexpr int32_t stacked_level = 9;  // +9 / -9 mark the two members of a stacked pair
 
-// Segment j (0-based) is text[j] at level[j]: 0 baseline, +n superscript of depth n,
-// -n subscript of depth n, +9/-9 the upper and lower member of a stacked pair.
+// Segment j (0-based) is text[j], characters from[j]..to[j] of the label, at level[j]: 0
+// baseline, +n superscript of depth n, -n subscript of depth n, +9/-9 the upper and lower
+// member of a stacked pair.
 struct label_segments {
     int32_t count;
     text40 text[max_segments];
+    int32_t from[max_segments];
+    int32_t to[max_segments];
     int32_t level[max_segments];
 };
 
 // Splits `text` at its ^{...}, _{...} and } markup.
 label_segments scan_label(const text40& text);
 
-// A segment's part in a stacked pair: the first member is set, then the second starts where
-// the first began.
-enum class pair_role : int32_t { none, first, second };
+// `text` at `start` in a font of `size` points, set in its segments. The first is on the
+// baseline in the full size; every later one is set at the size one size step smaller a
+// level away from the baseline (truncated to whole points) and raised or dropped in
+// proportion to its level and the text's size; the members of a stacked pair are set as a
+// first superscript and a first subscript, and stacked members alternate first and second.
+page_text place_text(page_point start, float size, const text40& text);
 
-// One segment as it is set: its text (blank-padded) and level, its font size, its rise above
-// the label's baseline (negative: below) and its part in a stacked pair.
-struct label_segment {
-    text40 text;
-    int32_t level;
-    float size;
-    float rise;
-    pair_role role;
-};
-
-struct label_setting {
-    int32_t count;
-    label_segment segment[max_segments];
-};
-
-// The segments of `text` set in a label of `size` points. The first is on the baseline in the
-// full size; every later one is set at the size one size step smaller a level away from the
-// baseline (truncated to whole points) and raised or dropped in proportion to its level and
-// the label's size; the members of a stacked pair are set as a first superscript and a first
-// subscript, and stacked members alternate first and second.
-label_setting set_label(const text40& text, float size);
+// The characters of segment j of `text`, blank-padded.
+text40 segment_text(const page_text& text, int32_t j);

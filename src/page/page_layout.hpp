@@ -17,12 +17,35 @@ struct page_point {
 // The direction of an axis: its ticks stand at successive page x (x) or page y (y).
 enum class direction : int32_t { x, y };
 
-// A text on the page: where its baseline starts, its font size and its 40 characters, which
-// may hold label markup.
+constexpr int32_t max_segments = 20;  // segments of one text, the first included
+constexpr int32_t stacked_level = 9;  // +9 / -9 mark the two members of a stacked pair
+
+// A segment's part in a stacked pair: the first member is set, then the second starts where
+// the first began.
+enum class pair_role : int32_t { none, first, second };
+
+// One segment of a text as it is set: characters from..to of the text (0-based, its markup
+// left out), its level (0 baseline, +n superscript and -n subscript of depth n, +9/-9 a
+// member of a stacked pair), its font size, its rise above the text's baseline (negative:
+// below) and its part in a stacked pair.
+struct label_segment {
+    int32_t from;
+    int32_t to;
+    int32_t level;
+    float size;
+    float rise;
+    pair_role role;
+};
+
+// A text on the page: where its baseline starts, its font size, its 40 characters with their
+// ^{...}, _{...} markup, and the segments that markup sets it in (the first on the baseline
+// at the full size).
 struct page_text {
     page_point start;
     float size;
     text40 text;
+    int32_t segment_count;
+    label_segment segments[max_segments];
 };
 
 // One axis of the frame: its window bounds and tick shift (data), the two frame edges its

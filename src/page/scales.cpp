@@ -42,13 +42,12 @@ scale_set_place place_scale_set(int32_t index) {
 page_text caption_of(float temperature, const scale_set_place& place) {
     const int32_t width = caption_width(temperature);
     const int32_t whole = to_int32_known_to_fit(std::trunc(static_cast<double>(temperature)));
-    page_text caption{};
-    write_internal(caption.text, "(I^,1X,A1)", {item_int(whole, width), item_text("K")});
+    text40 caption;
+    write_internal(caption, "(I^,1X,A1)", {item_int(whole, width), item_text("K")});
     const double left = static_cast<double>(place.axis_x) -
                         static_cast<double>(caption_char_width) * static_cast<double>(width + 1);
-    caption.start = {to_float_known_to_fit(left), place.axis_y + caption_dy};
-    caption.size = caption_size;
-    return caption;
+    return place_text({to_float_known_to_fit(left), place.axis_y + caption_dy}, caption_size,
+                      caption);
 }
 
 // The ticks of the top axis (x) or the right axis (y) of set `index`.
@@ -131,10 +130,11 @@ scale_tick scale_tick_of(const scale_axis_place& place, const tick_walk& walk) {
     tick.to = point_on_axis(place.along, at, place.axis_at);
     const int32_t exponent = tick_exponent(axis, walk.index);
     tick.exponent_width = exponent_width(exponent);
-    write_internal(tick.label.text, "(A4,I^,A1)",
+    text40 label;
+    write_internal(label, "(A4,I^,A1)",
                    {item_text("10^{"), item_int(exponent, tick.exponent_width), item_text("}")});
-    tick.label.start = point_on_axis(place.along, at + place.label_shift, place.label_at);
-    tick.label.size = tick_label_size;
+    tick.label = place_text(point_on_axis(place.along, at + place.label_shift, place.label_at),
+                            tick_label_size, label);
     return tick;
 }
 

@@ -32,7 +32,7 @@ void write_stroke(page_point from, page_point to);
 // One record holding a single PostScript word or line, such as "newpath" or "1 setlinewidth".
 void write_text_record(std::string_view text);
 
-// A text of the page through write_label.
+// A text of the page with its markup as it is set: write_label for a placed text.
 void write_page_text(const page_text& text);
 
 // ---------------------------------------------------------------------------------------

@@ -70,11 +70,13 @@ struct font_in_effect {
     float size;
 };
 
-// Records of one raised or lowered segment. A first member of a stacked pair shows its text
-// with STxt and moves back by its width, so the second member starts where it began.
-font_in_effect write_segment(const label_segment& segment) {
+// Records of segment j of `text`, raised or lowered. A first member of a stacked pair shows
+// its text with STxt and moves back by its width, so the second member starts where it
+// began.
+font_in_effect write_segment(const page_text& text, int32_t j) {
+    const label_segment& segment = text.segments[j];
     const bool is_first_of_pair = segment.role == pair_role::first;
-    const segment_runs runs = runs_of_segment(segment.text);
+    const segment_runs runs = runs_of_segment(segment_text(text, j));
     write_label_record({item_int(0), item_real(segment.rise), item_text(" rmoveto")});
     write_font_record(runs.run[0].font, segment.size);
     write_run_record(runs, 0, is_first_of_pair);
@@ -88,29 +90,26 @@ font_in_effect write_segment(const label_segment& segment) {
 
 }  // namespace
 
-void write_label(float x, float y, float size, const text40& text) {
-    const label_setting setting = set_label(text, size);
-
-    // The first segment starts at (x, y) on the baseline in the full size.
-    const segment_runs first = runs_of_segment(setting.segment[0].text);
-    write_font_record(first.run[0].font, size);
-    write_label_record({item_real(x), item_real(y), item_text(" M  ("),
+void write_page_text(const page_text& text) {
+    // The first segment starts at the text's start on the baseline in the full size.
+    const segment_runs first = runs_of_segment(segment_text(text, 0));
+    write_font_record(first.run[0].font, text.size);
+    write_label_record({item_real(text.start.x), item_real(text.start.y), item_text(" M  ("),
                         item_text(first.run[0].body, first.run[0].length), item_text(")  show")});
-    write_later_runs(first, size, false);
-    font_in_effect font{first.run[first.count - 1].font, size};
+    write_later_runs(first, text.size, false);
+    font_in_effect font{first.run[first.count - 1].font, text.size};
 
-    for (int32_t j = 1; j < setting.count; ++j) {
-        const label_segment& segment = setting.segment[j];
-        write_list(unit_log, {item_int(j + 1), item_text("  "), item_text(segment.text),
-                              item_text("  "), item_int(segment.level)});
+    for (int32_t j = 1; j < text.segment_count; ++j) {
+        write_list(unit_log, {item_int(j + 1), item_text("  "), item_text(segment_text(text, j)),
+                              item_text("  "), item_int(text.segments[j].level)});
         write_list(unit_log, {});
-        font = write_segment(segment);
+        font = write_segment(text, j);
     }
-    // A label leaves Times-Roman in effect, at the size of its last segment.
+    // A text leaves Times-Roman in effect, at the size of its last segment.
     if (font.font != glyph_font::times_roman) write_font_record(glyph_font::times_roman, font.size);
     write_label_record({item_text("N")});
 }
 
-void write_page_text(const page_text& text) {
-    write_label(text.start.x, text.start.y, text.size, text.text);
+void write_label(float x, float y, float size, const text40& text) {
+    write_page_text(place_text({x, y}, size, text));
 }

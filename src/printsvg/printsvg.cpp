@@ -72,16 +72,12 @@ void put_axis_ticks(const frame_axis& axis, std::string& numbers) {
         put_tick_pair(minor_tick_of(axis, walk), "1");
 }
 
-std::string page_text_element(const page_text& text) {
-    return svg_label(text.start.x, text.start.y, text.size, text.text);
-}
-
 // Ticks of one scale axis, toward the window, with their 10^{e} labels.
 void put_scale_ticks(const scale_axis_place& place, std::string& texts) {
     for (tick_walk walk = start_scale_ticks(place); walk.left > 0; step_tick_walk(walk)) {
         const scale_tick tick = scale_tick_of(place, walk);
         put_line(tick.from, tick.to, "3", "");
-        texts += page_text_element(tick.label) + "\n";
+        texts += svg_label(tick.label) + "\n";
     }
 }
 
@@ -92,7 +88,7 @@ void put_scale_set(const scale_set_layout& set, std::string& texts) {
     texts += set.in_grey ? "<g class=\"scale\" fill=\"#808080\">\n" : "<g class=\"scale\">\n";
     put_line(set.right_from, set.right_to, "3", "");
     put_line(set.top_from, set.top_to, "3", "");
-    texts += page_text_element(set.caption) + "\n";
+    texts += svg_label(set.caption) + "\n";
     if (set.top.has_ticks) put_scale_ticks(set.top, texts);
     if (set.right.has_ticks) put_scale_ticks(set.right, texts);
     put("</g>");
@@ -115,7 +111,7 @@ std::string title_elements() {
     const axis_titles& titles = run.page.titles;
     return svg_plain_text(titles.x_mu.x, titles.x_mu.y, text_size, "\u03BC") + "\n" +
            svg_plain_text(titles.y_mu.x, titles.y_mu.y, text_size, "\u03BC") + "\n" +
-           page_text_element(titles.x_title) + "\n" + page_text_element(titles.y_title);
+           svg_label(titles.x_title) + "\n" + svg_label(titles.y_title);
 }
 
 }  // namespace
@@ -155,7 +151,7 @@ void write_svg_map() {
         put(std::string_view(titles).substr(start, end - start));
         start = end + 1;
     }
-    for (int32_t i = 0; i < run.page.label_count; ++i) put(page_text_element(run.page.labels[i]));
+    for (int32_t i = 0; i < run.page.label_count; ++i) put(svg_label(run.page.labels[i]));
     put("</g>");
     put("</g>");
     put("</svg>");

@@ -79,18 +79,19 @@ std::string svg_plain_text(float x, float y, float size, std::string_view text) 
     return text_start(x, y, size) + xml_escaped(text) + "</text>";
 }
 
-std::string svg_label(float x, float y, float size, const text40& text) {
-    const label_setting setting = set_label(text, size);
-    std::string element =
-        text_start(x, y, size) + xml_escaped(trimmed_segment(setting.segment[0].text));
+std::string svg_label(const page_text& text) {
+    std::string element = text_start(text.start.x, text.start.y, text.size) +
+                          xml_escaped(trimmed_segment(segment_text(text, 0)));
     double pair_width = 0.0;  // width in points of the first member of a stacked pair
-    for (int32_t j = 1; j < setting.count; ++j) {
-        const label_segment& segment = setting.segment[j];
-        const std::string_view body = trimmed_segment(segment.text);
-        std::string tspan = "<tspan y=\"" +
-                            svg_number(to_float_saturating(static_cast<double>(page_height - y) -
-                                                           static_cast<double>(segment.rise))) +
-                            "\" font-size=\"" + svg_number(segment.size) + "\"";
+    for (int32_t j = 1; j < text.segment_count; ++j) {
+        const label_segment& segment = text.segments[j];
+        const text40 characters = segment_text(text, j);
+        const std::string_view body = trimmed_segment(characters);
+        std::string tspan =
+            "<tspan y=\"" +
+            svg_number(to_float_saturating(static_cast<double>(page_height - text.start.y) -
+                                           static_cast<double>(segment.rise))) +
+            "\" font-size=\"" + svg_number(segment.size) + "\"";
         if (segment.role == pair_role::second)
             tspan += " dx=\"" + svg_number(to_float_saturating(-pair_width)) + "\"";
         if (segment.role == pair_role::first)
