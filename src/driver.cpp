@@ -11,6 +11,7 @@
 #include "folder_lock.hpp"
 #include "modules.hpp"
 #include "ouvrir.hpp"
+#include "page/page.hpp"
 #include "printps/printps.hpp"
 #include "printsvg/printsvg.hpp"
 #include "records/fatal.hpp"
@@ -35,6 +36,7 @@ void run_phases(const extra_outputs& extras) {
     pass_run_point(run_point::vertices_found);
     report_regions();
     pass_run_point(run_point::regions_reported);
+    lay_out_page();
     write_map();
     pass_run_point(run_point::map_written);
     if (extras.svg) write_svg_map();
@@ -74,8 +76,8 @@ void keep_log_of_failed_run(const std::string& message) {
 
 // Everything a run carries from phase to phase starts afresh here, so that one process can
 // run in many folders or be called many times: the run state, the count of warnings and the
-// run's last message. (The reader keeps its own state on its stack; the map writer sets its
-// page geometry before it draws.)
+// run's last message. (The reader keeps its own state on its stack; the page model is laid
+// out afresh before the maps are written.)
 void start_afresh() {
     reset_run_state();
     reset_warning_count();

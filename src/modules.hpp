@@ -3,7 +3,8 @@
 // blank-padded. Tables are indexed from 0 in code; every number the run writes (surface,
 // plane row, vertex number) is the 1-based position, so vertex_list holds 1-based numbers.
 // The input reader fills the input part and the plane table, the vertex search fills
-// vertices and regions, the region report reorders the lists, the map writer only reads.
+// vertices and regions, the region report reorders the lists, lay_out_page works out the
+// page model of the maps from all that, and the map writers only read.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +17,8 @@ constexpr int32_t max_plane_surfaces = max_planes - 4;  // surfaces the plane ta
 constexpr int32_t max_vertices = 100;      // rows of the vertex table, entries of a region list
 constexpr int32_t max_table_entries = 20;  // labels, guide values, equilibrium lines
 constexpr int32_t max_scale_sets = 2;      // pressure-scale sets: temp1 and temp2
+
+#include "page/page_layout.hpp"  // the map's page model, sized by the capacities above
 
 // A candidate surface. Its counts are those of the bulk's first species, of the species of
 // the x axis and of the species of the y axis (count_1, count_2, count_3 in messages).
@@ -129,6 +132,8 @@ struct run_state {
 
     float shift_x;
     float shift_y;
+
+    page_layout page;  // what the maps show, laid out before they are written
 };
 
 extern run_state run;

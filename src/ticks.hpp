@@ -1,8 +1,9 @@
 // Ticks of the map's axes and pressure scales, shared by the input reader, which checks
-// before drawing that every index, exponent and position fits the run's types, and by the map
-// writer, which draws them: the tick range of each kind of axis, the walk over a range that
-// both take, and the arithmetic of each pressure-scale tick. Values come out unrounded in
-// double; the reader checks them, the writer narrows what the checks have proven to fit.
+// before drawing that every index, exponent and position fits the run's types, and by the page
+// model (page/), which walks them for both maps: the tick range of each kind of axis, the walk
+// over a range that both take, and the arithmetic of each pressure-scale tick. Values come out
+// unrounded in double; the reader checks them, the page model narrows what the checks have
+// proven to fit.
 // Arguments are single precision, as the run state holds them.
 #pragma once
 

@@ -1,6 +1,6 @@
-// Label markup: segments and levels of the scan, the PostScript string bodies and the runs of
-// one font each that a segment is shown in. (That ghostscript reads every glyph back as typed
-// is checked in label_glyphs_test.)
+// Labels in PostScript: the string bodies and the runs of one font each that a segment is
+// shown in. (That ghostscript reads every glyph back as typed is checked in label_glyphs_test;
+// the markup's segments and levels in page_label_test.)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,20 +9,6 @@
 #include "printps/label_scan.hpp"
 
 namespace {
-
-// The segments of a label as "text@level" joined by "|".
-std::string scan(const std::string& value) {
-    text40 text;
-    set_text(text, value.c_str());
-    const label_segments segments = scan_label(text);
-    std::string result;
-    for (int32_t j = 0; j < segments.count; ++j)
-        result.append(j > 0 ? "|" : "")
-            .append(trimmed_text(segments.text[j]))
-            .append("@")
-            .append(std::to_string(segments.level[j]));
-    return result;
-}
 
 std::string escaped(const std::string& value) {
     char body[max_string_body];
@@ -53,42 +39,6 @@ void expect_rows(std::initializer_list<std::pair<std::string, std::string>> rows
 }
 
 }  // namespace
-
-// Superscripts, subscripts and stacked pairs take their level from the segment before them;
-// text after a closed group returns to the level around that group; the character after a
-// mark is skipped (the whole character, so no byte of it is left over), and empty segments
-// are kept except after the final brace.
-TEST(LabelScan, LevelsOfGroups) {
-    expect_rows({
-        {scan("10^{-5}"), "10@0|-5@1"},
-        {scan("x^{a}^{b}"), "x@0|a@1|b@2"},
-        {scan("x^{a}_{b}"), "x@0|a@9|b@-9"},
-        {scan("x^{a^{b}}"), "x@0|a@1|b@2|@1"},
-        {scan("x^{a_{b}c}"), "x@0|a@9|b@-9|c@1"},
-        {scan("a}b^{c}"), "a@0|b@0|c@1"},
-        {scan("a^2"), "a@0|@1"},
-        {scan("^{}"), "@0|@1"},
-        {scan("{a} b"), "{a@0| b@0"},
-        {scan("x^Δ2}"), "x@0|2@1"},
-        {scan("Δμ_{O} θ^{2}"), "Δμ@0|O@-1| θ@0|2@1"},
-    });
-}
-
-// The twentieth segment takes any further opening markup as ordinary text; a mark right
-// after a brace that closed a piece opens none, so it still works, but a brace that was
-// plain text does not make the next mark markup.
-TEST(LabelScan, AtMostTwentySegments) {
-    std::string empty_19;
-    for (int j = 0; j < 19; ++j) empty_19 += "@0|";
-    expect_rows({
-        {scan(std::string(40, '}')), empty_19 + std::string(21, '}') + "@0"},
-        {scan(std::string(19, '}') + "^{x}"), empty_19.substr(0, 18 * 3) + "@0|x}@1"},
-        {scan(std::string(19, '}') + "}^{y"), empty_19 + "}^{y@0"},
-    });
-    std::string marks;
-    for (int j = 0; j < 19; ++j) marks.append("@").append(std::to_string(-j)).append("|");
-    EXPECT_EQ(scan(std::string(40, '_')), marks + std::string(20, '_') + "@-19");
-}
 
 // Only what would leave the string open or unbalanced is escaped.
 TEST(PostScriptString, Escapes) {

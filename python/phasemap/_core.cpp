@@ -20,7 +20,7 @@
 
 #include "driver.hpp"
 #include "modules.hpp"
-#include "printps/label_scan.hpp"
+#include "page/page.hpp"
 #include "records/fatal.hpp"
 #include "records/records.hpp"
 #include "results/results.hpp"

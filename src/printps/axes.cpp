@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "numbers.hpp"
+#include "page/page.hpp"
 #include "printps/internals.hpp"
 #include "printps/printps.hpp"
 #include "records/records.hpp"
@@ -49,55 +50,41 @@ void write_tick_number(float x, float y, int32_t k) {
 
 void draw_window_frame() {
     start_black_path("3 setlinewidth");
-    put_point(run.x_min, run.y_min, "M");
-    put_point(run.x_max, run.y_min, "L");
-    put_point(run.x_max, run.y_max, "L");
-    put_point(run.x_min, run.y_max, "L");
+    for (int32_t corner = 0; corner < 4; ++corner)
+        write_point(run.page.frame[corner], corner == 0 ? "M" : "L");
     write_text_record("C");
     write_text_record("S");
 }
 
-void write_tick_pair(const frame_axis& axis, float at, float length) {
-    const tick_pair ends = tick_pair_at(axis, at, length);
-    write_stroke(ends.near_from, ends.near_to);
-    write_stroke(ends.far_from, ends.far_to);
+void write_tick_pair(const tick_pair& strokes) {
+    write_stroke(strokes.near_from, strokes.near_to);
+    write_stroke(strokes.far_from, strokes.far_to);
 }
 
 // Major ticks with their numbers k, then at line width 1 the minor ticks, of one frame axis.
 void draw_axis_ticks(const frame_axis& axis) {
-    const tick_range range = main_axis_ticks(axis.low, axis.high, axis.shift);
-    for (tick_walk walk = start_tick_walk(range, tick_index_kind::whole); walk.left > 0;
-         step_tick_walk(walk)) {
+    for (tick_walk walk = start_major_ticks(axis); walk.left > 0; step_tick_walk(walk)) {
         const major_tick tick = major_tick_of(axis, walk);
-        write_tick_pair(axis, tick.at, major_tick_length);
+        write_tick_pair(tick.strokes);
         write_tick_number(tick.number_start.x, tick.number_start.y, tick.number);
     }
     write_text_record("1 setlinewidth");
-    float u = first_minor_tick(range);
-    for (int32_t n = minor_tick_count(range); n > 0; --n, u = next_minor_tick(u))
-        write_tick_pair(axis, minor_tick_at(axis, u), minor_tick_length);
+    for (minor_tick_walk walk = start_minor_ticks(axis); walk.left > 0; step_minor_ticks(walk))
+        write_tick_pair(minor_tick_of(axis, walk));
 }
 
-// "mu" in the Symbol font, then each title through write_label: the x title below the
-// tick numbers from the window's middle, the y title at the left margin.
+// "mu" in the Symbol font, each at a whole page coordinate along its axis, then each title
+// through write_label.
 void draw_axis_titles() {
-    const float middle_x = to_float_known_to_fit(
-        (static_cast<double>(run.x_max) + static_cast<double>(run.x_min)) * 0.5);
-    const float middle_y = to_float_known_to_fit(
-        (static_cast<double>(run.y_max) + static_cast<double>(run.y_min)) * 0.5);
-    const int32_t xc = to_int32_known_to_fit(static_cast<double>(page_x(middle_x)));
-    const int32_t yc = to_int32_known_to_fit(static_cast<double>(page_y(middle_y)));
+    const axis_titles& titles = run.page.titles;
     write_text_record("/Symbol findfont 30 scalefont setfont");
-    write_list(unit_map,
-               {item_int(xc), item_real(plus(plot_bottom, x_mu_dy)), item_text(" M  (m)  SN")});
-    write_list(unit_map,
-               {item_real(plus(plot_left, y_mu_dx)), item_int(yc), item_text(" M  (m)  SN")});
-    const float x_title_x =
-        to_float_known_to_fit(static_cast<double>(xc) + static_cast<double>(x_title_dx));
-    const float y_title_y =
-        to_float_known_to_fit(static_cast<double>(yc) + static_cast<double>(y_title_dy));
-    write_label(x_title_x, plus(plot_bottom, x_title_dy), title_size, run.x_axis_title);
-    write_label(plus(plot_left, y_title_dx), y_title_y, title_size, run.y_axis_title);
+    write_list(unit_map, {item_int(to_int32_known_to_fit(static_cast<double>(titles.x_mu.x))),
+                          item_real(titles.x_mu.y), item_text(" M  (m)  SN")});
+    write_list(unit_map, {item_real(titles.y_mu.x),
+                          item_int(to_int32_known_to_fit(static_cast<double>(titles.y_mu.y))),
+                          item_text(" M  (m)  SN")});
+    write_page_text(titles.x_title);
+    write_page_text(titles.y_title);
     write_text_record("/Times-Roman findfont 30 scalefont setfont");
 }
 
@@ -106,8 +93,8 @@ void draw_axis_titles() {
 void draw_frame_and_axes() {
     draw_window_frame();
     start_black_path("3 setlinewidth");
-    draw_axis_ticks(frame_x_axis());
+    draw_axis_ticks(run.page.x_axis);
     write_text_record("3 setlinewidth");
-    draw_axis_ticks(frame_y_axis());
+    draw_axis_ticks(run.page.y_axis);
     draw_axis_titles();
 }

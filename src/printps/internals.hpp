@@ -1,81 +1,13 @@
-// What the map writer's sections share: the fixed page geometry and start-up constants, the
-// page geometry worked out from the window, drawing along either axis, the sections in the
-// order write_map calls them, the ends of equilibrium lines and the pressure-scale ticks in
-// single precision. The label scan has a header of its own, label_scan.hpp. Page coordinates
-// are PostScript points, before the translation that centres the drawing. Only the writer,
-// its tests and the SVG map (printsvg), which draws the same page, include this header;
-// everything else uses printps.hpp.
+// What the map writer's sections share: the prolog's Latin-1 font, the records every section
+// writes through and the sections in the order write_map calls them. Each section turns the
+// records of the page model (page/page.hpp) into PostScript; the label text's string bodies
+// and font runs have a header of their own, label_scan.hpp. Only the writer and its tests
+// include this header; everything else uses printps.hpp.
 #pragma once
 
-#include <array>
-#include <cstdint>
 #include <string_view>
 
-#include "modules.hpp"
-#include "ticks.hpp"
-
-// ---------------------------------------------------------------------------------------
-// Fixed page geometry, in points; a name ending in _dx or _dy is an offset (negative: left
-// or down)
-
-// The plot area and its place on the page
-constexpr float plot_left = 110.0f;        // page x of the window's left edge
-constexpr float plot_bottom = 110.0f;      // page y of the window's bottom edge
-constexpr float full_plot_right = 484.0f;  // right limit of the plot area without pressure scales
-constexpr float full_plot_top = 732.0f;    // upper limit of the plot area without pressure scales
-constexpr float scale_gap_x = 50.0f;       // frame to a first right scale axis, and on to a second
-constexpr float scale_gap_y = 50.0f;       // the same for the top scale axes
-// taken off the translation that centres a narrow drawing
-constexpr float centring_margin_x = 18.0f;
-constexpr float centring_margin_y = 30.0f;  // taken off the translation that centres a low drawing
-
-// Frame ticks, tick numbers and axis titles
-constexpr float major_tick_length = 20.0f;   // major tick, from a frame edge into the window
-constexpr float minor_tick_length = 10.0f;   // minor tick, the same
-constexpr int32_t minor_ticks_per_unit = 5;  // minor ticks per data unit, one more closing the span
-constexpr float minor_tick_step = 0.2f;      // data units from one minor tick to the next
-constexpr float x_number_dx = -25.0f;  // an x tick's number, from the tick's foot on the bottom
-constexpr float x_number_dy = -30.0f;
-constexpr float y_number_dx = -60.0f;  // a y tick's number, from the tick's foot on the left
-constexpr float y_number_dy = -5.0f;
-constexpr float x_mu_dy = -50.0f;     // the x title's mu, from plot_bottom
-constexpr float y_mu_dx = -80.0f;     // the y title's mu, from plot_left
-constexpr float x_title_dx = 15.0f;   // the x title, from the page x of the window's middle
-constexpr float x_title_dy = -58.0f;  // and from plot_bottom
-constexpr float y_title_dx = -65.0f;  // the y title, from plot_left
-constexpr float y_title_dy = -8.0f;   // and from the page y of the window's middle
-constexpr float title_size = 20.0f;   // font size of the titles after the mu
-
-// Pressure scales
-constexpr float scale_tick_length = 10.0f;  // tick, from a scale axis toward the window
-constexpr float top_label_dx = -10.0f;      // a top-axis tick label, from its tick
-constexpr float top_label_rise = 8.0f;      // and above the top axis
-constexpr float right_label_gap = 5.0f;     // a right-axis tick label, right of the right axis
-constexpr float right_label_dy = -5.0f;     // and from its tick
-// caption start left of the right axis: per character, plus one
-constexpr float caption_char_width = 8.0f;
-constexpr float caption_dy = -8.0f;       // caption baseline, from the top axis
-constexpr float caption_size = 30.0f;     // font size of the temperature caption
-constexpr float tick_label_size = 20.0f;  // font size of a scale's 10^{e} labels
-
-// Labels
-constexpr float superscript_rise = 0.45f;  // raise per superscript level, times the label size
-constexpr float subscript_drop = 0.2f;     // drop per subscript level, times the label size
-constexpr float level_size_step = 0.5f;    // font size factor per level away from the baseline
-
-// Dash arrays of the guide lines by their place in their own table, blank-padded to six
-// characters: the first four differ, every later line gets "[2 2]".
-using dash_table = std::array<std::string_view, max_table_entries>;
-constexpr dash_table make_dash_patterns() {
-    dash_table patterns{};
-    patterns.fill("[2 2] ");
-    patterns[0] = "[]    ";
-    patterns[1] = "[8 4] ";
-    patterns[2] = "[4 4] ";
-    patterns[3] = "[2 4] ";
-    return patterns;
-}
-constexpr dash_table dash_patterns = make_dash_patterns();
+#include "page/page.hpp"
 
 // Prolog lines that define Times-Roman-Latin1, a copy of Times-Roman in the ISO Latin-1
 // encoding, for the accented letters and Latin-1 signs of labels and titles; only a map that
@@ -88,87 +20,11 @@ inline constexpr std::string_view latin1_font_definition[] = {
 };
 
 // ---------------------------------------------------------------------------------------
-// Page geometry worked out from the window and the temperatures
+// Records every section writes through
 
-struct page_geometry {
-    float plot_right;  // right limit of the plot area
-    float plot_top;    // upper limit of the plot area
-    float page_scale;  // page points per data unit, both axes
-};
-
-// Set by write_map before the first record, constant afterwards.
-extern page_geometry page;
-
-// Operands of the translation record.
-struct page_translation {
-    float x;
-    float y;
-};
-
-// Sets `page` from the window and the temperatures and returns the translation that centres
-// the drawing in the direction that has room to spare.
-page_translation set_up_page_geometry();
-
-// ---------------------------------------------------------------------------------------
-// Drawing along either axis
-
-// A position on the page, in points.
-struct page_point {
-    float x;
-    float y;
-};
-
-// The direction of an axis: its ticks stand at successive page x (x) or page y (y).
-enum class direction : int32_t { x, y };
-
-// The page point `at` along an axis and `across` it.
-page_point point_on_axis(direction along, float at, float across);
-
-// page_x or page_y of a data value, whichever runs along the axis.
-float page_along(direction along, float value);
-
-// `value` moved by `offset` points, stored in single precision.
-float plus(float value, double offset);
-
-// One axis of the frame: its window bounds and tick shift, and the two frame edges its ticks
-// stand on (bottom and top for x, left and right for y).
-struct frame_axis {
-    direction along;
-    float low;
-    float high;
-    float shift;
-    float near_edge;  // page coordinate of the bottom or left edge
-    float far_edge;   // page coordinate of the top or right edge
-    float number_dx;  // start of a tick number from the tick's foot on the near edge
-    float number_dy;
-};
-frame_axis frame_x_axis();
-frame_axis frame_y_axis();
-
-// A tick `length` points into the window from each frame edge, at page coordinate `at`: the
-// segment from the near edge and the one from the far edge.
-struct tick_pair {
-    page_point near_from, near_to, far_from, far_to;
-};
-tick_pair tick_pair_at(const frame_axis& axis, float at, float length);
-
-// The major tick the walk stands at: its number k, its page coordinate along the axis and
-// the page point its number starts at.
-struct major_tick {
-    int32_t number;
-    float at;
-    page_point number_start;
-};
-major_tick major_tick_of(const frame_axis& axis, const tick_walk& walk);
-
-// Minor ticks: five per unit plus one over the span of the major ticks (as single-precision
-// values), from the first major tick on; the running value steps in single precision, so it
-// drifts as stored values do.
-int32_t minor_tick_count(const tick_range& range);
-float first_minor_tick(const tick_range& range);
-float next_minor_tick(float u);
-// The page coordinate of the minor tick at running value `u`.
-float minor_tick_at(const frame_axis& axis, float u);
+// One point record: p.x, p.y, "  " and the first character of `op` ("M" to start a path
+// piece, "L" to draw to it).
+void write_point(page_point p, const char* op);
 
 // One stroked segment: from.x, from.y, "  M", to.x, to.y, "  L  S".
 void write_stroke(page_point from, page_point to);
@@ -176,14 +32,8 @@ void write_stroke(page_point from, page_point to);
 // One record holding a single PostScript word or line, such as "newpath" or "1 setlinewidth".
 void write_text_record(std::string_view text);
 
-// How a label segment `level` away from the baseline is set in a label of `size` points: a
-// member of a stacked pair as a first superscript or subscript, at the size one size step
-// smaller a level (truncated), raised (or, negative, dropped) by `shift`.
-struct segment_setting {
-    float size;
-    float shift;
-};
-segment_setting set_segment(int32_t level, float size);
+// A text of the page with its markup as it is set: write_label for a placed text.
+void write_page_text(const page_text& text);
 
 // ---------------------------------------------------------------------------------------
 // Sections, in the order write_map calls them
@@ -192,77 +42,3 @@ void fill_regions();           // grey region polygons (fills.cpp)
 void draw_frame_and_axes();    // frame, ticks, tick numbers, axis titles (axes.cpp)
 void draw_secondary_scales();  // pressure scales at one or two temperatures (scales.cpp)
 void draw_guide_lines();  // xbound, ybound, equi and equ2 lines, then the free labels (guides.cpp)
-
-// ---------------------------------------------------------------------------------------
-// Line ends of the equilibrium lines
-
-// The box an equilibrium line is drawn in: the window, or an equ2 line's own limits.
-struct line_limits {
-    float x_low;
-    float x_high;
-    float y_low;
-    float y_high;
-};
-
-struct line_ends {
-    float start_x;
-    float start_y;
-    float end_x;
-    float end_y;
-};
-
-// Ends of the line a*x + b*y = c from x_low to x_high; an end that lies below y_low or above
-// y_high moves along the line to that edge; with b = 0 the line is vertical from y_low to
-// y_high. False when the line passes beside the limits (its start right of x_high, its end
-// left of x_low, or its start right of its end) or its ends cannot be computed (a = b = 0, a
-// horizontal line outside the limits, or an end beyond single precision).
-bool find_line_ends(int32_t coef_x, int32_t coef_y, float line_constant, const line_limits& limits,
-                    line_ends& ends);
-
-// Whether an xbound or ybound value is drawn: when it lies inside the window from low to high,
-// its edges included.
-bool is_guide_value_drawn(float value, float low, float high);
-
-// ---------------------------------------------------------------------------------------
-// Pressure-scale ticks in single precision, from the arithmetic of ticks.hpp; the reader's
-// checks keep every value in range
-
-// Distance between two ticks in data units, for a step other than 0.
-float tick_spacing(const scale_axis& axis);
-
-// Data coordinate of the tick with index r.
-float tick_position(const scale_axis& axis, double tick_index);
-
-// Exponent shown at a tick: the step truncated toward zero, times r.
-int32_t tick_exponent(const scale_axis& axis, double tick_index);
-
-// Characters of the temperature's whole part: at least 1, also for T below 1.
-int32_t caption_width(float temperature);
-
-// Characters of an exponent, its minus sign included.
-int32_t exponent_width(int32_t exponent);
-
-// Where scale set `index` (0 or 1) stands: its right and top axis lines, index + 1 scale
-// gaps outside the frame.
-struct scale_set_place {
-    double gap_x;  // points from the frame to the right axis
-    double gap_y;  // points from the frame to the top axis
-    float axis_x;  // page x of the right axis
-    float axis_y;  // page y of the top axis
-};
-scale_set_place place_scale_set(int32_t index);
-
-// Where the caption "T K" starts: left of the right axis by one character more than the
-// temperature's whole part has, below the top axis.
-page_point caption_start(float temperature, const scale_set_place& place);
-
-// Where the ticks of a scale axis go on the page: the top axis (direction x) or the right
-// axis (direction y).
-struct scale_axis_layout {
-    direction along;
-    float axis_at;      // page coordinate of the axis line, across the ticks
-    float label_at;     // page coordinate where the tick labels start, across the ticks
-    float label_shift;  // start of a tick label from its tick, along the axis
-};
-scale_axis_layout top_axis_layout(const scale_set_place& place);
-scale_axis_layout right_axis_layout(const scale_set_place& place);

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "label_glyphs.hpp"
-#include "numbers.hpp"
+#include "page/page.hpp"
 #include "printps/internals.hpp"
 #include "printps/label_scan.hpp"
 #include "printps/printps.hpp"
@@ -70,66 +70,46 @@ struct font_in_effect {
     float size;
 };
 
-// Records of one raised or lowered segment. A member of a stacked pair is set as a first
-// superscript or subscript; a first member shows its text with STxt and moves back by its
-// width, so the second member starts where it began.
-font_in_effect write_segment(const text40& segment, int32_t level, float size,
-                             bool is_first_of_pair) {
-    const segment_setting setting = set_segment(level, size);
-    const float segment_size = setting.size;
-    const float segment_shift = setting.shift;
-
-    const segment_runs runs = runs_of_segment(segment);
-    write_label_record({item_int(0), item_real(segment_shift), item_text(" rmoveto")});
-    write_font_record(runs.run[0].font, segment_size);
+// Records of segment j of `text`, raised or lowered. A first member of a stacked pair shows
+// its text with STxt and moves back by its width, so the second member starts where it
+// began.
+font_in_effect write_segment(const page_text& text, int32_t j) {
+    const label_segment& segment = text.segments[j];
+    const bool is_first_of_pair = segment.role == pair_role::first;
+    const segment_runs runs = runs_of_segment(segment_text(text, j));
+    write_label_record({item_int(0), item_real(segment.rise), item_text(" rmoveto")});
+    write_font_record(runs.run[0].font, segment.size);
     write_run_record(runs, 0, is_first_of_pair);
-    write_later_runs(runs, segment_size, is_first_of_pair);
+    write_later_runs(runs, segment.size, is_first_of_pair);
     if (is_first_of_pair)
-        write_label_record({item_real(-segment_shift), item_text(" rmoveto")});
+        write_label_record({item_real(-segment.rise), item_text(" rmoveto")});
     else
-        write_label_record({item_int(0), item_real(-segment_shift), item_text(" rmoveto")});
-    return {runs.run[runs.count - 1].font, segment_size};
+        write_label_record({item_int(0), item_real(-segment.rise), item_text(" rmoveto")});
+    return {runs.run[runs.count - 1].font, segment.size};
 }
 
 }  // namespace
 
-segment_setting set_segment(int32_t level, float size) {
-    const int32_t set_level = std::abs(level) == stacked_level ? (level > 0 ? 1 : -1) : level;
-    const double size_wide = static_cast<double>(size);
-    double size_factor = 1.0;  // one size step a level away from the baseline
-    for (int32_t d = 0; d < std::abs(set_level); ++d)
-        size_factor *= static_cast<double>(level_size_step);
-    const double shift_per_level = set_level >= 0 ? static_cast<double>(superscript_rise)
-                                                  : static_cast<double>(subscript_drop);
-    return {to_float_saturating(std::trunc(size_wide * size_factor)),
-            to_float_saturating(static_cast<double>(set_level) * size_wide * shift_per_level)};
+void write_page_text(const page_text& text) {
+    // The first segment starts at the text's start on the baseline in the full size.
+    const segment_runs first = runs_of_segment(segment_text(text, 0));
+    write_font_record(first.run[0].font, text.size);
+    write_label_record({item_real(text.start.x), item_real(text.start.y), item_text(" M  ("),
+                        item_text(first.run[0].body, first.run[0].length), item_text(")  show")});
+    write_later_runs(first, text.size, false);
+    font_in_effect font{first.run[first.count - 1].font, text.size};
+
+    for (int32_t j = 1; j < text.segment_count; ++j) {
+        write_list(unit_log, {item_int(j + 1), item_text("  "), item_text(segment_text(text, j)),
+                              item_text("  "), item_int(text.segments[j].level)});
+        write_list(unit_log, {});
+        font = write_segment(text, j);
+    }
+    // A text leaves Times-Roman in effect, at the size of its last segment.
+    if (font.font != glyph_font::times_roman) write_font_record(glyph_font::times_roman, font.size);
+    write_label_record({item_text("N")});
 }
 
 void write_label(float x, float y, float size, const text40& text) {
-    const label_segments segments = scan_label(text);
-
-    // The first segment starts at (x, y) on the baseline in the full size.
-    const segment_runs first = runs_of_segment(segments.text[0]);
-    write_font_record(first.run[0].font, size);
-    write_label_record({item_real(x), item_real(y), item_text(" M  ("),
-                        item_text(first.run[0].body, first.run[0].length), item_text(")  show")});
-    write_later_runs(first, size, false);
-    font_in_effect font{first.run[first.count - 1].font, size};
-
-    bool pair_pending = false;
-    for (int32_t j = 1; j < segments.count; ++j) {
-        const int32_t level = segments.level[j];
-        write_list(unit_log, {item_int(j + 1), item_text("  "), item_text(segments.text[j]),
-                              item_text("  "), item_int(level)});
-        write_list(unit_log, {});
-        bool is_first_of_pair = false;
-        if (std::abs(level) == stacked_level) {
-            is_first_of_pair = !pair_pending;
-            pair_pending = !pair_pending;
-        }
-        font = write_segment(segments.text[j], level, size, is_first_of_pair);
-    }
-    // A label leaves Times-Roman in effect, at the size of its last segment.
-    if (font.font != glyph_font::times_roman) write_font_record(glyph_font::times_roman, font.size);
-    write_label_record({item_text("N")});
+    write_page_text(place_text({x, y}, size, text));
 }

@@ -1,65 +1,14 @@
-// The label scan: segments and levels from the markup, string bodies escaped for
-// PostScript, and the runs of one font each that a segment is shown in.
+// A label's text for PostScript: string bodies escaped, and the runs of one font each that a
+// segment is shown in.
 #include "printps/label_scan.hpp"
 
 #include <algorithm>
 
 #include "fixed_text.hpp"
 #include "label_glyphs.hpp"
+#include "page/page.hpp"
 
 namespace {
-
-// Copies text[from, to) (0-based, empty when from >= to) into a blank segment text.
-void copy_segment_text(const text40& text, int32_t from, int32_t to, text40& segment) {
-    segment.fill(' ');
-    const int32_t end = std::min(to, label_length);
-    for (int32_t i = from; i < end; ++i)
-        segment[static_cast<std::size_t>(i - from)] = text[static_cast<std::size_t>(i)];
-}
-
-// Bytes of the character after position i, which a mark takes as its group's "{" whatever it
-// is (1 past the end of the text).
-int32_t character_length_after(const text40& text, int32_t i) {
-    return i + 1 < label_length ? read_label_character(text.data(), label_length, i + 1).length : 1;
-}
-
-// Levels with which the groups still open were opened (the stack of levels the text returns
-// to when a group closes); an empty stack means the baseline.
-struct open_groups {
-    int32_t count;
-    int32_t level[label_length];
-};
-
-void open_group(open_groups& groups, int32_t level) {
-    if (groups.count < label_length) groups.level[groups.count++] = level;
-}
-
-int32_t close_group(open_groups& groups) {
-    if (groups.count > 0) --groups.count;
-    return groups.count > 0 ? groups.level[groups.count - 1] : 0;
-}
-
-// Gives the segment `current` opened by "^" or "_" its level from the segment before it;
-// a superscript after a subscript (or the reverse) makes the two a stacked pair.
-void set_level_of_group(label_segments& segments, int32_t current, char mark) {
-    int32_t& previous = segments.level[current - 1];
-    int32_t& level = segments.level[current];
-    if (mark == '_') {
-        if (previous > 0) {
-            previous = stacked_level;
-            level = -stacked_level;
-        } else {
-            level = previous - 1;
-        }
-    } else {
-        if (previous < 0) {
-            previous = -stacked_level;
-            level = stacked_level;
-        } else {
-            level = previous + 1;
-        }
-    }
-}
 
 // Appends the octal escape of a glyph code: 0104 -> "\104".
 void append_octal(glyph_run& target, int32_t code) {
@@ -89,52 +38,6 @@ void append_ascii(glyph_run& target, const char* text, int32_t from, int32_t to)
 }
 
 }  // namespace
-
-label_segments scan_label(const text40& text) {
-    label_segments segments{};
-    for (text40& segment : segments.text) segment.fill(' ');
-    open_groups groups{};
-    int32_t current = 0;               // segment being collected
-    int32_t start = 0;                 // where its text begins
-    bool after_closing_brace = false;  // the previous character closed a segment
-    bool ends_with_closing_brace = false;
-
-    for (int32_t i = 0; i < label_length; ++i) {
-        const char c = text[static_cast<std::size_t>(i)];
-        bool closes_segment = false;
-        if (c == '^' || c == '_') {
-            // Right after a closing brace the group continues the segment that brace opened;
-            // elsewhere it opens one, unless the table is full (then it is plain text).
-            const bool opens_segment = !after_closing_brace;
-            if (!opens_segment || current < max_segments - 1) {
-                if (opens_segment) {
-                    copy_segment_text(text, start, i, segments.text[current]);
-                    ++current;
-                }
-                set_level_of_group(segments, current, c);
-                open_group(groups, segments.level[current]);
-                // that character is the group's "{"
-                start = i + 1 + character_length_after(text, i);
-            }
-        } else if (c == '}' && current < max_segments - 1) {
-            copy_segment_text(text, start, i, segments.text[current]);
-            start = i + 1;
-            ++current;
-            segments.level[current] = close_group(groups);
-            closes_segment = true;
-        }
-        if (c != ' ') ends_with_closing_brace = closes_segment;
-        after_closing_brace = closes_segment;
-    }
-
-    // The empty segment after a final closing brace is dropped.
-    if (ends_with_closing_brace)
-        --current;
-    else
-        copy_segment_text(text, start, label_length, segments.text[current]);
-    segments.count = current + 1;
-    return segments;
-}
 
 int32_t escape_postscript_string(const char* text, int32_t length, char* body) {
     length = std::clamp(length, 0, label_length);

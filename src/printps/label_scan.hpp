@@ -1,29 +1,14 @@
-// The label scan: a label split at its ^{...}, _{...} and } markup into segments and their
-// levels, and a segment's text split into runs of one font each, held as the bodies of
-// PostScript strings. Text work only, apart from any record: write_label (label.cpp) writes
-// what the scan finds, and write_map asks it whether a map needs the Latin-1 font.
+// A label's text as the map's PostScript shows it: each segment of the label (page/page.hpp)
+// split into runs of one font each, held as the bodies of PostScript strings. Text work only,
+// apart from any record: write_label (label.cpp) writes what it finds, and write_map asks it
+// whether a map needs the Latin-1 font.
 #pragma once
 
 #include <cstdint>
-#include <tuple>
 
 #include "fixed_text.hpp"
 #include "label_glyphs.hpp"
-
-constexpr int32_t label_length = static_cast<int32_t>(std::tuple_size_v<text40>);  // characters
-constexpr int32_t max_segments = 20;  // segments of one label, the first included
-constexpr int32_t stacked_level = 9;  // +9 / -9 mark the two members of a stacked pair
-
-// Segment j (0-based) is text[j] at level[j]: 0 baseline, +n superscript of depth n,
-// -n subscript of depth n, +9/-9 the upper and lower member of a stacked pair.
-struct label_segments {
-    int32_t count;
-    text40 text[max_segments];
-    int32_t level[max_segments];
-};
-
-// Splits `text` at its ^{...}, _{...} and } markup.
-label_segments scan_label(const text40& text);
+#include "page/page.hpp"
 
 // Longest body escape_postscript_string can produce from a segment: four bytes a character.
 constexpr int32_t max_string_body = 4 * label_length;

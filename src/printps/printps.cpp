@@ -7,7 +7,7 @@
 #include <cmath>
 #include <string_view>
 
-#include "numbers.hpp"
+#include "page/page.hpp"
 #include "printps/internals.hpp"
 #include "printps/label_scan.hpp"
 #include "records/records.hpp"
@@ -95,25 +95,26 @@ void write_text_records(const std::string_view (&lines)[N]) {
     for (std::string_view line : lines) write_text_record(line);
 }
 
-// Whether a free label or an axis title shows a glyph from the Latin-1 copy of Times-Roman.
+// Whether a free label or an axis title shows a glyph from the Latin-1 copy of Times-Roman
+// (captions and tick labels are ASCII).
 bool map_draws_latin1_glyph() {
-    for (int32_t i = 0; i < run.label_count; ++i)
-        if (draws_latin1_glyph(run.labels[i].text)) return true;
-    return draws_latin1_glyph(run.x_axis_title) || draws_latin1_glyph(run.y_axis_title);
+    const page_layout& page = run.page;
+    for (int32_t i = 0; i < page.label_count; ++i)
+        if (draws_latin1_glyph(page.labels[i].text)) return true;
+    return draws_latin1_glyph(page.titles.x_title.text) ||
+           draws_latin1_glyph(page.titles.y_title.text);
 }
 
 }  // namespace
 
 void write_map() {
-    const page_translation translation = set_up_page_geometry();
-
     write_text_records(header_lines);
     write_text_records(prolog_lines);
     if (map_draws_latin1_glyph()) write_text_records(latin1_font_definition);
     write_text_record("%%EndProlog");
     write_text_records(setup_lines);
-    write_list(unit_map,
-               {item_real(translation.x), item_real(translation.y), item_text("   translate")});
+    write_list(unit_map, {item_real(run.page.translation.x), item_real(run.page.translation.y),
+                          item_text("   translate")});
 
     fill_regions();
     draw_frame_and_axes();

@@ -1,7 +1,7 @@
-// The map: one Encapsulated PostScript page written to unit 3 from the run state, with the
-// regions filled in grey, the framed and ticked window, optional pressure scales, guide and
-// equilibrium lines and marked-up labels. Page coordinates are PostScript points; the
-// window's lower left corner sits at (110, 110) before the translation that centres it.
+// The map: one Encapsulated PostScript page written to unit 3 from the page model
+// (page/page.hpp), with the regions filled in grey, the framed and ticked window, optional
+// pressure scales, guide and equilibrium lines and marked-up labels, in the model's page
+// coordinates.
 //
 // PostScript used by the map (operands first, as PostScript reads them):
 //   x y M / x y L         moveto / lineto (prolog names); C closepath; S stroke; N newpath
@@ -18,20 +18,17 @@
 
 #include "modules.hpp"
 
-// Writes the whole map document (and the map trace in log.out).
+// Writes the whole map document (and the map trace in log.out) from the page model, which
+// must be laid out (lay_out_page).
 void write_map();
-
-// Data x (or y) to page x (or y): plot_left + the product (x - x_min) * page_scale formed in
-// double and truncated toward zero. Valid once write_map has computed the page geometry.
-float page_x(float x);
-float page_y(float y);
 
 // Writes one point record: page_x(x), page_y(y), "  " and the first character of `op`
 // ("M" to start a path piece, "L" to draw to it).
 void put_point(float x, float y, const char* op);
 
-// Writes a 40-character text at page position (x, y) with font size `size`, honouring the
-// ^{...} superscript and _{...} subscript markup. The text is UTF-8; each character is drawn
+// Writes a 40-character text at page position (x, y) with font size `size`, its ^{...}
+// superscript and _{...} subscript markup set as set_label (page/page.hpp) sets it, and
+// traces every segment after the first in log.out. The text is UTF-8; each character is drawn
 // from Times-Roman, Times-Roman-Latin1 or Symbol (label_glyphs.hpp), and Times-Roman is the
 // font in effect afterwards.
 void write_label(float x, float y, float size, const text40& text);

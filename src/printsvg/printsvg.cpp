@@ -1,34 +1,22 @@
-// write_svg_map: the SVG document of the map. Geometry is drawn in a group that flips page y
-// (PostScript points, y up) into SVG's y down, inside the translation that centres the map;
-// texts are placed un-flipped at (x, 792 - y) in the same translated group.
-//
-// Region colours, by 1-based surface number cycled modulo 9, so a surface keeps its colour
-// when others are added: a colour-blind-safe light qualitative palette
-//   1 #77AADD  2 #EE8866  3 #EEDD88  4 #FFAABB  5 #99DDFF  6 #44BB99  7 #BBCC33  8 #AAAA00
-//   9 #DDDDDD
+// write_svg_map: the SVG document of the page model (page/page.hpp). Geometry is drawn in a
+// group that flips page y (PostScript points, y up) into SVG's y down, inside the translation
+// that centres the map; texts are placed un-flipped at (x, 792 - y) in the same translated
+// group. Each region is filled with its colour from the palette.
 #include "printsvg/printsvg.hpp"
 
-#include <cmath>
 #include <string>
 #include <string_view>
 
-#include "numbers.hpp"
-#include "printps/internals.hpp"
-#include "printps/printps.hpp"
+#include "page/page.hpp"
 #include "printsvg/svg_text.hpp"
 #include "records/records.hpp"
 #include "ticks.hpp"
 
 namespace {
 
-constexpr std::string_view region_colours[] = {"#77AADD", "#EE8866", "#EEDD88",
-                                               "#FFAABB", "#99DDFF", "#44BB99",
-                                               "#BBCC33", "#AAAA00", "#DDDDDD"};
-constexpr int32_t colour_count = 9;
-
 void put(std::string_view line) { write_raw_record(unit_svg, line); }
 
-std::string point_text(float x, float y) { return svg_number(x) + "," + svg_number(y); }
+std::string point_text(page_point p) { return svg_number(p.x) + "," + svg_number(p.y); }
 
 void put_line(page_point from, page_point to, std::string_view width, std::string_view dash) {
     std::string line = "<line x1=\"" + svg_number(from.x) + "\" y1=\"" + svg_number(from.y) +
@@ -39,29 +27,25 @@ void put_line(page_point from, page_point to, std::string_view width, std::strin
 }
 
 void put_regions() {
-    for (int32_t s = 0; s < run.surface_count; ++s) {
-        const region_record& region = run.regions[s];
-        if (!has_region(region)) continue;
+    for (int32_t i = 0; i < run.page.region_count; ++i) {
+        const page_region& region = run.page.regions[i];
         std::string points;
-        for (int32_t p = 0; p < region.n_vertices; ++p) {
-            const vertex_row& corner = run.vertices[region.vertex_list[p] - 1];
+        for (int32_t p = 0; p < corner_count(region); ++p) {
             if (p > 0) points += " ";
-            points += point_text(page_x(corner.x), page_y(corner.y));
+            points += point_text(region_corner(region, p));
         }
-        const std::string name(run.surfaces[s].name.data(),
-                               static_cast<std::size_t>(trimmed_length(run.surfaces[s].name)));
-        put("<polygon class=\"region\" data-surface=\"" + std::to_string(s + 1) +
-            "\" data-name=\"" + xml_escaped(name) + "\" fill=\"" +
-            std::string(region_colours[s % colour_count]) + "\" points=\"" + points + "\"/>");
+        const text40& name = run.surfaces[region.surface - 1].name;
+        put("<polygon class=\"region\" data-surface=\"" + std::to_string(region.surface) +
+            "\" data-name=\"" + xml_escaped(trimmed_text(name)) + "\" fill=\"" +
+            std::string(region_palette[region.colour]) + "\" points=\"" + points + "\"/>");
     }
 }
 
 void put_frame() {
-    const std::string corners = point_text(page_x(run.x_min), page_y(run.y_min)) + " " +
-                                point_text(page_x(run.x_max), page_y(run.y_min)) + " " +
-                                point_text(page_x(run.x_max), page_y(run.y_max)) + " " +
-                                point_text(page_x(run.x_min), page_y(run.y_max));
-    put("<polygon class=\"frame\" fill=\"none\" stroke-width=\"3\" points=\"" + corners + "\"/>");
+    const page_point* corners = run.page.frame;
+    put("<polygon class=\"frame\" fill=\"none\" stroke-width=\"3\" points=\"" +
+        point_text(corners[0]) + " " + point_text(corners[1]) + " " + point_text(corners[2]) + " " +
+        point_text(corners[3]) + "\"/>");
 }
 
 // The number k right-justified in four characters, as the map shows it.
@@ -70,156 +54,85 @@ std::string tick_number_text(int32_t k) {
     return std::string(text.size() < 4 ? 4 - text.size() : 0, ' ') + text;
 }
 
-void put_tick_pair(const frame_axis& axis, float at, float length, std::string_view width) {
-    const tick_pair ends = tick_pair_at(axis, at, length);
-    put_line(ends.near_from, ends.near_to, width, "");
-    put_line(ends.far_from, ends.far_to, width, "");
+void put_tick_pair(const tick_pair& strokes, std::string_view width) {
+    put_line(strokes.near_from, strokes.near_to, width, "");
+    put_line(strokes.far_from, strokes.far_to, width, "");
 }
 
 // Ticks go into the flipped group; their numbers are collected for the text group.
 void put_axis_ticks(const frame_axis& axis, std::string& numbers) {
-    const tick_range range = main_axis_ticks(axis.low, axis.high, axis.shift);
-    for (tick_walk walk = start_tick_walk(range, tick_index_kind::whole); walk.left > 0;
-         step_tick_walk(walk)) {
+    for (tick_walk walk = start_major_ticks(axis); walk.left > 0; step_tick_walk(walk)) {
         const major_tick tick = major_tick_of(axis, walk);
-        put_tick_pair(axis, tick.at, major_tick_length, "3");
-        numbers += svg_plain_text(tick.number_start.x, tick.number_start.y, 30.0f,
+        put_tick_pair(tick.strokes, "3");
+        numbers += svg_plain_text(tick.number_start.x, tick.number_start.y, text_size,
                                   tick_number_text(tick.number)) +
                    "\n";
     }
-    float u = first_minor_tick(range);
-    for (int32_t n = minor_tick_count(range); n > 0; --n, u = next_minor_tick(u))
-        put_tick_pair(axis, minor_tick_at(axis, u), minor_tick_length, "1");
-}
-
-// A label text of at most 40 characters.
-text40 short_text(const std::string& text) {
-    text40 stored;
-    set_text(stored, text.substr(0, stored.size()).c_str());
-    return stored;
+    for (minor_tick_walk walk = start_minor_ticks(axis); walk.left > 0; step_minor_ticks(walk))
+        put_tick_pair(minor_tick_of(axis, walk), "1");
 }
 
 // Ticks of one scale axis, toward the window, with their 10^{e} labels.
-void put_scale_ticks(const scale_axis& axis, const scale_axis_layout& layout, std::string& texts) {
-    const tick_range range = scale_axis_ticks(axis, tick_spacing(axis));
-    for (tick_walk walk = start_tick_walk(range, tick_index_kind::single); walk.left > 0;
-         step_tick_walk(walk)) {
-        const float at = page_along(layout.along, tick_position(axis, walk.index));
-        put_line(point_on_axis(layout.along, at, layout.axis_at - scale_tick_length),
-                 point_on_axis(layout.along, at, layout.axis_at), "3", "");
-        const page_point start =
-            point_on_axis(layout.along, at + layout.label_shift, layout.label_at);
-        texts +=
-            svg_label(start.x, start.y, tick_label_size,
-                      short_text("10^{" + std::to_string(tick_exponent(axis, walk.index)) + "}")) +
-            "\n";
+void put_scale_ticks(const scale_axis_place& place, std::string& texts) {
+    for (tick_walk walk = start_scale_ticks(place); walk.left > 0; step_tick_walk(walk)) {
+        const scale_tick tick = scale_tick_of(place, walk);
+        put_line(tick.from, tick.to, "3", "");
+        texts += svg_label(tick.label) + "\n";
     }
 }
 
-// Scale set `index`: right and top axes index + 1 gaps outside the frame, the caption where
-// they meet, and their ticks; the second set in grey.
-void put_scale_set(int32_t index, std::string& texts) {
-    const pressure_scale& set = run.scales[index];
-    const scale_set_place place = place_scale_set(index);
-    put(index == 0 ? "<g class=\"scale\">" : "<g class=\"scale\" stroke=\"#808080\">");
-    texts += index == 0 ? "<g class=\"scale\">\n" : "<g class=\"scale\" fill=\"#808080\">\n";
-    put_line({place.axis_x, page_y(run.y_min)}, {place.axis_x, page_y(run.y_max)}, "3", "");
-    put_line({page_x(run.x_min), place.axis_y}, {page_x(run.x_max), place.axis_y}, "3", "");
-    const int32_t whole = to_int32_known_to_fit(std::trunc(static_cast<double>(set.temperature)));
-    const page_point start = caption_start(set.temperature, place);
-    texts +=
-        svg_label(start.x, start.y, caption_size, short_text(std::to_string(whole) + " K")) + "\n";
-    if (set.x_step != 0.0f)
-        put_scale_ticks(horizontal_scale_axis(set), top_axis_layout(place), texts);
-    if (set.y_step != 0.0f)
-        put_scale_ticks(vertical_scale_axis(set), right_axis_layout(place), texts);
+// A scale set: its right and top axes, the caption where they meet and their ticks; the
+// second set in grey.
+void put_scale_set(const scale_set_layout& set, std::string& texts) {
+    put(set.in_grey ? "<g class=\"scale\" stroke=\"#808080\">" : "<g class=\"scale\">");
+    texts += set.in_grey ? "<g class=\"scale\" fill=\"#808080\">\n" : "<g class=\"scale\">\n";
+    put_line(set.right_from, set.right_to, "3", "");
+    put_line(set.top_from, set.top_to, "3", "");
+    texts += svg_label(set.caption) + "\n";
+    if (set.top.has_ticks) put_scale_ticks(set.top, texts);
+    if (set.right.has_ticks) put_scale_ticks(set.right, texts);
     put("</g>");
     texts += "</g>\n";
 }
 
 void put_scales(std::string& texts) {
-    for (int32_t index = 0; index < max_scale_sets; ++index)
-        if (is_scale_drawn(index)) put_scale_set(index, texts);
-}
-
-std::string dash_array(int32_t pattern) {
-    std::string_view dash = dash_patterns[static_cast<std::size_t>(pattern)];
-    std::string inner;
-    for (char c : dash)
-        if (c != '[' && c != ']') inner += c;
-    while (!inner.empty() && inner.back() == ' ') inner.pop_back();
-    return inner;
-}
-
-void put_guide(int32_t pattern, float x0, float y0, float x1, float y1) {
-    put_line({page_x(x0), page_y(y0)}, {page_x(x1), page_y(y1)}, "1", dash_array(pattern));
-}
-
-void put_equilibrium(int32_t pattern, int32_t a, int32_t b, float c, const line_limits& limits) {
-    line_ends ends{};
-    if (!find_line_ends(a, b, c, limits, ends)) return;
-    put_guide(pattern, ends.start_x, ends.start_y, ends.end_x, ends.end_y);
+    for (int32_t index = 0; index < run.page.scale_set_count; ++index)
+        put_scale_set(run.page.scale_sets[index], texts);
 }
 
 void put_guide_lines() {
-    for (int32_t i = 0; i < run.xbound_count; ++i) {
-        const float x = run.xbound_values[i];
-        if (is_guide_value_drawn(x, run.x_min, run.x_max)) put_guide(i, x, run.y_min, x, run.y_max);
-    }
-    for (int32_t i = 0; i < run.ybound_count; ++i) {
-        const float y = run.ybound_values[i];
-        if (is_guide_value_drawn(y, run.y_min, run.y_max)) put_guide(i, run.x_min, y, run.x_max, y);
-    }
-    const line_limits window{run.x_min, run.x_max, run.y_min, run.y_max};
-    for (int32_t i = 0; i < run.equi_count; ++i) {
-        const equi_record& line = run.equi_lines[i];
-        put_equilibrium(i, line.coef_x, line.coef_y, line.line_constant, window);
-    }
-    for (int32_t i = 0; i < run.equ2_count; ++i) {
-        const equ2_record& line = run.equ2_lines[i];
-        put_equilibrium(0, line.coef_x, line.coef_y, line.line_constant,
-                        {line.x_from, line.x_to, line.y_low, line.y_high});
+    for (int32_t i = 0; i < run.page.line_count; ++i) {
+        const page_line& line = run.page.lines[i];
+        put_line(line.from, line.to, "1", dash_patterns[line.dash]);
     }
 }
 
-std::string axis_titles() {
-    const float middle_x = to_float_known_to_fit(
-        (static_cast<double>(run.x_max) + static_cast<double>(run.x_min)) * 0.5);
-    const float middle_y = to_float_known_to_fit(
-        (static_cast<double>(run.y_max) + static_cast<double>(run.y_min)) * 0.5);
-    const float xc =
-        static_cast<float>(to_int32_known_to_fit(static_cast<double>(page_x(middle_x))));
-    const float yc =
-        static_cast<float>(to_int32_known_to_fit(static_cast<double>(page_y(middle_y))));
-    return svg_plain_text(xc, plus(plot_bottom, x_mu_dy), 30.0f, "\u03BC") + "\n" +
-           svg_plain_text(plus(plot_left, y_mu_dx), yc, 30.0f, "\u03BC") + "\n" +
-           svg_label(plus(xc, x_title_dx), plus(plot_bottom, x_title_dy), title_size,
-                     run.x_axis_title) +
-           "\n" +
-           svg_label(plus(plot_left, y_title_dx), plus(yc, y_title_dy), title_size,
-                     run.y_axis_title);
+std::string title_elements() {
+    const axis_titles& titles = run.page.titles;
+    return svg_plain_text(titles.x_mu.x, titles.x_mu.y, text_size, "\u03BC") + "\n" +
+           svg_plain_text(titles.y_mu.x, titles.y_mu.y, text_size, "\u03BC") + "\n" +
+           svg_label(titles.x_title) + "\n" + svg_label(titles.y_title);
 }
 
 }  // namespace
 
 void write_svg_map() {
-    const page_translation translation = set_up_page_geometry();
     open_output_unit(unit_svg, trimmed_text(run.svg_file_name).c_str());
     put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
     put("<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"612pt\" "
         "height=\"792pt\" viewBox=\"0 0 612 792\">");
     put("<rect class=\"background\" x=\"0\" y=\"0\" width=\"612\" height=\"792\" "
         "fill=\"#FFFFFF\"/>");
-    put("<g transform=\"translate(" + svg_number(translation.x) + " " + svg_number(-translation.y) +
-        ")\">");
+    put("<g transform=\"translate(" + svg_number(run.page.translation.x) + " " +
+        svg_number(-run.page.translation.y) + ")\">");
     put("<g transform=\"matrix(1 0 0 -1 0 792)\" stroke=\"#000000\" fill=\"none\">");
     put("<g class=\"regions\" stroke=\"#333333\" stroke-width=\"0.5\">");
     put_regions();
     put("</g>");
     put_frame();
     std::string numbers;
-    put_axis_ticks(frame_x_axis(), numbers);
-    put_axis_ticks(frame_y_axis(), numbers);
+    put_axis_ticks(run.page.x_axis, numbers);
+    put_axis_ticks(run.page.y_axis, numbers);
     put_scales(numbers);
     put("<g class=\"guides\">");
     put_guide_lines();
@@ -231,17 +144,14 @@ void write_svg_map() {
         put(std::string_view(numbers).substr(start, end - start));
         start = end + 1;
     }
-    const std::string titles = axis_titles();
+    const std::string titles = title_elements();
     for (std::size_t start = 0; start <= titles.size();) {
         std::size_t end = titles.find('\n', start);
         if (end == std::string::npos) end = titles.size();
         put(std::string_view(titles).substr(start, end - start));
         start = end + 1;
     }
-    for (int32_t i = 0; i < run.label_count; ++i) {
-        const label_record& label = run.labels[i];
-        put(svg_label(page_x(label.x), page_y(label.y), label.label_size, label.text));
-    }
+    for (int32_t i = 0; i < run.page.label_count; ++i) put(svg_label(run.page.labels[i]));
     put("</g>");
     put("</g>");
     put("</svg>");

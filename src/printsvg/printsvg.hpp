@@ -3,5 +3,5 @@
 // labels as the map, and each region one polygon filled by its surface number.
 #pragma once
 
-// Writes the SVG map; the map's page geometry must already be set up (write_map).
+// Writes the SVG map from the page model, which must be laid out (lay_out_page).
 void write_svg_map();

@@ -1,17 +1,14 @@
-// Labels and plain texts of the SVG map. A segment of a label is raised by
-// level * size * 0.45 (superscript) or lowered by depth * size * 0.2 (subscript) and set at
-// half the size per level, as on the map; the lower member of a stacked ^{..}_{..} pair moves
-// back by the Times-Roman width of the upper member, so both start at one x.
+// Labels and plain texts of the SVG map. Each segment of a label is a <tspan> at the size and
+// rise the page model sets it (page/page.hpp); the second member of a stacked pair moves back
+// by the Times-Roman width of the first, so both start at one x.
 #include "printsvg/svg_text.hpp"
 
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 
 #include "label_glyphs.hpp"
 #include "numbers.hpp"
-#include "printps/internals.hpp"
-#include "printps/label_scan.hpp"
+#include "page/page.hpp"
 
 namespace {
 
@@ -86,28 +83,23 @@ std::string svg_plain_text(float x, float y, float size, std::string_view text) 
     return text_start(x, y, size) + xml_escaped(text) + "</text>";
 }
 
-std::string svg_label(float x, float y, float size, const text40& text) {
-    const label_segments segments = scan_label(text);
-    std::string element = text_start(x, y, size) + xml_escaped(trimmed_segment(segments.text[0]));
-    bool pair_pending = false;
-    double pair_width = 0.0;  // width in points of the upper member of a stacked pair
-    for (int32_t j = 1; j < segments.count; ++j) {
-        const int32_t level = segments.level[j];
-        const bool is_stacked = std::abs(level) == stacked_level;
-        const segment_setting setting = set_segment(level, size);
-        const float segment_size = setting.size;
-        const float shift = setting.shift;
-        const std::string_view body = trimmed_segment(segments.text[j]);
-        std::string tspan = "<tspan y=\"" +
-                            svg_number(to_float_saturating(static_cast<double>(page_height - y) -
-                                                           static_cast<double>(shift))) +
-                            "\" font-size=\"" + svg_number(segment_size) + "\"";
-        if (is_stacked && pair_pending)
+std::string svg_label(const page_text& text) {
+    std::string element = text_start(text.start.x, text.start.y, text.size) +
+                          xml_escaped(trimmed_segment(segment_text(text, 0)));
+    double pair_width = 0.0;  // width in points of the first member of a stacked pair
+    for (int32_t j = 1; j < text.segment_count; ++j) {
+        const label_segment& segment = text.segments[j];
+        const text40 characters = segment_text(text, j);
+        const std::string_view body = trimmed_segment(characters);
+        std::string tspan =
+            "<tspan y=\"" +
+            svg_number(to_float_saturating(static_cast<double>(page_height - text.start.y) -
+                                           static_cast<double>(segment.rise))) +
+            "\" font-size=\"" + svg_number(segment.size) + "\"";
+        if (segment.role == pair_role::second)
             tspan += " dx=\"" + svg_number(to_float_saturating(-pair_width)) + "\"";
-        if (is_stacked) {
-            pair_width = text_width(body) * static_cast<double>(segment_size) / 1000.0;
-            pair_pending = !pair_pending;
-        }
+        if (segment.role == pair_role::first)
+            pair_width = text_width(body) * static_cast<double>(segment.size) / 1000.0;
         element += tspan + ">" + xml_escaped(body) + "</tspan>";
     }
     return element + "</text>";

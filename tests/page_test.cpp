@@ -1,4 +1,4 @@
-// Arithmetic of the map writer where the golden maps cannot show it: page geometry and the
+// Arithmetic of the page model where the golden maps cannot show it: page geometry and the
 // data-to-page maps; the pressure scales' spacing, truncated tick ranges and their walk,
 // exponents and text widths; the ends of equilibrium lines (the clipping test on the
 // unrounded quotient, and records that must give no line). Drawn maps are golden cases.
@@ -10,19 +10,20 @@
 #include <utility>
 
 #include "modules.hpp"
-#include "printps/internals.hpp"
-#include "printps/printps.hpp"
+#include "page/internals.hpp"
+#include "page/page.hpp"
 #include "records/fatal.hpp"
 #include "run_guards.hpp"
 
 namespace {
 
-page_translation geometry_for(float x_min, float x_max, float y_min, float y_max,
-                              float temp1 = -1.0f, float temp2 = -1.0f) {
+page_point geometry_for(float x_min, float x_max, float y_min, float y_max, float temp1 = -1.0f,
+                        float temp2 = -1.0f) {
     reset_run_state();
     std::tie(run.x_min, run.x_max, run.y_min, run.y_max) = std::tuple(x_min, x_max, y_min, y_max);
     std::tie(run.scales[0].temperature, run.scales[1].temperature) = std::pair(temp1, temp2);
-    return set_up_page_geometry();
+    lay_out_page();
+    return run.page.translation;
 }
 
 // Equal scales centre vertically, and a temperature of 0 is not positive, so it does not
@@ -31,8 +32,8 @@ page_translation geometry_for(float x_min, float x_max, float y_min, float y_max
 // truncated toward zero, never rounded or floored: 373.99999 gives 373, -0.12 gives 0 (not
 // -1) and -124.67 gives -124.
 TEST(PageMapping, TranslationAndTruncatedProduct) {
-    const page_translation equal = geometry_for(0.0f, 374.0f, 0.0f, 622.0f, 0.0f, 0.0f);
-    EXPECT_EQ(std::tuple(page.page_scale, equal.x, equal.y), std::tuple(1.0f, 0.0f, -30.0f));
+    const page_point equal = geometry_for(0.0f, 374.0f, 0.0f, 622.0f, 0.0f, 0.0f);
+    EXPECT_EQ(std::tuple(run.page.page_scale, equal.x, equal.y), std::tuple(1.0f, 0.0f, -30.0f));
     geometry_for(-3.0f, 0.0f, -3.0f, 0.0f);
     const std::pair<float, float> rows[] = {
         {-3.0f, 110.0f}, {-2.0f, 234.0f}, {0.0f, 483.0f}, {-3.001f, 110.0f}, {-4.0f, -14.0f}};
