@@ -157,14 +157,11 @@ class Envelope:
 
             _, surfaces, offsets, corners, areas, centroids, _ = self._raw
             corners.flags.writeable = False
-            names = self.names
+            names, ends = self.names, offsets.tolist()
             self._regions = [
-                Region(s, names[s - 1], c, tuple(centre), area)
-                for s, c, centre, area in zip(
-                    surfaces.tolist(),
-                    np.split(corners, offsets[1:-1]),
-                    centroids.tolist(),
-                    areas.tolist(),
+                Region(s, names[s - 1], corners[start:stop], tuple(centre), area)
+                for s, start, stop, centre, area in zip(
+                    surfaces.tolist(), ends, ends[1:], centroids.tolist(), areas.tolist()
                 )
             ]
         return self._regions
