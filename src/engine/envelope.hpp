@@ -65,7 +65,7 @@ struct envelope {
 // hull: the lower convex hull of the points (a_i, b_i, d_i), O(n log n);
 // automatic: all_pairs up to all_pairs_limit planes, hull above.
 enum class method { automatic, all_pairs, hull };
-inline constexpr std::size_t all_pairs_limit = 48;
+inline constexpr std::size_t all_pairs_limit = 64;
 
 // The lower envelope of `planes` (at least one, all coefficients finite) over `w`.
 envelope lower_envelope(std::span<const plane> planes, const window& w,
