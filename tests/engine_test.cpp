@@ -74,6 +74,9 @@ TEST(Envelope, HullAndAllPairsAgreeOnRandomAndDegenerateFamilies) {
     for (std::size_t k = 0; k < 30; ++k) stacked.push_back({stacked[k].a, stacked[k].b, 0.125});
     families.push_back(stacked);
     families.push_back({{1.0, 0.0, 0.0}, {2.0, 0.0, 0.0}, {3.0, 0.0, 0.0}});  // on one line
+    auto upright = random_planes(rng, 80, false);  // points on a vertical plane: a flat hull
+    for (plane& p : upright) p.a = 0.5;
+    families.push_back(upright);
     for (const auto& planes : families) {
         const auto pairs = engine::lower_envelope(planes, w, method::all_pairs);
         expect_same(pairs, engine::lower_envelope(planes, w, method::hull));

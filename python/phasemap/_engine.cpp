@@ -79,6 +79,7 @@ py::array_t<T> array_of(std::size_t rows, std::size_t columns = 0) {
 // never_stable): surfaces and never_stable 1-based, region r's corners
 // corners[offsets[r]:offsets[r + 1]].
 py::tuple solve(const doubles& rows, const py::handle& given_window, int how) {
+    if (how < 0 || how > 2) throw std::invalid_argument("method must be 0, 1 or 2");
     const std::vector<engine::plane> planes = planes_from(rows);
     const engine::window w = window_from(given_window);
     engine::envelope e;

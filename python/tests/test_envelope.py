@@ -366,3 +366,17 @@ def test_bad_names_and_points_are_refused():
         phasemap.envelope([(0, 0, 0)], (0, 1, 0, 1)).stable_at(np.inf, 0)
     with pytest.raises(ValueError, match=r"d must be an \(m, 2\) array"):
         phasemap.envelope_sweep([(0, 0), (1, 1)], np.zeros((4, 3)), (0, 1, 0, 1))
+
+
+def test_threads_solve_at_once():
+    """The engine keeps no state between calls: threads get what one thread gets."""
+    import concurrent.futures
+
+    rng = np.random.default_rng(11)
+    studies = [binary_planes(rng, n) for n in (5, 40, 300, 2000)]
+    window = (-2.0, 1.5, -1.0, 3.0)
+    expected = [engine.solve(p, window, 0) for p in studies]
+    with concurrent.futures.ThreadPoolExecutor(4) as pool:
+        for _ in range(3):
+            for got, want in zip(pool.map(lambda p: engine.solve(p, window, 0), studies), expected):
+                assert all(np.array_equal(a, b) for a, b in zip(got, want))

@@ -25,7 +25,7 @@ hull_graph lower_hull_graph(std::span<const plane> sorted_points) {
 
     // The hull keeps the given coordinates, so each vertex is found among the sorted points.
     const auto key = [](const plane& p) { return std::tie(p.a, p.b, p.d); };
-    std::vector<std::uint32_t> index(mesh.number_of_vertices());
+    std::vector<std::uint32_t> index(mesh.num_vertices());  // removed ones included
     for (const auto v : mesh.vertices()) {
         const kernel::Point_3& q = mesh.point(v);
         const plane wanted{q.x(), q.y(), q.z()};
