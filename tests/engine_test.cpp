@@ -4,6 +4,7 @@
 // refusals. The comparison with exact rationals is in python/tests/test_envelope.py.
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <cmath>
 #include <random>
 #include <stdexcept>
@@ -148,6 +149,23 @@ TEST(Envelope, TieRule) {
     std::vector<double> energy(1);
     engine::energy_at(planes, std::vector<point>{{0.1, 0.3}}, energy);
     EXPECT_EQ(energy[0], -0.6);
+}
+
+// The bounds of the filters hold in rounding to nearest: a call sets it and puts the
+// caller's mode back.
+TEST(Envelope, TheCallersRoundingModeIsKeptAndChangesNothing) {
+    std::mt19937_64 rng(13);
+    const auto planes = random_planes(rng, 30, false);
+    const engine::window w{-1.0, 1.0, -1.0, 1.0};
+    const auto expected = engine::lower_envelope(planes, w);
+    for (const int mode : {FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+        std::fesetround(mode);
+        const auto e = engine::lower_envelope(planes, w);
+        const int after = std::fegetround();
+        std::fesetround(FE_TONEAREST);
+        EXPECT_EQ(after, mode);
+        expect_same(e, expected);
+    }
 }
 
 TEST(Envelope, SweepEqualsOneEnvelopePerDiagram) {

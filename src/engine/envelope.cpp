@@ -4,7 +4,9 @@
 // with every corner kept implicitly as the two lines that meet there and every side test an
 // exact sign; then the corners rounded once, ordered and measured.
 #include <algorithm>
+#include <cfenv>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <numeric>
 #include <stdexcept>
@@ -293,6 +295,22 @@ std::int64_t lowest_plane(std::span<const plane> planes, double x, double y, dou
     return static_cast<std::int64_t>(best);
 }
 
+// Rounding to nearest for the call, as the error bounds assume; the caller's mode is put back.
+class nearest_rounding {
+public:
+    nearest_rounding() : saved_(std::fegetround()) {
+        if (saved_ != FE_TONEAREST) std::fesetround(FE_TONEAREST);
+    }
+    ~nearest_rounding() {
+        if (saved_ != FE_TONEAREST) std::fesetround(saved_);
+    }
+    nearest_rounding(const nearest_rounding&) = delete;
+    nearest_rounding& operator=(const nearest_rounding&) = delete;
+
+private:
+    int saved_;
+};
+
 struct magnitudes {
     double a = 0.0, b = 0.0, d = 0.0;
 };
@@ -310,6 +328,7 @@ magnitudes largest(std::span<const plane> planes) {
 }  // namespace detail
 
 envelope lower_envelope(std::span<const plane> planes, const window& w, method how) {
+    const detail::nearest_rounding nearest;
     detail::check_planes(planes);
     detail::check_window(w);
     envelope out;
@@ -320,6 +339,7 @@ envelope lower_envelope(std::span<const plane> planes, const window& w, method h
 
 void lowest_at(std::span<const plane> planes, std::span<const point> points,
                std::span<std::int64_t> lowest) {
+    const detail::nearest_rounding nearest;
     detail::check_planes(planes);
     detail::check_points(points);
     if (lowest.size() != points.size())
@@ -331,6 +351,7 @@ void lowest_at(std::span<const plane> planes, std::span<const point> points,
 
 void energy_at(std::span<const plane> planes, std::span<const point> points,
                std::span<double> energy) {
+    const detail::nearest_rounding nearest;
     detail::check_planes(planes);
     detail::check_points(points);
     if (energy.size() != points.size())
@@ -346,6 +367,7 @@ void energy_at(std::span<const plane> planes, std::span<const point> points,
 
 void sweep(std::span<const slope> slopes, std::span<const double> d, const window& w,
            std::span<const point> probes, const sweep_outputs& out) {
+    const detail::nearest_rounding nearest;
     const std::size_t n = slopes.size();
     if (n == 0) throw std::invalid_argument("no planes: at least one is needed");
     if (d.size() % n != 0)
