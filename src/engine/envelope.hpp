@@ -15,7 +15,8 @@
 // - at a point where several planes are lowest, lowest_at gives the lowest index among them.
 //
 // Plain containers, no capacity but memory, no global state: every call owns its data, so
-// calls from several threads may run at once. Invalid input throws std::invalid_argument.
+// calls from several threads may run at once. Each call computes in rounding to nearest and
+// puts the calling thread's rounding mode back. Invalid input throws std::invalid_argument.
 #pragma once
 
 #include <cstddef>
@@ -41,8 +42,10 @@ struct point {
 
 // The region of one stable plane; its corners are envelope::corners[first_corner ..
 // first_corner + corner_count), clockwise with y pointing up, starting from the leftmost
-// corner (the highest of the leftmost when several share the smallest x). Every corner is a
-// genuine corner: no repeated point, no three corners in a row on a line.
+// corner (the highest of the leftmost when several share the smallest x). The exact corners
+// are genuine ones (no point twice, no three in a row on a line); one that rounds to the same
+// point as the corner before it is given once, so a region too small for doubles may show
+// fewer than three corners.
 struct region {
     std::size_t plane = 0;  // 0-based index of the plane in the input
     std::size_t first_corner = 0, corner_count = 0;
