@@ -269,31 +269,45 @@ void solve_into(envelope& out, workspace& ws, std::span<const plane> planes, con
         if (!stable[i]) out.never_stable.push_back(i);
 }
 
-// The index of the lowest plane at (x, y), ties to the lowest index. The double values are
-// within `slack` of the exact ones; planes within twice that of the lowest are compared
-// exactly.
-std::int64_t lowest_plane(std::span<const plane> planes, double x, double y, double max_a,
-                          double max_b, double max_d) {
-    // Each g is rounded three times: within 3 eps of |a x| + |b y| + |d| (twice that bounds
-    // it with room), plus what underflow can lose.
-    const double slack =
-        6.0 * epsilon * (max_a * std::fabs(x) + max_b * std::fabs(y) + max_d) + 0x1p-1070;
-    std::size_t best = planes.size();
-    if (!std::isfinite(slack)) {  // a product overflows: every comparison exact
-        best = 0;
-        for (std::size_t i = 1; i < planes.size(); ++i)
-            if (detail::exact_compare_at(planes[i], planes[best], x, y) < 0) best = i;
-        return static_cast<std::int64_t>(best);
+// The lowest plane at any point, ties to the lowest index. The double values of g are within
+// `slack` of the exact ones; the planes within twice that of the lowest are compared exactly.
+class lowest_finder {
+public:
+    explicit lowest_finder(std::span<const plane> planes) : planes_(planes) {
+        for (const plane& p : planes) {
+            max_a_ = std::max(max_a_, std::fabs(p.a));
+            max_b_ = std::max(max_b_, std::fabs(p.b));
+            max_d_ = std::max(max_d_, std::fabs(p.d));
+        }
     }
-    double lowest = std::numeric_limits<double>::infinity();
-    for (const plane& p : planes) lowest = std::min(lowest, p.a * x + p.b * y + p.d);
-    for (std::size_t i = 0; i < planes.size(); ++i) {
-        const plane& p = planes[i];
-        if (p.a * x + p.b * y + p.d > lowest + 2.0 * slack) continue;
-        if (best == planes.size() || detail::exact_compare_at(p, planes[best], x, y) < 0) best = i;
+
+    std::size_t at(const point& q) const {
+        const double x = q.x, y = q.y;
+        // Each g is rounded three times: within 3 eps of |a x| + |b y| + |d| (twice that
+        // bounds it with room), plus what underflow can lose.
+        const double slack =
+            6.0 * epsilon * (max_a_ * std::fabs(x) + max_b_ * std::fabs(y) + max_d_) + 0x1p-1070;
+        std::size_t best = planes_.size();
+        if (!std::isfinite(slack)) {  // a product overflows: every comparison exact
+            best = 0;
+            for (std::size_t i = 1; i < planes_.size(); ++i)
+                if (exact_compare_at(planes_[i], planes_[best], x, y) < 0) best = i;
+            return best;
+        }
+        double lowest = std::numeric_limits<double>::infinity();
+        for (const plane& p : planes_) lowest = std::min(lowest, p.a * x + p.b * y + p.d);
+        for (std::size_t i = 0; i < planes_.size(); ++i) {
+            const plane& p = planes_[i];
+            if (p.a * x + p.b * y + p.d > lowest + 2.0 * slack) continue;
+            if (best == planes_.size() || exact_compare_at(p, planes_[best], x, y) < 0) best = i;
+        }
+        return best;
     }
-    return static_cast<std::int64_t>(best);
-}
+
+private:
+    std::span<const plane> planes_;
+    double max_a_ = 0.0, max_b_ = 0.0, max_d_ = 0.0;
+};
 
 // Rounding to nearest for the call, as the error bounds assume; the caller's mode is put back.
 class nearest_rounding {
@@ -311,17 +325,12 @@ private:
     int saved_;
 };
 
-struct magnitudes {
-    double a = 0.0, b = 0.0, d = 0.0;
-};
-magnitudes largest(std::span<const plane> planes) {
-    magnitudes m;
-    for (const plane& p : planes) {
-        m.a = std::max(m.a, std::fabs(p.a));
-        m.b = std::max(m.b, std::fabs(p.b));
-        m.d = std::max(m.d, std::fabs(p.d));
-    }
-    return m;
+void check_queries(std::span<const plane> planes, std::span<const point> points,
+                   std::size_t outputs, const char* name) {
+    check_planes(planes);
+    check_points(points);
+    if (outputs != points.size())
+        throw std::invalid_argument(std::string(name) + ": one output per point is needed");
 }
 
 }  // namespace
@@ -340,29 +349,19 @@ envelope lower_envelope(std::span<const plane> planes, const window& w, method h
 void lowest_at(std::span<const plane> planes, std::span<const point> points,
                std::span<std::int64_t> lowest) {
     const detail::nearest_rounding nearest;
-    detail::check_planes(planes);
-    detail::check_points(points);
-    if (lowest.size() != points.size())
-        throw std::invalid_argument("lowest_at: one output per point is needed");
-    const detail::magnitudes m = detail::largest(planes);
+    detail::check_queries(planes, points, lowest.size(), "lowest_at");
+    const detail::lowest_finder find(planes);
     for (std::size_t k = 0; k < points.size(); ++k)
-        lowest[k] = detail::lowest_plane(planes, points[k].x, points[k].y, m.a, m.b, m.d);
+        lowest[k] = static_cast<std::int64_t>(find.at(points[k]));
 }
 
 void energy_at(std::span<const plane> planes, std::span<const point> points,
                std::span<double> energy) {
     const detail::nearest_rounding nearest;
-    detail::check_planes(planes);
-    detail::check_points(points);
-    if (energy.size() != points.size())
-        throw std::invalid_argument("energy_at: one output per point is needed");
-    const detail::magnitudes m = detail::largest(planes);
-    for (std::size_t k = 0; k < points.size(); ++k) {
-        const point& q = points[k];
-        const auto i =
-            static_cast<std::size_t>(detail::lowest_plane(planes, q.x, q.y, m.a, m.b, m.d));
-        energy[k] = detail::rounded_energy(planes[i], q.x, q.y);
-    }
+    detail::check_queries(planes, points, energy.size(), "energy_at");
+    const detail::lowest_finder find(planes);
+    for (std::size_t k = 0; k < points.size(); ++k)
+        energy[k] = detail::rounded_energy(planes[find.at(points[k])], points[k].x, points[k].y);
 }
 
 void sweep(std::span<const slope> slopes, std::span<const double> d, const window& w,
@@ -413,10 +412,9 @@ void sweep(std::span<const slope> slopes, std::span<const double> d, const windo
             }
         }
         if (!out.lowest.empty()) {
-            const detail::magnitudes m = detail::largest(planes);
+            const detail::lowest_finder find(planes);
             for (std::size_t p = 0; p < probes.size(); ++p)
-                out.lowest[k * probes.size() + p] =
-                    detail::lowest_plane(planes, probes[p].x, probes[p].y, m.a, m.b, m.d);
+                out.lowest[k * probes.size() + p] = static_cast<std::int64_t>(find.at(probes[p]));
         }
     }
 }
