@@ -389,3 +389,10 @@ def test_threads_solve_at_once():
         for _ in range(3):
             for got, want in zip(pool.map(lambda p: engine.solve(p, window, 0), studies), expected):
                 assert all(np.array_equal(a, b) for a, b in zip(got, want))
+
+
+def test_the_docstring_examples_hold():
+    import doctest
+
+    pytest.importorskip("matplotlib").use("Agg")
+    assert doctest.testmod(phasemap._envelope).failed == 0
