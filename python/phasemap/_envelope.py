@@ -39,9 +39,9 @@ def _require_engine():
     return _engine
 
 
-def _as_array(values: Any, name: str, caller: str) -> np.ndarray:
+def _as_array(values: Any, name: str, caller: str, copy: bool = False) -> np.ndarray:
     try:
-        return np.asarray(values, dtype=float)
+        return np.array(values, dtype=float) if copy else np.asarray(values, dtype=float)
     except (TypeError, ValueError) as error:
         raise ValueError(f"{caller}: {name} must be an array of numbers; {error}") from None
 
@@ -87,7 +87,7 @@ def envelope(planes: Any, window: Sequence[float], names: Sequence[str] | None =
     (2, [])
     """
     engine = _require_engine()
-    rows = _as_array(planes, "planes", "phasemap.envelope")
+    rows = _as_array(planes, "planes", "phasemap.envelope", copy=True)  # kept: a copy
     return Envelope(rows, _call("phasemap.envelope", engine.solve, rows, window, 0), names)
 
 
@@ -115,6 +115,8 @@ class Envelope:
         array, clockwise with y up from the leftmost corner), `centroid` and `area`.
     never_stable : list of int
         The 1-based indices of the planes without a region.
+    titles : tuple of 2 str, or None
+        The axis titles (x, y) when they are known (`Diagram.solve_exact`).
     """
 
     __slots__ = ("_rows", "window", "_names", "_raw", "_regions", "titles")
@@ -126,6 +128,7 @@ class Envelope:
         names: Sequence[str] | None = None,
         titles: tuple[str, str] | None = None,
     ):
+        rows.flags.writeable = False
         self._rows = rows
         self.window = raw[0]
         self._raw = raw
