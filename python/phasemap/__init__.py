@@ -232,7 +232,14 @@ class Diagram:
 
     def solve_exact(self):
         """The stable regions of this diagram's planes (those `solve().planes` holds) by the
-        exact engine, as `phasemap.envelope` gives them: any number of corners, no tolerance."""
+        exact engine, as `phasemap.envelope` gives them: any number of corners, no tolerance.
+
+        Examples
+        --------
+        >>> d = phasemap.read_input("examples/oxide-in-oxygen-and-water/input.txt")
+        >>> [r.surface for r in d.solve_exact().regions], d.solve_exact().never_stable
+        ([1, 2, 3, 4, 5, 7], [6])
+        """
         planes = _call(_core.read, self._input_bytes())["planes"]
         names = [_json_text(s.name.encode("utf-8", "surrogateescape")) for s in self.surfaces]
         titles = tuple(_json_text(t.encode("utf-8", "surrogateescape"))
