@@ -396,3 +396,12 @@ def test_the_docstring_examples_hold():
 
     pytest.importorskip("matplotlib").use("Agg")
     assert doctest.testmod(phasemap._envelope).failed == 0
+
+
+def test_energies_beyond_the_double_range_are_compared_exactly():
+    e = phasemap.envelope(
+        [(1e300, 0, 0), (-1e300, 1e300, 1e300), (-1e300, 1e300, 0)], (-1, 1, -1, 1)
+    )
+    x, y = np.array([1e10, 1e10, -1e10]), np.array([0.0, 1e10, 0.0])
+    assert e.stable_at(x, y).tolist() == [3, 3, 1]  # g_2 - g_3 = 1e300 where a x overflows
+    assert e.energy_at(x, y).tolist() == [-np.inf, 0.0, -np.inf]
