@@ -20,10 +20,12 @@ from typing import NamedTuple
 import numpy as np
 
 from . import _core
+from ._envelope import Envelope, EnvelopeSweep, _envelope_of, envelope, envelope_sweep
 from ._plot import PALETTE
 
 __all__ = ["Bulk", "Surface", "Label", "Line", "BoxedLine", "PressureScale", "Diagram",
-           "Region", "Result", "InputError", "ComputationError", "read_input", "PALETTE"]
+           "Region", "Result", "InputError", "ComputationError", "read_input", "PALETTE",
+           "envelope", "envelope_sweep", "Envelope", "EnvelopeSweep"]
 
 
 class InputError(ValueError):
@@ -230,6 +232,23 @@ class Diagram:
     def solve(self):
         """The stable regions, computed in memory: no file is read or written."""
         return Result(self, *_call(_core.solve, self._input_bytes()))
+
+    def solve_exact(self):
+        """The stable regions of this diagram's planes (those `solve().planes` holds) by the
+        exact engine, as `phasemap.envelope` gives them: any number of corners, no tolerance.
+
+        Examples
+        --------
+        >>> d = phasemap.read_input("examples/oxide-in-oxygen-and-water/input.txt")
+        >>> [r.surface for r in d.solve_exact().regions], d.solve_exact().never_stable
+        ([1, 2, 3, 4, 5, 7], [6])
+        """
+        planes = _call(_core.read, self._input_bytes())["planes"]
+        names = [_json_text(s.name.encode("utf-8", "surrogateescape")) for s in self.surfaces]
+        titles = tuple(_json_text(t.encode("utf-8", "surrogateescape"))
+                       for t in (self.x_title, self.y_title))
+        return _envelope_of(np.array(planes, dtype=float).reshape(-1, 4), self.window, names,
+                            titles)
 
     def write(self, folder=".", json=False):
         """Writes log.out, phase.out and the map (and phase.json with json=True) into

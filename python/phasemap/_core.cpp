@@ -167,6 +167,7 @@ py::dict input_state(const run_state& state) {
     d["equ2"] = equ2;
     d["scales"] = scales;
     d["shift"] = py::make_tuple(state.shift_x, state.shift_y);
+    d["planes"] = surface_planes(state);
     return d;
 }
 

@@ -1,4 +1,5 @@
-"""Result.plot: the regions as matplotlib patches, imported only when a plot is asked for."""
+"""Result.plot and Envelope.plot: the regions as matplotlib patches, imported only when a
+plot is asked for."""
 import re
 
 from . import _core
@@ -61,15 +62,23 @@ def index_count(cmap):
 
 
 def plot(result, ax, colors, labels, edgecolor, **kwargs):
+    diagram = result.diagram
+    return draw(result.regions, len(diagram.surfaces), diagram.window,
+                (diagram.x_title, diagram.y_title), ax, colors, labels, edgecolor, **kwargs)
+
+
+def draw(regions, surface_count, window, titles, ax, colors, labels, edgecolor, **kwargs):
+    """Draws `regions` of a diagram of `surface_count` surfaces on `ax` over the window
+    (x_min, x_max, y_min, y_max), with the axis titles `titles` (x, y) as mathtext."""
     try:
         import matplotlib.pyplot as plt
         from matplotlib.patches import Polygon
     except ImportError as missing:
-        raise ImportError("Result.plot needs matplotlib (Debian: python3-matplotlib)") from missing
+        raise ImportError("plot needs matplotlib (Debian: python3-matplotlib)") from missing
     if ax is None:
         ax = plt.gca()
-    count = max(1, len(result.diagram.surfaces) - 1)
-    for region in result.regions:
+    count = max(1, surface_count - 1)
+    for region in regions:
         if isinstance(colors, str):
             import matplotlib
             face = matplotlib.colormaps[colors]((region.surface - 1) / count)
@@ -79,9 +88,9 @@ def plot(result, ax, colors, labels, edgecolor, **kwargs):
                              **kwargs))
         if labels:
             ax.text(*region.centroid, mathtext(region.name), ha="center", va="center")
-    x_min, x_max, y_min, y_max = result.diagram.window
+    x_min, x_max, y_min, y_max = window
     ax.set_xlim(x_min, x_max)
     ax.set_ylim(y_min, y_max)
-    ax.set_xlabel(mathtext(result.diagram.x_title))
-    ax.set_ylabel(mathtext(result.diagram.y_title))
+    ax.set_xlabel(mathtext(titles[0]))
+    ax.set_ylabel(mathtext(titles[1]))
     return ax

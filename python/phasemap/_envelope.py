@@ -1,0 +1,386 @@
+"""The exact lower envelope of any number of planes: `envelope` for one diagram, `envelope_sweep`
+for many that differ only in their energies.
+
+Plane i is g_i(x, y) = a_i x + b_i y + d_i; the region of a plane is where it is the lowest in
+the window. Which plane is lowest where, which corners exist and which regions have positive
+area are decided exactly for the given doubles (no tolerance); every corner is the exact
+corner rounded to the nearest double. One tie rule holds throughout: of identical planes the
+lowest index has the region, a plane that is lowest only on a set of zero area (a point, a
+segment) is never stable, and at a point where several planes are lowest `stable_at` gives the
+lowest index among them.
+"""
+
+from __future__ import annotations
+
+import dataclasses
+import json
+from collections.abc import Iterable, Sequence
+from typing import TYPE_CHECKING, Any
+
+import numpy as np
+
+try:
+    from . import _engine
+except ImportError:  # built without CGAL
+    _engine = None
+
+if TYPE_CHECKING:
+    from . import Region
+
+__all__ = ["envelope", "envelope_sweep", "Envelope", "EnvelopeSweep"]
+
+
+def _require_engine():
+    if _engine is None:
+        raise ImportError(
+            "phasemap was built without its exact envelope engine: CGAL was not found when it "
+            "was built (Debian: libcgal-dev)"
+        )
+    return _engine
+
+
+def _as_array(values: Any, name: str, caller: str, copy: bool = False) -> np.ndarray:
+    try:
+        return np.array(values, dtype=float) if copy else np.asarray(values, dtype=float)
+    except (TypeError, ValueError) as error:
+        raise ValueError(f"{caller}: {name} must be an array of numbers; {error}") from None
+
+
+def _call(caller: str, function, *args):
+    try:
+        return function(*args)
+    except ValueError as error:
+        raise ValueError(f"{caller}: {error}") from None
+
+
+def envelope(planes: Any, window: Sequence[float], names: Sequence[str] | None = None) -> Envelope:
+    """The exact stable regions of `planes` over `window`.
+
+    Parameters
+    ----------
+    planes : array_like, shape (n, 3) or (n, 4)
+        Rows (a, b, d) of the planes g = a x + b y + d, or rows (a, b, c, d) with c = -1 as
+        `Result.planes` holds them; any n from 1 up, every number finite.
+    window : sequence of 4 floats
+        (x_min, x_max, y_min, y_max), with x_min < x_max and y_min < y_max.
+    names : sequence of str, optional
+        A name for each plane; by default "1", "2", ...
+
+    Returns
+    -------
+    Envelope
+        The regions (one per stable plane, by index), the never stable planes, and the
+        lowest plane and energy at any point.
+
+    Raises
+    ------
+    ValueError
+        For non-finite numbers, an empty or inverted window, wrong shapes or no planes.
+
+    Examples
+    --------
+    >>> import phasemap
+    >>> e = phasemap.envelope([(0, 0, -29.0), (-0.4, -0.4, -29.5)], (-2, 0, -1.5, 0))
+    >>> [(r.surface, round(r.area, 4)) for r in e.regions]
+    [(1, 2.2188), (2, 0.7812)]
+    >>> int(e.stable_at(-0.1, -0.1)), e.never_stable
+    (2, [])
+    """
+    engine = _require_engine()
+    rows = _as_array(planes, "planes", "phasemap.envelope", copy=True)  # kept: a copy
+    return Envelope(rows, _call("phasemap.envelope", engine.solve, rows, window, 0), names)
+
+
+def _envelope_of(
+    rows: np.ndarray, window: Sequence[float], names: Sequence[str], titles: tuple[str, str]
+) -> Envelope:
+    """The envelope of a Diagram's planes (Diagram.solve_exact)."""
+    raw = _call("Diagram.solve_exact", _require_engine().solve, rows, window, 0)
+    return Envelope(rows, raw, names, titles)
+
+
+class Envelope:
+    """The exact stable regions of planes over a window (see `envelope`).
+
+    Attributes
+    ----------
+    planes : numpy.ndarray, shape (n, 4)
+        The planes as rows (a, b, c, d) with c = -1, as `Result.planes` holds them.
+    window : tuple of 4 floats
+        (x_min, x_max, y_min, y_max).
+    names : tuple of str
+        The name of each plane.
+    regions : list of Region
+        One per stable plane, by index: `surface` (1-based), `name`, `corners` (an (k, 2)
+        array, clockwise with y up from the leftmost corner), `centroid` and `area`.
+    never_stable : list of int
+        The 1-based indices of the planes without a region.
+    titles : tuple of 2 str, or None
+        The axis titles (x, y) when they are known (`Diagram.solve_exact`).
+    """
+
+    __slots__ = ("_rows", "window", "_names", "_raw", "_regions", "titles")
+
+    def __init__(
+        self,
+        rows: np.ndarray,
+        raw: tuple,
+        names: Sequence[str] | None = None,
+        titles: tuple[str, str] | None = None,
+    ):
+        rows.flags.writeable = False
+        self._rows = rows
+        self.window = raw[0]
+        self._raw = raw
+        self._regions = None
+        self.titles = titles  # (x, y) axis titles, when known
+        if names is not None:
+            names = tuple(str(name) for name in names)
+            if len(names) != len(rows):
+                raise ValueError(f"phasemap.envelope: {len(names)} names for {len(rows)} planes")
+        self._names = names
+
+    @property
+    def planes(self) -> np.ndarray:
+        if self._rows.shape[1] == 4:
+            return self._rows.copy()
+        a, b, d = self._rows.T
+        return np.column_stack((a, b, -np.ones_like(a), d))
+
+    @property
+    def names(self) -> tuple[str, ...]:
+        if self._names is None:
+            self._names = tuple(str(i) for i in range(1, len(self._rows) + 1))
+        return self._names
+
+    @property
+    def regions(self) -> list[Region]:
+        if self._regions is None:
+            from . import Region
+
+            _, surfaces, offsets, corners, areas, centroids, _ = self._raw
+            corners.flags.writeable = False
+            names, ends = self.names, offsets.tolist()
+            self._regions = [
+                Region(s, names[s - 1], corners[start:stop], tuple(centre), area)
+                for s, start, stop, centre, area in zip(
+                    surfaces.tolist(), ends, ends[1:], centroids.tolist(), areas.tolist()
+                )
+            ]
+        return self._regions
+
+    @property
+    def never_stable(self) -> list[int]:
+        return self._raw[6].tolist()
+
+    def _points(self, x: Any, y: Any, caller: str):
+        x, y = np.broadcast_arrays(_as_array(x, "x", caller), _as_array(y, "y", caller))
+        return x.shape, np.ravel(x), np.ravel(y)
+
+    def stable_at(self, x: Any, y: Any) -> np.ndarray:
+        """The 1-based index of the lowest plane at each point (x, y), elementwise.
+
+        x and y broadcast like numpy arrays. Where several planes are exactly the lowest,
+        the lowest index among them; points outside the window are answered too.
+
+        Examples
+        --------
+        >>> import phasemap
+        >>> e = phasemap.envelope([(1, 0, 0), (-1, 0, 0)], (-1, 1, -1, 1))
+        >>> e.stable_at([-0.5, 0.0, 0.5], 0.0).tolist()
+        [1, 1, 2]
+        """
+        shape, x, y = self._points(x, y, "Envelope.stable_at")
+        lowest = _call("Envelope.stable_at", _engine.lowest_at, self._rows, x, y)
+        return lowest.reshape(shape)[()]
+
+    def energy_at(self, x: Any, y: Any) -> np.ndarray:
+        """The lowest energy g at each point (x, y), elementwise, the exact value rounded to
+        the nearest double.
+
+        Examples
+        --------
+        >>> import phasemap
+        >>> e = phasemap.envelope([(1, 0, 0), (-1, 0, 0)], (-1, 1, -1, 1))
+        >>> e.energy_at([-0.5, 0.5], 0.0).tolist()
+        [-0.5, -0.5]
+        """
+        shape, x, y = self._points(x, y, "Envelope.energy_at")
+        energy = _call("Envelope.energy_at", _engine.energy_at, self._rows, x, y)
+        return energy.reshape(shape)[()]
+
+    def as_dict(self) -> dict:
+        """The regions as plain data, in the shape of phase.json.
+
+        The keys are phase.json's where they apply: "format" is "phasemap-envelope",
+        "axis_titles" is there only when the titles are known (`Diagram.solve_exact`), a
+        surface has no counts, area or energy, and a region no vertex numbers. Numbers are
+        doubles, which `to_json` writes as the shortest decimals that read back to them.
+
+        Examples
+        --------
+        >>> import phasemap
+        >>> e = phasemap.envelope([(1, 0, 0), (-1, 0, 0)], (-1, 1, -1, 1), names=["A", "B"])
+        >>> e.as_dict()["regions"][0]["corners"]
+        [[-1.0, 1.0], [0.0, 1.0], [0.0, -1.0], [-1.0, -1.0]]
+        """
+        regions = self.regions
+        stable = {r.surface for r in regions}
+        x_min, x_max, y_min, y_max = self.window
+        document = {
+            "format": "phasemap-envelope",
+            "version": 1,
+            "program": {"name": "phasemap", "version": _engine.version},
+            "window": {"x": [x_min, x_max], "y": [y_min, y_max]},
+        }
+        if self.titles is not None:
+            document["axis_titles"] = {"x": self.titles[0], "y": self.titles[1]}
+        rows = self._rows
+        d_column = 3 if rows.shape[1] == 4 else 2
+        document["surfaces"] = [
+            {
+                "index": i + 1,
+                "name": name,
+                "plane": {
+                    "a": float(rows[i, 0]),
+                    "b": float(rows[i, 1]),
+                    "d": float(rows[i, d_column]),
+                },
+                "has_region": i + 1 in stable,
+            }
+            for i, name in enumerate(self.names)
+        ]
+        document["regions"] = [
+            {
+                "surface": r.surface,
+                "name": r.name,
+                "corners": r.corners.tolist(),
+                "centroid": list(r.centroid),
+                "area": r.area,
+            }
+            for r in regions
+        ]
+        return document
+
+    def to_json(self, indent: int | None = None) -> str:
+        """The JSON text of `as_dict()` (UTF-8 text, non-ASCII characters as they are)."""
+        return json.dumps(self.as_dict(), indent=indent, ensure_ascii=False)
+
+    def plot(self, ax=None, colors=None, labels: bool = True, edgecolor="black", **kwargs):
+        """Draws the regions on `ax` (the current axes by default) as `Result.plot` does and
+        returns the axes; never shows or saves the figure.
+
+        Examples
+        --------
+        >>> import matplotlib
+        >>> matplotlib.use("Agg")
+        >>> import matplotlib.pyplot as plt, phasemap
+        >>> e = phasemap.envelope([(1, 0, 0), (-1, 0, 0)], (-1, 1, -1, 1))
+        >>> ax = e.plot(ax=plt.figure().gca())
+        >>> len(ax.patches)
+        2
+        """
+        from ._plot import draw
+
+        titles = self.titles if self.titles is not None else ("x", "y")
+        return draw(
+            self.regions,
+            len(self._rows),
+            self.window,
+            titles,
+            ax,
+            colors,
+            labels,
+            edgecolor,
+            **kwargs,
+        )
+
+    def __repr__(self) -> str:
+        return (
+            f"<Envelope of {len(self._rows)} planes over {self.window}: "
+            f"{len(self._raw[1])} stable>"
+        )
+
+
+@dataclasses.dataclass(frozen=True)
+class EnvelopeSweep:
+    """Many diagrams that differ only in d, solved exactly (see `envelope_sweep`).
+
+    Attributes
+    ----------
+    areas : numpy.ndarray, shape (m, n)
+        The area of each plane's region in each diagram, 0 where it is never stable.
+    stable : numpy.ndarray of bool, shape (m, n)
+        Whether each plane has a region in each diagram.
+    centroids : numpy.ndarray, shape (m, n, 2), or None
+        The centroid of each region, NaN where there is none; None unless asked for.
+    stable_at : numpy.ndarray of int, shape (m, p), or None
+        The 1-based index of the lowest plane at each of the p points in each diagram (the
+        tie rule of `Envelope.stable_at`); None without points.
+    window : tuple of 4 floats
+    points : numpy.ndarray, shape (p, 2), or None
+    """
+
+    areas: np.ndarray
+    stable: np.ndarray
+    centroids: np.ndarray | None
+    stable_at: np.ndarray | None
+    window: tuple
+    points: np.ndarray | None
+
+    @property
+    def frequency(self) -> np.ndarray:
+        """The fraction of the diagrams in which each plane is stable, shape (n,)."""
+        return self.stable.mean(axis=0)
+
+
+def envelope_sweep(
+    slopes: Any, d: Any, window: Sequence[float], points: Any = None, centroids: bool = False
+) -> EnvelopeSweep:
+    """Solves m diagrams that share the planes' a and b and differ in d, in one call.
+
+    Parameters
+    ----------
+    slopes : array_like, shape (n, 2)
+        (a, b) of each plane, shared by every diagram (`planes[:, :2]` of a plane array).
+    d : array_like, shape (m, n) or (n,), or an iterable of such arrays
+        The constant term of every plane, one row per diagram. An iterable (a generator of
+        rows or of blocks of rows) is gathered into one array first.
+    window : sequence of 4 floats
+        (x_min, x_max, y_min, y_max).
+    points : array_like, shape (p, 2), optional
+        Points (x, y) at which to give the lowest plane of every diagram.
+    centroids : bool
+        Whether to return the centroids of the regions as well ((m, n, 2) doubles).
+
+    Returns
+    -------
+    EnvelopeSweep
+
+    Examples
+    --------
+    >>> import numpy as np, phasemap
+    >>> slopes = [(0.0, 0.0), (-0.4, -0.4)]
+    >>> d = np.array([-29.0, -29.5]) + np.random.default_rng(1).normal(0, 0.2, (1000, 2))
+    >>> s = phasemap.envelope_sweep(slopes, d, (-2, 0, -1.5, 0), points=[(-0.1, -0.1)])
+    >>> s.areas.shape, s.stable_at.shape
+    ((1000, 2), (1000, 1))
+    >>> bool(np.allclose(s.areas.sum(axis=1), 3.0))
+    True
+    """
+    engine = _require_engine()
+    caller = "phasemap.envelope_sweep"
+    slopes = _as_array(slopes, "slopes", caller)
+    if not isinstance(d, np.ndarray) and isinstance(d, Iterable) and not isinstance(d, Sequence):
+        blocks = [np.atleast_2d(_as_array(block, "d", caller)) for block in d]
+        d = np.concatenate(blocks) if blocks else np.empty((0, len(slopes)))
+    d = _as_array(d, "d", caller)
+    if d.ndim == 1:
+        d = d[np.newaxis, :]
+    if points is not None:
+        points = np.atleast_2d(_as_array(points, "points", caller))
+    areas, stable, centre, lowest = _call(
+        caller, engine.sweep, slopes, d, window, points, bool(centroids)
+    )
+    window = tuple(float(v) for v in window)
+    return EnvelopeSweep(areas, stable, centre, lowest, window, points)
