@@ -19,11 +19,16 @@ from typing import NamedTuple
 
 import numpy as np
 
-from . import _core
+from . import _core, gas
 from ._plot import PALETTE
+from ._warnings import InputWarning
+from .composition import Slab, composition, formula
+from .study import PressureAxis, StabilityRegion, Study, StudyResult
 
 __all__ = ["Bulk", "Surface", "Label", "Line", "BoxedLine", "PressureScale", "Diagram",
            "Region", "Result", "InputError", "ComputationError", "read_input", "PALETTE"]
+__all__ += ["InputWarning", "Slab", "Study", "StabilityRegion", "StudyResult", "PressureAxis",
+            "composition", "formula", "gas"]
 
 
 class InputError(ValueError):

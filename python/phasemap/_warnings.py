@@ -1,0 +1,5 @@
+"""The package's warning category."""
+
+
+class InputWarning(UserWarning):
+    """An input that is accepted but looks like a slip (issued through `warnings`)."""
