@@ -28,7 +28,8 @@ demo: configure
 # Debian packages the tests need; those missing are installed with one apt-get line, as
 # root or through sudo.
 TEST_PACKAGES ?= libgtest-dev ghostscript poppler-utils librsvg2-bin python3-dev pybind11-dev \
-	python3-pybind11 python3-numpy python3-pytest python3-jsonschema python3-matplotlib
+	python3-pybind11 python3-numpy python3-pytest python3-jsonschema python3-matplotlib \
+	python3-ase python3-pymatgen
 test-packages:
 	@missing=""; for p in $(TEST_PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
 	if [ -n "$$missing" ]; then \
