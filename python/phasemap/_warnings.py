@@ -2,4 +2,10 @@
 
 
 class InputWarning(UserWarning):
-    """An input that is accepted but looks like a slip (issued through `warnings`)."""
+    """An input that is accepted but looks like a slip (issued through `warnings`).
+
+    Examples
+    --------
+    >>> import warnings
+    >>> warnings.simplefilter("error", phasemap.InputWarning)   # make slips errors
+    """

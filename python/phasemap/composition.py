@@ -273,6 +273,18 @@ class Slab:
     sides: int = 2
     fixed_face: Optional[Union[float, "Slab"]] = None
 
+    def __hash__(self) -> int:
+        return hash(
+            (
+                self.name,
+                tuple(sorted(self.composition.items())),
+                self.energy,
+                self.area,
+                self.sides,
+                self.fixed_face,
+            )
+        )
+
     def __post_init__(self) -> None:
         name = str(self.name)
         object.__setattr__(self, "name", name)

