@@ -220,7 +220,8 @@ def formula(comp: dict) -> str:
     return "".join(parts)
 
 
-def _finite(value: Any, what: str) -> float:
+def finite_real(value: Any, what: str) -> float:
+    """`value` as a finite float; a ValueError saying `what` it is otherwise."""
     try:
         real = float(value)
     except (TypeError, ValueError):
@@ -289,8 +290,8 @@ class Slab:
         name = str(self.name)
         object.__setattr__(self, "name", name)
         object.__setattr__(self, "composition", composition(self.composition))
-        object.__setattr__(self, "energy", _finite(self.energy, f"the energy of slab {name!r}"))
-        area = _finite(self.area, f"the area of slab {name!r}")
+        object.__setattr__(self, "energy", finite_real(self.energy, f"the energy of slab {name!r}"))
+        area = finite_real(self.area, f"the area of slab {name!r}")
         if area == 0.0:
             raise ValueError(f"slab {name!r} has area 0")
         if area < 0.0:
@@ -324,7 +325,9 @@ class Slab:
                     )
             else:
                 object.__setattr__(
-                    self, "fixed_face", _finite(face, f"the fixed face's energy of slab {name!r}")
+                    self,
+                    "fixed_face",
+                    finite_real(face, f"the fixed face's energy of slab {name!r}"),
                 )
 
     @classmethod

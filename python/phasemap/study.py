@@ -26,7 +26,7 @@ import numpy as np
 
 from . import _exact, gas
 from ._warnings import InputWarning
-from .composition import Slab, composition, formula
+from .composition import Slab, composition, finite_real, formula
 
 __all__ = ["Study", "StabilityRegion", "StudyResult", "PressureAxis", "UNITS"]
 
@@ -50,15 +50,8 @@ OUTSIDE_TOLERANCE = 1e-9
 
 
 def _exact_real(value: Any, what: str) -> Fraction:
-    if isinstance(value, Fraction):
-        return value
-    try:
-        real = float(value)
-    except (TypeError, ValueError):
-        raise ValueError(f"{what} is {value!r}, which is not a number") from None
-    if not math.isfinite(real):
-        raise ValueError(f"{what} is {value!r}, which is not finite")
-    return Fraction(real)
+    """A finite number as an exact fraction (a float exactly as it is stored)."""
+    return value if isinstance(value, Fraction) else Fraction(finite_real(value, what))
 
 
 def _phase(value: Any, what: str) -> Tuple[str, dict, Fraction]:

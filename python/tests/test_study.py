@@ -255,33 +255,6 @@ def test_open_empty_and_degenerate_regions():
     assert line.area == 0.0 and np.all(line.corners[:, 0] == -5.8)
 
 
-def test_four_element_region():
-    study = phasemap.Study(
-        bulk=("SrTiO3", -41.69),
-        x="O2",
-        y="H2O",
-        references={"O2": E_O2, "H2O": E_H2O, "H2": E_H2, "TiO2": -27.53},
-        fixed={"TiO2": -0.5},
-        competing=[
-            ("Sr", -1.68),
-            ("Ti", -7.89),
-            ("SrO", -12.75),
-            ("TiO", -18.44),
-            ("Ti2O3", -46.33),
-            ("SrO2", -18.11),
-            ("Sr(OH)2", -28.25),
-        ],
-    )
-    region = study.stability_region(window=(None, None, -3.0, None))
-    # TiO: μ_Ti + μ_O <= E_TiO with μ_Ti = E_TiO2 - 0.5 - 2μ_O; Sr(OH)2: μ_SrO + μ_H2O <= E.
-    x_tio = 2 * (-27.53 - 0.5 + 18.44) - E_O2
-    y_sroh = -28.25 - (-41.69 + 27.53 + 0.5) - E_H2O
-    assert region.sides == ["window", "O2", "Sr(OH)2", "H2", "TiO"]
-    assert region.corners[0] == pytest.approx([x_tio, -3.0])
-    assert region.corners[2] == pytest.approx([0.0, y_sroh])
-    assert region.corners[3] == pytest.approx([2 * (y_sroh - (E_H2 + E_O2 / 2 - E_H2O)), y_sroh])
-
-
 # --- pressure axes --------------------------------------------------------------------------
 
 

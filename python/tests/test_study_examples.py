@@ -95,14 +95,19 @@ def test_srtio3_example(capsys):
     namespace, out = set_up(SRTIO3, capsys)
     study, region = namespace["study"], namespace["region"]
     assert study.elements == ["Sr", "Ti", "O", "H"]
+    # TiO: μ_Ti + μ_O <= E_TiO with μ_Ti = E_TiO2 - 0.5 - 2μ_O, μ_O = (E_O2 + Δx)/2;
+    # Sr(OH)2: μ_SrO + μ_H2O <= E_Sr(OH)2 with μ_SrO = E_SrTiO3 - μ_TiO2; H2 as for Fe3O4.
+    o2, h2o, h2 = -9.86, -14.22, -6.77
+    x_tio = 2 * (-27.53 - 0.5 + 18.44) - o2
+    y_sroh = -28.25 - (-41.69 + 27.53 + 0.5) - h2o
+
+    def top(x):
+        return h2 + o2 / 2 - h2o + x / 2
+
     assert region.sides == ["window", "O2", "Sr(OH)2", "H2", "TiO"]
-    assert region.corners.round(2).tolist() == [
-        [-9.32, -3.0],
-        [0.0, -3.0],
-        [0.0, -0.37],
-        [-5.78, -0.37],
-        [-9.32, -2.14],
-    ]
+    expected = [(x_tio, -3.0), (0.0, -3.0), (0.0, y_sroh), (2 * (y_sroh - top(0.0)), y_sroh),
+                (x_tio, top(x_tio))]  # fmt: skip
+    assert region.corners == pytest.approx(np.array(expected), abs=1e-12)
     assert out.startswith("SrTiO3 stable: {'window': [-9.32, -3.0], 'O2': [0.0, -3.0]")
     assert stable_inside(study, region) == STABLE[SRTIO3]
 
