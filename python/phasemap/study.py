@@ -896,14 +896,16 @@ class Study:
                 if not polygon:
                     return
             domain, where = polygon, "in the bulk's stability region"
-        elsewhere = []
-        for i, plane in enumerate(self._planes):
-            for point, _ in domain:
-                if g(plane, point) < g(winner, point) - Fraction(1, 10**9) * (
-                    1 + abs(g(winner, point))
-                ):
-                    elsewhere.append(self._slabs[i].name)
-                    break
+        # The winner's excess over the lowest plane is convex, so if the winner is not the
+        # lowest everywhere in the domain it is not at one of its corners: the slabs lowest
+        # there are stable elsewhere.
+        elsewhere: list = []
+        for point, _ in domain:
+            low = min(range(len(self._planes)), key=lambda i: g(self._planes[i], point))
+            margin = Fraction(1, 10**9) * (1 + abs(g(winner, point)))
+            name = self._slabs[low].name
+            if g(self._planes[low], point) < g(winner, point) - margin and name not in elsewhere:
+                elsewhere.append(name)
         if elsewhere:
             shown = ", ".join(repr(n) for n in elsewhere[:3]) + (
                 " ..." if len(elsewhere) > 3 else ""

@@ -299,8 +299,11 @@ def test_each_plausibility_warning():
         phasemap.Slab("SCV", "Fe26O40", -519.034, 70.49),
         phasemap.Slab("SCV+2H2O", "Fe26O44H8", -579.313, 70.49),
     )
-    with pytest.warns(phasemap.InputWarning, match=r"holds one region, 'SCV', and no boundary"):
+    with pytest.warns(phasemap.InputWarning, match=r"one region, 'SCV', .* 'SCV\+2H2O' is sta"):
         study.to_diagram(window=(-15.66, -14.28, -16.72, -14.22))
+    with warnings.catch_warnings():  # the same window in Δμ holds the boundary
+        warnings.simplefilter("error")
+        study.to_diagram(window=(-5.8, -4.42, -2.5, 0.0))
 
 
 def test_no_warning_for_all_electron_totals():
