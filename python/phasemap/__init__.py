@@ -22,7 +22,7 @@ import numpy as np
 from . import _core, gas
 from ._plot import PALETTE
 from ._warnings import InputWarning
-from .composition import Slab, composition, formula
+from ._composition import Slab, composition, formula
 from .study import PressureAxis, StabilityRegion, Study, StudyResult
 
 __all__ = ["Bulk", "Surface", "Label", "Line", "BoxedLine", "PressureScale", "Diagram",

@@ -22,7 +22,7 @@ import pathlib
 
 import numpy as np
 
-__all__ = ["delta_mu", "pressure", "species", "table", "T_MIN", "T_MAX", "K_B"]
+__all__ = ["delta_mu", "pressure", "log10_pressure", "species", "table", "T_MIN", "T_MAX", "K_B"]
 
 K_B = 1.380649e-23 / 1.602176634e-19  # Boltzmann constant, eV/K (exact in the SI)
 _KJ_PER_MOL_PER_EV = 6.02214076e23 * 1.602176634e-19 / 1000.0  # 96.485... kJ/mol per eV

@@ -26,7 +26,7 @@ import numpy as np
 
 from . import _exact, gas
 from ._warnings import InputWarning
-from .composition import Slab, composition, finite_real, formula
+from ._composition import Slab, composition, finite_real, formula
 
 __all__ = ["Study", "StabilityRegion", "StudyResult", "PressureAxis", "UNITS"]
 
