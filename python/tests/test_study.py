@@ -231,6 +231,28 @@ def test_fe3o4_stability_polygon_by_hand(feo, left):
     assert all(isinstance(c, Fraction) for point in corners for c in point)
 
 
+def test_regions_outside_the_bulks_region():
+    # The engine's regions as it may give them (float corners, either orientation), against
+    # the Fe3O4 region: Δμ_O2 from -5.8 to -4.42, below the H2 line.
+    from types import SimpleNamespace as Region
+
+    square = np.array([[0, 0], [1, 0], [1, 1], [0, 1]], dtype=float)
+    regions = [
+        Region(surface=1, corners=square * 0.2 + [-5.5, -2.0]),  # inside
+        Region(surface=2, corners=(square * 0.4 + [-4.6, -2.0])[::-1]),  # across Fe2O3
+        Region(surface=3, corners=square * 0.3 + [-4.3, -2.0]),  # beyond Fe2O3
+        Region(surface=4, corners=square[:2]),
+    ]  # no area: not counted
+    study = fe3o4()
+    result = phasemap.StudyResult(
+        Region(regions=regions, as_dict=lambda: {"regions": []}),
+        (-6.0, -4.0, -2.5, 0.5),
+        study.stability_region((-6, -4, -2.5, 0.5)),
+    )
+    assert (result.outside, result.partly_outside) == ([3], [2])
+    assert result.as_dict()["outside"] == [3] and result.regions is regions
+
+
 def test_open_empty_and_degenerate_regions():
     study = fe3o4()
     with pytest.raises(ValueError, match=r"open \(Δμ_x from -5\.8 to -4\.42, Δμ_y from -inf"):
