@@ -29,7 +29,7 @@ demo: configure
 # root or through sudo.
 TEST_PACKAGES ?= libgtest-dev ghostscript poppler-utils librsvg2-bin python3-dev pybind11-dev \
 	python3-pybind11 python3-numpy python3-pytest python3-jsonschema python3-matplotlib \
-	libcgal-dev python3-hypothesis
+	libcgal-dev python3-hypothesis python3-ase python3-pymatgen
 test-packages:
 	@missing=""; for p in $(TEST_PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
 	if [ -n "$$missing" ]; then \

@@ -19,13 +19,18 @@ from typing import NamedTuple
 
 import numpy as np
 
-from . import _core
+from . import _core, gas
 from ._envelope import Envelope, EnvelopeSweep, _envelope_of, envelope, envelope_sweep
 from ._plot import PALETTE
+from ._warnings import InputWarning
+from ._composition import Slab, composition, formula
+from .study import PressureAxis, StabilityRegion, Study, StudyResult
 
 __all__ = ["Bulk", "Surface", "Label", "Line", "BoxedLine", "PressureScale", "Diagram",
            "Region", "Result", "InputError", "ComputationError", "read_input", "PALETTE",
            "envelope", "envelope_sweep", "Envelope", "EnvelopeSweep"]
+__all__ += ["InputWarning", "Slab", "Study", "StabilityRegion", "StudyResult", "PressureAxis",
+            "composition", "formula", "gas"]
 
 
 class InputError(ValueError):
