@@ -22,8 +22,21 @@ import numpy as np
 from . import _core
 from ._plot import PALETTE
 
-__all__ = ["Bulk", "Surface", "Label", "Line", "BoxedLine", "PressureScale", "Diagram",
-           "Region", "Result", "InputError", "ComputationError", "read_input", "PALETTE"]
+__all__ = [
+    "Bulk",
+    "Surface",
+    "Label",
+    "Line",
+    "BoxedLine",
+    "PressureScale",
+    "Diagram",
+    "Region",
+    "Result",
+    "InputError",
+    "ComputationError",
+    "read_input",
+    "PALETTE",
+]
 
 
 class InputError(ValueError):
@@ -105,6 +118,7 @@ class Label(NamedTuple):
 
 class Line(NamedTuple):
     """The guide line coef_x * x + coef_y * y = constant across the window (equi)."""
+
     coef_x: int
     coef_y: int
     constant: float
@@ -112,6 +126,7 @@ class Line(NamedTuple):
 
 class BoxedLine(NamedTuple):
     """The same kind of line confined to a box of its own (equ2)."""
+
     coef_x: int
     coef_y: int
     constant: float
@@ -123,6 +138,7 @@ class BoxedLine(NamedTuple):
 
 class PressureScale(NamedTuple):
     """A set of pressure scales (temp1, temp2); on only with a positive temperature."""
+
     temperature: float = -1.0
     x_origin: float = 0.0
     y_origin: float = 0.0
@@ -141,14 +157,18 @@ def _singles(values):
 # Every field as the Diagram keeps it: immutable values (tuples, named tuples, frozen
 # Surfaces) in single precision, so that nothing can change a diagram but assigning a field.
 _NORMALIZE = {
-    "bulk": lambda b: None if b is None else Bulk(tuple(int(c) for c in b[0]), _single(b[1]), int(b[2])),
+    "bulk": lambda b: None
+    if b is None
+    else Bulk(tuple(int(c) for c in b[0]), _single(b[1]), int(b[2])),
     "surfaces": lambda v: tuple(s if isinstance(s, Surface) else Surface(*s) for s in v),
     "window": _singles,
-    "labels": lambda v: tuple(Label(_single(l[0]), _single(l[1]), _single(l[2]), str(l[3])) for l in v),
+    "labels": lambda v: tuple(
+        Label(_single(t[0]), _single(t[1]), _single(t[2]), str(t[3])) for t in v
+    ),
     "x_guides": _singles,
     "y_guides": _singles,
-    "lines": lambda v: tuple(Line(int(l[0]), int(l[1]), _single(l[2])) for l in v),
-    "boxed_lines": lambda v: tuple(BoxedLine(int(l[0]), int(l[1]), *_singles(l[2:])) for l in v),
+    "lines": lambda v: tuple(Line(int(e[0]), int(e[1]), _single(e[2])) for e in v),
+    "boxed_lines": lambda v: tuple(BoxedLine(int(e[0]), int(e[1]), *_singles(e[2:])) for e in v),
     "scales": lambda v: tuple(PressureScale(*_singles(s)) for s in v),
     "shift": _singles,
 }
@@ -159,6 +179,7 @@ class Diagram:
     """Everything input.txt can hold. Built or changed (by assigning a field, or with
     dataclasses.replace) from plain values: sequences become tuples, reals single
     precision. A new Diagram is checked by the program's reader at once."""
+
     bulk: Bulk | None = None  # None: the input has no bulk entry
     surfaces: tuple = ()
     window: tuple = (0.0, 0.0, 0.0, 0.0)  # (x_min, x_max, y_min, y_max)
@@ -187,15 +208,27 @@ class Diagram:
     def to_input(self):
         """input.txt text that the program reads back to this diagram."""
         b = self.bulk
-        out = [] if b is None else ["bulk", f"{b.counts[0]} {b.counts[1]}",
-                                    f"{_real(b.energy)} {b.divisor}"]
+        out = (
+            []
+            if b is None
+            else ["bulk", f"{b.counts[0]} {b.counts[1]}", f"{_real(b.energy)} {b.divisor}"]
+        )
         out += ["bound", " ".join(_real(v) for v in self.window)]
         if self.surfaces:
             out.append(f"surf {len(self.surfaces)}")
-            out += [f"{_quoted(s.name)} {s.counts[0]} {s.counts[1]} {s.counts[2]} "
-                    f"{_real(s.area)} {_real(s.energy)}" for s in self.surfaces]
-        out += ["xaxi", _quoted(self.x_title), "yaxi", _quoted(self.y_title),
-                "output", _quoted(self.map_name)]
+            out += [
+                f"{_quoted(s.name)} {s.counts[0]} {s.counts[1]} {s.counts[2]} "
+                f"{_real(s.area)} {_real(s.energy)}"
+                for s in self.surfaces
+            ]
+        out += [
+            "xaxi",
+            _quoted(self.x_title),
+            "yaxi",
+            _quoted(self.y_title),
+            "output",
+            _quoted(self.map_name),
+        ]
         for word, scale in zip(("temp1", "temp2"), self.scales):
             if scale != _OFF:
                 out += [word, " ".join(_real(v) for v in scale)]
@@ -207,15 +240,18 @@ class Diagram:
                 out += [f"{word} {len(values)}"] + [_real(v) for v in values]
         if self.lines:
             out.append(f"equi {len(self.lines)}")
-            out += [f"{l.coef_x} {l.coef_y} {_real(l.constant)}" for l in self.lines]
+            out += [f"{e.coef_x} {e.coef_y} {_real(e.constant)}" for e in self.lines]
         if self.boxed_lines:
             out.append(f"equ2 {len(self.boxed_lines)}")
-            out += [f"{l.coef_x} {l.coef_y} " + " ".join(_real(v) for v in l[2:])
-                    for l in self.boxed_lines]
+            out += [
+                f"{e.coef_x} {e.coef_y} " + " ".join(_real(v) for v in e[2:])
+                for e in self.boxed_lines
+            ]
         if self.labels:
             out.append(f"text {len(self.labels)}")
-            out += [f"{_real(l.x)} {_real(l.y)} {_real(l.size)} {_quoted(l.text)}"
-                    for l in self.labels]
+            out += [
+                f"{_real(t.x)} {_real(t.y)} {_real(t.size)} {_quoted(t.text)}" for t in self.labels
+            ]
         out.append("stop")
         return "\n".join(out) + "\n"
 
@@ -243,13 +279,21 @@ def _diagram_from_state(state):
     try:
         return Diagram(
             bulk=Bulk(state["bulk"][:2], state["bulk"][2], state["bulk"][3])
-            if state["bulk"][3] != 0 else None,
+            if state["bulk"][3] != 0
+            else None,
             surfaces=[Surface(_text(n), c, a, e) for n, c, a, e in state["surfaces"]],
-            window=state["window"], x_title=_text(state["x_title"]),
-            y_title=_text(state["y_title"]), map_name=_text(state["map_name"]),
+            window=state["window"],
+            x_title=_text(state["x_title"]),
+            y_title=_text(state["y_title"]),
+            map_name=_text(state["map_name"]),
             labels=[(x, y, s, _text(t)) for x, y, s, t in state["labels"]],
-            x_guides=state["x_guides"], y_guides=state["y_guides"], lines=state["equi"],
-            boxed_lines=state["equ2"], scales=state["scales"], shift=state["shift"])
+            x_guides=state["x_guides"],
+            y_guides=state["y_guides"],
+            lines=state["equi"],
+            boxed_lines=state["equ2"],
+            scales=state["scales"],
+            shift=state["shift"],
+        )
     finally:
         _trusted.on = False
 
@@ -282,8 +326,10 @@ class Result:
         self.diagram = diagram
         self._state = state  # the run's state, for phase.json when it is asked for
         self.planes = np.array(planes, dtype=float).reshape(-1, 4)
-        self.regions = [Region(s, _json_text(name), corners, centroid, area)
-                        for s, name, corners, centroid, area in regions]
+        self.regions = [
+            Region(s, _json_text(name), corners, centroid, area)
+            for s, name, corners, centroid, area in regions
+        ]
         stable = {r.surface for r in self.regions}
         self.never_stable = [i + 1 for i in range(len(diagram.surfaces)) if i + 1 not in stable]
 
@@ -300,8 +346,13 @@ class Result:
         return json.loads(_call(_core.phase_json, self._state).decode("utf-8"))
 
     def to_dict(self):
-        return {"regions": [dataclasses.asdict(r) | {"corners": r.corners.tolist()} for r in self.regions],
-                "planes": self.planes.tolist(), "never_stable": list(self.never_stable)}
+        return {
+            "regions": [
+                dataclasses.asdict(r) | {"corners": r.corners.tolist()} for r in self.regions
+            ],
+            "planes": self.planes.tolist(),
+            "never_stable": list(self.never_stable),
+        }
 
     def plot(self, ax=None, colors=None, labels=True, edgecolor="black", **kwargs):
         """Draws the regions on `ax` (the current axes by default) as filled polygons, by
@@ -309,4 +360,5 @@ class Result:
         names a colormap. Labels go at the centroids; returns the axes. Never shows or
         saves the figure."""
         from ._plot import plot
+
         return plot(self, ax, colors, labels, edgecolor, **kwargs)

@@ -42,9 +42,15 @@ def test_golden_case(case, tmp_path):
     # shortest decimals that read back to them.
     for region, listed in zip(result.regions, result.to_json()["regions"], strict=True):
         assert np.array_equal(np.float32(listed["corners"]), np.float32(region.corners))
-        assert (region.name, region.centroid, region.area) == (listed["name"], tuple(listed["centroid"]), listed["area"])
+        assert (region.name, region.centroid, region.area) == (
+            listed["name"],
+            tuple(listed["centroid"]),
+            listed["area"],
+        )
     stable = {r.surface for r in result.regions}
-    assert result.never_stable == [i for i in range(1, len(diagram.surfaces) + 1) if i not in stable]
+    assert result.never_stable == [
+        i for i in range(1, len(diagram.surfaces) + 1) if i not in stable
+    ]
 
 
 @pytest.mark.parametrize("case", REFUSED)
@@ -55,23 +61,35 @@ def test_refusal_arrives_with_its_line(case):
         diagram.solve()
     assert str(refused.value) == message
     line = refused.value.line
-    assert (line is None) == (", line " not in message) and (line is None or f"line {line}:" in message)
+    assert (line is None) == (", line " not in message) and (
+        line is None or f"line {line}:" in message
+    )
 
 
-WORKED = dict(bulk=phasemap.Bulk((1, 2), -16.5, 2), window=(-2.0, 0.0, -1.5, 0.0),
-              surfaces=[phasemap.Surface("clean", (8, 16, 0), 20.5, -140.2),
-                        phasemap.Surface("with H", (8, 16, 2), 20.5, -147.9)])
+WORKED = dict(
+    bulk=phasemap.Bulk((1, 2), -16.5, 2),
+    window=(-2.0, 0.0, -1.5, 0.0),
+    surfaces=[
+        phasemap.Surface("clean", (8, 16, 0), 20.5, -140.2),
+        phasemap.Surface("with H", (8, 16, 2), 20.5, -147.9),
+    ],
+)
 
 
 def test_diagram_built_in_python_equals_the_one_read():
-    assert phasemap.Diagram(**WORKED) == phasemap.read_input(GOLDEN / "reader-worked-example" / "input.txt")
+    assert phasemap.Diagram(**WORKED) == phasemap.read_input(
+        GOLDEN / "reader-worked-example" / "input.txt"
+    )
 
 
-@pytest.mark.parametrize("change, line", [
-    (dict(window=(0.0, -2.0, -1.5, 0.0)), 5),
-    (dict(map_name="log.out"), 14),
-    (dict(bulk=phasemap.Bulk((1, 2), -16.5, 0)), 3),
-])
+@pytest.mark.parametrize(
+    "change, line",
+    [
+        (dict(window=(0.0, -2.0, -1.5, 0.0)), 5),
+        (dict(map_name="log.out"), 14),
+        (dict(bulk=phasemap.Bulk((1, 2), -16.5, 0)), 3),
+    ],
+)
 def test_bad_values_are_refused_as_the_program_refuses_them(change, line):
     with pytest.raises(phasemap.InputError) as refused:
         phasemap.Diagram(**{**WORKED, **change})
@@ -100,6 +118,7 @@ def test_plot_draws_one_patch_per_region():
     matplotlib = pytest.importorskip("matplotlib")
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
+
     result = phasemap.read_input(GOLDEN / "map-square-window" / "input.txt").solve()
     figure, ax = plt.subplots()
     colors = {r.name: "#123456" for r in result.regions[:1]}
@@ -118,14 +137,19 @@ def test_plot_draws_one_patch_per_region():
 
 
 def test_a_floating_point_fault_raises_and_the_next_call_works():
-    with pytest.raises(phasemap.ComputationError, match="floating-point division by zero in the computation"):
+    with pytest.raises(
+        phasemap.ComputationError, match="floating-point division by zero in the computation"
+    ):
         phasemap._call(phasemap._core._divide_by_zero)
     assert 1.0 / np.float64(0.0) == np.inf  # traps are off again
     assert [r.name for r in phasemap.Diagram(**WORKED).solve().regions] == ["with H"]
 
 
 def test_threads_take_turns():
-    diagrams = [phasemap.read_input(GOLDEN / c / "input.txt") for c in ("map-sixteen-greys", "map-square-window")]
+    diagrams = [
+        phasemap.read_input(GOLDEN / c / "input.txt")
+        for c in ("map-sixteen-greys", "map-square-window")
+    ]
     expected = [[r.name for r in d.solve().regions] for d in diagrams] * 2
 
     def solve_many(d):
