@@ -26,8 +26,8 @@ namespace {
 constexpr long lock_patience_ms = 1000;
 constexpr long lock_poll_ms = 2;
 
-int folder_lock = -1;     // the locked run folder, while a run holds it
-std::string run_message;  // last_run_message()
+int folder_lock = -1;  // the locked run folder, while a run holds it
+run_stopped run_stop;  // last_run_stop()
 
 // A standard stream that was closed when the process started would otherwise be taken by
 // the first file the run opens, and messages meant for it would land in that file.
@@ -100,8 +100,9 @@ void commit_outputs(const extra_outputs& extras) {
 // A failed run keeps log.out, with the error as its last record, and leaves phase.out and the
 // map as they were. When log.out cannot be written either, the earlier one stays too, and
 // standard error is told why.
-void keep_log_of_failed_run(const std::string& message) {
-    run_message = message;
+void keep_log_of_failed_run(const run_stopped& stop) {
+    run_stop = stop;
+    const std::string& message = stop.message;
     hold_interruptions();
     print_message(message);
     for (int32_t unit : {unit_phase, unit_map, unit_json, unit_svg}) discard_output_unit(unit);
@@ -121,7 +122,7 @@ void keep_log_of_failed_run(const std::string& message) {
 void start_afresh() {
     reset_run_state();
     reset_warning_count();
-    run_message.clear();
+    run_stop = {};
 }
 
 }  // namespace
@@ -139,10 +140,10 @@ int run_phasemap(const extra_outputs& extras) {
         run_phases(extras);
         commit_outputs(extras);
     } catch (const run_stopped& stop) {
-        keep_log_of_failed_run(stop.message);
+        keep_log_of_failed_run(stop);
         status = 1;
     } catch (const std::bad_alloc&) {
-        keep_log_of_failed_run("phasemap: out of memory");
+        keep_log_of_failed_run({"phasemap: out of memory"});
         status = 1;
     }
     end_fp_traps();
@@ -153,7 +154,7 @@ int run_phasemap(const extra_outputs& extras) {
     return status;
 }
 
-const std::string& last_run_message() { return run_message; }
+const run_stopped& last_run_stop() { return run_stop; }
 
 void compute_from_text(const std::string& text, bool stop_after_reading) {
     start_afresh();

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "records/fatal.hpp"
+
 // Waits for any other run in the folder to finish, reads input.txt, writes "Start", searches
 // the vertices, reports the regions, writes the map and moves the outputs into place.
 // Returns the exit status: 0 after a complete run, 1 after a fatal error (its one-line
@@ -16,9 +18,9 @@ struct extra_outputs {
 };
 int run_phasemap(const extra_outputs& extras = {});
 
-// The message of the last run that failed ("" after a complete one), for a caller that runs
-// phasemap in its own process.
-const std::string& last_run_message();
+// What stopped the last run that failed (an empty message after a complete one), for a
+// caller that runs phasemap in its own process.
+const run_stopped& last_run_stop();
 
 // For a caller in its own process (the Python module): the run state computed from the input
 // text `text` as unit 1, with every output unit discarded, so no file is read or written.

@@ -301,7 +301,7 @@ PYBIND11_MODULE(_core, m) {
                 const int status = run_phasemap({json, false});
                 set_input_text(nullptr);
                 return_to_folder();
-                if (status != 0) throw run_stopped{last_run_message()};
+                if (status != 0) throw last_run_stop();
             },
             stopped, fault);
     });
