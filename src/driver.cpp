@@ -183,3 +183,13 @@ void abandon_run() {
     folder_lock = -1;
     end_interruption_guards();
 }
+
+void forget_run_after_fork() {
+    forget_guards_after_fork();
+    forget_units_after_fork();
+    set_input_text(nullptr);
+    set_output_discard(false);
+    set_message_sink(nullptr);
+    if (folder_lock >= 0) close(folder_lock);
+    folder_lock = -1;
+}
