@@ -5,7 +5,8 @@ the program's own outputs.
 The checks are the program's: a Diagram is turned into input.txt text (to_input) and read
 by the program's reader, which refuses what the program refuses; read_input goes the same
 way and builds the Diagram from what the reader stored. Calls into the program are
-serialized by one lock in the extension, so threads may call freely and take turns.
+serialized by one lock in the extension, so threads may call freely and take turns. The
+program's warnings arrive through the `warnings` module as InputWarning.
 """
 from __future__ import annotations
 
@@ -13,9 +14,10 @@ import codecs
 import dataclasses
 import json
 import os
-import re
+import sys
 import threading
-from typing import NamedTuple
+import warnings
+from typing import Any, Callable, NamedTuple, Sequence, Union
 
 import numpy as np
 
@@ -33,34 +35,106 @@ __all__ = [
     "Region",
     "Result",
     "InputError",
+    "InputWarning",
     "ComputationError",
     "read_input",
     "PALETTE",
 ]
 
 
-class InputError(ValueError):
-    """The program refused the input: `message` is its message, `line` the input line it
-    names (None when it names none)."""
+PathType = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 
-    def __init__(self, message):
+
+class InputError(ValueError):
+    """The program refused the input, or could not write its outputs.
+
+    Parameters
+    ----------
+    message : str
+        The program's one-line message, as ``phasemap`` prints it on standard error.
+    unit : int or None
+        The unit of the file the message names: 1 input.txt, 2 log.out, 3 the map,
+        4 phase.out, 5 phase.json; None when it names none.
+    line : int or None
+        The line of input.txt the message names, or None.
+
+    Examples
+    --------
+    >>> try:
+    ...     phasemap.read_input("bound\\n0 -2 -1.5 0\\nstop\\n")
+    ... except phasemap.InputError as refused:
+    ...     print(refused.unit, refused.line)
+    1 2
+    """
+
+    def __init__(self, message: str, unit: int | None = None, line: int | None = None) -> None:
         super().__init__(message)
         self.message = message
-        found = re.search(r"\), line (\d+):", message)
-        self.line = int(found.group(1)) if found else None
+        self.unit = unit
+        self.line = line
+
+    def __reduce__(self) -> tuple:
+        return (type(self), (self.message, self.unit, self.line))
+
+
+class InputWarning(UserWarning):
+    """A likely slip in the input that still reads, with the program's one-line warning.
+
+    Each call issues every warning the program gives for its input once, through
+    ``warnings.warn`` once the call has ended, so that the ``warnings`` filters apply:
+    ``warnings.simplefilter("error", phasemap.InputWarning)`` turns them into errors (after
+    ``write()`` the outputs are then written all the same).
+
+    Examples
+    --------
+    >>> with warnings.catch_warnings(record=True) as caught:
+    ...     warnings.simplefilter("always")
+    ...     diagram = phasemap.read_input("bound\\n-2 0 -1.5 0\\nstop\\n")
+    >>> print(caught[0].message)
+    phasemap: warning: input.txt, line 3: no surface was read, so the map will show the frame \
+and axes only
+    """
 
 
 class ComputationError(ArithmeticError):
     """A floating-point fault in the computation of an input, with the program's message."""
 
 
-def _call(function, *args):
+def _outside_level() -> int:
+    """The `stacklevel` that makes a warning issued by the caller of this function name the
+    first frame outside the package (the user's line)."""
+    level = 1
+    frame = sys._getframe(1)
+    while frame is not None and frame.f_globals.get("__name__", "").split(".")[0] == __name__:
+        frame = frame.f_back
+        level += 1
+    return level
+
+
+def _issue(messages: Sequence[tuple[bool, str]]) -> None:
+    """Issues the lines the program would have written on standard error: its warnings
+    about the input as InputWarning, any other note as UserWarning."""
+    if not messages:
+        return
+    level = _outside_level()
+    for is_warning, text in messages:
+        warnings.warn(text, InputWarning if is_warning else UserWarning, stacklevel=level)
+
+
+def _call(function: Callable[..., tuple[Any, list]], *args: Any) -> Any:
+    """Calls the extension, issues the program's warnings and raises what stopped it."""
     try:
-        return function(*args)
+        value, messages = function(*args)
     except _core.Fault as fault:
-        raise ComputationError(str(fault)) from None
+        report, messages = fault.args
+        _issue(messages)
+        raise ComputationError(report) from None
     except _core.Stopped as stop:
-        raise InputError(str(stop)) from None
+        message, unit, line, messages = stop.args
+        _issue(messages)
+        raise InputError(message, unit, line) from None
+    _issue(messages)
+    return value
 
 
 def _single(value):
@@ -103,7 +177,7 @@ class Surface:
     area: float
     energy: float
 
-    def __post_init__(self):
+    def __post_init__(self) -> None:
         object.__setattr__(self, "counts", tuple(int(c) for c in self.counts))
         object.__setattr__(self, "area", _single(self.area))
         object.__setattr__(self, "energy", _single(self.energy))
@@ -156,6 +230,12 @@ def _singles(values):
 
 # Every field as the Diagram keeps it: immutable values (tuples, named tuples, frozen
 # Surfaces) in single precision, so that nothing can change a diagram but assigning a field.
+def _path_text(path: PathType) -> str:
+    """A path as the text a Diagram keeps: bytes that are no UTF-8 character surrogate-escaped,
+    as os.fsdecode gives them, so that the input text holds the very bytes."""
+    return os.fsdecode(path)
+
+
 _NORMALIZE = {
     "bulk": lambda b: None
     if b is None
@@ -167,6 +247,7 @@ _NORMALIZE = {
     ),
     "x_guides": _singles,
     "y_guides": _singles,
+    "map_name": _path_text,
     "lines": lambda v: tuple(Line(int(e[0]), int(e[1]), _single(e[2])) for e in v),
     "boxed_lines": lambda v: tuple(BoxedLine(int(e[0]), int(e[1]), *_singles(e[2:])) for e in v),
     "scales": lambda v: tuple(PressureScale(*_singles(s)) for s in v),
@@ -194,16 +275,12 @@ class Diagram:
     scales: tuple = (_OFF, _OFF)
     shift: tuple = (0.0, 0.0)
 
-    def __setattr__(self, name, value):
-        # The input bytes kept for the diagram (its own input text, or the very bytes it was
-        # read from, which may hold what no field does, such as the echo of a negative table
-        # count) hold until a field changes.
-        object.__setattr__(self, "_input", None)
+    def __setattr__(self, name: str, value: Any) -> None:
         object.__setattr__(self, name, _NORMALIZE[name](value) if name in _NORMALIZE else value)
 
-    def __post_init__(self):
+    def __post_init__(self) -> None:
         if not getattr(_trusted, "on", False):
-            _call(_core.check, self._input_bytes())
+            _call(_core.check, self._frozen()._input[1])
 
     def to_input(self):
         """input.txt text that the program reads back to this diagram."""
@@ -255,23 +332,78 @@ class Diagram:
         out.append("stop")
         return "\n".join(out) + "\n"
 
-    def _input_bytes(self):
-        if self._input is None:
-            object.__setattr__(self, "_input", self.to_input().encode("utf-8", "surrogateescape"))
-        return self._input
+    def _values(self) -> tuple:
+        return tuple(self.__dict__[name] for name in _FIELD_NAMES)
 
-    def solve(self):
-        """The stable regions, computed in memory: no file is read or written."""
-        return Result(self, *_call(_core.solve, self._input_bytes()))
+    def _frozen(self) -> Diagram:
+        """A copy of the diagram as it is now, which no other thread changes, with its input
+        bytes in `_input` as (field values, bytes). The bytes kept for the diagram (its own
+        input text, or the very bytes it was read from, which may hold what no field does,
+        such as the echo of a negative table count) hold while every field is the very
+        value they were made for."""
+        copy = object.__new__(Diagram)
+        copy.__dict__.update(self.__dict__)  # one step, which no other thread interrupts
+        values = copy._values()
+        kept = copy.__dict__.get("_input")
+        if kept is None or any(a is not b for a, b in zip(kept[0], values)):
+            kept = (values, copy.to_input().encode("utf-8", "surrogateescape"))
+            object.__setattr__(copy, "_input", kept)
+            object.__setattr__(self, "_input", kept)
+        return copy
 
-    def write(self, folder=".", json=False):
-        """Writes log.out, phase.out and the map (and phase.json with json=True) into
-        `folder` exactly as the program run there would, input.txt being this diagram
-        (input.txt itself is not written), making the folder when it is missing. A refusal
-        raises InputError with the program's message; log.out then ends with it, as the
-        program leaves it."""
-        os.makedirs(folder, exist_ok=True)
-        _call(_core.run_in, os.fspath(folder), self._input_bytes(), bool(json))
+    def solve(self) -> Result:
+        """The stable regions, computed in memory: no file is read or written.
+
+        Returns
+        -------
+        Result
+            The regions of the diagram as it was when the call began; its ``diagram`` is a
+            copy of it then, which later changes of this diagram leave alone.
+
+        Examples
+        --------
+        >>> result = phasemap.read_input("examples/oxide-in-oxygen-and-water/input.txt").solve()
+        >>> [region.name for region in result.regions][:2]
+        ['stoichiometric', 'bridging O vacancies']
+        """
+        diagram = self._frozen()
+        return Result(diagram, *_call(_core.solve, diagram._input[1]))
+
+    def write(self, folder: PathType = ".", json: bool = False) -> None:
+        """Writes the program's outputs into a folder, as one set.
+
+        log.out, phase.out and the map (and phase.json with ``json=True``) are written into
+        `folder` exactly as the program run there would write them, input.txt being this
+        diagram (input.txt itself is not written); the folder is made when it is missing.
+
+        Parameters
+        ----------
+        folder : str, bytes or os.PathLike
+            The folder, relative to the current folder when the call begins; a str may
+            hold surrogate-escaped bytes (``os.fsdecode``), bytes are taken as they are.
+        json : bool
+            Whether phase.json is written too.
+
+        Raises
+        ------
+        InputError
+            The program refused the input or could not write; log.out then ends with its
+            message, as the program leaves it, and the earlier outputs are unchanged.
+        OSError
+            The folder cannot be made.
+
+        Examples
+        --------
+        >>> diagram = phasemap.read_input("examples/oxide-in-oxygen-and-water/input.txt")
+        >>> diagram.write("run1", json=True)
+        """
+        path = os.fsencode(folder)
+        os.makedirs(path, exist_ok=True)
+        diagram = self._frozen()
+        _call(_core.run_in, path, diagram._input[1], bool(json))
+
+
+_FIELD_NAMES = tuple(field.name for field in dataclasses.fields(Diagram))
 
 
 def _diagram_from_state(state):
@@ -298,15 +430,32 @@ def _diagram_from_state(state):
         _trusted.on = False
 
 
-def read_input(path_or_text):
-    """A Diagram from an input.txt file (a path) or its text (a str holding a line end)."""
+def read_input(path_or_text: PathType) -> Diagram:
+    """A Diagram from an input.txt file or its text.
+
+    Parameters
+    ----------
+    path_or_text : str, bytes or os.PathLike
+        The text of input.txt (a str holding a line end), or the path of a file.
+
+    Returns
+    -------
+    Diagram
+        What the program's reader stores for the input; it keeps the bytes it was read from.
+
+    Examples
+    --------
+    >>> diagram = phasemap.read_input("examples/oxide-in-oxygen-and-water/input.txt")
+    >>> len(diagram.surfaces)
+    5
+    """
     if isinstance(path_or_text, str) and "\n" in path_or_text:
         data = path_or_text.encode("utf-8", "surrogateescape")
     else:
         with open(path_or_text, "rb") as file:
             data = file.read()
     diagram = _diagram_from_state(_call(_core.read, data))
-    object.__setattr__(diagram, "_input", data)
+    object.__setattr__(diagram, "_input", (diagram._values(), data))
     return diagram
 
 
