@@ -13,6 +13,7 @@ from __future__ import annotations
 import codecs
 import dataclasses
 import json
+import operator
 import os
 import sys
 import threading
@@ -137,6 +138,26 @@ def _call(function: Callable[..., tuple[Any, list]], *args: Any) -> Any:
     return value
 
 
+def _whole(value: Any, what: str) -> int:
+    """`value` as an int; a number that is not a whole number is refused, naming `what`."""
+    try:
+        return operator.index(value)
+    except TypeError:
+        pass
+    number = float(value)
+    if not number.is_integer():
+        raise ValueError(f"{what} is {value!r}, not a whole number")
+    return int(number)
+
+
+def _counts(values: Sequence, size: int, owner: str) -> tuple[int, ...]:
+    """The `size` counts of `owner` as ints, refused unless there are as many whole numbers."""
+    values = tuple(values)
+    if len(values) != size:
+        raise ValueError(f"{owner} has {len(values)} counts, {values!r}; it takes {size}")
+    return tuple(_whole(v, f"{owner}: count {i + 1}") for i, v in enumerate(values))
+
+
 def _single(value):
     """The single-precision value the program stores for `value`."""
     return float(np.float32(value))
@@ -178,7 +199,7 @@ class Surface:
     energy: float
 
     def __post_init__(self) -> None:
-        object.__setattr__(self, "counts", tuple(int(c) for c in self.counts))
+        object.__setattr__(self, "counts", _counts(self.counts, 3, f"surface {self.name!r}"))
         object.__setattr__(self, "area", _single(self.area))
         object.__setattr__(self, "energy", _single(self.energy))
 
@@ -228,18 +249,31 @@ def _singles(values):
     return tuple(_single(v) for v in values)
 
 
-# Every field as the Diagram keeps it: immutable values (tuples, named tuples, frozen
-# Surfaces) in single precision, so that nothing can change a diagram but assigning a field.
+def _bulk(value: Sequence | None) -> Bulk | None:
+    """The bulk entry with whole counts and divisor (None for no bulk entry)."""
+    if value is None:
+        return None
+    counts, energy, divisor = value
+    return Bulk(_counts(counts, 2, "bulk"), _single(energy), _whole(divisor, "bulk: divisor"))
+
+
+def _line(number: int, entry: Sequence, kind: type) -> NamedTuple:
+    """A guide line (Line or BoxedLine) with whole coefficients."""
+    what = f"{'boxed line' if kind is BoxedLine else 'line'} {number}"
+    coefficients = (_whole(entry[0], f"{what}: coef_x"), _whole(entry[1], f"{what}: coef_y"))
+    return kind(*coefficients, *_singles(entry[2:]))
+
+
 def _path_text(path: PathType) -> str:
     """A path as the text a Diagram keeps: bytes that are no UTF-8 character surrogate-escaped,
     as os.fsdecode gives them, so that the input text holds the very bytes."""
     return os.fsdecode(path)
 
 
+# Every field as the Diagram keeps it: immutable values (tuples, named tuples, frozen
+# Surfaces) in single precision, so that nothing can change a diagram but assigning a field.
 _NORMALIZE = {
-    "bulk": lambda b: None
-    if b is None
-    else Bulk(tuple(int(c) for c in b[0]), _single(b[1]), int(b[2])),
+    "bulk": _bulk,
     "surfaces": lambda v: tuple(s if isinstance(s, Surface) else Surface(*s) for s in v),
     "window": _singles,
     "labels": lambda v: tuple(
@@ -248,8 +282,8 @@ _NORMALIZE = {
     "x_guides": _singles,
     "y_guides": _singles,
     "map_name": _path_text,
-    "lines": lambda v: tuple(Line(int(e[0]), int(e[1]), _single(e[2])) for e in v),
-    "boxed_lines": lambda v: tuple(BoxedLine(int(e[0]), int(e[1]), *_singles(e[2:])) for e in v),
+    "lines": lambda v: tuple(_line(i + 1, e, Line) for i, e in enumerate(v)),
+    "boxed_lines": lambda v: tuple(_line(i + 1, e, BoxedLine) for i, e in enumerate(v)),
     "scales": lambda v: tuple(PressureScale(*_singles(s)) for s in v),
     "shift": _singles,
 }

@@ -1,5 +1,5 @@
-"""The module's inputs: paths of every kind, the program's warnings through `warnings`, and
-refusals that carry the unit and line the engine names."""
+"""The module's inputs: paths of every kind, counts that must be whole numbers, the program's
+warnings through `warnings`, and refusals that carry the unit and line the engine names."""
 
 from __future__ import annotations
 
@@ -7,8 +7,10 @@ import dataclasses
 import os
 import pathlib
 import pickle
+import re
 import warnings
 
+import numpy as np
 import pytest
 
 import phasemap
@@ -58,6 +60,40 @@ def test_a_map_name_may_be_bytes_or_a_path(name, tmp_path):
     diagram.write(tmp_path)
     assert os.fsencode(name) in os.listdir(bytes(tmp_path))
     assert phasemap.read_input(diagram.to_input()) == diagram
+
+
+SURFACE = dict(name="x", area=20.5, energy=-140.2)
+
+
+@pytest.mark.parametrize(
+    "make, refused",
+    [
+        (lambda: phasemap.Surface(counts=(26, 19.5, 2), **SURFACE), "surface 'x': count 2 is 19.5"),
+        (lambda: phasemap.Surface(counts=(26.9, 19.99, 2), **SURFACE), "count 1 is 26.9"),
+        (lambda: phasemap.Surface(counts=(8, float("nan"), 0), **SURFACE), "count 2 is nan"),
+        (lambda: phasemap.Surface(counts=(26, 19), **SURFACE), "surface 'x' has 2 counts"),
+        (lambda: phasemap.Surface(counts=(1, 2, 3, 4), **SURFACE), "has 4 counts"),
+        (lambda: worked(bulk=((1, 2.5), -16.5, 2)), "bulk: count 2 is 2.5"),
+        (lambda: worked(bulk=((1, 2), -16.5, 2.5)), "bulk: divisor is 2.5"),
+        (lambda: worked(bulk=((1, 2, 3), -16.5, 2)), "bulk has 3 counts"),
+        (lambda: worked(lines=[(1, 0.5, 1.0)]), "line 1: coef_y is 0.5"),
+        (
+            lambda: worked(boxed_lines=[(1, 1, 0, -1, 0, -1, 0), (1.5, 1, 0, -1, 0, -1, 0)]),
+            "boxed line 2: coef_x is 1.5",
+        ),
+    ],
+)
+def test_a_count_that_is_not_a_whole_number_is_refused_by_name(make, refused):
+    with pytest.raises(ValueError, match=re.escape(refused)) as raised:
+        make()
+    assert not isinstance(raised.value, phasemap.InputError)  # refused before any reading
+
+
+def test_whole_numbers_of_any_type_are_counts():
+    counts = (np.int64(8), 16.0, np.float32(0))
+    surface = phasemap.Surface("clean", counts, 20.5, -140.2)
+    assert surface.counts == (8, 16, 0) and all(type(c) is int for c in surface.counts)
+    assert worked(surfaces=[surface]).surfaces[0] == phasemap.read_input(WORKED).surfaces[0]
 
 
 SLIPS = "bulk\n1 2\n-16.5 2\nbound\n-2 0 -1.5 0\nsurf 1\nclean 8 16 0 20.5 -140.2\n stop\nstop\n"
