@@ -60,44 +60,34 @@ bool is_folder(const char* path) {
     return ::stat(path, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-// One run in `folder`, then back to where phasemap started (`home`, an open descriptor).
-int run_in_folder(const char* folder, int home, const extra_outputs& extras) {
-    int status = 1;
-    if (::chdir(folder) != 0) {
-        print_message("phasemap: cannot enter the folder: " + std::string(std::strerror(errno)));
-    } else {
-        status = run_phasemap(extras);
+// One run in `folder`, opened once; the run works relative to it, and the process's working
+// folder stays where it was.
+int run_in_folder(const char* folder, const extra_outputs& extras) {
+    const int opened = ::open(folder, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (opened < 0) {
+        print_message("phasemap: cannot open the folder: " + std::string(std::strerror(errno)));
+        return 1;
     }
-    if (::fchdir(home) != 0) {
-        print_message("phasemap: cannot return to the folder phasemap started in: " +
-                      std::string(std::strerror(errno)));
-        return -1;
-    }
+    const int status = run_phasemap_in(opened, extras);
+    ::close(opened);
     return status;
 }
 
 // Runs in each folder; several folders get their names before every message and a summary.
 int run_in_folders(const std::vector<const char*>& folders, const extra_outputs& extras) {
-    const int home = ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (home < 0) {
-        print_message("phasemap: cannot note the current folder: " +
-                      std::string(std::strerror(errno)));
-        return 1;
-    }
+    keep_standard_streams_open();
     const bool names_folders = folders.size() > 1;
     std::string failed;
     std::size_t failures = 0;
     for (const char* folder : folders) {
         if (names_folders) set_message_folder(escape_control_bytes(folder));
-        const int status = run_in_folder(folder, home, extras);
+        const int status = run_in_folder(folder, extras);
         set_message_folder("");
         if (status == 0) continue;
         ++failures;
         failed += ' ';
         failed += escape_control_bytes(folder);
-        if (status < 0) break;
     }
-    ::close(home);
     if (names_folders) {
         print_message("phasemap: ran " + std::to_string(folders.size()) + " folders; " +
                       (failures == 0 ? std::string("none failed")

@@ -1,14 +1,14 @@
 #include "driver.hpp"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 #include <cerrno>
-#include <ctime>
+#include <cstring>
 #include <new>
 #include <string>
 #include <string_view>
 
+#include "folder_lock.hpp"
 #include "modules.hpp"
 #include "ouvrir.hpp"
 #include "printps/printps.hpp"
@@ -22,51 +22,9 @@
 
 namespace {
 
-// A run that finds another run's lock on its folder says so once it has waited this long.
-constexpr long lock_patience_ms = 1000;
-constexpr long lock_poll_ms = 2;
-
-int folder_lock = -1;  // the locked run folder, while a run holds it
-run_stopped run_stop;  // last_run_stop()
-
-// A standard stream that was closed when the process started would otherwise be taken by
-// the first file the run opens, and messages meant for it would land in that file.
-void keep_standard_streams_open() {
-    for (int fd = 0; fd <= 2; ++fd) {
-        if (fcntl(fd, F_GETFD) != -1) continue;
-        const int null_fd = open("/dev/null", O_RDWR);
-        if (null_fd >= 0 && null_fd != fd) close(null_fd);
-    }
-}
-
-long milliseconds_since(const timespec& start) {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return (now.tv_sec - start.tv_sec) * 1000 + (now.tv_nsec - start.tv_nsec) / 1000000;
-}
-
-// Runs in one folder take turns: a run holds an exclusive lock on the open folder itself
-// (which creates no file) from before it reads input.txt until its outputs are in place,
-// so two runs never mix their files. Returns the locked descriptor, or -1 where the folder
-// cannot be locked (a file system without locks), in which case the run goes on unlocked.
-int lock_run_folder() {
-    const int folder = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0) return -1;
-    timespec start{};
-    clock_gettime(CLOCK_MONOTONIC, &start);
-    while (flock(folder, LOCK_EX | LOCK_NB) != 0) {
-        if (errno != EWOULDBLOCK && errno != EINTR) return close(folder), -1;
-        if (milliseconds_since(start) >= lock_patience_ms) {
-            print_message("phasemap: waiting for another phasemap run in this folder to finish");
-            while (flock(folder, LOCK_EX) != 0)
-                if (errno != EINTR) return close(folder), -1;
-            return folder;
-        }
-        const timespec pause{0, lock_poll_ms * 1000000};
-        nanosleep(&pause, nullptr);
-    }
-    return folder;
-}
+folder_lock run_lock{-1, -1};        // the run folder's lock, while a run holds it
+bool (*lock_wait_hook)() = nullptr;  // set_lock_wait_hook
+run_stopped run_stop;                // last_run_stop()
 
 // The phases of one run, in their fixed order, and the extra outputs asked for.
 void run_phases(const extra_outputs& extras) {
@@ -127,14 +85,28 @@ void start_afresh() {
 
 }  // namespace
 
-int run_phasemap(const extra_outputs& extras) {
+void keep_standard_streams_open() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1) continue;
+        const int null_fd = open("/dev/null", O_RDWR);
+        if (null_fd >= 0 && null_fd != fd) close(null_fd);
+    }
+}
+
+void set_lock_wait_hook(bool (*give_up)()) { lock_wait_hook = give_up; }
+
+int run_phasemap_in(int folder, const extra_outputs& extras) {
     keep_standard_streams_open();
     start_afresh();
     run.writes_json = extras.json;
     run.writes_svg = extras.svg;
     int status = 0;
     begin_interruption_guards();
-    folder_lock = lock_run_folder();
+    if (lock_folder(folder, lock_wait_hook, run_lock) == lock_outcome::given_up) {
+        end_interruption_guards();
+        return run_given_up;
+    }
+    set_run_folder(folder);
     begin_fp_traps();
     try {
         run_phases(extras);
@@ -148,9 +120,22 @@ int run_phasemap(const extra_outputs& extras) {
     }
     end_fp_traps();
     close_all_units();
-    if (folder_lock >= 0) close(folder_lock);
-    folder_lock = -1;
+    set_run_folder(AT_FDCWD);
+    unlock_folder(run_lock);
     end_interruption_guards();
+    return status;
+}
+
+int run_phasemap(const extra_outputs& extras) {
+    keep_standard_streams_open();
+    const int here = open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (here < 0) {
+        print_message("phasemap: cannot open the current folder: " +
+                      std::string(std::strerror(errno)));
+        return 1;
+    }
+    const int status = run_phasemap_in(here, extras);
+    close(here);
     return status;
 }
 
@@ -179,8 +164,8 @@ void abandon_run() {
     close_all_units();
     set_input_text(nullptr);
     set_output_discard(false);
-    if (folder_lock >= 0) close(folder_lock);
-    folder_lock = -1;
+    set_run_folder(AT_FDCWD);
+    unlock_folder(run_lock);
     end_interruption_guards();
 }
 
@@ -190,6 +175,6 @@ void forget_run_after_fork() {
     set_input_text(nullptr);
     set_output_discard(false);
     set_message_sink(nullptr);
-    if (folder_lock >= 0) close(folder_lock);
-    folder_lock = -1;
+    set_run_folder(AT_FDCWD);
+    unlock_folder(run_lock);
 }

@@ -31,3 +31,20 @@ struct label_character {
 // are not UTF-8. ASCII bytes always stand for themselves, so a character never takes an ASCII
 // byte that follows it.
 label_character read_label_character(const char* text, int32_t length, int32_t at);
+
+// A control character of ASCII: below 32, or DEL. A byte of one is never written raw into an
+// output file (it could end a line there).
+inline bool is_control_byte(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+}
+
+// A character an output holding UTF-8 text (phase.json, the SVG map) shows as U+FFFD: a byte
+// that is no UTF-8 character (code point -1), a control character but the tab (below 32, and
+// DEL to U+009F), U+FFFE and U+FFFF, which XML 1.0 forbids or discourages, and the line and
+// paragraph separators U+2028 and U+2029, which would start a line for some readers.
+inline bool is_replaced_in_text_outputs(int32_t code_point) {
+    return code_point < 0 || (code_point < 0x20 && code_point != '\t') ||
+           (code_point >= 0x7F && code_point <= 0x9F) || code_point == 0x2028 ||
+           code_point == 0x2029 || code_point == 0xFFFE || code_point == 0xFFFF;
+}

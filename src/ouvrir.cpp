@@ -130,6 +130,7 @@ void read_surfaces_entry(reader_state& r, const keyword_info& info) {
                      in_real(surface.area, "area"), in_real(surface.energy, "energy")});
         run.surface_lines[i] = input_line_number();
         derive_surface_plane(i);
+        if (surface.area < 0.0f) warn_if_negative_area(i, run.surface_lines[i]);
     }
     note_counted_entry(r, info, run.surface_count);
 }
@@ -257,24 +258,42 @@ void set_defaults() {
     for (pressure_scale& set : run.scales) set.temperature = -1.0f;
 }
 
-// The labels and axis titles the map will draw, in the order of their lines, each checked for
-// characters that it draws as "?".
-void warn_about_label_characters(const entry_lines& lines) {
-    struct drawn_text {
+// The outputs that show texts as UTF-8 and replace what they cannot hold, for the warnings
+// about names; null for none.
+const char* replacing_outputs() {
+    if (run.writes_json && run.writes_svg) return "phase.json and the SVG map";
+    if (run.writes_json) return "phase.json";
+    return run.writes_svg ? "the SVG map" : nullptr;
+}
+
+// The labels and axis titles the map will draw and the surface names, in the order of their
+// lines, each checked for characters that the outputs do not show as typed.
+void warn_about_text_characters(const entry_lines& lines) {
+    struct checked_text {
         int32_t line;
         const text40* text;
         std::string what;
+        bool is_name;
     };
-    drawn_text texts[max_table_entries + 2];
+    checked_text texts[max_table_entries + 2 + max_surfaces];
     int32_t count = 0;
-    texts[count++] = {line_of(lines, keyword::xaxi), &run.x_axis_title, "the x axis title"};
-    texts[count++] = {line_of(lines, keyword::yaxi), &run.y_axis_title, "the y axis title"};
+    texts[count++] = {line_of(lines, keyword::xaxi), &run.x_axis_title, "the x axis title", false};
+    texts[count++] = {line_of(lines, keyword::yaxi), &run.y_axis_title, "the y axis title", false};
     for (int32_t i = 0; i < run.label_count; ++i)
-        texts[count++] = {lines.labels[i], &run.labels[i].text, "label " + std::to_string(i + 1)};
+        texts[count++] = {lines.labels[i], &run.labels[i].text, "label " + std::to_string(i + 1),
+                          false};
+    for (int32_t i = 0; i < run.surface_count; ++i)
+        texts[count++] = {run.surface_lines[i], &run.surfaces[i].name,
+                          "the name of surface " + std::to_string(i + 1), true};
     std::stable_sort(texts, texts + count,
-                     [](const drawn_text& a, const drawn_text& b) { return a.line < b.line; });
-    for (int32_t i = 0; i < count; ++i)
-        warn_about_undrawn_characters(*texts[i].text, texts[i].line, texts[i].what);
+                     [](const checked_text& a, const checked_text& b) { return a.line < b.line; });
+    for (int32_t i = 0; i < count; ++i) {
+        if (texts[i].is_name)
+            warn_about_name_characters(*texts[i].text, texts[i].line, texts[i].what,
+                                       replacing_outputs());
+        else
+            warn_about_undrawn_characters(*texts[i].text, texts[i].line, texts[i].what);
+    }
 }
 
 // Echo of what was read: counts, surfaces, labels, equilibrium lines, x guide values.
@@ -352,10 +371,11 @@ void read_input() {
         }
         read_entry(r, *info);
     }
-    warn_about_label_characters(r.lines);
+    warn_about_text_characters(r.lines);
     warn_if_no_surfaces(run.surface_count, line_of(r.lines, keyword::stop));
 
     check_input_before_drawing(r.lines);
+    warn_if_one_surface_everywhere(line_of(r.lines, keyword::bound));
     const std::string map_name = trimmed_text(run.map_file_name);
     open_output_unit(unit_map, map_name.c_str());
     append_window_edges();

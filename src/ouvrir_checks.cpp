@@ -1,5 +1,6 @@
 #include "ouvrir_checks.hpp"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <cmath>
 #include <string>
@@ -68,14 +69,15 @@ bool looks_like_hidden_run_file(std::string_view name) {
                                      base.find(".previous-") != std::string_view::npos);
 }
 
-// The run's own file that `name` reaches through a link, or null.
+// The run's own file that `name` reaches through a link, or null; both are taken in the
+// run's folder.
 const char* own_file_linked_from(const std::string& name) {
     struct stat map_file {};
-    if (::stat(name.c_str(), &map_file) != 0) return nullptr;
+    if (::fstatat(run_folder(), name.c_str(), &map_file, 0) != 0) return nullptr;
     for (int32_t i = 0; i < own_file_count(); ++i) {
         const char* own = own_files[i];
         struct stat own_file {};
-        if (::stat(own, &own_file) == 0 && own_file.st_dev == map_file.st_dev &&
+        if (::fstatat(run_folder(), own, &own_file, 0) == 0 && own_file.st_dev == map_file.st_dev &&
             own_file.st_ino == map_file.st_ino)
             return own;
     }

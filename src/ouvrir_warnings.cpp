@@ -1,10 +1,14 @@
 #include "ouvrir_warnings.hpp"
 
+#include <charconv>
+#include <cmath>
 #include <cstring>
 #include <string>
 
 #include "label_glyphs.hpp"
+#include "modules.hpp"
 #include "records/fatal.hpp"
+#include "records/records.hpp"
 
 namespace {
 
@@ -77,6 +81,27 @@ void list_item(std::string& list, int32_t& count, const std::string& item) {
     list += item;
 }
 
+// "the outputs do not show U+000D, U+0007 as typed" for the characters of a text that no
+// output holds as they are (records show them as "?", phase.json and the SVG map as
+// U+FFFD, the map escapes them): the controls of ASCII but the tab, and with `beyond_ascii`
+// also U+0080 to U+009F, U+2028 and U+2029 (which a label draws as "?" anyway); "" for none.
+std::string unshown_characters_in(const text40& text, bool beyond_ascii) {
+    const int32_t length = trimmed_length(text);
+    std::string listed;
+    int32_t count = 0;
+    for (int32_t at = 0, taken = 0; at < length; at += taken) {
+        const label_character c = read_label_character(text.data(), length, at);
+        taken = c.length;
+        const int32_t code = c.code_point;
+        const bool is_ascii_control =
+            code >= 0 && code < 0x80 && is_control_byte(text[at]) && code != '\t';
+        const bool is_other = (code >= 0x80 && code <= 0x9F) || code == 0x2028 || code == 0x2029;
+        if (is_ascii_control || (beyond_ascii && is_other))
+            list_item(listed, count, code_point_name(code));
+    }
+    return count == 0 ? "" : "the outputs do not show " + listed + " as typed";
+}
+
 // One part of the warning: what is wrong with the listed characters, or nothing.
 void add_part(std::string& message, const std::string& part) {
     if (part.empty()) return;
@@ -113,8 +138,40 @@ void warn_about_undrawn_characters(const text40& text, int32_t line, std::string
     if (not_utf8_count > 0)
         add_part(message, not_utf8 + (not_utf8_count == 1 ? " is" : " are") + " not UTF-8");
     add_part(message, cut_at_end);
-    if (!message.empty())
-        warn_about_input(line, std::string(what) + ": " + message + "; drawn as '?'");
+    if (!message.empty()) message += "; drawn as '?'";
+    add_part(message, unshown_characters_in(text, false));
+    if (!message.empty()) warn_about_input(line, std::string(what) + ": " + message);
+}
+
+void warn_about_name_characters(const text40& name, int32_t line, std::string_view what,
+                                const char* replacing_outputs) {
+    std::string message = unshown_characters_in(name, true);
+    if (replacing_outputs != nullptr) {
+        const int32_t length = trimmed_length(name);
+        std::string replaced;
+        int32_t replaced_count = 0;
+        for (int32_t at = 0, taken = 0; at < length; at += taken) {
+            const label_character c = read_label_character(name.data(), length, at);
+            taken = c.length;
+            // The controls and separators are told about above.
+            if (!is_replaced_in_text_outputs(c.code_point) ||
+                (c.code_point >= 0 && c.code_point <= 0x9F) || c.code_point == 0x2028 ||
+                c.code_point == 0x2029)
+                continue;
+            list_item(replaced, replaced_count,
+                      c.code_point >= 0 ? code_point_name(c.code_point)
+                                        : quoted_for_message(std::string_view(
+                                              name.data() + at, static_cast<std::size_t>(taken))));
+        }
+        if (replaced_count > 0)
+            add_part(message, std::string(replacing_outputs) + " " +
+                                  (std::string_view(replacing_outputs).find(" and ") ==
+                                           std::string_view::npos
+                                       ? "shows "
+                                       : "show ") +
+                                  replaced + " as U+FFFD");
+    }
+    if (!message.empty()) warn_about_input(line, std::string(what) + ": " + message);
 }
 
 void warn_about_comment(std::string_view record, int32_t line, const keyword_info* just_read,
@@ -151,7 +208,7 @@ void warn_about_unread_values(const read_report& rest) {
                          !record_reads_as(rest.first_unread, real);
     if (is_note) return;
     std::string message =
-        "this line holds " + std::to_string(rest.values_read + rest.values_unread) +
+        "this line holds " + std::to_string(int64_t{rest.values_read} + rest.values_unread) +
         " values but only " + std::to_string(rest.values_read) +
         (rest.values_read == 1 ? " is" : " are") + " read; the first left unread is " +
         quoted_for_message(rest.first_unread);
@@ -209,4 +266,79 @@ void warn_if_no_surfaces(int32_t surface_count, int32_t stop_line) {
     if (surface_count == 0)
         warn_about_input(stop_line,
                          "no surface was read, so the map will show the frame and axes only");
+}
+
+namespace {
+
+// "surface 2 'with H'"
+std::string surface_named(int32_t surface) {
+    return "surface " + std::to_string(surface + 1) + " " +
+           quoted_for_message(trimmed_text(run.surfaces[surface].name));
+}
+
+// A distance or a value in messages, to three significant digits: "7.25", "0.000412".
+std::string three_digits(double value) {
+    char text[32];
+    return std::string(
+        text, std::to_chars(text, text + sizeof text, value, std::chars_format::general, 3).ptr);
+}
+
+// The surface free energy of surface `s` at (x, y): g = a·x + b·y + d.
+double energy_at(int32_t s, double x, double y) {
+    return static_cast<double>(run.plane_a[s]) * x + static_cast<double>(run.plane_b[s]) * y +
+           static_cast<double>(run.plane_d[s]);
+}
+
+}  // namespace
+
+void warn_if_one_surface_everywhere(int32_t bound_line) {
+    const double corners[4][2] = {{static_cast<double>(run.x_min), static_cast<double>(run.y_min)},
+                                  {static_cast<double>(run.x_max), static_cast<double>(run.y_min)},
+                                  {static_cast<double>(run.x_min), static_cast<double>(run.y_max)},
+                                  {static_cast<double>(run.x_max), static_cast<double>(run.y_max)}};
+    const int32_t n = run.surface_count;
+    if (n < 2) return;
+    int32_t lowest = 0;
+    for (int32_t s = 1; s < n; ++s)
+        if (energy_at(s, corners[0][0], corners[0][1]) <
+            energy_at(lowest, corners[0][0], corners[0][1]))
+            lowest = s;
+    // Every other surface higher at every corner; the distance from a corner to the line where
+    // another surface's plane crosses this one's is their energy difference there over the
+    // steepness of that difference.
+    double distance = INFINITY;
+    for (int32_t s = 0; s < n; ++s) {
+        if (s == lowest) continue;
+        const double da =
+            static_cast<double>(run.plane_a[s]) - static_cast<double>(run.plane_a[lowest]);
+        const double db =
+            static_cast<double>(run.plane_b[s]) - static_cast<double>(run.plane_b[lowest]);
+        const double steepness = std::sqrt(da * da + db * db);
+        for (const auto& corner : corners) {
+            const double above =
+                energy_at(s, corner[0], corner[1]) - energy_at(lowest, corner[0], corner[1]);
+            if (!(above > 0.0)) return;
+            if (steepness > 0.0) distance = std::fmin(distance, above / steepness);
+        }
+    }
+    const double width = static_cast<double>(run.x_max) - static_cast<double>(run.x_min);
+    const double height = static_cast<double>(run.y_max) - static_cast<double>(run.y_min);
+    if (!std::isfinite(distance) || !(distance > std::sqrt(width * width + height * height)))
+        return;
+    warn_about_input(bound_line, surface_named(lowest) +
+                                     " is the lowest everywhere in the window, and the nearest "
+                                     "boundary of its region lies " +
+                                     three_digits(distance) +
+                                     " eV beyond it, farther than the window is across: check "
+                                     "that the window and the energies are in the same terms "
+                                     "(with total energies, x and y are absolute chemical "
+                                     "potentials)");
+}
+
+void warn_if_negative_area(int32_t surface, int32_t line) {
+    char area[32];
+    const int32_t length = format_real_list(run.surfaces[surface].area, area);
+    warn_about_input(line, surface_named(surface) + " has the negative area " +
+                               std::string(area, static_cast<std::size_t>(length)) +
+                               ", which turns its energy plane over, so its region means nothing");
 }

@@ -1,5 +1,6 @@
 // Points a run passes, for tests: the phases in their order, each temporary output file as
-// soon as it exists, and each output moved into place while a complete set is committed.
+// soon as it exists, each output moved into place while a complete set is committed, and the
+// moment a run finds its folder locked by another run.
 // The program's own pass_run_point does nothing; a test executable may define its own, to
 // interrupt a run or make it fault at a chosen point.
 #pragma once
@@ -13,6 +14,7 @@ enum class run_point : int32_t {
     map_written,
     file_created,  // a temporary output file has just been created
     file_moved,    // one file of the committed set has just been moved onto its name
+    lock_busy,     // another run holds the folder's lock: this one starts to wait (once)
 };
 
 void pass_run_point(run_point point);

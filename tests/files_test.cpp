@@ -3,8 +3,6 @@
 // failed run, a size limit or an input that is no plain file leaves what was there.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <filesystem>
@@ -136,25 +134,13 @@ TEST(FailedRun, ClosedStandardError) {
               "bulk entry, found 'x'\r\n");
 }
 
-// The good input with other energies, and what a complete run of it leaves.
-std::string second_input() {
-    std::string input = good_input;
-    return input.replace(input.find("-141.4"), 6, "-141.9");
-}
-
+// What a complete run of `input` leaves.
 folder_state outputs_of(const std::string& input, const std::string& name) {
     std::string dir;
     EXPECT_EQ(run_program_on(name, input, &dir).status, 0);
     folder_state state = snapshot_folder(dir);
     state.erase("input.txt");
     return state;
-}
-
-// Puts the files of `state` back into `dir` and removes every other file there.
-void restore_folder(const std::string& dir, const folder_state& state) {
-    for (const fs::directory_entry& entry : fs::directory_iterator(dir))
-        if (state.count(entry.path().filename().string()) == 0) fs::remove_all(entry.path());
-    for (const auto& [name, content] : state) write_file(dir + "/" + name, content);
 }
 
 // A file-size limit swept across the sizes the outputs pass through: every run either
@@ -212,39 +198,6 @@ TEST(OutputSet, PutsBackWhatItMovedWhenALaterFileIsRefused) {
     const folder_state after = snapshot_folder(dir);
     expect_unchanged_but(before, after, {"log.out"});
     EXPECT_EQ(last_line(after.at("log.out")), message);
-}
-
-// Runs started together in one folder take turns, each reading input.txt and committing its
-// set under one lock on the folder: however their starts and the replacements of input.txt
-// interleave, the folder ends with the three files of one input. A run that has waited a
-// second for the lock says so.
-TEST(OutputSet, RunsInOneFolderTakeTurns) {
-    const folder_state first = outputs_of(good_input, "set_first"),
-                       second = outputs_of(second_input(), "set_second");
-    const std::string dir = make_scratch_dir("set_together");
-    for (int round = 0; round < 8; ++round) {
-        int pids[4];
-        for (int i = 0; i < 4; ++i) {
-            write_file(dir + "/input.new", i % 2 == 0 ? good_input : second_input());
-            fs::rename(dir + "/input.new", dir + "/input.txt");
-            pids[i] = start_program_in(dir);
-        }
-        for (int pid : pids) EXPECT_EQ(finish_program(pid, dir).status, 0);
-        folder_state after = snapshot_folder(dir);
-        after.erase("input.txt");
-        EXPECT_TRUE(after == first || after == second) << "round " << round;
-    }
-
-    const int folder = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    ASSERT_EQ(flock(folder, LOCK_EX), 0);
-    const int waiting = start_program_in(dir);
-    usleep(1300 * 1000);
-    flock(folder, LOCK_UN);
-    close(folder);
-    const run_result result = finish_program(waiting, dir);
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.stderr_text,
-              "phasemap: waiting for another phasemap run in this folder to finish\n");
 }
 
 }  // namespace

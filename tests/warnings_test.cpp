@@ -70,9 +70,10 @@ TEST(Warnings, OneEntryMoreThanDeclared) {
 }
 
 // A record that holds values after those its entry reads: the values are dropped, with a
-// hint for decimal commas and for texts without quotes, and the run is that of the values
-// as read; the warning comes before an error the values read then cause. A note after the
-// values, a slash that ends a record on purpose and a comment never warn.
+// hint for decimal commas (also one that splits the last value read) and for texts without
+// quotes, and the run is that of the values as read; the warning comes before an error the
+// values read then cause. A note after the values, a slash that ends a record on purpose and
+// a comment never warn.
 TEST(Warnings, ValuesLeftUnread) {
     const std::string unread = "this line holds ", bulk_head = "bulk\n1 2\n",
                       window = "bound\n-2.0 0.0 -1.5 0.0\n";
@@ -96,6 +97,12 @@ TEST(Warnings, ValuesLeftUnread) {
                                    "8 values but only 6 are read; the first left unread is "
                                    "'-140'" +
                                    decimals + "'20,5' reads as 20 and 5"));
+    expect_same_run("decimal_last_value", head + "surf 1\nclean 8 16 0 20.5 -140,2\nstop\n",
+                    head + "surf 1\nclean 8 16 0 20.5 -140\nstop\n",
+                    warning(7, unread +
+                                   "7 values but only 6 are read; the first left unread is "
+                                   "'2'" +
+                                   decimals + "'-140,2' reads as -140 and 2"));
     const std::string labels = head + surfaces + "text 1\n-1 -1 12 ";
     expect_same_run("unquoted_label", labels + "stoichiometric, clean\nstop\n",
                     labels + "stoichiometric\nstop\n",

@@ -15,6 +15,7 @@ import dataclasses
 import json
 import operator
 import os
+import re
 import sys
 import threading
 import warnings
@@ -176,13 +177,16 @@ def _text(raw):
     return raw.decode("utf-8", "surrogateescape")
 
 
-# phase.json shows every byte that is no UTF-8 character as U+FFFD, one for each byte.
+# phase.json shows every byte that is no UTF-8 character as U+FFFD, one for each byte, and
+# every control character but the tab, U+2028, U+2029, U+FFFE and U+FFFF as U+FFFD, one for
+# each character.
 codecs.register_error("phasemap.replace_bytes", lambda e: ("\ufffd" * (e.end - e.start), e.end))
+_REPLACED_IN_JSON = re.compile("[\x00-\x08\x0a-\x1f\x7f-\x9f\u2028\u2029\ufffe\uffff]")
 
 
 def _json_text(raw):
     """A stored name as phase.json shows it."""
-    return raw.decode("utf-8", "phasemap.replace_bytes")
+    return _REPLACED_IN_JSON.sub("\ufffd", raw.decode("utf-8", "phasemap.replace_bytes"))
 
 
 class Bulk(NamedTuple):

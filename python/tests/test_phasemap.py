@@ -41,14 +41,16 @@ def test_golden_case(case, tmp_path, capfd):
     diagram = phasemap.read_input(folder / "input.txt")
     assert phasemap.read_input(diagram.to_input()) == diagram
     # the program's warnings, each once, and nothing on the process's standard error
-    assert warnings_of(diagram.write, tmp_path, True)[1] == program_messages(case)
+    assert warnings_of(diagram.write, tmp_path)[1] == program_messages(case)
     assert capfd.readouterr().err == ""
     for output in folder.iterdir():
         if output.name not in ("input.txt", "notes.md", "stderr.txt", "status"):
             assert (tmp_path / output.name).read_bytes() == output.read_bytes(), output.name
     assert not (tmp_path / "input.txt").exists()
     result = diagram.solve()
-    assert result.to_json() == json.loads((tmp_path / "phase.json").read_text(encoding="utf-8"))
+    warnings_of(diagram.write, tmp_path / "with-json", True)
+    written = (tmp_path / "with-json" / "phase.json").read_text(encoding="utf-8")
+    assert result.to_json() == json.loads(written)
     for region in result.regions:
         # At the centroid the region's surface is the lowest, or ties with it within the
         # search's tolerance (coincident planes, slivers along an edge).

@@ -138,13 +138,18 @@ label_segments scan_label(const text40& text) {
 
 int32_t escape_postscript_string(const char* text, int32_t length, char* body) {
     length = std::clamp(length, 0, label_length);
+    // A backslash escapes the character after it, unless that is a control character (or
+    // there is none), which must not stand raw in the string: the backslash is then shown.
+    const auto escapes_next = [&](int32_t i) {
+        return text[i] == '\\' && i + 1 < length && !is_control_byte(text[i + 1]);
+    };
     // Pair the unescaped parentheses as PostScript does: a ")" closes the latest open "(".
     bool is_paired[label_length] = {};
     int32_t open_at[label_length];
     int32_t open_count = 0;
     for (int32_t i = 0; i < length; ++i) {
-        if (text[i] == '\\') {
-            ++i;  // the escaped character (if any) is no parenthesis of the string
+        if (escapes_next(i)) {
+            ++i;  // the escaped character is no parenthesis of the string
         } else if (text[i] == '(') {
             open_at[open_count++] = i;
         } else if (text[i] == ')' && open_count > 0) {
@@ -159,7 +164,13 @@ int32_t escape_postscript_string(const char* text, int32_t length, char* body) {
         if (c == '\\') {
             // "\x" is kept as written; a final lone backslash would escape the closing ")".
             body[n++] = '\\';
-            body[n++] = i + 1 < length ? text[++i] : '\\';
+            body[n++] = escapes_next(i) ? text[++i] : '\\';
+        } else if (is_control_byte(c)) {
+            const auto code = static_cast<unsigned char>(c);
+            body[n++] = '\\';
+            body[n++] = static_cast<char>('0' + (code >> 6));
+            body[n++] = static_cast<char>('0' + ((code >> 3) & 7));
+            body[n++] = static_cast<char>('0' + (code & 7));
         } else if ((c == '(' || c == ')') && !is_paired[i]) {
             body[n++] = '\\';
             body[n++] = c;

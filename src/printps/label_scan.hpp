@@ -25,12 +25,13 @@ struct label_segments {
 // Splits `text` at its ^{...}, _{...} and } markup.
 label_segments scan_label(const text40& text);
 
-// Longest body escape_postscript_string can produce from a segment.
-constexpr int32_t max_string_body = 2 * label_length;
+// Longest body escape_postscript_string can produce from a segment: four bytes a character.
+constexpr int32_t max_string_body = 4 * label_length;
 
 // Writes the text of a segment (`length` characters, trailing blanks already removed) as
-// the body of a PostScript string, escaping only what would leave the string unbalanced or
-// open; returns the body's length.
+// the body of a PostScript string, escaping what would leave the string unbalanced or open,
+// and every control character (below 32, and DEL) as an octal escape, so that no byte of a
+// label can end a line of the map ("a\rb" -> "a\015b"); returns the body's length.
 int32_t escape_postscript_string(const char* text, int32_t length, char* body);
 
 // A stretch of a segment shown in one font, as the body of a PostScript string: ASCII as

@@ -60,8 +60,12 @@ std::string xml_escaped(std::string_view text) {
     for (int32_t at = 0, taken = 0; at < length; at += taken) {
         const label_character c = read_label_character(text.data(), length, at);
         taken = c.length;
-        if (c.code_point < 0 || (c.code_point < 0x20 && c.code_point != '\t')) {
+        if (c.code_point < 0) {
             for (int32_t i = 0; i < c.length; ++i) escaped += replacement_character;
+            continue;
+        }
+        if (is_replaced_in_text_outputs(c.code_point)) {
+            escaped += replacement_character;
             continue;
         }
         switch (text[static_cast<std::size_t>(at)]) {

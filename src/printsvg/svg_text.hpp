@@ -1,5 +1,7 @@
 // Text for the SVG map: UTF-8 escaped for XML with U+FFFD for bytes that are no UTF-8
-// character, and labels with their ^{...}/_{...} markup as <text> elements holding <tspan>s.
+// character and for every character XML 1.0 forbids or discourages (is_replaced_in_text_outputs),
+// and labels with their ^{...}/_{...} markup as <text> elements holding
+// <tspan>s.
 #pragma once
 
 #include <string>
@@ -7,7 +9,8 @@
 
 #include "fixed_text.hpp"
 
-// `text` with & < > " ' escaped and every byte that is no UTF-8 character made U+FFFD.
+// `text` with & < > " ' escaped, every byte that is no UTF-8 character made U+FFFD and every
+// control character (but the tab), U+FFFE and U+FFFF made one U+FFFD each.
 std::string xml_escaped(std::string_view text);
 
 // A number as the shortest decimal that reads back to the same single-precision value.

@@ -131,7 +131,7 @@ struct field_sink {
 
 void put_chars(field_sink& sink, const char* text, int32_t length) {
     if (sink.out != nullptr) {
-        append(*sink.out, text, length);
+        append_text(*sink.out, text, length);
         return;
     }
     int32_t room = sink.capacity - sink.used;

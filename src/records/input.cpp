@@ -170,7 +170,7 @@ void open_input_unit(const char* file_name) {
         return;
     }
     // Non-blocking, so that a FIFO is refused at once instead of waiting for a writer.
-    const int fd = ::open(file_name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::openat(run_folder(), file_name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         const int reason = errno;
         stop_run(unit_input, 0, std::string("cannot open the file: ") + std::strerror(reason));

@@ -31,6 +31,8 @@ enum class file_move : int32_t {
     onto_free_name,  // no file had the name: put back by removing the new one
     over_kept_file,  // the earlier file is kept under a second name: put back by renaming it
     exchanged,       // the names were exchanged: put back by exchanging them again
+    renamed_aside,   // the earlier file was renamed to a second name first (a file system
+                     // without hard links or name exchange): put back by renaming it
 };
 
 // One output file of the run and its buffer. Declared here so that the statements append to
@@ -49,7 +51,8 @@ struct output_unit {
     // Set once temporary_name names a file on disk, cleared before it is renamed or removed;
     // read by the signal handlers, which remove it.
     volatile sig_atomic_t has_temporary;
-    bool has_kept_file;  // kept_name is a second name of the earlier file (during a commit)
+    bool has_kept_file;  // kept_name names the earlier file, to be removed once the set is in
+                         // place (during a commit)
     file_move move;
     char base_name[max_file_name + 1];  // the file's name within `folder`
     char temporary_name[max_temporary_name + 1];
@@ -57,13 +60,14 @@ struct output_unit {
     char buffer[unit_buffer_size];
 };
 
-// The folder part of an output file name opened beneath the current folder (O_PATH), never
-// through a symbolic link that leads out of it; "" is the current folder itself. -1 with
-// errno EXDEV for a folder outside. An absolute folder, which the program's own code may
-// name but the input reader never passes on, is opened as it stands. Where the kernel cannot
-// resolve beneath a folder itself, the resolved path is compared with the current folder's instead.
+// The folder part of an output file name opened beneath the run's folder (O_PATH), never
+// through a symbolic link that leads out of it; "" is the run's folder itself. -1 with errno
+// EXDEV for a folder outside. An absolute folder, which the program's own code may name but
+// the input reader never passes on, is opened as it stands. Where the kernel cannot resolve
+// beneath a folder itself, the folder is opened as named and then walked up, through "..",
+// until the run's folder (beneath) or the root (outside) is met.
 int open_folder_beneath(std::string_view folder);
-int open_folder_beneath_by_path(const char* folder);
+int open_folder_beneath_by_walking(int base, const char* folder);
 
 // The unit a statement writes to: null when a write to it has failed and its output is
 // dropped; a unit that is not open stops the run.
@@ -91,6 +95,11 @@ inline void append_blanks(output_unit& u, int32_t count) {
     std::memset(u.buffer + u.used, ' ', static_cast<std::size_t>(count));
     u.used += count;
 }
+
+// Appends the characters of a text item with one "?" for each byte of a control character
+// but the tab (below 32, DEL, U+0080 to U+009F) and of U+2028 and U+2029, so that no text
+// taken from the input ends or starts a line for any reader of a record.
+void append_text(output_unit& u, const char* text, int32_t length);
 
 // Ends the record being built with CR LF.
 inline void end_record(output_unit& u) {

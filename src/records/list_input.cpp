@@ -292,10 +292,11 @@ item_outcome read_item(list_cursor& cursor, const input_item& item, std::string_
 }
 
 // The values of `text` up to its end or a slash, each copy of a repeat count counted (a count
-// that does not convert as one), and in `first` the first of them as written.
-int32_t count_values(std::string_view text, std::string_view& first) {
+// that does not convert as one), and in `first` the first of them as written. The count
+// takes 64 bits: a record of 16 MiB holds at most 8 million counts below 2^31 each.
+int64_t count_values(std::string_view text, std::string_view& first) {
     list_cursor cursor = cursor_on({text, 0, 0, true}, read_mode::try_record);
-    int32_t count = 0;
+    int64_t count = 0;
     first = {};
     for (;;) {
         const list_step step = advance_to_value(cursor, std::string());
@@ -346,7 +347,7 @@ read_report unread_rest(const list_cursor& cursor) {
     rest.last_is_unquoted_text = cursor.last_is_unquoted_text;
     const std::string_view text = cursor.record.text;
     std::size_t at = cursor.position;
-    rest.decimal_comma = comma_between_digits(text.substr(0, at));
+    rest.decimal_comma = comma_between_digits(text);
     if (cursor.last_is_unquoted_text && at < text.size() && text[at] == '/' &&
         cursor.last_value_end == at) {
         rest.text_ends_at_slash = true;

@@ -13,6 +13,20 @@ namespace {
 constexpr int32_t integer_field = 11;  // list-directed integer field, 12 after a number
 constexpr int32_t real_field = 15;     // list-directed real field, 16 after a number
 
+// How many bytes at text[i] form a character that no record holds as typed, since a reader
+// could take it for a line end or a control: a control character but the tab (below 32,
+// DEL, and U+0080 to U+009F, C2 80 to C2 9F in UTF-8) or the line or paragraph separator
+// (U+2028, U+2029: E2 80 A8, E2 80 A9). 0 for any other byte.
+int32_t unshown_length(const char* text, int32_t i, int32_t length) {
+    const auto byte = [&](int32_t at) { return static_cast<unsigned char>(text[at]); };
+    if ((byte(i) < 0x20 && text[i] != '\t') || byte(i) == 0x7F) return 1;
+    if (byte(i) == 0xC2 && i + 1 < length && byte(i + 1) >= 0x80 && byte(i + 1) <= 0x9F) return 2;
+    if (byte(i) == 0xE2 && i + 2 < length && byte(i + 1) == 0x80 &&
+        (byte(i + 2) == 0xA8 || byte(i + 2) == 0xA9))
+        return 3;
+    return 0;
+}
+
 void start_list_record(list_statement& s) {
     s.room = list_record_room;
     s.pending_blanks = 1;
@@ -47,13 +61,13 @@ void place_plain_text(list_statement& s, const char* text, int32_t length) {
     begin_list_text(s);
     while (length >= s.room) {
         write_pending_blanks(s);
-        append(*s.out, text, s.room);
+        append_text(*s.out, text, s.room);
         text += s.room;
         length -= s.room;
         break_list_record(s);
     }
     write_pending_blanks(s);
-    append(*s.out, text, length);
+    append_text(*s.out, text, length);
     s.room -= length;
 }
 
@@ -111,7 +125,7 @@ int32_t find_postscript_cut(const list_statement& s, const char* text, int32_t l
 
 void write_scanned_text(list_statement& s, const char* text, int32_t length) {
     write_pending_blanks(s);
-    append(*s.out, text, length);
+    append_text(*s.out, text, length);
     for (int32_t i = 0; i < length; ++i)
         scan_postscript_char(s.string_depth, s.escape_next, text[i]);
 }
@@ -222,6 +236,22 @@ int32_t format_integer(int32_t value, char* out) {
     if (value < 0) out[length++] = '-';
     while (count > 0) out[length++] = reversed[--count];
     return length;
+}
+
+void append_text(output_unit& u, const char* text, int32_t length) {
+    int32_t from = 0;
+    for (int32_t i = 0; i < length;) {
+        const int32_t unshown = unshown_length(text, i, length);
+        if (unshown == 0) {
+            ++i;
+            continue;
+        }
+        append(u, text + from, i - from);
+        append(u, "???", unshown);
+        i += unshown;
+        from = i;
+    }
+    append(u, text + from, length - from);
 }
 
 const char* item_chars(const record_item& item) { return item.text != nullptr ? item.text : ""; }

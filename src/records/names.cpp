@@ -1,5 +1,7 @@
 // The name each unit's file was last opened under, kept after the unit is closed, for the
-// messages that name it. A fixed table, so that a signal handler may read it.
+// messages that name it (a fixed table, so that a signal handler may read it), and the folder
+// every name is taken in.
+#include <fcntl.h>
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -9,6 +11,7 @@
 namespace {
 
 char file_names[max_units][max_file_name + 1];
+int the_run_folder = AT_FDCWD;  // set_run_folder
 
 bool is_unit_number(int32_t unit) { return unit >= 0 && unit < max_units; }
 
@@ -29,3 +32,7 @@ std::string unit_file_name(int32_t unit) {
     const char* name = unit_name_chars(unit);
     return name != nullptr ? std::string(name) : "unit " + std::to_string(unit);
 }
+
+void set_run_folder(int folder) { the_run_folder = folder; }
+
+int run_folder() { return the_run_folder; }

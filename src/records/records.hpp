@@ -102,8 +102,15 @@ int32_t format_real_fixed(float value, int32_t w, int32_t d, char* out);
 // ---------------------------------------------------------------------------------------
 // Output files
 
+// The run's folder: every file name of the record layer (input.txt, the outputs, the map
+// name's folders) is taken relative to this open descriptor (O_PATH will do), never to the
+// process's working folder, which no run reads or changes. AT_FDCWD, the default, stands for
+// the working folder.
+void set_run_folder(int folder);
+int run_folder();
+
 // An output unit writes a temporary beside its file (".log.out.partial-<pid>"), in the
-// file's folder opened beneath the current folder, and replaces the file only when the run
+// file's folder opened beneath the run's folder, and replaces the file only when the run
 // commits its outputs, all together, so a failed run leaves every earlier output as it was.
 
 // Opens an output unit on a fresh temporary beside `file_name`; a failure stops the run.
@@ -119,7 +126,7 @@ bool is_unit_kept(int32_t unit);
 std::string unit_file_name(int32_t unit);
 const char* unit_name_chars(int32_t unit);
 // Whether the folder part of the relative `file_name` ("maps" of "maps/oxide.ps") lies
-// outside the current folder, for example through a symbolic link; such a file is never
+// outside the run's folder, for example through a symbolic link; such a file is never
 // opened.
 bool is_folder_outside(std::string_view file_name);
 // Writes every completed record still buffered to the unit's temporary.
@@ -165,8 +172,9 @@ input_item in_text(std::array<char, N>& target, const char* name) {
     return in_text(target.data(), static_cast<int32_t>(N), name);
 }
 
-// Opens input.txt as unit 1; a missing or unreadable file stops the run. While an input
-// text is set, unit 1 reads that text instead, under the same name and with the same checks.
+// Opens input.txt (in the run's folder) as unit 1; a missing or unreadable file stops the run.
+// While an input text is set, unit 1 reads that text instead, under the same name and with the same
+// checks.
 void open_input_unit(const char* file_name);
 void set_input_text(const std::string* text);  // nullptr: read the file again
 // Forgets unit 1 and its contents; the next open starts afresh (used by close_all_units).
@@ -178,9 +186,10 @@ void close_input_unit();
 struct read_report {
     int32_t line;                    // the record the statement ended in
     int32_t values_read;             // values the statement took from that record
-    int32_t values_unread;           // values after them, up to the record's end or a slash
+    int64_t values_unread;           // values after them, up to the record's end or a slash
+                                     // (repeat counts of 2147483647 add up past 32 bits)
     std::string_view first_unread;   // the first of them as written
-    std::string_view decimal_comma;  // "19,24": a comma between digits among the values read
+    std::string_view decimal_comma;  // "19,24": the first comma between digits in the record
     bool follows_comma;              // a comma separates the values read from the rest
     bool last_is_unquoted_text;      // the last value read was a text without quotes
     bool text_ends_at_slash;         // ... and a slash right after it ended it (first_unread

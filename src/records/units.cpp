@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -37,6 +36,8 @@ constexpr int32_t max_set_size = max_units;
 output_unit units[max_units];
 // Whether output units open on /dev/null instead of a temporary (set_output_discard).
 bool discarding_outputs = false;
+// Folders walked up from a map's folder before the walk gives up (no real tree is this deep).
+constexpr int32_t max_folder_depth = 4096;
 
 bool is_unit_number(int32_t unit) { return unit >= 0 && unit < max_units; }
 
@@ -228,9 +229,11 @@ int force_temporary_to_disk(const output_unit& u) {
 // Before the set moves: keeps the file that has the unit's name under a second, hidden name
 // (a hard link), so that it can be put back. Where no second name can be made (a file
 // system without hard links, a file that belongs to someone else), the move will exchange
-// the two names instead; an exchange does not make the file system write the new data
-// first, as a rename over a file does, so the new file is forced to disk now, which costs a
-// few milliseconds but only in this case. Returns 0 or the errno.
+// the two names instead, or, where the file system cannot exchange names either, rename the
+// earlier file to a second name just before the new one takes its name. Neither makes the
+// file system write the new data first, as a rename over a file does, so the new file is
+// forced to disk now, which costs a few milliseconds but only in this case. Returns 0 or the
+// errno.
 int keep_earlier_file(output_unit& u) {
     struct stat earlier {};
     if (::fstatat(u.folder, u.base_name, &earlier, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -251,13 +254,35 @@ int keep_earlier_file(output_unit& u) {
     return force_temporary_to_disk(u);
 }
 
+// A rename that never replaces a file at `to` (EEXIST then); where the file system cannot
+// promise that itself, the name is looked at first.
 int rename_without_replacing(int folder, const char* from, const char* to) {
     if (::renameat2(folder, from, folder, to, RENAME_NOREPLACE) == 0) return 0;
     if (errno != EINVAL) return errno;
-    return ::renameat(folder, from, folder, to) == 0 ? 0 : errno;  // no RENAME_NOREPLACE here
+    struct stat existing {};
+    if (::fstatat(folder, to, &existing, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+    return ::renameat(folder, from, folder, to) == 0 ? 0 : errno;
 }
 
-// Moves the unit's temporary onto its name; 0 or the errno.
+// Whether a failed exchange of two names says that the file system cannot exchange names.
+bool cannot_exchange(int error) {
+    return error == EINVAL || error == EOPNOTSUPP || error == ENOSYS;
+}
+
+// Renames the earlier file to a free hidden name, ".oxide.ps.previous-<pid>"; 0 or the errno.
+int rename_earlier_aside(output_unit& u) {
+    for (int32_t attempt = 0; attempt < max_name_tries; ++attempt) {
+        name_hidden_file(u.base_name, "previous", attempt, u.kept_name);
+        const int error = rename_without_replacing(u.folder, u.base_name, u.kept_name);
+        if (error == 0) u.has_kept_file = true;
+        if (error != EEXIST) return error;
+    }
+    return EEXIST;
+}
+
+// Moves the unit's temporary onto its name; 0 or the errno. A unit renamed aside whose new
+// file then cannot take the name is left with the name free and the earlier file aside, for
+// stop_after_putting_back to put back.
 int move_into_place(output_unit& u) {
     int error = 0;
     switch (u.move) {
@@ -272,6 +297,13 @@ int move_into_place(output_unit& u) {
                 ::renameat2(u.folder, u.temporary_name, u.folder, u.base_name, RENAME_EXCHANGE) == 0
                     ? 0
                     : errno;
+            if (!cannot_exchange(error)) break;
+            u.move = file_move::renamed_aside;
+            [[fallthrough]];
+        case file_move::renamed_aside:
+            error = rename_earlier_aside(u);
+            if (error == 0)
+                error = rename_without_replacing(u.folder, u.temporary_name, u.base_name);
             break;
     }
     // After an exchange the temporary's name holds the earlier file, which goes once the
@@ -286,6 +318,7 @@ int put_back(output_unit& u) {
         case file_move::onto_free_name:
             return ::unlinkat(u.folder, u.base_name, 0) == 0 ? 0 : errno;
         case file_move::over_kept_file:
+        case file_move::renamed_aside:
             if (::renameat(u.folder, u.kept_name, u.folder, u.base_name) != 0) return errno;
             u.has_kept_file = false;
             return 0;
@@ -309,16 +342,52 @@ void finish_commit(output_unit& u) {
     u.is_open = false;
 }
 
+// "maps/oxide.ps" and ".oxide.ps.previous-42" -> "maps/.oxide.ps.previous-42": a hidden name
+// beside the unit's file, as messages name it.
+std::string name_beside(const output_unit& u, const char* hidden) {
+    const std::string name = unit_file_name(u.number);
+    return name.substr(0, name.size() - std::strlen(u.base_name)) + hidden;
+}
+
+// When a moved unit cannot be put back (`error`), its earlier file stays where it is, never
+// to be removed by this run, and the message says where: under the second name it was kept
+// as, or, after an exchange, under a "previous" name it is given now (or else the
+// temporary's name it holds).
+std::string keep_what_was_not_put_back(output_unit& u, int error) {
+    const std::string name = unit_file_name(u.number);
+    const std::string why = std::strerror(error);
+    if (u.move == file_move::onto_free_name)
+        return "; the new " + name + ", which had no earlier file, could not be removed (" + why +
+               ")";
+    const char* kept = u.temporary_name;
+    if (u.move == file_move::exchanged) {
+        for (int32_t attempt = 0; attempt < max_name_tries && kept == u.temporary_name; ++attempt) {
+            name_hidden_file(u.base_name, "previous", attempt, u.kept_name);
+            const int renamed = rename_without_replacing(u.folder, u.temporary_name, u.kept_name);
+            if (renamed == 0) kept = u.kept_name;
+            if (renamed != EEXIST) break;
+        }
+    } else {
+        kept = u.kept_name;
+    }
+    u.has_kept_file = false;
+    return "; the earlier " + name + " could not be put back (" + why + ") and is kept as " +
+           name_beside(u, kept);
+}
+
 // A file of the set (`failed`) cannot be kept or moved: the `moved` files before it are put
-// back, the second names of all are removed, and the run stops naming the file and why.
+// back (and the failed one, when it had been renamed aside), the second names of the others
+// are removed, and the run stops naming the file and why. A file that still holds earlier
+// results is never removed here: one that cannot be put back keeps its second name, which
+// the message gives.
 [[noreturn]] void stop_after_putting_back(output_unit* set[], int32_t count, int32_t moved,
                                           int32_t failed, int error) {
     std::string problems;
-    for (int32_t i = moved - 1; i >= 0; --i) {
+    const bool failed_aside =
+        set[failed]->move == file_move::renamed_aside && set[failed]->has_kept_file;
+    for (int32_t i = failed_aside ? failed : moved - 1; i >= 0; --i) {
         const int undo_error = put_back(*set[i]);
-        if (undo_error != 0)
-            problems += "; the earlier " + unit_file_name(set[i]->number) +
-                        " could not be put back: " + std::strerror(undo_error);
+        if (undo_error != 0) problems += keep_what_was_not_put_back(*set[i], undo_error);
     }
     for (int32_t i = 0; i < count; ++i) {
         output_unit& u = *set[i];
@@ -332,31 +401,50 @@ void finish_commit(output_unit& u) {
 }  // namespace
 
 int open_folder_beneath(std::string_view folder) {
-    if (folder.empty()) return ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (folder.empty()) return ::openat(run_folder(), ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
     const std::string path(folder);
     if (path[0] == '/') return ::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     open_how how{};
     how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
     how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
-    const long fd = ::syscall(SYS_openat2, AT_FDCWD, path.c_str(), &how, sizeof how);
+    const long fd = ::syscall(SYS_openat2, run_folder(), path.c_str(), &how, sizeof how);
     if (fd >= 0) return static_cast<int>(fd);
     if (errno != ENOSYS) return -1;
-    return open_folder_beneath_by_path(path.c_str());
+    return open_folder_beneath_by_walking(run_folder(), path.c_str());
 }
 
-int open_folder_beneath_by_path(const char* folder) {
-    char here[PATH_MAX];
-    char there[PATH_MAX];
-    if (::realpath(".", here) == nullptr || ::realpath(folder, there) == nullptr) return -1;
-    const std::size_t length = std::strlen(here);
-    const bool is_root = length == 1;
-    const bool is_beneath = std::strncmp(there, here, length) == 0 &&
-                            (is_root || there[length] == '\0' || there[length] == '/');
-    if (!is_beneath) {
-        errno = EXDEV;
-        return -1;
+int open_folder_beneath_by_walking(int base, const char* folder) {
+    struct stat top {};
+    if (::fstatat(base, ".", &top, 0) != 0) return -1;
+    const int target = ::openat(base, folder, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (target < 0) return -1;
+    int at = ::openat(target, ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    int error = at < 0 ? errno : EXDEV;
+    for (int32_t depth = 0; at >= 0 && depth < max_folder_depth; ++depth) {
+        struct stat here {};
+        if (::fstat(at, &here) != 0) {
+            error = errno;
+            break;
+        }
+        if (here.st_dev == top.st_dev && here.st_ino == top.st_ino) {
+            ::close(at);
+            return target;
+        }
+        const int parent = ::openat(at, "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        struct stat above {};
+        if (parent < 0 || ::fstat(parent, &above) != 0) {
+            error = errno;
+            if (parent >= 0) ::close(parent);
+            break;
+        }
+        ::close(at);
+        at = parent;
+        if (above.st_dev == here.st_dev && above.st_ino == here.st_ino) break;  // the root
     }
-    return ::open(there, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (at >= 0) ::close(at);
+    ::close(target);
+    errno = error;
+    return -1;
 }
 
 bool is_folder_outside(std::string_view file_name) {

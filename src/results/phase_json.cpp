@@ -12,7 +12,6 @@
 
 #include "label_glyphs.hpp"
 #include "modules.hpp"
-#include "records/fatal.hpp"
 #include "records/records.hpp"
 #include "results/results.hpp"
 
@@ -32,16 +31,10 @@ std::string number(double value) {
 
 std::string number(int32_t value) { return std::to_string(value); }
 
-// The first surface whose name held bytes which are no UTF-8 character (-1 for none), and
-// how many did. (The axis titles are checked for such bytes when they are read.)
-struct name_problems {
-    int32_t first;
-    int32_t count;
-};
-
-// A text as a JSON string: quotes, backslashes and control characters escaped, every byte
-// that is no UTF-8 character replaced by U+FFFD (and `has_bad_bytes` set).
-std::string json_string(std::string_view text, bool& has_bad_bytes) {
+// A text as a JSON string: quotes, backslashes and the tab escaped, every byte that is no
+// UTF-8 character replaced by U+FFFD, and so is every other character that
+// is_replaced_in_text_outputs names, as in the SVG map (the reader has warned about them).
+std::string json_string(std::string_view text) {
     std::string quoted = "\"";
     const int32_t length = static_cast<int32_t>(text.size());
     for (int32_t at = 0, taken = 0; at < length; at += taken) {
@@ -49,18 +42,16 @@ std::string json_string(std::string_view text, bool& has_bad_bytes) {
         taken = c.length;
         if (c.code_point < 0) {
             for (int32_t i = 0; i < c.length; ++i) quoted += replacement_character;
-            has_bad_bytes = true;
             continue;
         }
         const char first = text[static_cast<std::size_t>(at)];
         if (first == '"' || first == '\\') {
             quoted += '\\';
             quoted += first;
-        } else if (c.code_point < 0x20) {
-            constexpr char hex[] = "0123456789abcdef";
-            quoted += "\\u00";
-            quoted += hex[c.code_point >> 4];
-            quoted += hex[c.code_point & 0xF];
+        } else if (c.code_point == '\t') {
+            quoted += "\\t";
+        } else if (is_replaced_in_text_outputs(c.code_point)) {
+            quoted += replacement_character;
         } else {
             quoted.append(
                 text.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(taken)));
@@ -112,11 +103,9 @@ region_measures measure_region(const run_state& state, const region_record& regi
 
 namespace {
 
-std::string surface_entry(int32_t s, name_problems& problems) {
+std::string surface_entry(int32_t s) {
     const surface_record& surface = run.surfaces[s];
-    bool has_bad_bytes = false;
-    const std::string name = json_string(trimmed(surface.name), has_bad_bytes);
-    if (has_bad_bytes && problems.count++ == 0) problems.first = s;
+    const std::string name = json_string(trimmed(surface.name));
     return "    {\"index\": " + number(s + 1) + ", \"name\": " + name + ", \"counts\": [" +
            number(surface.counts[0]) + ", " + number(surface.counts[1]) + ", " +
            number(surface.counts[2]) + "], \"area\": " + number(surface.area) +
@@ -140,11 +129,9 @@ std::string region_entry(int32_t s) {
         vertices += number(region.vertex_list[p]);
     }
     const region_measures measures = measure_region(run, region);
-    bool told = false;  // the surface's own entry tells about its name
     return "    {\"surface\": " + number(s + 1) +
-           ", \"name\": " + json_string(trimmed(run.surfaces[s].name), told) +
-           ",\n     \"vertices\": [" + vertices + "],\n     \"corners\": [" + corners +
-           "],\n     \"centroid\": " +
+           ", \"name\": " + json_string(trimmed(run.surfaces[s].name)) + ",\n     \"vertices\": [" +
+           vertices + "],\n     \"corners\": [" + corners + "],\n     \"centroid\": " +
            pair(number(measures.centroid_x), number(measures.centroid_y)) +
            ", \"area\": " + number(measures.area) + "}";
 }
@@ -154,16 +141,15 @@ std::string array_lines(const std::string& entries) {
     return entries.empty() ? "[]" : "[\n" + entries + "\n  ]";
 }
 
-std::string document(name_problems& problems) {
+std::string document() {
     std::string surfaces;
     std::string regions;
     for (int32_t s = 0; s < run.surface_count; ++s) {
-        surfaces += (s == 0 ? "" : ",\n") + surface_entry(s, problems);
+        surfaces += (s == 0 ? "" : ",\n") + surface_entry(s);
         if (has_region(run.regions[s])) regions += (regions.empty() ? "" : ",\n") + region_entry(s);
     }
-    bool told = false;  // titles were checked when they were read
-    const std::string x_title = json_string(trimmed(run.x_axis_title), told);
-    const std::string y_title = json_string(trimmed(run.y_axis_title), told);
+    const std::string x_title = json_string(trimmed(run.x_axis_title));
+    const std::string y_title = json_string(trimmed(run.y_axis_title));
     return "{\n"
            "  \"format\": \"phasemap-regions\",\n"
            "  \"version\": 1,\n"
@@ -185,22 +171,10 @@ std::string document(name_problems& problems) {
 
 }  // namespace
 
-std::string phase_json_text() {
-    name_problems problems{-1, 0};
-    return document(problems);
-}
+std::string phase_json_text() { return document(); }
 
 void write_phase_json() {
-    name_problems problems{-1, 0};
-    const std::string text = document(problems);
-    if (problems.count > 0)
-        warn_about_input(run.surface_lines[problems.first],
-                         "the name of surface " + number(problems.first + 1) +
-                             " holds bytes that are no UTF-8 character, which phase.json shows "
-                             "as U+FFFD" +
-                             (problems.count > 1
-                                  ? " (so do the names of " + number(problems.count - 1) + " more)"
-                                  : ""));
+    const std::string text = document();
     open_output_unit(unit_json, "phase.json");
     for (std::size_t start = 0; start < text.size();) {
         const std::size_t end = text.find('\n', start);

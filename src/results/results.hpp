@@ -3,7 +3,8 @@
 // them, every surface with its counts, area, energy and energy plane, and every region that
 // phase.out reports with its corners in the order the map draws them, its centroid and its
 // area. Numbers are the shortest decimals that read back to the values the run holds; texts
-// are JSON strings, with bytes that are no UTF-8 character shown as U+FFFD.
+// are JSON strings, with bytes that are no UTF-8 character, control characters but the tab,
+// U+FFFE and U+FFFF shown as U+FFFD, as in the SVG map.
 #pragma once
 
 #include <string>
@@ -22,6 +23,6 @@ region_measures measure_region(const run_state& state, const region_record& regi
 // The whole document, lines ended by "\n".
 std::string phase_json_text();
 
-// Writes phase_json_text() to phase.json (unit 5), one record a line; warns once when a
-// text holds bytes that are no UTF-8 character.
+// Writes phase_json_text() to phase.json (unit 5), one record a line. (The reader warns about
+// names that phase.json cannot show as they are.)
 void write_phase_json();

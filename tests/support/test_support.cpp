@@ -1,5 +1,6 @@
 #include "test_support.hpp"
 
+#include <fcntl.h>
 #include <grp.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "driver.hpp"
 #include "records/fatal.hpp"
 
 namespace fs = std::filesystem;
@@ -21,6 +23,11 @@ const char good_input[] =
 
 std::string good_entries() {
     return std::string(good_input).substr(0, std::string(good_input).find("stop"));
+}
+
+std::string second_input() {
+    std::string input = good_input;
+    return input.replace(input.find("-141.4"), 6, "-141.9");
 }
 
 std::string make_scratch_dir(const std::string& name) {
@@ -121,6 +128,29 @@ run_result run_program_in(const std::string& dir, const run_options& options) {
     return finish_program(start_program_in(dir, options), dir);
 }
 
+run_result run_in_process(const std::string& dir, bool json, bool svg) {
+    std::FILE* errors = std::tmpfile();
+    const int folder = open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    const int saved_errors = dup(2);
+    if (errors == nullptr || folder < 0 || saved_errors < 0) {
+        ADD_FAILURE() << "cannot set up a run in " << dir;
+        return {-1, "", ""};
+    }
+    std::fflush(stderr);
+    dup2(fileno(errors), 2);
+    const int status = run_phasemap_in(folder, {json, svg});
+    dup2(saved_errors, 2);
+    close(saved_errors);
+    close(folder);
+    std::string text;
+    std::rewind(errors);
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, errors)) > 0;)
+        text.append(buffer, n);
+    std::fclose(errors);
+    return {status, "", text};
+}
+
 run_result run_with(const std::string& dir, std::vector<std::string> arguments) {
     run_options options;
     options.arguments = std::move(arguments);
@@ -153,6 +183,12 @@ std::string folder_with_earlier_results(const std::string& name) {
     const run_result first = run_program_on(name, good_input, &dir);
     EXPECT_EQ(first.status, 0) << first.stderr_text;
     return dir;
+}
+
+void restore_folder(const std::string& dir, const folder_state& state) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir))
+        if (state.count(entry.path().filename().string()) == 0) fs::remove_all(entry.path());
+    for (const auto& [name, content] : state) write_file(dir + "/" + name, content);
 }
 
 void expect_unchanged_but(const folder_state& before, const folder_state& after,

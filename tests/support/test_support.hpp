@@ -30,9 +30,11 @@ bool environment_is(const char* name, const std::string& value = "1");
 // A test name for a parameter named after a folder ('-' becomes '_').
 std::string folder_test_name(const testing::TestParamInfo<std::string>& info);
 
-// The two-surface input the whole-run tests start from, and its entries before "stop".
+// The two-surface input the whole-run tests start from, and its entries before "stop"; the
+// same input with another energy of the second surface, which gives other outputs.
 extern const char good_input[];
 std::string good_entries();
+std::string second_input();
 
 struct run_result {
     int status;               // exit status of the process; 128 + N after signal N
@@ -55,6 +57,9 @@ struct run_options {
 
 // Runs the phasemap binary with `dir` as its working directory.
 run_result run_program_in(const std::string& dir, const run_options& options = {});
+// A run inside the test program (run_phasemap_in on `dir` opened), with what it wrote on
+// standard error; standard output stays empty.
+run_result run_in_process(const std::string& dir, bool json = false, bool svg = false);
 // The same, started without waiting; finish_program waits for it and gives its result.
 int start_program_in(const std::string& dir, const run_options& options = {});
 run_result finish_program(int pid, const std::string& dir);
@@ -71,6 +76,9 @@ std::string folder_with_earlier_results(const std::string& name);
 // relative to it: a file's content, "<folder>" or "-> target" for a link.
 using folder_state = std::map<std::string, std::string>;
 folder_state snapshot_folder(const std::string& dir);
+
+// Puts the files of `state` back into `dir` and removes every other entry there.
+void restore_folder(const std::string& dir, const folder_state& state);
 
 // The folder after a run equals the folder before it, but for the entries named in `changed`.
 void expect_unchanged_but(const folder_state& before, const folder_state& after,
