@@ -435,10 +435,16 @@ class Diagram:
         >>> diagram = phasemap.read_input("examples/oxide-in-oxygen-and-water/input.txt")
         >>> diagram.write("run1", json=True)
         """
+        diagram = self._frozen()
         path = os.fsencode(folder)
         os.makedirs(path, exist_ok=True)
-        diagram = self._frozen()
-        _call(_core.run_in, path, diagram._input[1], bool(json))
+        # The folder is taken once, now, and the run works relative to it: what the current
+        # folder is while the call waits for its turn, or becomes meanwhile, plays no part.
+        descriptor = os.open(path, os.O_PATH | os.O_DIRECTORY | os.O_CLOEXEC)
+        try:
+            _call(_core.run_in, descriptor, diagram._input[1], bool(json))
+        finally:
+            os.close(descriptor)
 
 
 _FIELD_NAMES = tuple(field.name for field in dataclasses.fields(Diagram))

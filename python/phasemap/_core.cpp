@@ -11,19 +11,16 @@
 //   the call and returned to Python, which issues them through `warnings`;
 // - a child forked while another thread is inside a call starts with the lock free and
 //   that call forgotten (its files are the parent's), so it can call at once.
-// Waiting for the lock (another thread's call) gives way to a Python signal handler that
-// raises, such as Ctrl-C's KeyboardInterrupt.
-#include <fcntl.h>
+// Waiting for the lock (another thread's call), or for another run's lock on a folder,
+// gives way to a Python signal handler that raises, such as Ctrl-C's KeyboardInterrupt.
+// A whole run works relative to a folder descriptor: no call changes the process's folder.
 #include <fenv.h>
 #include <pthread.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
-#include <unistd.h>
 #include <atomic>
-#include <cerrno>
 #include <csetjmp>
 #include <csignal>
-#include <cstring>
 #include <ctime>
 #include <exception>
 #include <memory>
@@ -51,18 +48,9 @@ pthread_mutex_t module_lock = PTHREAD_MUTEX_INITIALIZER;
 std::atomic<bool> call_in_progress{false};
 struct sigaction host_fpe_action;  // SIGFPE's handling before the call, put back after it
 sigjmp_buf fault_return;
-int returning_folder = -1;  // the folder run_in changes back to
 // For the tests: called with the interpreter's lock each time a call that waits for its
 // turn looks again (nullptr: none).
 PyObject* wait_hook = nullptr;
-
-void return_to_folder() {
-    if (returning_folder < 0) return;
-    if (::fchdir(returning_folder) != 0) { /* the folder was open: fchdir cannot fail here */
-    }
-    ::close(returning_folder);
-    returning_folder = -1;
-}
 
 // In a child forked while another thread was inside a call: the lock is free again and that
 // call is forgotten, its SIGFPE handler put back.
@@ -71,8 +59,6 @@ void reset_in_forked_child() {
     if (!call_in_progress.load()) return;
     forget_run_after_fork();
     sigaction(SIGFPE, &host_fpe_action, nullptr);
-    if (returning_folder >= 0) ::close(returning_folder);
-    returning_folder = -1;
     call_in_progress.store(false);
 }
 
@@ -114,7 +100,6 @@ void run_guarded(Work work, call_outcome& outcome) {
         }
     } else {
         abandon_run();
-        return_to_folder();
         outcome.end = call_outcome::ending::fault;
         outcome.stop = {last_fault_report()};
     }
@@ -133,6 +118,13 @@ bool python_gives_up() {
     PyObject* result = PyObject_CallNoArgs(wait_hook);
     Py_XDECREF(result);
     return result == nullptr;
+}
+
+// The core's hook while a run waits for another run's lock on its folder: the run gives up,
+// writing nothing, when a Python signal handler raised (the error is then set).
+bool give_up_waiting() {
+    const py::gil_scoped_acquire acquired;
+    return python_gives_up();
 }
 
 // Takes the module lock, without the interpreter's lock while it waits; false, with the
@@ -323,6 +315,7 @@ PYBIND11_MODULE(_core, m) {
     // Python keeps its own SIGINT handling: a Ctrl-C during a run raises KeyboardInterrupt
     // once the run has ended, instead of ending the interpreter.
     leave_interruptions_to_host(true);
+    set_lock_wait_hook(give_up_waiting);
     pthread_atfork(nullptr, nullptr, reset_in_forked_child);
     static PyObject* stopped =
         PyErr_NewException("phasemap._core.Stopped", PyExc_ValueError, nullptr);
@@ -422,31 +415,20 @@ PYBIND11_MODULE(_core, m) {
         Py_XDECREF(previous);
     });
 
-    // run_in(folder, text, json): a whole run of the program in `folder` (a path as bytes)
-    // with `text` as its input.txt, which stays unwritten. The run works in the current
-    // folder (its units, its folder lock), so the call changes into `folder` while it holds
-    // the module lock and changes back before it returns, also after a fault.
-    m.def("run_in", [](const py::bytes& folder_path, const std::string& text, bool json) {
-        const std::string folder = folder_path;
-        return finished(locked_call([&] {
-                            const int here = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-                            const int there =
-                                ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-                            if (here < 0 || there < 0 || ::fchdir(there) != 0) {
-                                const std::string reason = std::strerror(errno);
-                                if (here >= 0) ::close(here);
-                                if (there >= 0) ::close(there);
-                                throw run_stopped{"phasemap: cannot enter the folder " + folder +
-                                                  ": " + reason};
-                            }
-                            ::close(there);
-                            returning_folder = here;
-                            set_input_text(&text);
-                            const int status = run_phasemap({json, false});
-                            set_input_text(nullptr);
-                            return_to_folder();
-                            if (status != 0) throw last_run_stop();
-                        }),
-                        py::none(), stopped, fault);
+    // run_in(folder, text, json): a whole run of the program in `folder`, an open descriptor
+    // of it (O_PATH will do), with `text` as its input.txt, which stays unwritten. Every file
+    // is opened, created, renamed and locked relative to `folder`. A Python signal handler
+    // that raises while the run waits for another run's lock on the folder ends the call
+    // with its exception, nothing written.
+    m.def("run_in", [](int folder, const std::string& text, bool json) {
+        int status = 0;
+        const call_outcome outcome = locked_call([&] {
+            set_input_text(&text);
+            status = run_phasemap_in(folder, {json, false});
+            set_input_text(nullptr);
+            if (status == 1) throw last_run_stop();
+        });
+        if (status == run_given_up) throw py::error_already_set();
+        return finished(outcome, py::none(), stopped, fault);
     });
 }

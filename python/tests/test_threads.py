@@ -1,5 +1,6 @@
 """The module under threads: each call computes from its own copy of the run state and of the
-diagram, in the floating-point environment the program starts with, and calls take turns."""
+diagram, in the floating-point environment the program starts with; calls take turns; a
+write() takes its folder when it is called and never changes the process's current folder."""
 
 from __future__ import annotations
 
@@ -7,6 +8,7 @@ import concurrent.futures
 import ctypes
 import ctypes.util
 import dataclasses
+import os
 import pathlib
 import platform
 
@@ -17,6 +19,10 @@ import phasemap
 
 GOLDEN = pathlib.Path(__file__).resolve().parents[2] / "tests" / "golden"
 FULL = pathlib.Path(__file__).resolve().parents[2] / "bench" / "inputs" / "full-capacity.txt"
+
+
+OUTPUTS = ["log.out", "map1.ps", "phase.out"]
+WORKED = GOLDEN / "reader-worked-example"
 
 
 def measures(result: phasemap.Result) -> list:
@@ -92,3 +98,47 @@ def test_a_call_rounds_to_nearest_and_leaves_the_callers_rounding_mode(mode, tmp
     for output in (tmp_path / "nearest").iterdir():
         assert (tmp_path / "rounded" / output.name).read_bytes() == output.read_bytes(), output.name
     assert np.float32(1) / np.float32(3) == np.float32(0.33333334)
+
+
+def test_a_waiting_write_leaves_the_current_folder_alone(tmp_path, monkeypatch, waits):
+    monkeypatch.chdir(tmp_path)
+    target = tmp_path / "target"
+    target.mkdir()
+    diagram = phasemap.read_input(WORKED / "input.txt")
+    with waits.folder_locked(target):
+        thread, waiting = waits.start(diagram.write, target)
+        waiting.wait()
+        assert os.getcwd() == str(tmp_path)
+        pathlib.Path("probe").write_text("a relative file of another thread")
+    thread.join()
+    assert sorted(os.listdir(tmp_path)) == ["probe", "target"]
+    assert sorted(os.listdir(target)) == OUTPUTS
+
+
+def test_a_write_takes_its_folder_when_it_is_called(tmp_path, monkeypatch, waits):
+    (tmp_path / "busy").mkdir()
+    (tmp_path / "elsewhere").mkdir()
+    monkeypatch.chdir(tmp_path)
+    diagram = phasemap.read_input(WORKED / "input.txt")
+    with waits.folder_locked(tmp_path / "busy"):
+        first, first_waits = waits.start(diagram.write, tmp_path / "busy")
+        first_waits.wait()  # holds the module's lock
+        second, second_waits = waits.start(diagram.write, "relative")
+        second_waits.wait()  # waits for its turn
+        os.chdir(tmp_path / "elsewhere")
+    first.join()
+    second.join()
+    assert sorted(os.listdir(tmp_path / "relative")) == OUTPUTS
+    assert os.listdir(tmp_path / "elsewhere") == []
+
+
+def test_threads_write_to_their_own_relative_folders(tmp_path, monkeypatch):
+    monkeypatch.chdir(tmp_path)
+    diagram = phasemap.read_input(WORKED / "input.txt")
+    expected = {name: (WORKED / name).read_bytes() for name in OUTPUTS}
+    folders = [f"run{i}/inner" for i in range(64)]
+    with concurrent.futures.ThreadPoolExecutor(4) as pool:
+        list(pool.map(diagram.write, folders))
+    assert sorted(os.listdir(tmp_path)) == sorted(f"run{i}" for i in range(64))
+    for folder in folders:
+        assert {p.name: p.read_bytes() for p in pathlib.Path(folder).iterdir()} == expected
