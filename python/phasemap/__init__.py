@@ -104,13 +104,17 @@ class ComputationError(ArithmeticError):
 
 def _outside_level() -> int:
     """The `stacklevel` that makes a warning issued by the caller of this function name the
-    first frame outside the package (the user's line)."""
+    first frame outside the package and dataclasses (whose replace() builds a changed
+    Diagram): the user's line."""
     level = 1
     frame = sys._getframe(1)
-    while frame is not None and frame.f_globals.get("__name__", "").split(".")[0] == __name__:
+    while frame is not None and frame.f_globals.get("__name__", "").split(".")[0] in _INSIDE:
         frame = frame.f_back
         level += 1
     return level
+
+
+_INSIDE = (__name__, "dataclasses")
 
 
 def _issue(messages: Sequence[tuple[bool, str]]) -> None:

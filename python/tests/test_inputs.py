@@ -130,3 +130,16 @@ def test_a_write_that_fails_tells_the_unit_it_names_and_nothing_on_standard_erro
     assert capfd.readouterr().err == ""
     again = pickle.loads(pickle.dumps(refused.value))
     assert (again.message, again.unit, again.line) == (message, 4, None)
+
+
+def test_a_surface_with_a_negative_area_warns_at_the_callers_line():
+    diagram = phasemap.read_input(WORKED)
+    turned = dataclasses.replace(diagram.surfaces[0], area=-20.5)
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        dataclasses.replace(diagram, surfaces=[turned, diagram.surfaces[1]])
+    negative = [w for w in caught if "negative area" in str(w.message)]
+    assert [(w.category, w.filename) for w in negative] == [(phasemap.InputWarning, __file__)]
+    assert str(negative[0].message).startswith(
+        "phasemap: warning: input.txt, line 7: surface 1 'clean' has the negative area -20.5"
+    )
