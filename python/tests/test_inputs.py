@@ -4,10 +4,12 @@ warnings through `warnings`, and refusals that carry the unit and line the engin
 from __future__ import annotations
 
 import dataclasses
+import fcntl
 import os
 import pathlib
 import pickle
 import re
+import time
 import warnings
 
 import numpy as np
@@ -143,3 +145,26 @@ def test_a_surface_with_a_negative_area_warns_at_the_callers_line():
     assert str(negative[0].message).startswith(
         "phasemap: warning: input.txt, line 7: surface 1 'clean' has the negative area -20.5"
     )
+
+
+def test_the_programs_other_notes_come_as_user_warnings(tmp_path, waits):
+    """The note of a run that has waited a second for its folder's lock: the lock is let go
+    once the wait has lasted that long by the wait's own clock, which the run's exceeds."""
+    started = []
+    holder = os.open(tmp_path, os.O_RDONLY | os.O_DIRECTORY)
+
+    def let_go_after_a_second() -> None:
+        started.append(time.monotonic())
+        if started[-1] - started[0] >= 1.0:
+            fcntl.flock(holder, fcntl.LOCK_UN)
+
+    try:
+        fcntl.flock(holder, fcntl.LOCK_EX)
+        phasemap._core._set_wait_hook(let_go_after_a_second)
+        with warnings.catch_warnings(record=True) as caught:
+            warnings.simplefilter("always")
+            phasemap.read_input(WORKED).write(tmp_path)
+    finally:
+        os.close(holder)
+    note = "phasemap: waiting for another phasemap run in this folder to finish"
+    assert [(w.category, str(w.message)) for w in caught] == [(UserWarning, note)]
