@@ -6,7 +6,6 @@
 // file is kept under the second name the message gives, never removed.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <string>
 
 #include "support/file_system_faults.hpp"
@@ -123,28 +122,6 @@ TEST(CommitFault, EarlierFilesAreNeverLost) {
         EXPECT_GT(failed, 10) << kind.name;
         EXPECT_GT(double_faults, 3) << kind.name;
     }
-}
-
-// The double fault of the hard-link path, as a user meets it: the SVG map cannot be moved,
-// and the map already moved cannot be put back; the message names the earlier map's file.
-TEST(CommitFault, MessageNamesTheEarlierFileThatCouldNotBePutBack) {
-    const std::string dir = make_scratch_dir("commit_double_fault");
-    write_file(dir + "/input.txt", good_input);
-    ASSERT_EQ(run_in_process(dir, true, true).status, 0);
-    const std::string earlier_map = read_file(dir + "/map1.ps");
-    write_file(dir + "/input.txt", second_input());
-    set_file_system_faults({false, false, 2, 2, 0});
-    const run_result result = run_in_process(dir, true, true);
-    set_file_system_faults({});
-    const std::string kept = ".map1.ps.previous-" + std::to_string(getpid());
-    const std::string message =
-        "phasemap: map1.svg (unit 6): cannot replace the file: Input/output error; the earlier "
-        "map1.ps could not be put back (Input/output error) and is kept as " +
-        kept;
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.stderr_text, message + "\n");
-    EXPECT_EQ(read_file(dir + "/" + kept), earlier_map);
-    EXPECT_EQ(last_line(read_file(dir + "/log.out")), message);
 }
 
 }  // namespace

@@ -64,8 +64,9 @@ struct output_unit {
 // through a symbolic link that leads out of it; "" is the run's folder itself. -1 with errno
 // EXDEV for a folder outside. An absolute folder, which the program's own code may name but
 // the input reader never passes on, is opened as it stands. Where the kernel cannot resolve
-// beneath a folder itself, the folder is opened as named and then walked up, through "..",
-// until the run's folder (beneath) or the root (outside) is met.
+// beneath a folder itself (no openat2, or a container that refuses it), the folder is opened
+// as named and then walked up, through "..", until the run's folder (beneath) or the root
+// (outside) is met.
 int open_folder_beneath(std::string_view folder);
 int open_folder_beneath_by_walking(int base, const char* folder);
 

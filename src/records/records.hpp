@@ -134,7 +134,8 @@ void flush_output_units();
 // Commits a set of open units as one: every file is written out and closed, then each is
 // moved onto its name in the order given (a symbolic link there is replaced, not followed).
 // When one cannot be moved, those moved before it are put back, the units stay open and the
-// run stops; the caller then discards them, or commits the log alone.
+// run stops; the caller then discards them, or commits the log alone. An earlier file that
+// cannot be put back is kept under a hidden name that the message gives, never removed.
 void commit_output_units(std::initializer_list<int32_t> units);
 // While on, output units open on /dev/null: their names and folders are checked as always,
 // but no file is created and nothing that is written is kept (a run computed for its state).

@@ -6,10 +6,13 @@
 // (".log.out.partial-<pid>", created exclusively) in the file's folder, which is opened
 // beneath the run's folder and never through a symbolic link that leads out of it. The
 // outputs of a complete run are committed as one set: all are written and closed first,
-// every earlier file is kept under a second name, and only then are they moved onto their
-// names, one after another; when one cannot be moved, those already moved are put back, so
-// the set is replaced whole or not at all. A unit closed without commit removes its
-// temporary. Messages name the unit by the file name it was opened under.
+// every earlier file is kept under a second name (or exchanged for the new one, or renamed
+// aside just before it moves, where the file system has no hard links), and only then are
+// they moved onto their names, one after another; when one cannot be moved, those already
+// moved are put back, so the set is replaced whole or not at all. An earlier file that
+// cannot be put back either keeps its second name, which the message gives, and is never
+// removed. A unit closed without commit removes its temporary. Messages name the unit by the
+// file name it was opened under.
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <sys/stat.h>
@@ -409,7 +412,8 @@ int open_folder_beneath(std::string_view folder) {
     how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
     const long fd = ::syscall(SYS_openat2, run_folder(), path.c_str(), &how, sizeof how);
     if (fd >= 0) return static_cast<int>(fd);
-    if (errno != ENOSYS) return -1;
+    // ENOSYS from a kernel before openat2, EPERM from a container that filters it out.
+    if (errno != ENOSYS && errno != EPERM) return -1;
     return open_folder_beneath_by_walking(run_folder(), path.c_str());
 }
 
