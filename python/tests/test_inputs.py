@@ -49,12 +49,6 @@ def test_a_folder_named_in_any_form_gets_the_whole_set(form, tmp_path, capfd):
     assert capfd.readouterr().err == ""
 
 
-def test_a_relative_folder_is_taken_from_the_current_folder(tmp_path, monkeypatch):
-    monkeypatch.chdir(tmp_path)
-    phasemap.read_input(WORKED).write(RAW + b"/inner")
-    assert sorted(os.listdir(RAW + b"/inner")) == [os.fsencode(name) for name in OUTPUTS]
-
-
 @pytest.mark.parametrize("name", [b"m\xe9.ps", os.fsdecode(b"m\xe9.ps"), pathlib.Path("m.ps")])
 def test_a_map_name_may_be_bytes_or_a_path(name, tmp_path):
     diagram = worked(map_name=name)
@@ -71,14 +65,10 @@ SURFACE = dict(name="x", area=20.5, energy=-140.2)
     "make, refused",
     [
         (lambda: phasemap.Surface(counts=(26, 19.5, 2), **SURFACE), "surface 'x': count 2 is 19.5"),
-        (lambda: phasemap.Surface(counts=(26.9, 19.99, 2), **SURFACE), "count 1 is 26.9"),
         (lambda: phasemap.Surface(counts=(8, float("nan"), 0), **SURFACE), "count 2 is nan"),
         (lambda: phasemap.Surface(counts=(26, 19), **SURFACE), "surface 'x' has 2 counts"),
-        (lambda: phasemap.Surface(counts=(1, 2, 3, 4), **SURFACE), "has 4 counts"),
-        (lambda: worked(bulk=((1, 2.5), -16.5, 2)), "bulk: count 2 is 2.5"),
         (lambda: worked(bulk=((1, 2), -16.5, 2.5)), "bulk: divisor is 2.5"),
         (lambda: worked(bulk=((1, 2, 3), -16.5, 2)), "bulk has 3 counts"),
-        (lambda: worked(lines=[(1, 0.5, 1.0)]), "line 1: coef_y is 0.5"),
         (
             lambda: worked(boxed_lines=[(1, 1, 0, -1, 0, -1, 0), (1.5, 1, 0, -1, 0, -1, 0)]),
             "boxed line 2: coef_x is 1.5",
@@ -107,11 +97,13 @@ def test_warnings_come_through_warnings_once_per_call_and_never_on_standard_erro
         warnings.simplefilter("always")
         diagram = phasemap.read_input(SLIPS)
         diagram.solve()
-    assert [w.category for w in caught] == [phasemap.InputWarning] * 2
-    assert (
-        str(caught[0].message).startswith(SLIP) and caught[0].message.args == caught[1].message.args
-    )
-    assert {w.filename for w in caught} == {__file__}  # the caller's line, not the package's
+        turned = dataclasses.replace(diagram.surfaces[0], area=-20.5)
+        dataclasses.replace(diagram, surfaces=[turned])
+    assert [w.category for w in caught] == [phasemap.InputWarning] * 3
+    assert str(caught[0].message).startswith(SLIP)
+    assert caught[0].message.args == caught[1].message.args
+    assert "surface 1 'clean' has the negative area -20.5" in str(caught[2].message)
+    assert {w.filename for w in caught} == {__file__}  # the caller's line, replace() included
     assert capfd.readouterr().err == ""
     with warnings.catch_warnings():
         warnings.simplefilter("error", phasemap.InputWarning)
@@ -132,19 +124,6 @@ def test_a_write_that_fails_tells_the_unit_it_names_and_nothing_on_standard_erro
     assert capfd.readouterr().err == ""
     again = pickle.loads(pickle.dumps(refused.value))
     assert (again.message, again.unit, again.line) == (message, 4, None)
-
-
-def test_a_surface_with_a_negative_area_warns_at_the_callers_line():
-    diagram = phasemap.read_input(WORKED)
-    turned = dataclasses.replace(diagram.surfaces[0], area=-20.5)
-    with warnings.catch_warnings(record=True) as caught:
-        warnings.simplefilter("always")
-        dataclasses.replace(diagram, surfaces=[turned, diagram.surfaces[1]])
-    negative = [w for w in caught if "negative area" in str(w.message)]
-    assert [(w.category, w.filename) for w in negative] == [(phasemap.InputWarning, __file__)]
-    assert str(negative[0].message).startswith(
-        "phasemap: warning: input.txt, line 7: surface 1 'clean' has the negative area -20.5"
-    )
 
 
 def test_the_programs_other_notes_come_as_user_warnings(tmp_path, waits):

@@ -44,14 +44,6 @@ def test_threads_take_turns_and_every_field_of_a_result_is_the_calls_own():
             assert runs == [expected[index]] * 300
 
 
-def test_a_result_keeps_the_diagram_as_it_was_solved():
-    diagram = phasemap.read_input(GOLDEN / "reader-worked-example" / "input.txt")
-    result = diagram.solve()
-    diagram.surfaces = diagram.surfaces[:1]
-    assert len(result.diagram.surfaces) == 2 and result.never_stable == [1]
-    assert [r.name for r in diagram.solve().regions] == ["clean"]
-
-
 def test_a_diagram_changed_by_another_thread_gives_whole_results():
     diagram = phasemap.read_input(GOLDEN / "reader-worked-example" / "input.txt")
     settings = [diagram.surfaces, diagram.surfaces[:1]]
