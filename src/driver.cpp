@@ -25,7 +25,7 @@ namespace {
 
 folder_lock run_lock{-1, -1};        // the run folder's lock, while a run holds it
 bool (*lock_wait_hook)() = nullptr;  // set_lock_wait_hook
-std::string run_message;             // last_run_message()
+run_stopped run_stop;                // last_run_stop()
 
 // The phases of one run, in their fixed order, and the extra outputs asked for.
 void run_phases(const extra_outputs& extras) {
@@ -60,8 +60,9 @@ void commit_outputs(const extra_outputs& extras) {
 // A failed run keeps log.out, with the error as its last record, and leaves phase.out and the
 // map as they were. When log.out cannot be written either, the earlier one stays too, and
 // standard error is told why.
-void keep_log_of_failed_run(const std::string& message) {
-    run_message = message;
+void keep_log_of_failed_run(const run_stopped& stop) {
+    run_stop = stop;
+    const std::string& message = stop.message;
     hold_interruptions();
     print_message(message);
     for (int32_t unit : {unit_phase, unit_map, unit_json, unit_svg}) discard_output_unit(unit);
@@ -81,7 +82,7 @@ void keep_log_of_failed_run(const std::string& message) {
 void start_afresh() {
     reset_run_state();
     reset_warning_count();
-    run_message.clear();
+    run_stop = {};
 }
 
 }  // namespace
@@ -113,10 +114,10 @@ int run_phasemap_in(int folder, const extra_outputs& extras) {
         run_phases(extras);
         commit_outputs(extras);
     } catch (const run_stopped& stop) {
-        keep_log_of_failed_run(stop.message);
+        keep_log_of_failed_run(stop);
         status = 1;
     } catch (const std::bad_alloc&) {
-        keep_log_of_failed_run("phasemap: out of memory");
+        keep_log_of_failed_run({"phasemap: out of memory"});
         status = 1;
     }
     end_fp_traps();
@@ -140,7 +141,7 @@ int run_phasemap(const extra_outputs& extras) {
     return status;
 }
 
-const std::string& last_run_message() { return run_message; }
+const run_stopped& last_run_stop() { return run_stop; }
 
 void compute_from_text(const std::string& text, bool stop_after_reading) {
     start_afresh();
@@ -168,4 +169,14 @@ void abandon_run() {
     set_run_folder(AT_FDCWD);
     unlock_folder(run_lock);
     end_interruption_guards();
+}
+
+void forget_run_after_fork() {
+    forget_guards_after_fork();
+    forget_units_after_fork();
+    set_input_text(nullptr);
+    set_output_discard(false);
+    set_message_sink(nullptr);
+    set_run_folder(AT_FDCWD);
+    unlock_folder(run_lock);
 }

@@ -162,3 +162,16 @@ void end_interruption_guards() {
     }
     interruption_guards_active = false;
 }
+
+void forget_guards_after_fork() {
+    if (traps_active) sigaction(SIGFPE, &previous_fpe_action, nullptr);
+    traps_active = false;
+    if (interruption_guards_active) {
+        for (int i = 0; i < interruption_count; ++i)
+            sigaction(interruptions[i], &previous_interruption_actions[i], nullptr);
+        for (int i = 0; i < quiet_signal_count; ++i)
+            sigaction(quiet_signals[i], &previous_quiet_actions[i], nullptr);
+    }
+    interruption_guards_active = false;
+    interruptions_held = false;
+}

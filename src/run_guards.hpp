@@ -22,6 +22,11 @@ void leave_interruptions_to_host(bool host);
 void begin_interruption_guards();
 void end_interruption_guards();
 
+// In a child forked while a run of the parent had its guards up: puts back the handlers the
+// process had before the run, leaving the child's own signal mask and floating-point
+// environment (those of the thread that forked) as they are.
+void forget_guards_after_fork();
+
 // Holds interruptions back while a run moves its outputs into place (all of them, or log.out
 // alone after an error); one that arrives meanwhile takes effect at end_interruption_guards,
 // as the process handled it before.

@@ -258,7 +258,7 @@ TEST(Lock, HostMayGiveUpTheWait) {
     close(holder);
     EXPECT_EQ(given_up.status, run_given_up);
     EXPECT_EQ(given_up.stderr_text, "");
-    EXPECT_EQ(last_run_message(), "");
+    EXPECT_EQ(last_run_stop().message, "");
     EXPECT_EQ(snapshot_folder(dir), before);
     EXPECT_EQ(run_in_process(dir).status, 0);
 }

@@ -5,17 +5,21 @@ the program's own outputs.
 The checks are the program's: a Diagram is turned into input.txt text (to_input) and read
 by the program's reader, which refuses what the program refuses; read_input goes the same
 way and builds the Diagram from what the reader stored. Calls into the program are
-serialized by one lock in the extension, so threads may call freely and take turns.
+serialized by one lock in the extension, so threads may call freely and take turns. The
+program's warnings arrive through the `warnings` module as InputWarning.
 """
 from __future__ import annotations
 
 import codecs
 import dataclasses
 import json
+import operator
 import os
 import re
+import sys
 import threading
-from typing import NamedTuple
+import warnings
+from typing import Any, Callable, NamedTuple, Sequence, Union
 
 import numpy as np
 
@@ -26,35 +30,134 @@ from ._warnings import InputWarning
 from ._composition import Slab, composition, formula
 from .study import PressureAxis, StabilityRegion, Study, StudyResult
 
-__all__ = ["Bulk", "Surface", "Label", "Line", "BoxedLine", "PressureScale", "Diagram",
-           "Region", "Result", "InputError", "ComputationError", "read_input", "PALETTE",
-           "envelope", "envelope_sweep", "Envelope", "EnvelopeSweep"]
-__all__ += ["InputWarning", "Slab", "Study", "StabilityRegion", "StudyResult", "PressureAxis",
-            "composition", "formula", "gas"]
+__all__ = [
+    "Bulk",
+    "Surface",
+    "Label",
+    "Line",
+    "BoxedLine",
+    "PressureScale",
+    "Diagram",
+    "Region",
+    "Result",
+    "InputError",
+    "InputWarning",
+    "ComputationError",
+    "read_input",
+    "PALETTE",
+    "envelope",
+    "envelope_sweep",
+    "Envelope",
+    "EnvelopeSweep",
+    "Slab",
+    "Study",
+    "StabilityRegion",
+    "StudyResult",
+    "PressureAxis",
+    "composition",
+    "formula",
+    "gas",
+]
+
+
+PathType = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 
 
 class InputError(ValueError):
-    """The program refused the input: `message` is its message, `line` the input line it
-    names (None when it names none)."""
+    """The program refused the input, or could not write its outputs.
 
-    def __init__(self, message):
+    Parameters
+    ----------
+    message : str
+        The program's one-line message, as ``phasemap`` prints it on standard error.
+    unit : int or None
+        The unit of the file the message names: 1 input.txt, 2 log.out, 3 the map,
+        4 phase.out, 5 phase.json; None when it names none.
+    line : int or None
+        The line of input.txt the message names, or None.
+
+    Examples
+    --------
+    >>> try:
+    ...     phasemap.read_input("bound\\n0 -2 -1.5 0\\nstop\\n")
+    ... except phasemap.InputError as refused:
+    ...     print(refused.unit, refused.line)
+    1 2
+    """
+
+    def __init__(self, message: str, unit: int | None = None, line: int | None = None) -> None:
         super().__init__(message)
         self.message = message
-        found = re.search(r"\), line (\d+):", message)
-        self.line = int(found.group(1)) if found else None
+        self.unit = unit
+        self.line = line
+
+    def __reduce__(self) -> tuple:
+        return (type(self), (self.message, self.unit, self.line))
 
 
 class ComputationError(ArithmeticError):
     """A floating-point fault in the computation of an input, with the program's message."""
 
 
-def _call(function, *args):
+def _outside_level() -> int:
+    """The `stacklevel` that makes a warning issued by the caller of this function name the
+    first frame outside the package and dataclasses (whose replace() builds a changed
+    Diagram): the user's line."""
+    level = 1
+    frame = sys._getframe(1)
+    while frame is not None and frame.f_globals.get("__name__", "").split(".")[0] in _INSIDE:
+        frame = frame.f_back
+        level += 1
+    return level
+
+
+_INSIDE = (__name__, "dataclasses")
+
+
+def _issue(messages: Sequence[tuple[bool, str]]) -> None:
+    """Issues the lines the program would have written on standard error: its warnings
+    about the input as InputWarning, any other note as UserWarning."""
+    if not messages:
+        return
+    level = _outside_level()
+    for is_warning, text in messages:
+        warnings.warn(text, InputWarning if is_warning else UserWarning, stacklevel=level)
+
+
+def _call(function: Callable[..., tuple[Any, list]], *args: Any) -> Any:
+    """Calls the extension, issues the program's warnings and raises what stopped it."""
     try:
-        return function(*args)
+        value, messages = function(*args)
     except _core.Fault as fault:
-        raise ComputationError(str(fault)) from None
+        report, messages = fault.args
+        _issue(messages)
+        raise ComputationError(report) from None
     except _core.Stopped as stop:
-        raise InputError(str(stop)) from None
+        message, unit, line, messages = stop.args
+        _issue(messages)
+        raise InputError(message, unit, line) from None
+    _issue(messages)
+    return value
+
+
+def _whole(value: Any, what: str) -> int:
+    """`value` as an int; a number that is not a whole number is refused, naming `what`."""
+    try:
+        return operator.index(value)
+    except TypeError:
+        pass
+    number = float(value)
+    if not number.is_integer():
+        raise ValueError(f"{what} is {value!r}, not a whole number")
+    return int(number)
+
+
+def _counts(values: Sequence, size: int, owner: str) -> tuple[int, ...]:
+    """The `size` counts of `owner` as ints, refused unless there are as many whole numbers."""
+    values = tuple(values)
+    if len(values) != size:
+        raise ValueError(f"{owner} has {len(values)} counts, {values!r}; it takes {size}")
+    return tuple(_whole(v, f"{owner}: count {i + 1}") for i, v in enumerate(values))
 
 
 def _single(value):
@@ -100,8 +203,8 @@ class Surface:
     area: float
     energy: float
 
-    def __post_init__(self):
-        object.__setattr__(self, "counts", tuple(int(c) for c in self.counts))
+    def __post_init__(self) -> None:
+        object.__setattr__(self, "counts", _counts(self.counts, 3, f"surface {self.name!r}"))
         object.__setattr__(self, "area", _single(self.area))
         object.__setattr__(self, "energy", _single(self.energy))
 
@@ -115,6 +218,7 @@ class Label(NamedTuple):
 
 class Line(NamedTuple):
     """The guide line coef_x * x + coef_y * y = constant across the window (equi)."""
+
     coef_x: int
     coef_y: int
     constant: float
@@ -122,6 +226,7 @@ class Line(NamedTuple):
 
 class BoxedLine(NamedTuple):
     """The same kind of line confined to a box of its own (equ2)."""
+
     coef_x: int
     coef_y: int
     constant: float
@@ -133,6 +238,7 @@ class BoxedLine(NamedTuple):
 
 class PressureScale(NamedTuple):
     """A set of pressure scales (temp1, temp2); on only with a positive temperature."""
+
     temperature: float = -1.0
     x_origin: float = 0.0
     y_origin: float = 0.0
@@ -148,17 +254,41 @@ def _singles(values):
     return tuple(_single(v) for v in values)
 
 
+def _bulk(value: Sequence | None) -> Bulk | None:
+    """The bulk entry with whole counts and divisor (None for no bulk entry)."""
+    if value is None:
+        return None
+    counts, energy, divisor = value
+    return Bulk(_counts(counts, 2, "bulk"), _single(energy), _whole(divisor, "bulk: divisor"))
+
+
+def _line(number: int, entry: Sequence, kind: type) -> NamedTuple:
+    """A guide line (Line or BoxedLine) with whole coefficients."""
+    what = f"{'boxed line' if kind is BoxedLine else 'line'} {number}"
+    coefficients = (_whole(entry[0], f"{what}: coef_x"), _whole(entry[1], f"{what}: coef_y"))
+    return kind(*coefficients, *_singles(entry[2:]))
+
+
+def _path_text(path: PathType) -> str:
+    """A path as the text a Diagram keeps: bytes that are no UTF-8 character surrogate-escaped,
+    as os.fsdecode gives them, so that the input text holds the very bytes."""
+    return os.fsdecode(path)
+
+
 # Every field as the Diagram keeps it: immutable values (tuples, named tuples, frozen
 # Surfaces) in single precision, so that nothing can change a diagram but assigning a field.
 _NORMALIZE = {
-    "bulk": lambda b: None if b is None else Bulk(tuple(int(c) for c in b[0]), _single(b[1]), int(b[2])),
+    "bulk": _bulk,
     "surfaces": lambda v: tuple(s if isinstance(s, Surface) else Surface(*s) for s in v),
     "window": _singles,
-    "labels": lambda v: tuple(Label(_single(l[0]), _single(l[1]), _single(l[2]), str(l[3])) for l in v),
+    "labels": lambda v: tuple(
+        Label(_single(t[0]), _single(t[1]), _single(t[2]), str(t[3])) for t in v
+    ),
     "x_guides": _singles,
     "y_guides": _singles,
-    "lines": lambda v: tuple(Line(int(l[0]), int(l[1]), _single(l[2])) for l in v),
-    "boxed_lines": lambda v: tuple(BoxedLine(int(l[0]), int(l[1]), *_singles(l[2:])) for l in v),
+    "map_name": _path_text,
+    "lines": lambda v: tuple(_line(i + 1, e, Line) for i, e in enumerate(v)),
+    "boxed_lines": lambda v: tuple(_line(i + 1, e, BoxedLine) for i, e in enumerate(v)),
     "scales": lambda v: tuple(PressureScale(*_singles(s)) for s in v),
     "shift": _singles,
 }
@@ -169,6 +299,7 @@ class Diagram:
     """Everything input.txt can hold. Built or changed (by assigning a field, or with
     dataclasses.replace) from plain values: sequences become tuples, reals single
     precision. A new Diagram is checked by the program's reader at once."""
+
     bulk: Bulk | None = None  # None: the input has no bulk entry
     surfaces: tuple = ()
     window: tuple = (0.0, 0.0, 0.0, 0.0)  # (x_min, x_max, y_min, y_max)
@@ -183,29 +314,37 @@ class Diagram:
     scales: tuple = (_OFF, _OFF)
     shift: tuple = (0.0, 0.0)
 
-    def __setattr__(self, name, value):
-        # The input bytes kept for the diagram (its own input text, or the very bytes it was
-        # read from, which may hold what no field does, such as the echo of a negative table
-        # count) hold until a field changes.
-        object.__setattr__(self, "_input", None)
+    def __setattr__(self, name: str, value: Any) -> None:
         object.__setattr__(self, name, _NORMALIZE[name](value) if name in _NORMALIZE else value)
 
-    def __post_init__(self):
+    def __post_init__(self) -> None:
         if not getattr(_trusted, "on", False):
-            _call(_core.check, self._input_bytes())
+            _call(_core.check, self._frozen()._input[1])
 
     def to_input(self):
         """input.txt text that the program reads back to this diagram."""
         b = self.bulk
-        out = [] if b is None else ["bulk", f"{b.counts[0]} {b.counts[1]}",
-                                    f"{_real(b.energy)} {b.divisor}"]
+        out = (
+            []
+            if b is None
+            else ["bulk", f"{b.counts[0]} {b.counts[1]}", f"{_real(b.energy)} {b.divisor}"]
+        )
         out += ["bound", " ".join(_real(v) for v in self.window)]
         if self.surfaces:
             out.append(f"surf {len(self.surfaces)}")
-            out += [f"{_quoted(s.name)} {s.counts[0]} {s.counts[1]} {s.counts[2]} "
-                    f"{_real(s.area)} {_real(s.energy)}" for s in self.surfaces]
-        out += ["xaxi", _quoted(self.x_title), "yaxi", _quoted(self.y_title),
-                "output", _quoted(self.map_name)]
+            out += [
+                f"{_quoted(s.name)} {s.counts[0]} {s.counts[1]} {s.counts[2]} "
+                f"{_real(s.area)} {_real(s.energy)}"
+                for s in self.surfaces
+            ]
+        out += [
+            "xaxi",
+            _quoted(self.x_title),
+            "yaxi",
+            _quoted(self.y_title),
+            "output",
+            _quoted(self.map_name),
+        ]
         for word, scale in zip(("temp1", "temp2"), self.scales):
             if scale != _OFF:
                 out += [word, " ".join(_real(v) for v in scale)]
@@ -217,26 +356,57 @@ class Diagram:
                 out += [f"{word} {len(values)}"] + [_real(v) for v in values]
         if self.lines:
             out.append(f"equi {len(self.lines)}")
-            out += [f"{l.coef_x} {l.coef_y} {_real(l.constant)}" for l in self.lines]
+            out += [f"{e.coef_x} {e.coef_y} {_real(e.constant)}" for e in self.lines]
         if self.boxed_lines:
             out.append(f"equ2 {len(self.boxed_lines)}")
-            out += [f"{l.coef_x} {l.coef_y} " + " ".join(_real(v) for v in l[2:])
-                    for l in self.boxed_lines]
+            out += [
+                f"{e.coef_x} {e.coef_y} " + " ".join(_real(v) for v in e[2:])
+                for e in self.boxed_lines
+            ]
         if self.labels:
             out.append(f"text {len(self.labels)}")
-            out += [f"{_real(l.x)} {_real(l.y)} {_real(l.size)} {_quoted(l.text)}"
-                    for l in self.labels]
+            out += [
+                f"{_real(t.x)} {_real(t.y)} {_real(t.size)} {_quoted(t.text)}" for t in self.labels
+            ]
         out.append("stop")
         return "\n".join(out) + "\n"
 
-    def _input_bytes(self):
-        if self._input is None:
-            object.__setattr__(self, "_input", self.to_input().encode("utf-8", "surrogateescape"))
-        return self._input
+    def _values(self) -> tuple:
+        return tuple(self.__dict__[name] for name in _FIELD_NAMES)
 
-    def solve(self):
-        """The stable regions, computed in memory: no file is read or written."""
-        return Result(self, *_call(_core.solve, self._input_bytes()))
+    def _frozen(self) -> Diagram:
+        """A copy of the diagram as it is now, which no other thread changes, with its input
+        bytes in `_input` as (field values, bytes). The bytes kept for the diagram (its own
+        input text, or the very bytes it was read from, which may hold what no field does,
+        such as the echo of a negative table count) hold while every field is the very
+        value they were made for."""
+        copy = object.__new__(Diagram)
+        copy.__dict__.update(self.__dict__)  # one step, which no other thread interrupts
+        values = copy._values()
+        kept = copy.__dict__.get("_input")
+        if kept is None or any(a is not b for a, b in zip(kept[0], values)):
+            kept = (values, copy.to_input().encode("utf-8", "surrogateescape"))
+            object.__setattr__(copy, "_input", kept)
+            object.__setattr__(self, "_input", kept)
+        return copy
+
+    def solve(self) -> Result:
+        """The stable regions, computed in memory: no file is read or written.
+
+        Returns
+        -------
+        Result
+            The regions of the diagram as it was when the call began; its ``diagram`` is a
+            copy of it then, which later changes of this diagram leave alone.
+
+        Examples
+        --------
+        >>> result = phasemap.read_input("examples/oxide-in-oxygen-and-water/input.txt").solve()
+        >>> [region.name for region in result.regions][:2]
+        ['stoichiometric', 'bridging O vacancies']
+        """
+        diagram = self._frozen()
+        return Result(diagram, *_call(_core.solve, diagram._input[1]))
 
     def solve_exact(self):
         """The stable regions of this diagram's planes (those `solve().planes` holds) by the
@@ -248,21 +418,55 @@ class Diagram:
         >>> [r.surface for r in d.solve_exact().regions], d.solve_exact().never_stable
         ([1, 2, 3, 4, 5, 7], [6])
         """
-        planes = _call(_core.read, self._input_bytes())["planes"]
-        names = [_json_text(s.name.encode("utf-8", "surrogateescape")) for s in self.surfaces]
+        diagram = self._frozen()
+        planes = _call(_core.read, diagram._input[1])["planes"]
+        names = [_json_text(s.name.encode("utf-8", "surrogateescape")) for s in diagram.surfaces]
         titles = tuple(_json_text(t.encode("utf-8", "surrogateescape"))
-                       for t in (self.x_title, self.y_title))
-        return _envelope_of(np.array(planes, dtype=float).reshape(-1, 4), self.window, names,
+                       for t in (diagram.x_title, diagram.y_title))
+        return _envelope_of(np.array(planes, dtype=float).reshape(-1, 4), diagram.window, names,
                             titles)
 
-    def write(self, folder=".", json=False):
-        """Writes log.out, phase.out and the map (and phase.json with json=True) into
-        `folder` exactly as the program run there would, input.txt being this diagram
-        (input.txt itself is not written), making the folder when it is missing. A refusal
-        raises InputError with the program's message; log.out then ends with it, as the
-        program leaves it."""
-        os.makedirs(folder, exist_ok=True)
-        _call(_core.run_in, os.fspath(folder), self._input_bytes(), bool(json))
+    def write(self, folder: PathType = ".", json: bool = False) -> None:
+        """Writes the program's outputs into a folder, as one set.
+
+        log.out, phase.out and the map (and phase.json with ``json=True``) are written into
+        `folder` exactly as the program run there would write them, input.txt being this
+        diagram (input.txt itself is not written); the folder is made when it is missing.
+
+        Parameters
+        ----------
+        folder : str, bytes or os.PathLike
+            The folder, relative to the current folder when the call begins; a str may
+            hold surrogate-escaped bytes (``os.fsdecode``), bytes are taken as they are.
+        json : bool
+            Whether phase.json is written too.
+
+        Raises
+        ------
+        InputError
+            The program refused the input or could not write; log.out then ends with its
+            message, as the program leaves it, and the earlier outputs are unchanged.
+        OSError
+            The folder cannot be made.
+
+        Examples
+        --------
+        >>> diagram = phasemap.read_input("examples/oxide-in-oxygen-and-water/input.txt")
+        >>> diagram.write("run1", json=True)
+        """
+        diagram = self._frozen()
+        path = os.fsencode(folder)
+        os.makedirs(path, exist_ok=True)
+        # The folder is taken once, now, and the run works relative to it: what the current
+        # folder is while the call waits for its turn, or becomes meanwhile, plays no part.
+        descriptor = os.open(path, os.O_PATH | os.O_DIRECTORY | os.O_CLOEXEC)
+        try:
+            _call(_core.run_in, descriptor, diagram._input[1], bool(json))
+        finally:
+            os.close(descriptor)
+
+
+_FIELD_NAMES = tuple(field.name for field in dataclasses.fields(Diagram))
 
 
 def _diagram_from_state(state):
@@ -270,26 +474,51 @@ def _diagram_from_state(state):
     try:
         return Diagram(
             bulk=Bulk(state["bulk"][:2], state["bulk"][2], state["bulk"][3])
-            if state["bulk"][3] != 0 else None,
+            if state["bulk"][3] != 0
+            else None,
             surfaces=[Surface(_text(n), c, a, e) for n, c, a, e in state["surfaces"]],
-            window=state["window"], x_title=_text(state["x_title"]),
-            y_title=_text(state["y_title"]), map_name=_text(state["map_name"]),
+            window=state["window"],
+            x_title=_text(state["x_title"]),
+            y_title=_text(state["y_title"]),
+            map_name=_text(state["map_name"]),
             labels=[(x, y, s, _text(t)) for x, y, s, t in state["labels"]],
-            x_guides=state["x_guides"], y_guides=state["y_guides"], lines=state["equi"],
-            boxed_lines=state["equ2"], scales=state["scales"], shift=state["shift"])
+            x_guides=state["x_guides"],
+            y_guides=state["y_guides"],
+            lines=state["equi"],
+            boxed_lines=state["equ2"],
+            scales=state["scales"],
+            shift=state["shift"],
+        )
     finally:
         _trusted.on = False
 
 
-def read_input(path_or_text):
-    """A Diagram from an input.txt file (a path) or its text (a str holding a line end)."""
+def read_input(path_or_text: PathType) -> Diagram:
+    """A Diagram from an input.txt file or its text.
+
+    Parameters
+    ----------
+    path_or_text : str, bytes or os.PathLike
+        The text of input.txt (a str holding a line end), or the path of a file.
+
+    Returns
+    -------
+    Diagram
+        What the program's reader stores for the input; it keeps the bytes it was read from.
+
+    Examples
+    --------
+    >>> diagram = phasemap.read_input("examples/oxide-in-oxygen-and-water/input.txt")
+    >>> len(diagram.surfaces)
+    5
+    """
     if isinstance(path_or_text, str) and "\n" in path_or_text:
         data = path_or_text.encode("utf-8", "surrogateescape")
     else:
         with open(path_or_text, "rb") as file:
             data = file.read()
     diagram = _diagram_from_state(_call(_core.read, data))
-    object.__setattr__(diagram, "_input", data)
+    object.__setattr__(diagram, "_input", (diagram._values(), data))
     return diagram
 
 
@@ -309,8 +538,10 @@ class Result:
         self.diagram = diagram
         self._state = state  # the run's state, for phase.json when it is asked for
         self.planes = np.array(planes, dtype=float).reshape(-1, 4)
-        self.regions = [Region(s, _json_text(name), corners, centroid, area)
-                        for s, name, corners, centroid, area in regions]
+        self.regions = [
+            Region(s, _json_text(name), corners, centroid, area)
+            for s, name, corners, centroid, area in regions
+        ]
         stable = {r.surface for r in self.regions}
         self.never_stable = [i + 1 for i in range(len(diagram.surfaces)) if i + 1 not in stable]
 
@@ -327,8 +558,13 @@ class Result:
         return json.loads(_call(_core.phase_json, self._state).decode("utf-8"))
 
     def to_dict(self):
-        return {"regions": [dataclasses.asdict(r) | {"corners": r.corners.tolist()} for r in self.regions],
-                "planes": self.planes.tolist(), "never_stable": list(self.never_stable)}
+        return {
+            "regions": [
+                dataclasses.asdict(r) | {"corners": r.corners.tolist()} for r in self.regions
+            ],
+            "planes": self.planes.tolist(),
+            "never_stable": list(self.never_stable),
+        }
 
     def plot(self, ax=None, colors=None, labels=True, edgecolor="black", **kwargs):
         """Draws the regions on `ax` (the current axes by default) as filled polygons, by
@@ -336,4 +572,5 @@ class Result:
         names a colormap. Labels go at the centroids; returns the axes. Never shows or
         saves the figure."""
         from ._plot import plot
+
         return plot(self, ax, colors, labels, edgecolor, **kwargs)

@@ -1,22 +1,31 @@
 // The extension behind the phasemap package: runs the program's reader, region search and
 // whole runs inside the Python process. Every call is serialized by one lock (the core keeps
-// one run state) and leaves the process as it found it: the floating-point environment, the
-// SIGFPE handler and the signal mask are put back. A trapped floating-point fault cannot
-// unwind through the computation that raised it: the core's handler reports it and passes
-// the signal on to the handler installed here, which jumps back to the call with
-// siglongjmp; the call then ends the run (abandon_run) and raises the core's report.
-#include <fcntl.h>
+// one run state) and leaves the process as it found it:
+// - it computes in the floating-point environment the program starts with (round to
+//   nearest, no flush to zero) and puts the caller's environment back after;
+// - the SIGFPE handler and the signal mask are put back. A trapped floating-point fault
+//   cannot unwind through the computation that raised it: the core's handler keeps its
+//   report and passes the signal on to the handler installed here, which jumps back to the
+//   call with siglongjmp; the call then ends the run (abandon_run) and raises the report;
+// - the lines the core would write on standard error (warnings, notes) are collected for
+//   the call and returned to Python, which issues them through `warnings`;
+// - a child forked while another thread is inside a call starts with the lock free and
+//   that call forgotten (its files are the parent's), so it can call at once.
+// Waiting for the lock (another thread's call), or for another run's lock on a folder,
+// gives way to a Python signal handler that raises, such as Ctrl-C's KeyboardInterrupt.
+// A whole run works relative to a folder descriptor: no call changes the process's folder.
 #include <fenv.h>
+#include <pthread.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
-#include <unistd.h>
-#include <cerrno>
+#include <atomic>
 #include <csetjmp>
 #include <csignal>
-#include <cstring>
+#include <ctime>
+#include <exception>
 #include <memory>
-#include <mutex>
 #include <string>
+#include <vector>
 
 #include "driver.hpp"
 #include "modules.hpp"
@@ -30,55 +39,175 @@ namespace py = pybind11;
 
 namespace {
 
-std::mutex run_lock;
-sigjmp_buf fault_return;
-int returning_folder = -1;  // the folder run_in changes back to
+// How often a call that waits for its turn looks for a Python signal handler to run.
+constexpr long turn_poll_ns = 20 * 1000 * 1000;
 
-void return_to_folder() {
-    if (returning_folder < 0) return;
-    if (::fchdir(returning_folder) != 0) { /* the folder was open: fchdir cannot fail here */
-    }
-    ::close(returning_folder);
-    returning_folder = -1;
+pthread_mutex_t module_lock = PTHREAD_MUTEX_INITIALIZER;
+// Set while a call holds the lock and has changed the process (the SIGFPE handler, the
+// core's run state), so that a forked child knows what to put back.
+std::atomic<bool> call_in_progress{false};
+struct sigaction host_fpe_action;  // SIGFPE's handling before the call, put back after it
+sigjmp_buf fault_return;
+// For the tests: called with the interpreter's lock each time a call that waits for its
+// turn looks again (nullptr: none).
+PyObject* wait_hook = nullptr;
+
+// In a child forked while another thread was inside a call: the lock is free again and that
+// call is forgotten, its SIGFPE handler put back.
+void reset_in_forked_child() {
+    pthread_mutex_init(&module_lock, nullptr);
+    if (!call_in_progress.load()) return;
+    forget_run_after_fork();
+    sigaction(SIGFPE, &host_fpe_action, nullptr);
+    call_in_progress.store(false);
 }
 
 // Reached from the core's SIGFPE handler, which raises the signal again once it has written
 // its report; sigsetjmp saved the signal mask, which siglongjmp restores.
 void on_passed_on_fault(int) { siglongjmp(fault_return, 1); }
 
-struct stopped_error {
-    std::string message;
-    bool is_fault;
+// How a call ended, and the lines the core wrote meanwhile.
+struct call_outcome {
+    enum class ending { complete, stopped, fault };
+    ending end = ending::complete;
+    run_stopped stop;  // what stopped it; for a fault, its report
+    std::vector<message_line> messages;
 };
 
-// Runs `work` with the fault handler of this module installed; false with `error` set when
-// the run stopped or a floating-point fault ended it.
+// Runs `work` in the program's floating-point environment, with the fault handler of this
+// module installed and the core's messages collected into `outcome`.
 template <typename Work>
-bool run_guarded(Work work, stopped_error& error) {
-    fenv_t saved_environment;
-    fegetenv(&saved_environment);
-    struct sigaction action {
-    }, previous{};
+void run_guarded(Work work, call_outcome& outcome) {
+    fenv_t caller_environment;
+    fegetenv(&caller_environment);
+    fesetenv(FE_DFL_ENV);
+    sigaction(SIGFPE, nullptr, &host_fpe_action);
+    call_in_progress.store(true);
+    struct sigaction action {};
     action.sa_handler = on_passed_on_fault;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGFPE, &action, &previous);
-    bool ok = true;
+    sigaction(SIGFPE, &action, nullptr);
+    set_message_sink(&outcome.messages);
+    std::exception_ptr unexpected;
     if (sigsetjmp(fault_return, 1) == 0) {
         try {
             work();
         } catch (const run_stopped& stop) {
-            error = {stop.message, false};
-            ok = false;
+            outcome.end = call_outcome::ending::stopped;
+            outcome.stop = stop;
+        } catch (...) {
+            unexpected = std::current_exception();
         }
     } else {
         abandon_run();
-        return_to_folder();
-        error = {last_fault_report(), true};
-        ok = false;
+        outcome.end = call_outcome::ending::fault;
+        outcome.stop = {last_fault_report()};
     }
-    sigaction(SIGFPE, &previous, nullptr);
-    fesetenv(&saved_environment);
-    return ok;
+    set_message_sink(nullptr);
+    sigaction(SIGFPE, &host_fpe_action, nullptr);
+    call_in_progress.store(false);
+    fesetenv(&caller_environment);
+    if (unexpected) std::rethrow_exception(unexpected);
+}
+
+// Whether a Python signal handler raised (the error is then set) or the tests' hook did;
+// needs the interpreter's lock.
+bool python_gives_up() {
+    if (PyErr_CheckSignals() != 0) return true;
+    if (wait_hook == nullptr) return false;
+    PyObject* result = PyObject_CallNoArgs(wait_hook);
+    Py_XDECREF(result);
+    return result == nullptr;
+}
+
+// The core's hook while a run waits for another run's lock on its folder: the run gives up,
+// writing nothing, when a Python signal handler raised (the error is then set).
+bool give_up_waiting() {
+    const py::gil_scoped_acquire acquired;
+    return python_gives_up();
+}
+
+// Takes the module lock, without the interpreter's lock while it waits; false, with the
+// Python error set, when a signal handler raised meanwhile.
+bool take_module_lock() {
+    if (pthread_mutex_trylock(&module_lock) == 0) return true;
+    for (;;) {
+        timespec deadline{};
+        clock_gettime(CLOCK_MONOTONIC, &deadline);
+        deadline.tv_nsec += turn_poll_ns;
+        if (deadline.tv_nsec >= 1000000000L) {
+            deadline.tv_nsec -= 1000000000L;
+            ++deadline.tv_sec;
+        }
+        if (pthread_mutex_clocklock(&module_lock, CLOCK_MONOTONIC, &deadline) == 0) return true;
+        const py::gil_scoped_acquire acquired;
+        if (python_gives_up()) return false;
+    }
+}
+
+struct module_lock_held {
+    module_lock_held() = default;
+    ~module_lock_held() { pthread_mutex_unlock(&module_lock); }
+    module_lock_held(const module_lock_held&) = delete;
+    module_lock_held& operator=(const module_lock_held&) = delete;
+};
+
+// Runs `work` under the module lock without the interpreter's lock.
+template <typename Work>
+call_outcome locked_call(Work work) {
+    call_outcome outcome;
+    bool taken = false;
+    {
+        const py::gil_scoped_release released;
+        taken = take_module_lock();
+        if (taken) {
+            const module_lock_held held;
+            run_guarded(work, outcome);
+        }
+    }
+    if (!taken) throw py::error_already_set();
+    return outcome;
+}
+
+// A text of the core as Python shows it: UTF-8, any other byte as \xNN.
+py::str shown(const std::string& text) {
+    PyObject* decoded =
+        PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "backslashreplace");
+    if (decoded == nullptr) throw py::error_already_set();
+    return py::reinterpret_steal<py::str>(decoded);
+}
+
+// The lines of a call as [(is_warning, text)], less the one that repeats what stopped it.
+py::list message_list(const call_outcome& outcome) {
+    py::list lines;
+    bool repeated_stop = outcome.end == call_outcome::ending::complete;
+    for (const message_line& line : outcome.messages) {
+        if (!repeated_stop && !line.is_warning && line.text == outcome.stop.message) {
+            repeated_stop = true;
+            continue;
+        }
+        lines.append(py::make_tuple(line.is_warning, shown(line.text)));
+    }
+    return lines;
+}
+
+py::object positive_or_none(int32_t value) {
+    return value > 0 ? py::object(py::int_(value)) : py::object(py::none());
+}
+
+// (value, messages) for a complete call; otherwise raises the module's Stopped exception
+// with the arguments (message, unit, line, messages), or Fault with (report, messages).
+py::tuple finished(const call_outcome& outcome, py::object value, PyObject* stopped,
+                   PyObject* fault) {
+    py::list messages = message_list(outcome);
+    if (outcome.end == call_outcome::ending::complete) return py::make_tuple(value, messages);
+    const run_stopped& stop = outcome.stop;
+    py::tuple arguments = outcome.end == call_outcome::ending::fault
+                              ? py::make_tuple(shown(stop.message), messages)
+                              : py::make_tuple(shown(stop.message), positive_or_none(stop.unit),
+                                               positive_or_none(stop.line), messages);
+    PyErr_SetObject(outcome.end == call_outcome::ending::fault ? fault : stopped, arguments.ptr());
+    throw py::error_already_set();
 }
 
 std::string trimmed(const char* text, std::size_t size) {
@@ -102,9 +231,19 @@ py::list surface_planes(const run_state& state) {
     return planes;
 }
 
+// The area and centroid of every region of `state`, by surface; worked out in the call's
+// floating-point environment, from the call's own copy of the run state.
+std::vector<region_measures> region_measures_of(const run_state& state) {
+    std::vector<region_measures> measures(static_cast<std::size_t>(state.surface_count));
+    for (int32_t s = 0; s < state.surface_count; ++s)
+        if (has_region(state.regions[s]))
+            measures[static_cast<std::size_t>(s)] = measure_region(state, state.regions[s]);
+    return measures;
+}
+
 // Every region phase.json lists, in its order: (surface index, name, corners in drawing
 // order as an (n, 2) array of their single-precision values, centroid, area).
-py::list stable_regions(const run_state& state) {
+py::list stable_regions(const run_state& state, const std::vector<region_measures>& measured) {
     py::list regions;
     for (int32_t s = 0; s < state.surface_count; ++s) {
         const region_record& region = state.regions[s];
@@ -116,7 +255,7 @@ py::list stable_regions(const run_state& state) {
             xy(p, 0) = static_cast<double>(corner.x);
             xy(p, 1) = static_cast<double>(corner.y);
         }
-        const region_measures measures = measure_region(region);
+        const region_measures& measures = measured[static_cast<std::size_t>(s)];
         regions.append(py::make_tuple(s + 1, as_bytes(trimmed(state.surfaces[s].name)), corners,
                                       py::make_tuple(measures.centroid_x, measures.centroid_y),
                                       measures.area));
@@ -171,85 +310,74 @@ py::dict input_state(const run_state& state) {
     return d;
 }
 
-// Raises `error` as the module's Fault (a floating-point fault) or Stopped exception.
-[[noreturn]] void raise_error(const stopped_error& error, PyObject* stopped, PyObject* fault) {
-    PyErr_SetString(error.is_fault ? fault : stopped, error.message.c_str());
-    throw py::error_already_set();
-}
-
-// Runs `work` under the module lock without the GIL, then raises what stopped it.
-template <typename Work>
-void locked_call(Work work, PyObject* stopped, PyObject* fault) {
-    stopped_error error{};
-    bool ok = false;
-    {
-        py::gil_scoped_release released;
-        const std::lock_guard<std::mutex> held(run_lock);
-        ok = run_guarded(work, error);
-    }
-    if (!ok) raise_error(error, stopped, fault);
-}
-
-// The run state that reading `text` (and, unless `stop_after_reading`, solving it) leaves,
-// computed under the module lock; raises what stopped it.
-std::unique_ptr<run_state> computed_state(const std::string& text, bool stop_after_reading,
-                                          PyObject* stopped, PyObject* fault) {
-    auto snapshot = std::make_unique<run_state>();
-    locked_call(
-        [&] {
-            compute_from_text(text, stop_after_reading);
-            *snapshot = run;
-        },
-        stopped, fault);
-    return snapshot;
-}
-
 }  // namespace
 
 PYBIND11_MODULE(_core, m) {
     // Python keeps its own SIGINT handling: a Ctrl-C during a run raises KeyboardInterrupt
     // once the run has ended, instead of ending the interpreter.
     leave_interruptions_to_host(true);
+    set_lock_wait_hook(give_up_waiting);
+    pthread_atfork(nullptr, nullptr, reset_in_forked_child);
     static PyObject* stopped =
         PyErr_NewException("phasemap._core.Stopped", PyExc_ValueError, nullptr);
     static PyObject* fault =
         PyErr_NewException("phasemap._core.Fault", PyExc_ArithmeticError, nullptr);
     m.attr("Stopped") = py::handle(stopped);
     m.attr("Fault") = py::handle(fault);
+    // Every call below returns (value, messages), messages being the lines the core would
+    // have written on standard error, as [(is_warning, text)]; one that stops raises
+    // Stopped(message, unit, line, messages), a floating-point fault Fault(report, messages).
 
     // read(text) -> input state: what the reader stores for the text; no file is read or
     // written.
     m.def("read", [](const std::string& text) {
-        return input_state(*computed_state(text, true, stopped, fault));
+        auto snapshot = std::make_unique<run_state>();
+        const call_outcome outcome = locked_call([&] {
+            compute_from_text(text, true);
+            *snapshot = run;
+        });
+        return finished(
+            outcome,
+            outcome.end == call_outcome::ending::complete ? input_state(*snapshot) : py::dict(),
+            stopped, fault);
     });
 
     // check(text): reads the text as read() does and only refuses what the reader refuses.
     m.def("check", [](const std::string& text) {
-        locked_call([&] { compute_from_text(text, true); }, stopped, fault);
+        return finished(locked_call([&] { compute_from_text(text, true); }), py::none(), stopped,
+                        fault);
     });
 
     // The run state a solve() left, kept for what is worked out from it only when asked for.
     py::class_<run_state>(m, "RunState");
 
     // solve(text) -> (planes, regions, run state): the regions found and reported for the
-    // text, without a trace; no file is read or written.
+    // text, without a trace, every field from the call's own copy of the run state; no file
+    // is read or written.
     m.def("solve", [](const std::string& text) {
-        std::unique_ptr<run_state> snapshot = computed_state(text, false, stopped, fault);
+        auto snapshot = std::make_unique<run_state>();
+        std::vector<region_measures> measures;
+        const call_outcome outcome = locked_call([&] {
+            compute_from_text(text, false);
+            *snapshot = run;
+            measures = region_measures_of(*snapshot);
+        });
+        if (outcome.end != call_outcome::ending::complete)
+            return finished(outcome, py::none(), stopped, fault);
         py::list planes = surface_planes(*snapshot);
-        py::list regions = stable_regions(*snapshot);
-        return py::make_tuple(planes, regions, std::move(snapshot));
+        py::list regions = stable_regions(*snapshot, measures);
+        return finished(outcome, py::make_tuple(planes, regions, std::move(snapshot)), stopped,
+                        fault);
     });
 
     // phase_json(run state) -> the phase.json bytes of a solved run.
     m.def("phase_json", [](const run_state& solved) {
         std::string json;
-        locked_call(
-            [&] {
-                run = solved;
-                json = phase_json_text();
-            },
-            stopped, fault);
-        return py::bytes(json);
+        const call_outcome outcome = locked_call([&] {
+            run = solved;
+            json = phase_json_text();
+        });
+        return finished(outcome, py::bytes(json), stopped, fault);
     });
 
     // label_segments(text) -> [(text, level)]: the ^{...}/_{...} markup of a label or title
@@ -269,41 +397,39 @@ PYBIND11_MODULE(_core, m) {
     // _divide_by_zero(): a division by zero under the traps of a run, for the tests of the
     // fault path (no input the reader accepts is known to raise one).
     m.def("_divide_by_zero", [] {
-        locked_call(
-            [] {
-                begin_fp_traps();
-                volatile float zero = 0.0f;
-                volatile float quotient = 1.0f / zero;
-                (void)quotient;
-                end_fp_traps();
-            },
-            stopped, fault);
+        return finished(locked_call([] {
+                            begin_fp_traps();
+                            volatile float zero = 0.0f;
+                            volatile float quotient = 1.0f / zero;
+                            (void)quotient;
+                            end_fp_traps();
+                        }),
+                        py::none(), stopped, fault);
     });
 
-    // run_in(folder, text, json): a whole run of the program in `folder` with `text` as its
-    // input.txt, which stays unwritten. The run works in the current folder (its units, its
-    // folder lock), so the call changes into `folder` while it holds the module lock and
-    // changes back before it returns, also after a fault.
-    m.def("run_in", [](const std::string& folder, const std::string& text, bool json) {
-        locked_call(
-            [&] {
-                const int here = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-                const int there = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-                if (here < 0 || there < 0 || ::fchdir(there) != 0) {
-                    const std::string reason = std::strerror(errno);
-                    if (here >= 0) ::close(here);
-                    if (there >= 0) ::close(there);
-                    throw run_stopped{"phasemap: cannot enter the folder " + folder + ": " +
-                                      reason};
-                }
-                ::close(there);
-                returning_folder = here;
-                set_input_text(&text);
-                const int status = run_phasemap({json, false});
-                set_input_text(nullptr);
-                return_to_folder();
-                if (status != 0) throw run_stopped{last_run_message()};
-            },
-            stopped, fault);
+    // _set_wait_hook(callable or None): for the tests, a callable that a call waiting for its
+    // turn calls each time it looks again, after it has run the pending signal handlers; an
+    // exception it raises ends the wait.
+    m.def("_set_wait_hook", [](py::object hook) {
+        PyObject* previous = wait_hook;
+        wait_hook = hook.is_none() ? nullptr : hook.inc_ref().ptr();
+        Py_XDECREF(previous);
+    });
+
+    // run_in(folder, text, json): a whole run of the program in `folder`, an open descriptor
+    // of it (O_PATH will do), with `text` as its input.txt, which stays unwritten. Every file
+    // is opened, created, renamed and locked relative to `folder`. A Python signal handler
+    // that raises while the run waits for another run's lock on the folder ends the call
+    // with its exception, nothing written.
+    m.def("run_in", [](int folder, const std::string& text, bool json) {
+        int status = 0;
+        const call_outcome outcome = locked_call([&] {
+            set_input_text(&text);
+            status = run_phasemap_in(folder, {json, false});
+            set_input_text(nullptr);
+            if (status == 1) throw last_run_stop();
+        });
+        if (status == run_given_up) throw py::error_already_set();
+        return finished(outcome, py::none(), stopped, fault);
     });
 }

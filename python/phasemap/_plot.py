@@ -6,8 +6,17 @@ from . import _core
 
 # A colour-blind-safe light qualitative palette, by surface index (1 -> first), cycled; the
 # SVG map fills its regions with the same colours.
-PALETTE = ("#77aadd", "#ee8866", "#eedd88", "#ffaabb", "#99ddff", "#44bb99", "#bbcc33",
-           "#aaaa00", "#dddddd")
+PALETTE = (
+    "#77aadd",
+    "#ee8866",
+    "#eedd88",
+    "#ffaabb",
+    "#99ddff",
+    "#44bb99",
+    "#bbcc33",
+    "#aaaa00",
+    "#dddddd",
+)
 
 
 def mathtext(text):
@@ -16,8 +25,10 @@ def mathtext(text):
     one; text without markup stays as it is."""
     if not re.search(r"[\^_}]", text):
         return text.replace("$", r"\$")
-    segments = [(raw.decode("utf-8", "surrogateescape"), level)
-                for raw, level in _core.label_segments(text.encode("utf-8", "surrogateescape"))]
+    segments = [
+        (raw.decode("utf-8", "surrogateescape"), level)
+        for raw, level in _core.label_segments(text.encode("utf-8", "surrogateescape"))
+    ]
     out = []
     for j, (piece, level) in enumerate(segments):
         if level == -STACKED and j > 0 and segments[j - 1][1] == STACKED:
@@ -41,7 +52,9 @@ def _roman(text):
 
 
 def _escaped(text):
-    return re.sub(r"([\\{}$%#&~ ])", lambda m: "\\ " if m.group(1) == " " else "\\" + m.group(1), text)
+    return re.sub(
+        r"([\\{}$%#&~ ])", lambda m: "\\ " if m.group(1) == " " else "\\" + m.group(1), text
+    )
 
 
 def _color_of(region, index, colors):
@@ -49,6 +62,7 @@ def _color_of(region, index, colors):
         return PALETTE[(region.surface - 1) % len(PALETTE)]
     if isinstance(colors, str):
         import matplotlib
+
         cmap = matplotlib.colormaps[colors]
         return cmap(index / max(1, index_count(cmap)))
     for key in (region.name, region.surface):
@@ -81,11 +95,13 @@ def draw(regions, surface_count, window, titles, ax, colors, labels, edgecolor, 
     for region in regions:
         if isinstance(colors, str):
             import matplotlib
+
             face = matplotlib.colormaps[colors]((region.surface - 1) / count)
         else:
             face = _color_of(region, region.surface, colors)
-        ax.add_patch(Polygon(region.corners, closed=True, facecolor=face, edgecolor=edgecolor,
-                             **kwargs))
+        ax.add_patch(
+            Polygon(region.corners, closed=True, facecolor=face, edgecolor=edgecolor, **kwargs)
+        )
         if labels:
             ax.text(*region.centroid, mathtext(region.name), ha="center", va="center")
     x_min, x_max, y_min, y_max = window

@@ -3,16 +3,20 @@
 // wrong, on one printable line, and is thrown to the driver, which prints it on standard
 // error, adds it to log.out as the last record (every record completed before it is kept)
 // and ends the run with exit status 1. Warnings tell likely slips in the input on standard
-// error only.
+// error only, or to the sink of a host that shows them its own way.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
-// Thrown by stop_run; `message` is the whole line.
+// Thrown by stop_run; `message` is the whole line, `unit` and `line` what it names (0 when it
+// names no unit or no input line).
 struct run_stopped {
     std::string message;
+    int32_t unit = 0;
+    int32_t line = 0;
 };
 
 // "phasemap: <file> (unit <unit>), line <line>: <what>"; ", line <line>" is left out when
@@ -25,8 +29,17 @@ struct run_stopped {
 void set_message_folder(std::string_view folder);  // "" for no prefix
 void print_message(std::string_view line);
 // For signal handlers, with async-signal-safe calls only: the prefix, then `line` as given
-// (with its line feed).
+// (with its line feed). Nothing while a message sink is set.
 void print_message_in_signal(const char* line, std::size_t length);
+
+// A host that shows messages its own way (the Python module) sets a sink for the time of
+// one call: every line print_message and warn_about_input would write on standard error is
+// added to it instead, in order, without its line feed, and nothing reaches standard error.
+struct message_line {
+    bool is_warning;  // from warn_about_input (the line saying the rest are not shown too)
+    std::string text;
+};
+void set_message_sink(std::vector<message_line>* sink);  // nullptr: standard error again
 
 // The text with every control byte shown as \xNN, so that it prints as one line.
 std::string escape_control_bytes(std::string_view text);

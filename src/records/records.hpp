@@ -149,6 +149,10 @@ void commit_unit_in_signal(int32_t unit, const char* last_record, std::size_t le
 void remove_temporaries_in_signal();
 // Closes every unit, input included, discarding those not committed (end of a run).
 void close_all_units();
+// In a child forked while a run of the parent had units open: closes the child's copies of
+// their descriptors and forgets them, leaving their temporaries and second names on disk,
+// which are the parent's; the child may then run afresh.
+void forget_units_after_fork();
 
 // ---------------------------------------------------------------------------------------
 // Input (unit 1, input.txt)

@@ -616,3 +616,21 @@ void close_all_units() {
     for (output_unit& u : units) discard_unit(u);
     close_input_unit();
 }
+
+void forget_units_after_fork() {
+    for (output_unit& u : units) {
+        if (!u.is_open) continue;
+        if (u.fd >= 0) ::close(u.fd);
+        if (u.folder >= 0) ::close(u.folder);
+        drop_buffer(u);
+        u.fd = -1;
+        u.folder = -1;
+        u.has_temporary = 0;
+        u.has_kept_file = false;
+        u.has_failed = false;
+        u.failure = 0;
+        u.is_open = false;
+    }
+    discarding_outputs = false;
+    close_input_unit();
+}

@@ -70,9 +70,9 @@ std::string pair(const std::string& a, const std::string& b) { return "[" + a + 
 }  // namespace
 
 // Coordinates are taken relative to the first corner, which keeps the cross products small.
-region_measures measure_region(const region_record& region) {
+region_measures measure_region(const run_state& state, const region_record& region) {
     const int32_t count = region.n_vertices;
-    const vertex_row& origin = run.vertices[region.vertex_list[0] - 1];
+    const vertex_row& origin = state.vertices[region.vertex_list[0] - 1];
     const double x0 = static_cast<double>(origin.x);
     const double y0 = static_cast<double>(origin.y);
     double twice_area = 0.0;
@@ -81,8 +81,8 @@ region_measures measure_region(const region_record& region) {
     double mean_x = 0.0;
     double mean_y = 0.0;
     for (int32_t p = 0; p < count; ++p) {
-        const vertex_row& a = run.vertices[region.vertex_list[p] - 1];
-        const vertex_row& b = run.vertices[region.vertex_list[(p + 1) % count] - 1];
+        const vertex_row& a = state.vertices[region.vertex_list[p] - 1];
+        const vertex_row& b = state.vertices[region.vertex_list[(p + 1) % count] - 1];
         const double ax = static_cast<double>(a.x) - x0;
         const double ay = static_cast<double>(a.y) - y0;
         const double bx = static_cast<double>(b.x) - x0;
@@ -128,7 +128,7 @@ std::string region_entry(int32_t s) {
         corners += pair(number(corner.x), number(corner.y));
         vertices += number(region.vertex_list[p]);
     }
-    const region_measures measures = measure_region(region);
+    const region_measures measures = measure_region(run, region);
     return "    {\"surface\": " + number(s + 1) +
            ", \"name\": " + json_string(trimmed(run.surfaces[s].name)) + ",\n     \"vertices\": [" +
            vertices + "],\n     \"corners\": [" + corners + "],\n     \"centroid\": " +

@@ -11,14 +11,14 @@
 
 #include "modules.hpp"
 
-// The area and centroid of a region, its corners taken in order; a region of no area has
-// the mean of its corners as centroid. Worked out in double precision.
+// The area and centroid of a region of `state`, its corners taken in order; a region of no
+// area has the mean of its corners as centroid. Worked out in double precision.
 struct region_measures {
     double area;
     double centroid_x;
     double centroid_y;
 };
-region_measures measure_region(const region_record& region);
+region_measures measure_region(const run_state& state, const region_record& region);
 
 // The whole document, lines ended by "\n".
 std::string phase_json_text();

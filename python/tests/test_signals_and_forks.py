@@ -1,0 +1,110 @@
+"""The module under signals and forks: Ctrl-C ends a wait for another run's lock on a folder,
+or for another thread's call, at once and with nothing written; Ctrl-C among writes leaves a
+whole set; a child forked while another thread is inside a call can call at once; a
+floating-point fault raises and the next call works. The tests synchronise on the calls' own
+waits (the `waits` fixture), never on time."""
+
+from __future__ import annotations
+
+import os
+import pathlib
+import signal
+import threading
+
+import numpy as np
+import pytest
+
+import phasemap
+
+GOLDEN = pathlib.Path(__file__).resolve().parents[2] / "tests" / "golden"
+FIRST = GOLDEN / "reader-worked-example"
+SECOND = GOLDEN / "map-sixteen-greys"
+OUTPUTS = ["log.out", "map1.ps", "phase.out"]
+
+
+def outputs(folder: pathlib.Path) -> dict[str, bytes]:
+    """Every entry of the folder (temporaries too) with its content."""
+    return {p.name: p.read_bytes() for p in sorted(folder.iterdir())}
+
+
+def expected_outputs(case: pathlib.Path) -> dict[str, bytes]:
+    return {name: (case / name).read_bytes() for name in OUTPUTS}
+
+
+def writer(case: pathlib.Path, folder: pathlib.Path):
+    diagram = phasemap.read_input(case / "input.txt")
+    return lambda: diagram.write(folder)
+
+
+def test_ctrl_c_while_write_waits_for_the_folders_lock_writes_nothing(tmp_path, waits):
+    writer(FIRST, tmp_path)()
+    with waits.folder_locked(tmp_path):
+        waits.interrupt_main_thread()
+        with pytest.raises(KeyboardInterrupt):
+            writer(SECOND, tmp_path)()
+    assert outputs(tmp_path) == expected_outputs(FIRST)
+    writer(SECOND, tmp_path)()  # the folder is not left locked
+    assert outputs(tmp_path) == expected_outputs(SECOND)
+
+
+def test_ctrl_c_while_a_call_waits_for_another_threads_call(tmp_path, waits):
+    diagram = phasemap.read_input(FIRST / "input.txt")
+    with waits.folder_locked(tmp_path):
+        thread, waiting = waits.start(writer(SECOND, tmp_path))
+        waiting.wait()  # the writer holds the module's lock while it waits for the folder's
+        waits.interrupt_main_thread()
+        with pytest.raises(KeyboardInterrupt):
+            diagram.solve()
+    thread.join()
+    assert outputs(tmp_path) == expected_outputs(SECOND)
+
+
+def test_ctrl_c_among_writes_leaves_a_whole_set(tmp_path):
+    """Wherever the signal lands (in a run, between runs), the run under way ends first."""
+    diagrams = [phasemap.read_input(case / "input.txt") for case in (FIRST, SECOND)]
+    written = threading.Event()
+    interrupter = threading.Thread(
+        target=lambda: written.wait() and os.kill(os.getpid(), signal.SIGINT)
+    )
+    with pytest.raises(KeyboardInterrupt):
+        interrupter.start()
+        for turn in range(10**9):
+            diagrams[turn % 2].write(tmp_path)
+            written.set()
+    interrupter.join()
+    assert outputs(tmp_path) in (expected_outputs(FIRST), expected_outputs(SECOND))
+    assert signal.getsignal(signal.SIGINT) is signal.default_int_handler
+
+
+def test_a_child_forked_while_another_thread_is_inside_a_call_calls_at_once(tmp_path, waits):
+    busy, childs = tmp_path / "busy", tmp_path / "child"
+    busy.mkdir()
+    with waits.folder_locked(busy):
+        thread, waiting = waits.start(writer(SECOND, busy))
+        waiting.wait()  # inside its call, holding the module's lock
+        child = os.fork()
+        if child == 0:
+            signal.alarm(60)  # a guard against a hang, which is the fault itself
+            try:
+                phasemap.read_input(FIRST / "input.txt").write(childs)
+                solved = phasemap.read_input(SECOND / "input.txt").solve()
+                os._exit(0 if len(solved.regions) == 16 else 2)
+            except BaseException:
+                os._exit(1)
+        _, status = os.waitpid(child, 0)
+        assert os.waitstatus_to_exitcode(status) == 0
+        assert outputs(busy) == {}  # the child left the parent's run alone
+    thread.join()
+    assert outputs(busy) == expected_outputs(SECOND)
+    assert outputs(childs) == expected_outputs(FIRST)
+
+
+def test_a_floating_point_fault_raises_and_the_next_call_works(capfd):
+    with pytest.raises(
+        phasemap.ComputationError, match="floating-point division by zero in the computation"
+    ):
+        phasemap._call(phasemap._core._divide_by_zero)
+    assert capfd.readouterr().err == ""  # the report is the exception's alone
+    with np.errstate(divide="ignore"):
+        assert 1.0 / np.float64(0.0) == np.inf  # traps are off again
+    assert [r.name for r in phasemap.read_input(FIRST / "input.txt").solve().regions] == ["with H"]
