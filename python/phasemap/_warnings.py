@@ -1,7 +1,5 @@
 """The package's warning category: the program's warnings and the studies' plausibility
 checks, issued through `warnings`."""
-import warnings  # noqa: F401  (the example below uses it)
-
 
 class InputWarning(UserWarning):
     """A likely slip in the input that still reads: the program's one-line warning, or a
