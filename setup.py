@@ -17,8 +17,19 @@ TARGETS = {"phasemap._core": "phasemap_python", "phasemap._engine": "phasemap_en
 class CMakeBuild(build_ext):
     def build_extension(self, extension):
         build = pathlib.Path(self.build_temp) / "cmake"
-        subprocess.run(["cmake", "-S", str(SOURCE), "-B", str(build), "-DCMAKE_BUILD_TYPE=Release",
-                        "-DPHASEMAP_TESTS=OFF", f"-DPython_EXECUTABLE={sys.executable}"], check=True)
+        subprocess.run(
+            [
+                "cmake",
+                "-S",
+                str(SOURCE),
+                "-B",
+                str(build),
+                "-DCMAKE_BUILD_TYPE=Release",
+                "-DPHASEMAP_TESTS=OFF",
+                f"-DPython_EXECUTABLE={sys.executable}",
+            ],
+            check=True,
+        )
         target_name = TARGETS[extension.name]
         if not (build / "python" / "CMakeFiles" / f"{target_name}.dir").exists():
             print(f"{extension.name} is not built: CGAL was not found (Debian: libcgal-dev)")
@@ -31,5 +42,7 @@ class CMakeBuild(build_ext):
         self.copy_file(str(built), str(target))
 
 
-setup(ext_modules=[Extension(name, sources=[]) for name in TARGETS],
-      cmdclass={"build_ext": CMakeBuild})
+setup(
+    ext_modules=[Extension(name, sources=[]) for name in TARGETS],
+    cmdclass={"build_ext": CMakeBuild},
+)

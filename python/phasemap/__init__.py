@@ -421,10 +421,13 @@ class Diagram:
         diagram = self._frozen()
         planes = _call(_core.read, diagram._input[1])["planes"]
         names = [_json_text(s.name.encode("utf-8", "surrogateescape")) for s in diagram.surfaces]
-        titles = tuple(_json_text(t.encode("utf-8", "surrogateescape"))
-                       for t in (diagram.x_title, diagram.y_title))
-        return _envelope_of(np.array(planes, dtype=float).reshape(-1, 4), diagram.window, names,
-                            titles)
+        titles = tuple(
+            _json_text(t.encode("utf-8", "surrogateescape"))
+            for t in (diagram.x_title, diagram.y_title)
+        )
+        return _envelope_of(
+            np.array(planes, dtype=float).reshape(-1, 4), diagram.window, names, titles
+        )
 
     def write(self, folder: PathType = ".", json: bool = False) -> None:
         """Writes the program's outputs into a folder, as one set.

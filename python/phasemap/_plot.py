@@ -77,8 +77,17 @@ def index_count(cmap):
 
 def plot(result, ax, colors, labels, edgecolor, **kwargs):
     diagram = result.diagram
-    return draw(result.regions, len(diagram.surfaces), diagram.window,
-                (diagram.x_title, diagram.y_title), ax, colors, labels, edgecolor, **kwargs)
+    return draw(
+        result.regions,
+        len(diagram.surfaces),
+        diagram.window,
+        (diagram.x_title, diagram.y_title),
+        ax,
+        colors,
+        labels,
+        edgecolor,
+        **kwargs,
+    )
 
 
 def draw(regions, surface_count, window, titles, ax, colors, labels, edgecolor, **kwargs):

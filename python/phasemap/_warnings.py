@@ -1,6 +1,7 @@
 """The package's warning category: the program's warnings and the studies' plausibility
 checks, issued through `warnings`."""
 
+
 class InputWarning(UserWarning):
     """A likely slip in the input that still reads: the program's one-line warning, or a
     study's plausibility check.
