@@ -14,12 +14,11 @@ import decimal
 import math
 import numbers
 import re
-import warnings
 from collections import Counter
 from fractions import Fraction
 from typing import Any, Optional, Union
 
-from ._warnings import InputWarning
+from ._errors import warn
 
 __all__ = ["composition", "formula", "Slab"]
 
@@ -295,11 +294,7 @@ class Slab:
         if area == 0.0:
             raise ValueError(f"slab {name!r} has area 0")
         if area < 0.0:
-            warnings.warn(
-                f"slab {name!r} has a negative area, {area} Å²; its size {-area} Å² is used",
-                InputWarning,
-                stacklevel=3,
-            )
+            warn(f"slab {name!r} has a negative area, {area} Å²; its size {-area} Å² is used")
             area = -area
         object.__setattr__(self, "area", area)
         if isinstance(self.sides, bool) or self.sides not in (1, 2):

@@ -102,6 +102,19 @@ def box(x_min, x_max, y_min, y_max, name: str) -> list:
     ]
 
 
+def box_sides(
+    x_min: Fraction, x_max: Fraction, y_min: Fraction, y_max: Fraction, name: str
+) -> list:
+    """The rectangle as its four half-planes, each named `name`."""
+    one, zero = Fraction(1), Fraction(0)
+    return [
+        (-one, zero, -x_min, name),
+        (one, zero, x_max, name),
+        (zero, -one, -y_min, name),
+        (zero, one, y_max, name),
+    ]
+
+
 def enclosing(planes: Sequence[HalfPlane]) -> Fraction:
     """A half-width B such that the square |x|, |y| < B holds, strictly inside, every crossing
     of two of the planes' lines and a point of every line."""
