@@ -16,7 +16,7 @@ import numbers
 import re
 from collections import Counter
 from fractions import Fraction
-from typing import Any, Optional, Union
+from typing import Any, Mapping, Optional, Union
 
 from ._errors import warn
 
@@ -98,7 +98,7 @@ def _element(symbol: Any, where: str) -> str:
 _TOKEN = re.compile(r"([A-Z][a-z]?)|(\()|(\))|(\d+(?:\.\d+)?(?:/\d+)?)|(.)")
 
 
-def _parse_formula(text: str) -> dict:
+def _parse_formula(text: str) -> dict[str, Fraction]:
     stack: list = [Counter()]
     last: Optional[Counter] = None  # what a count that follows multiplies
     for symbol, opening, closing, number, other in _TOKEN.findall(text):
@@ -129,7 +129,7 @@ def _parse_formula(text: str) -> dict:
     return dict(stack[0])
 
 
-def composition(value: Any) -> dict:
+def composition(value: Any) -> dict[str, Count]:
     """The composition of `value` as a dict of element symbols to exact counts.
 
     Parameters
@@ -190,7 +190,7 @@ def composition(value: Any) -> dict:
     return out
 
 
-def formula(comp: dict) -> str:
+def formula(comp: Mapping[str, Any]) -> str:
     """A formula string for a composition, elements in the dict's order.
 
     Parameters

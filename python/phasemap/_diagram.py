@@ -12,12 +12,22 @@ from __future__ import annotations
 import dataclasses
 import os
 import threading
-from typing import Any
+from typing import TYPE_CHECKING, Any, Sequence
 
 import numpy as np
 
 from . import _core
-from ._entries import NORMALIZE, OFF, Bulk, PathType, Surface
+from ._entries import (
+    NORMALIZE,
+    OFF,
+    BoxedLine,
+    Bulk,
+    Label,
+    Line,
+    PathType,
+    PressureScale,
+    Surface,
+)
 from ._envelope import Envelope, _envelope_of
 from ._errors import call
 from ._result import Result, json_text, text
@@ -90,18 +100,20 @@ class Diagram:
     """
 
     bulk: Bulk | None = None
-    surfaces: tuple[Surface, ...] = ()
-    window: tuple[float, float, float, float] = (0.0, 0.0, 0.0, 0.0)
+    surfaces: Sequence[Surface] = ()
+    window: Sequence[float] = (0.0, 0.0, 0.0, 0.0)
     x_title: str = "H"
     y_title: str = "O"
-    map_name: str = "map1.ps"
-    labels: tuple[Any, ...] = ()
-    x_guides: tuple[float, ...] = ()
-    y_guides: tuple[float, ...] = ()
-    lines: tuple[Any, ...] = ()
-    boxed_lines: tuple[Any, ...] = ()
-    scales: tuple[Any, ...] = (OFF, OFF)
-    shift: tuple[float, float] = (0.0, 0.0)
+    map_name: PathType = "map1.ps"
+    labels: Sequence[Label] = ()
+    x_guides: Sequence[float] = ()
+    y_guides: Sequence[float] = ()
+    lines: Sequence[Line] = ()
+    boxed_lines: Sequence[BoxedLine] = ()
+    scales: Sequence[PressureScale] = (OFF, OFF)
+    shift: Sequence[float] = (0.0, 0.0)
+    if TYPE_CHECKING:  # not a field: the input text, kept by _frozen and read_input
+        _input: tuple[tuple[Any, ...], bytes]
 
     def __setattr__(self, name: str, value: Any) -> None:
         object.__setattr__(self, name, NORMALIZE[name](value) if name in NORMALIZE else value)
@@ -140,7 +152,7 @@ class Diagram:
                 for s in self.surfaces
             ]
         out += ["xaxi", _quoted(self.x_title), "yaxi", _quoted(self.y_title)]
-        out += ["output", _quoted(self.map_name)]
+        out += ["output", _quoted(os.fsdecode(self.map_name))]
         for word, scale in zip(("temp1", "temp2"), self.scales):
             if scale != OFF:
                 out += [word, " ".join(_real(v) for v in scale)]
@@ -237,12 +249,12 @@ class Diagram:
         diagram = self._frozen()
         planes = call(_core.read, diagram._input[1])["planes"]
         names = [json_text(s.name.encode("utf-8", "surrogateescape")) for s in diagram.surfaces]
-        titles = tuple(
+        x_title, y_title = (
             json_text(t.encode("utf-8", "surrogateescape"))
             for t in (diagram.x_title, diagram.y_title)
         )
         rows = np.array(planes, dtype=float).reshape(-1, 4)
-        return _envelope_of(rows, diagram.window, names, titles)
+        return _envelope_of(rows, diagram.window, names, (x_title, y_title))
 
     def write(self, folder: PathType = ".", json: bool = False) -> None:
         """Writes the program's outputs into a folder, as one set.
@@ -301,7 +313,7 @@ def _diagram_from_state(state: dict[str, Any]) -> Diagram:
             x_title=text(state["x_title"]),
             y_title=text(state["y_title"]),
             map_name=text(state["map_name"]),
-            labels=[(x, y, s, text(t)) for x, y, s, t in state["labels"]],
+            labels=[Label(x, y, s, text(t)) for x, y, s, t in state["labels"]],
             x_guides=state["x_guides"],
             y_guides=state["y_guides"],
             lines=state["equi"],

@@ -67,7 +67,7 @@ class Bulk(NamedTuple):
     Bulk(counts=(1, 1), energy=-53.706, divisor=2)
     """
 
-    counts: tuple[int, int]
+    counts: Sequence[int]
     energy: float
     divisor: int = 1
 
@@ -99,7 +99,7 @@ class Surface:
     """
 
     name: str
-    counts: tuple[int, int, int]
+    counts: Sequence[int]
     area: float
     energy: float
 

@@ -23,7 +23,7 @@ import numpy as np
 try:
     from . import _engine
 except ImportError:  # built without CGAL
-    _engine = None
+    _engine = None  # type: ignore[assignment]
 
 from ._result import Region
 
@@ -141,7 +141,7 @@ class Envelope:
         self._rows = rows
         self.window = raw[0]
         self._raw = raw
-        self._regions = None
+        self._regions: list[Region] | None = None
         self.titles = titles  # (x, y) axis titles, when known
         if names is not None:
             names = tuple(str(name) for name in names)
@@ -169,7 +169,7 @@ class Envelope:
             corners.flags.writeable = False
             names, ends = self.names, offsets.tolist()
             self._regions = [
-                Region(s, names[s - 1], corners[start:stop], tuple(centre), area)
+                Region(s, names[s - 1], corners[start:stop], (centre[0], centre[1]), area)
                 for s, start, stop, centre, area in zip(
                     surfaces.tolist(), ends, ends[1:], centroids.tolist(), areas.tolist()
                 )

@@ -13,6 +13,7 @@ from __future__ import annotations
 
 import sys
 import warnings
+from types import FrameType
 from typing import Any, Callable, Sequence
 
 from . import _core
@@ -98,7 +99,7 @@ def _outside_level() -> int:
     """The `stacklevel` that makes a warning issued by the caller of this function name the
     first frame outside the package and dataclasses: the user's line."""
     level = 1
-    frame = sys._getframe(1)
+    frame: FrameType | None = sys._getframe(1)
     while frame is not None and frame.f_globals.get("__name__", "").split(".")[0] in _INSIDE:
         frame = frame.f_back
         level += 1

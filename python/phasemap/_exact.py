@@ -92,7 +92,7 @@ def area(points: Sequence[Point]) -> Fraction:
     return twice / 2
 
 
-def box(x_min, x_max, y_min, y_max, name: str) -> list:
+def box(x_min: Fraction, x_max: Fraction, y_min: Fraction, y_max: Fraction, name: str) -> list:
     """The rectangle as a counter-clockwise polygon whose sides are all named `name`."""
     return [
         ((x_min, y_min), name),

@@ -32,7 +32,12 @@ def text(raw: bytes) -> str:
 # phase.json shows every byte that is no UTF-8 character as U+FFFD, one for each byte, and
 # every control character but the tab, U+2028, U+2029, U+FFFE and U+FFFF as U+FFFD, one for
 # each character.
-codecs.register_error("phasemap.replace_bytes", lambda e: ("\ufffd" * (e.end - e.start), e.end))
+def _replaced(error: UnicodeError) -> tuple[str, int]:
+    assert isinstance(error, UnicodeDecodeError)
+    return "\ufffd" * (error.end - error.start), error.end
+
+
+codecs.register_error("phasemap.replace_bytes", _replaced)
 _REPLACED_IN_JSON = re.compile("[\x00-\x08\x0a-\x1f\x7f-\x9f\u2028\u2029\ufffe\uffff]")
 
 

@@ -222,7 +222,7 @@ def stability_region(
             f"{', '.join(n for n, *_ in float_limits)}"
         )
         empty_window = None if window is None else tuple(window)
-        nowhere = (math.nan,) * 4
+        nowhere = (math.nan, math.nan, math.nan, math.nan)
         return StabilityRegion(
             np.zeros((0, 2)), [], 0.0, nowhere, True, True, empty_window, float_limits, []
         )
@@ -234,10 +234,11 @@ def stability_region(
             polygon = _exact.clip(polygon, plane)
             if not polygon:
                 break
-    float_bounds = tuple(
+    x_min, x_max, y_min, y_max = (
         (-math.inf if i % 2 == 0 else math.inf) if b is None else float(b)
         for i, b in enumerate(bounds)
     )
+    float_bounds = (x_min, x_max, y_min, y_max)
     bounded = None not in bounds
     if not polygon:
         warn(
@@ -247,7 +248,8 @@ def stability_region(
         return StabilityRegion(
             np.zeros((0, 2)), [], 0.0, float_bounds, bounded, True, cut, float_limits, []
         )
-    start = min(range(len(polygon)), key=lambda i: polygon[i][0])
+    firsts = [p for p, _ in polygon]
+    start = firsts.index(min(firsts))
     polygon = polygon[start:] + polygon[:start]
     points = [p for p, _ in polygon]
     area = _exact.area(points)

@@ -5,6 +5,7 @@ meant (it holds a boundary, or no other slab is stable nearby).
 
 from __future__ import annotations
 
+import json
 from fractions import Fraction
 from typing import TYPE_CHECKING, Any, Sequence
 
@@ -108,6 +109,17 @@ class StudyResult:
         out["outside"] = list(self.outside)
         out["partly_outside"] = list(self.partly_outside)
         return out
+
+    def to_json(self, indent: int | None = None) -> str:
+        """The JSON text of `as_dict()`, as ``Envelope.to_json`` writes it.
+
+        Examples
+        --------
+        >>> result = study.solve(window=(None, None, -2.5, None))
+        >>> json.loads(result.to_json())["outside"]
+        []
+        """
+        return json.dumps(self.as_dict(), indent=indent, ensure_ascii=False)
 
 
 def _share_inside(corners: np.ndarray, region: StabilityRegion) -> Fraction | None:
