@@ -63,9 +63,12 @@ def envelope(planes: Any, window: Sequence[float], names: Sequence[str] | None =
     ----------
     planes : array_like, shape (n, 3) or (n, 4)
         Rows (a, b, d) of the planes g = a x + b y + d, or rows (a, b, c, d) with c = -1 as
-        `Result.planes` holds them; any n from 1 up, every number finite.
+        `Result.planes` holds them; any n from 1 up, every number finite. Any units: for a
+        surface energy g in J/m² over chemical potentials x, y in eV, a and b are in J/m² per
+        eV, d in J/m², and the results below in those units.
     window : sequence of 4 floats
-        (x_min, x_max, y_min, y_max), with x_min < x_max and y_min < y_max.
+        (x_min, x_max, y_min, y_max) in the units of x and y, with x_min < x_max and
+        y_min < y_max.
     names : sequence of str, optional
         A name for each plane; by default "1", "2", ...
 
