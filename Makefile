@@ -25,11 +25,9 @@ demo: configure
 
 # Without GoogleTest the configure step says the tests are off, and ctest then finds none,
 # which fails here rather than passing on nothing.
-# Debian packages the tests need; those missing are installed with one apt-get line, as
-# root or through sudo.
-TEST_PACKAGES ?= libgtest-dev ghostscript poppler-utils librsvg2-bin python3-dev pybind11-dev \
-	python3-pybind11 python3-numpy python3-pytest python3-jsonschema python3-matplotlib \
-	libcgal-dev python3-hypothesis python3-ase python3-pymatgen
+# Debian packages the tests need (the group `test` of packages.txt); those missing are
+# installed with one apt-get line, as root or through sudo.
+TEST_PACKAGES ?= $(shell awk '$$2 == "test" { print $$1 }' packages.txt)
 test-packages:
 	@missing=""; for p in $(TEST_PACKAGES); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
 	if [ -n "$$missing" ]; then \

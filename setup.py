@@ -1,6 +1,7 @@
 """Builds the extensions phasemap._core and, when CGAL is found, phasemap._engine with CMake
 (the same build as the program's) and puts them into the package; the metadata is in
 pyproject.toml."""
+import os
 import pathlib
 import subprocess
 import sys
@@ -17,13 +18,28 @@ TARGETS = {"phasemap._core": "phasemap_python", "phasemap._engine": "phasemap_en
 class CMakeBuild(build_ext):
     def build_extension(self, extension):
         build = pathlib.Path(self.build_temp) / "cmake"
-        subprocess.run(["cmake", "-S", str(SOURCE), "-B", str(build), "-DCMAKE_BUILD_TYPE=Release",
-                        "-DPHASEMAP_TESTS=OFF", f"-DPython_EXECUTABLE={sys.executable}"], check=True)
+        subprocess.run(
+            [
+                "cmake",
+                "-S",
+                str(SOURCE),
+                "-B",
+                str(build),
+                "-DCMAKE_BUILD_TYPE=Release",
+                "-DPHASEMAP_TESTS=OFF",
+                f"-DPython_EXECUTABLE={sys.executable}",
+            ],
+            check=True,
+        )
         target_name = TARGETS[extension.name]
         if not (build / "python" / "CMakeFiles" / f"{target_name}.dir").exists():
             print(f"{extension.name} is not built: CGAL was not found (Debian: libcgal-dev)")
             return
-        subprocess.run(["cmake", "--build", str(build), "--target", target_name, "-j"], check=True)
+        # As many jobs as cores: a bare -j would let make start any number at once.
+        jobs = str(os.cpu_count() or 1)
+        subprocess.run(
+            ["cmake", "--build", str(build), "--target", target_name, "-j", jobs], check=True
+        )
         name = extension.name.split(".")[-1]
         built = next((build / "python" / "phasemap").glob(f"{name}*.so"))
         target = pathlib.Path(self.get_ext_fullpath(extension.name))
@@ -31,5 +47,7 @@ class CMakeBuild(build_ext):
         self.copy_file(str(built), str(target))
 
 
-setup(ext_modules=[Extension(name, sources=[]) for name in TARGETS],
-      cmdclass={"build_ext": CMakeBuild})
+setup(
+    ext_modules=[Extension(name, sources=[]) for name in TARGETS],
+    cmdclass={"build_ext": CMakeBuild},
+)

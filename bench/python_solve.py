@@ -28,11 +28,19 @@ start = time.perf_counter()
 for _ in range(repeats):
     diagram.solve()
 elapsed = time.perf_counter() - start
-print(f"solve() on {source.name}: {repeats / elapsed:.0f} solves/s ({elapsed / repeats * 1e6:.0f} us each)")
+each = elapsed / repeats * 1e6
+print(f"solve() on {source.name}: {repeats / elapsed:.0f} solves/s ({each:.0f} us each)")
 
-variants = [dataclasses.replace(diagram, surfaces=[
-    phasemap.Surface(s.name, s.counts, s.area, s.energy + 0.001 * ((i * 7 + k) % 13))
-    for k, s in enumerate(diagram.surfaces)]) for i in range(count)]
+variants = [
+    dataclasses.replace(
+        diagram,
+        surfaces=[
+            phasemap.Surface(s.name, s.counts, s.area, s.energy + 0.001 * ((i * 7 + k) % 13))
+            for k, s in enumerate(diagram.surfaces)
+        ],
+    )
+    for i in range(count)
+]
 start = time.perf_counter()
 solved = [v.solve() for v in variants]
 python_seconds = time.perf_counter() - start
@@ -48,7 +56,10 @@ with tempfile.TemporaryDirectory() as scratch:
     subprocess.run([binary, *folders], cwd=scratch, check=True, capture_output=True)
     program_seconds = time.perf_counter() - start
 
-print(f"sweep of {count} diagrams: solve() from Python {python_seconds:.3f} s, "
-      f"phasemap on {count} folders {program_seconds:.3f} s")
-print(f"peak memory: this process {resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024:.1f} MiB, "
-      f"the program's run {resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss / 1024:.1f} MiB")
+print(
+    f"sweep of {count} diagrams: solve() from Python {python_seconds:.3f} s, "
+    f"phasemap on {count} folders {program_seconds:.3f} s"
+)
+own = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss / 1024
+runs = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss / 1024
+print(f"peak memory: this process {own:.1f} MiB, the program's run {runs:.1f} MiB")

@@ -79,9 +79,11 @@ def test_phase_json_holds_the_regions_of_phase_out(runs, name):
     jsonschema.validate(document, SCHEMA)
     reported = phase_out_regions((folder / "phase.out").read_bytes())
     assert [shown_alike(r["name"]) for r in document["regions"]] == [
-        shown_alike(n) for n, _ in reported]
+        shown_alike(n) for n, _ in reported
+    ]
     assert [s["index"] for s in document["surfaces"] if s["has_region"]] == [
-        r["surface"] for r in document["regions"]]
+        r["surface"] for r in document["regions"]
+    ]
     for region, (_, vertices) in zip(document["regions"], reported):
         # The corners of phase.out (listed in order of discovery there), each to the 7 digits
         # phase.out shows.
@@ -150,16 +152,22 @@ def test_svg_map_draws_the_regions_and_texts_of_the_eps_map(runs, name):
     document = json.loads((folder / "phase.json").read_text(encoding="utf-8"))
     polygons = [p for p in root.iter(SVG + "polygon") if p.get("class") == "region"]
     assert [(int(p.get("data-surface")), p.get("data-name")) for p in polygons] == [
-        (r["surface"], r["name"]) for r in document["regions"]]
-    map_name = next(p.name for p in (GOLDEN / name).iterdir()
-                    if p.name not in NOT_COMPARED | {"log.out", "phase.out"})
+        (r["surface"], r["name"]) for r in document["regions"]
+    ]
+    map_name = next(
+        p.name
+        for p in (GOLDEN / name).iterdir()
+        if p.name not in NOT_COMPARED | {"log.out", "phase.out"}
+    )
     eps = (GOLDEN / name / map_name).read_text(encoding="latin-1")
     for polygon, corners in zip(polygons, eps_region_corners(eps), strict=True):
         points = [tuple(map(float, p.split(","))) for p in polygon.get("points").split()]
         assert points == pytest.approx(corners, rel=1e-6)
     guides = next((g for g in root.iter(SVG + "g") if g.get("class") == "guides"), [])
-    assert [(line.get("stroke-dasharray", ""), *(float(line.get(k)) for k in ("x1", "y1", "x2", "y2")))
-            for line in guides] == eps_dashed_lines(eps)
+    assert [
+        (line.get("stroke-dasharray", ""), *(float(line.get(k)) for k in ("x1", "y1", "x2", "y2")))
+        for line in guides
+    ] == eps_dashed_lines(eps)
     texts = ["".join(t.itertext()) for t in root.iter(SVG + "text")]
     for shown in eps_strings(eps):
         assert any(shown in t for t in texts), shown

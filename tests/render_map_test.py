@@ -23,8 +23,13 @@ def require(tool):
 
 
 def render(*arguments, cwd=None, env=None):
-    return subprocess.run([SCRIPT, *map(str, arguments)], cwd=cwd, capture_output=True, text=True,
-                          env=None if env is None else {**os.environ, **env})
+    return subprocess.run(
+        [SCRIPT, *map(str, arguments)],
+        cwd=cwd,
+        capture_output=True,
+        text=True,
+        env=None if env is None else {**os.environ, **env},
+    )
 
 
 def bounding_box(text):
@@ -34,8 +39,13 @@ def bounding_box(text):
 
 def marks_of(path):
     """Where ghostscript's bbox device finds marks on the page a PostScript file draws."""
-    return bounding_box(subprocess.run(["gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=bbox",
-                                        path], capture_output=True, text=True).stderr)
+    return bounding_box(
+        subprocess.run(
+            ["gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-sDEVICE=bbox", path],
+            capture_output=True,
+            text=True,
+        ).stderr
+    )
 
 
 def fonts_not_embedded_as_subset(pdf):
@@ -43,7 +53,7 @@ def fonts_not_embedded_as_subset(pdf):
     listing = subprocess.run(["pdffonts", pdf], capture_output=True, text=True, check=True).stdout
     header, _, *rows = listing.splitlines()
     flags = header.index(" emb sub ")
-    return len(rows), [row for row in rows if row[flags:flags + 9] != " yes yes "]
+    return len(rows), [row for row in rows if row[flags : flags + 9] != " yes yes "]
 
 
 # A relative output base name whose folder does not exist yet, as a user would type it. The
@@ -53,12 +63,13 @@ def test_writes_picture_pdf_and_a_tight_eps_into_a_new_folder(tmp_path):
     shutil.copy(DEMO_MAP, tmp_path / "map1.ps")
     result = render("map1.ps", "pictures/oxide", cwd=tmp_path)
     assert result.returncode == 0 and "Error" not in result.stderr, result.stderr
-    assert (tmp_path / "map1.ps").read_bytes() == DEMO_MAP.read_bytes(), "render-map changed the map"
+    unchanged = (tmp_path / "map1.ps").read_bytes() == DEMO_MAP.read_bytes()
+    assert unchanged, "render-map changed the map"
     base = tmp_path / "pictures" / "oxide"
     assert base.with_suffix(".png").read_bytes().startswith(b"\x89PNG")
     assert base.with_suffix(".pdf").read_bytes().startswith(b"%PDF-")
     eps = base.with_suffix(".eps").read_text(encoding="latin-1")
-    header = eps[:eps.index("%%EndComments")]
+    header = eps[: eps.index("%%EndComments")]
     assert eps.startswith("%!PS-Adobe-3.0 EPSF-3.0\n") and "%%HiResBoundingBox:" in header
     declared, drawn = bounding_box(header), marks_of(tmp_path / "map1.ps")
     assert marks_of(base.with_suffix(".eps")) == declared
@@ -78,10 +89,24 @@ def test_pdf_and_eps_carry_every_font_embedded_as_a_subset(tmp_path, name):
     result = render(EXAMPLES / f"{name}.ps", base)
     assert result.returncode == 0, result.stderr
     from_eps = tmp_path / "from-eps.pdf"
-    converted = subprocess.run(["gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-dNOFONTMAP",
-                                "-sDEVICE=pdfwrite", f"-sOutputFile={from_eps}", f"{base}.eps"],
-                               capture_output=True, text=True)
-    assert converted.returncode == 0, f"{name}.eps needs fonts it does not carry:\n{converted.stderr}"
+    converted = subprocess.run(
+        [
+            "gs",
+            "-q",
+            "-dSAFER",
+            "-dBATCH",
+            "-dNOPAUSE",
+            "-dNOFONTMAP",
+            "-sDEVICE=pdfwrite",
+            f"-sOutputFile={from_eps}",
+            f"{base}.eps",
+        ],
+        capture_output=True,
+        text=True,
+    )
+    assert (
+        converted.returncode == 0
+    ), f"{name}.eps needs fonts it does not carry:\n{converted.stderr}"
     for pdf in (f"{base}.pdf", from_eps):
         count, not_embedded = fonts_not_embedded_as_subset(pdf)
         assert count >= 2, f"{pdf} lacks Times-Roman or Symbol"

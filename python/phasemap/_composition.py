@@ -14,12 +14,11 @@ import decimal
 import math
 import numbers
 import re
-import warnings
 from collections import Counter
 from fractions import Fraction
-from typing import Any, Optional, Union
+from typing import Any, Mapping, Optional, Union
 
-from ._warnings import InputWarning
+from ._errors import warn
 
 __all__ = ["composition", "formula", "Slab"]
 
@@ -99,7 +98,7 @@ def _element(symbol: Any, where: str) -> str:
 _TOKEN = re.compile(r"([A-Z][a-z]?)|(\()|(\))|(\d+(?:\.\d+)?(?:/\d+)?)|(.)")
 
 
-def _parse_formula(text: str) -> dict:
+def _parse_formula(text: str) -> dict[str, Fraction]:
     stack: list = [Counter()]
     last: Optional[Counter] = None  # what a count that follows multiplies
     for symbol, opening, closing, number, other in _TOKEN.findall(text):
@@ -130,7 +129,7 @@ def _parse_formula(text: str) -> dict:
     return dict(stack[0])
 
 
-def composition(value: Any) -> dict:
+def composition(value: Any) -> dict[str, Count]:
     """The composition of `value` as a dict of element symbols to exact counts.
 
     Parameters
@@ -191,7 +190,7 @@ def composition(value: Any) -> dict:
     return out
 
 
-def formula(comp: dict) -> str:
+def formula(comp: Mapping[str, Any]) -> str:
     """A formula string for a composition, elements in the dict's order.
 
     Parameters
@@ -295,11 +294,7 @@ class Slab:
         if area == 0.0:
             raise ValueError(f"slab {name!r} has area 0")
         if area < 0.0:
-            warnings.warn(
-                f"slab {name!r} has a negative area, {area} Å²; its size {-area} Å² is used",
-                InputWarning,
-                stacklevel=3,
-            )
+            warn(f"slab {name!r} has a negative area, {area} Å²; its size {-area} Å² is used")
             area = -area
         object.__setattr__(self, "area", area)
         if isinstance(self.sides, bool) or self.sides not in (1, 2):

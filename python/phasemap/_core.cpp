@@ -432,4 +432,17 @@ PYBIND11_MODULE(_core, m) {
         if (status == run_given_up) throw py::error_already_set();
         return finished(outcome, py::none(), stopped, fault);
     });
+
+    // What the package shares with the program rather than restating it: the version, the
+    // SVG map's region colours (by surface number, cycled) and the level that marks the upper
+    // member of a stacked pair in label_segments (the lower one has its negative).
+    m.doc() =
+        "The program's core inside Python, behind the phasemap package; its names are private "
+        "to the package. _set_wait_hook is a hook for the package's tests only.";
+    m.attr("version") = PHASEMAP_VERSION;
+    py::list colours;
+    for (const std::string_view colour : region_palette)
+        colours.append(py::str(colour.data(), colour.size()));
+    m.attr("region_palette") = py::tuple(colours);
+    m.attr("stacked_level") = stacked_level;
 }

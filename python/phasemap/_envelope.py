@@ -14,23 +14,26 @@ from __future__ import annotations
 
 import dataclasses
 import json
-from collections.abc import Iterable, Sequence
-from typing import TYPE_CHECKING, Any
+from collections.abc import Iterable, Mapping, Sequence
+from types import ModuleType
+from typing import TYPE_CHECKING, Any, Callable
 
 import numpy as np
 
 try:
     from . import _engine
 except ImportError:  # built without CGAL
-    _engine = None
+    _engine = None  # type: ignore[assignment]
+
+from ._result import Region
 
 if TYPE_CHECKING:
-    from . import Region
+    from matplotlib.axes import Axes
 
 __all__ = ["envelope", "envelope_sweep", "Envelope", "EnvelopeSweep"]
 
 
-def _require_engine():
+def _require_engine() -> ModuleType:
     if _engine is None:
         raise ImportError(
             "phasemap was built without its exact envelope engine: CGAL was not found when it "
@@ -46,7 +49,7 @@ def _as_array(values: Any, name: str, caller: str, copy: bool = False) -> np.nda
         raise ValueError(f"{caller}: {name} must be an array of numbers; {error}") from None
 
 
-def _call(caller: str, function, *args):
+def _call(caller: str, function: Callable[..., Any], *args: Any) -> Any:
     try:
         return function(*args)
     except ValueError as error:
@@ -60,9 +63,12 @@ def envelope(planes: Any, window: Sequence[float], names: Sequence[str] | None =
     ----------
     planes : array_like, shape (n, 3) or (n, 4)
         Rows (a, b, d) of the planes g = a x + b y + d, or rows (a, b, c, d) with c = -1 as
-        `Result.planes` holds them; any n from 1 up, every number finite.
+        `Result.planes` holds them; any n from 1 up, every number finite. Any units: for a
+        surface energy g in J/m² over chemical potentials x, y in eV, a and b are in J/m² per
+        eV, d in J/m², and the results below in those units.
     window : sequence of 4 floats
-        (x_min, x_max, y_min, y_max), with x_min < x_max and y_min < y_max.
+        (x_min, x_max, y_min, y_max) in the units of x and y, with x_min < x_max and
+        y_min < y_max.
     names : sequence of str, optional
         A name for each plane; by default "1", "2", ...
 
@@ -117,6 +123,12 @@ class Envelope:
         The 1-based indices of the planes without a region.
     titles : tuple of 2 str, or None
         The axis titles (x, y) when they are known (`Diagram.solve_exact`).
+
+    Examples
+    --------
+    >>> e = phasemap.envelope([(1, 0, 0), (-1, 0, 0)], (-1, 1, -1, 1), names=["A", "B"])
+    >>> e.names, [r.name for r in e.regions], e.planes[0].tolist()
+    (('A', 'B'), ['A', 'B'], [1.0, 0.0, -1.0, 0.0])
     """
 
     __slots__ = ("_rows", "window", "_names", "_raw", "_regions", "titles")
@@ -132,7 +144,7 @@ class Envelope:
         self._rows = rows
         self.window = raw[0]
         self._raw = raw
-        self._regions = None
+        self._regions: list[Region] | None = None
         self.titles = titles  # (x, y) axis titles, when known
         if names is not None:
             names = tuple(str(name) for name in names)
@@ -156,13 +168,11 @@ class Envelope:
     @property
     def regions(self) -> list[Region]:
         if self._regions is None:
-            from . import Region
-
             _, surfaces, offsets, corners, areas, centroids, _ = self._raw
             corners.flags.writeable = False
             names, ends = self.names, offsets.tolist()
             self._regions = [
-                Region(s, names[s - 1], corners[start:stop], tuple(centre), area)
+                Region(s, names[s - 1], corners[start:stop], (centre[0], centre[1]), area)
                 for s, start, stop, centre, area in zip(
                     surfaces.tolist(), ends, ends[1:], centroids.tolist(), areas.tolist()
                 )
@@ -173,7 +183,9 @@ class Envelope:
     def never_stable(self) -> list[int]:
         return self._raw[6].tolist()
 
-    def _points(self, x: Any, y: Any, caller: str):
+    def _points(
+        self, x: Any, y: Any, caller: str
+    ) -> tuple[tuple[int, ...], np.ndarray, np.ndarray]:
         x, y = np.broadcast_arrays(_as_array(x, "x", caller), _as_array(y, "y", caller))
         return x.shape, np.ravel(x), np.ravel(y)
 
@@ -209,7 +221,7 @@ class Envelope:
         energy = _call("Envelope.energy_at", _engine.energy_at, self._rows, x, y)
         return energy.reshape(shape)[()]
 
-    def as_dict(self) -> dict:
+    def as_dict(self) -> dict[str, Any]:
         """The regions as plain data, in the shape of phase.json.
 
         The keys are phase.json's where they apply: "format" is "phasemap-envelope",
@@ -263,12 +275,46 @@ class Envelope:
         return document
 
     def to_json(self, indent: int | None = None) -> str:
-        """The JSON text of `as_dict()` (UTF-8 text, non-ASCII characters as they are)."""
+        """The JSON text of `as_dict()`.
+
+        Parameters
+        ----------
+        indent : int, optional
+            As for ``json.dumps``: by default one line.
+
+        Returns
+        -------
+        str
+            The document, non-ASCII characters as they are.
+
+        Examples
+        --------
+        >>> import json, phasemap
+        >>> e = phasemap.envelope([(1, 0, 0), (-1, 0, 0)], (-1, 1, -1, 1))
+        >>> json.loads(e.to_json()) == e.as_dict()
+        True
+        """
         return json.dumps(self.as_dict(), indent=indent, ensure_ascii=False)
 
-    def plot(self, ax=None, colors=None, labels: bool = True, edgecolor="black", **kwargs):
+    def plot(
+        self,
+        ax: Axes | None = None,
+        colors: Mapping[str | int, Any] | str | None = None,
+        labels: bool = True,
+        edgecolor: Any = "black",
+        **kwargs: Any,
+    ) -> Axes:
         """Draws the regions on `ax` (the current axes by default) as `Result.plot` does and
         returns the axes; never shows or saves the figure.
+
+        Parameters
+        ----------
+        ax, colors, labels, edgecolor, **kwargs
+            As for `Result.plot`.
+
+        Returns
+        -------
+        matplotlib.axes.Axes
 
         Examples
         --------
@@ -318,7 +364,15 @@ class EnvelopeSweep:
         The 1-based index of the lowest plane at each of the p points in each diagram (the
         tie rule of `Envelope.stable_at`); None without points.
     window : tuple of 4 floats
+        (x_min, x_max, y_min, y_max).
     points : numpy.ndarray, shape (p, 2), or None
+        The points of `stable_at`.
+
+    Examples
+    --------
+    >>> s = phasemap.envelope_sweep([(1, 0), (-1, 0)], [[0, 0], [0, 3]], (-1, 1, -1, 1))
+    >>> s.stable.tolist(), s.frequency.tolist()
+    ([[True, True], [True, False]], [1.0, 0.5])
     """
 
     areas: np.ndarray

@@ -92,13 +92,26 @@ def area(points: Sequence[Point]) -> Fraction:
     return twice / 2
 
 
-def box(x_min, x_max, y_min, y_max, name: str) -> list:
+def box(x_min: Fraction, x_max: Fraction, y_min: Fraction, y_max: Fraction, name: str) -> list:
     """The rectangle as a counter-clockwise polygon whose sides are all named `name`."""
     return [
         ((x_min, y_min), name),
         ((x_max, y_min), name),
         ((x_max, y_max), name),
         ((x_min, y_max), name),
+    ]
+
+
+def box_sides(
+    x_min: Fraction, x_max: Fraction, y_min: Fraction, y_max: Fraction, name: str
+) -> list:
+    """The rectangle as its four half-planes, each named `name`."""
+    one, zero = Fraction(1), Fraction(0)
+    return [
+        (-one, zero, -x_min, name),
+        (one, zero, x_max, name),
+        (zero, -one, -y_min, name),
+        (zero, one, y_max, name),
     ]
 
 

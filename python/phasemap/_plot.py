@@ -1,25 +1,34 @@
-"""Result.plot and Envelope.plot: the regions as matplotlib patches, imported only when a
-plot is asked for."""
+"""The regions on matplotlib axes (`Result.plot`, `Envelope.plot`), and the map's label
+markup as mathtext. matplotlib is imported only when a plot is drawn.
+
+The colours and the levels of the markup are the program's own, from the extension: the SVG
+map's region palette and the level of a stacked pair.
+"""
+
+from __future__ import annotations
+
 import re
+from typing import TYPE_CHECKING, Any, Mapping, Sequence
 
 from . import _core
 
-# A colour-blind-safe light qualitative palette, by surface index (1 -> first), cycled; the
-# SVG map fills its regions with the same colours.
-PALETTE = (
-    "#77aadd",
-    "#ee8866",
-    "#eedd88",
-    "#ffaabb",
-    "#99ddff",
-    "#44bb99",
-    "#bbcc33",
-    "#aaaa00",
-    "#dddddd",
-)
+if TYPE_CHECKING:
+    from matplotlib.axes import Axes
+
+    from ._result import Region
+
+__all__ = ["PALETTE"]
+
+#: The SVG map's colour-blind-safe light qualitative palette, by surface index (1 takes the
+#: first), cycled; as matplotlib writes colours, in lower case.
+PALETTE: tuple[str, ...] = tuple(colour.lower() for colour in _core.region_palette)
+
+# The level of the upper member of a stacked pair in the map's markup; the lower one has its
+# negative.
+STACKED: int = _core.stacked_level
 
 
-def mathtext(text):
+def mathtext(text: str) -> str:
     """The map's ^{...} and _{...} markup as mathtext, split as the map splits it: each
     raised or lowered piece set as that many nested super- or subscripts, a stacked pair as
     one; text without markup stays as it is."""
@@ -44,47 +53,37 @@ def mathtext(text):
     return "".join(out)
 
 
-STACKED = 9  # the level of the upper member of a stacked pair; -9 the lower
-
-
-def _roman(text):
+def _roman(text: str) -> str:
     return f"\\mathrm{{{_escaped(text)}}}" if text else "{}"
 
 
-def _escaped(text):
+def _escaped(text: str) -> str:
     return re.sub(
         r"([\\{}$%#&~ ])", lambda m: "\\ " if m.group(1) == " " else "\\" + m.group(1), text
     )
 
 
-def _color_of(region, index, colors):
-    if colors is None:
-        return PALETTE[(region.surface - 1) % len(PALETTE)]
-    if isinstance(colors, str):
-        import matplotlib
-
-        cmap = matplotlib.colormaps[colors]
-        return cmap(index / max(1, index_count(cmap)))
-    for key in (region.name, region.surface):
-        if key in colors:
-            return colors[key]
+def _palette_colour(region: Region) -> str:
     return PALETTE[(region.surface - 1) % len(PALETTE)]
 
 
-def index_count(cmap):
-    return max(1, cmap.N - 1)
-
-
-def plot(result, ax, colors, labels, edgecolor, **kwargs):
-    diagram = result.diagram
-    return draw(result.regions, len(diagram.surfaces), diagram.window,
-                (diagram.x_title, diagram.y_title), ax, colors, labels, edgecolor, **kwargs)
-
-
-def draw(regions, surface_count, window, titles, ax, colors, labels, edgecolor, **kwargs):
+def draw(
+    regions: Sequence[Region],
+    surface_count: int,
+    window: Sequence[float],
+    titles: Sequence[str],
+    ax: Axes | None,
+    colors: Mapping[Any, Any] | str | None,
+    labels: bool,
+    edgecolor: Any,
+    **kwargs: Any,
+) -> Axes:
     """Draws `regions` of a diagram of `surface_count` surfaces on `ax` over the window
-    (x_min, x_max, y_min, y_max), with the axis titles `titles` (x, y) as mathtext."""
+    (x_min, x_max, y_min, y_max), with the axis titles `titles` (x, y) as mathtext; `colors`
+    maps region names or surface indices to colours, or names a colormap spread over the
+    surfaces."""
     try:
+        import matplotlib
         import matplotlib.pyplot as plt
         from matplotlib.patches import Polygon
     except ImportError as missing:
@@ -94,11 +93,13 @@ def draw(regions, surface_count, window, titles, ax, colors, labels, edgecolor, 
     count = max(1, surface_count - 1)
     for region in regions:
         if isinstance(colors, str):
-            import matplotlib
-
             face = matplotlib.colormaps[colors]((region.surface - 1) / count)
+        elif colors is not None and region.name in colors:
+            face = colors[region.name]
+        elif colors is not None and region.surface in colors:
+            face = colors[region.surface]
         else:
-            face = _color_of(region, region.surface, colors)
+            face = _palette_colour(region)
         ax.add_patch(
             Polygon(region.corners, closed=True, facecolor=face, edgecolor=edgecolor, **kwargs)
         )

@@ -19,8 +19,10 @@ from __future__ import annotations
 import functools
 import math
 import pathlib
+from typing import Any
 
 import numpy as np
+from numpy.typing import ArrayLike
 
 __all__ = ["delta_mu", "pressure", "log10_pressure", "species", "table", "T_MIN", "T_MAX", "K_B"]
 
@@ -33,7 +35,7 @@ _DATA = pathlib.Path(__file__).resolve().parent / "data" / "gases.txt"
 
 
 @functools.lru_cache(maxsize=None)
-def _tables() -> dict:
+def _tables() -> dict[str, dict[str, Any]]:
     tables: dict = {}
     rows: list = []
     for line in _DATA.read_text(encoding="utf-8").splitlines():
@@ -62,7 +64,7 @@ def _tables() -> dict:
     return out
 
 
-def species() -> list:
+def species() -> list[str]:
     """The formulas of the gases the package carries.
 
     Returns
@@ -78,7 +80,7 @@ def species() -> list:
     return list(_tables())
 
 
-def _entry(name: str) -> dict:
+def _entry(name: str) -> dict[str, Any]:
     try:
         return _tables()[name]
     except KeyError:
@@ -87,7 +89,7 @@ def _entry(name: str) -> dict:
         ) from None
 
 
-def table(name: str) -> dict:
+def table(name: str) -> dict[str, Any]:
     """The rows the package carries for one gas, as the NIST-JANAF table gives them.
 
     Parameters
@@ -115,7 +117,7 @@ def table(name: str) -> dict:
     }
 
 
-def _check_temperature(temperature) -> np.ndarray:
+def _check_temperature(temperature: ArrayLike) -> np.ndarray:
     t = np.asarray(temperature, dtype=float)
     bad = ~((t >= T_MIN) & (t <= T_MAX))  # also catches NaN
     if bad.any():
@@ -127,7 +129,7 @@ def _check_temperature(temperature) -> np.ndarray:
     return t
 
 
-def _check_pressure(p) -> np.ndarray:
+def _check_pressure(p: ArrayLike) -> np.ndarray:
     p = np.asarray(p, dtype=float)
     bad = ~(p > 0) | ~np.isfinite(p)
     if bad.any():
@@ -136,7 +138,7 @@ def _check_pressure(p) -> np.ndarray:
     return p
 
 
-def _standard(entry: dict, t: np.ndarray) -> np.ndarray:
+def _standard(entry: dict[str, Any], t: np.ndarray) -> np.ndarray:
     """Δμ(T, p°) by cubic Hermite interpolation of the rows, with slopes -S."""
     nodes = entry["T"]
     i = np.clip(np.searchsorted(nodes, t, side="right") - 1, 0, len(nodes) - 2)
@@ -152,11 +154,11 @@ def _standard(entry: dict, t: np.ndarray) -> np.ndarray:
     )
 
 
-def _out(value: np.ndarray):
+def _out(value: np.ndarray) -> Any:
     return float(value) if value.ndim == 0 else value
 
 
-def delta_mu(name: str, T, p=1.0):
+def delta_mu(name: str, T: ArrayLike, p: ArrayLike = 1.0) -> Any:
     """The chemical potential of an ideal gas per molecule, relative to its energy at 0 K.
 
     Δμ(T, p) = [H°(T) − H°(0)] − T·S°(T) + k_B·T·ln(p / 1 bar), from the NIST-JANAF table
@@ -195,7 +197,7 @@ def delta_mu(name: str, T, p=1.0):
     return _out(_standard(entry, t) + K_B * t * np.log(p))
 
 
-def pressure(name: str, dmu, T):
+def pressure(name: str, dmu: ArrayLike, T: ArrayLike) -> Any:
     """The partial pressure at which an ideal gas has the chemical potential `dmu`.
 
     The inverse of `delta_mu`: p = 1 bar · exp[(Δμ − Δμ(T, 1 bar)) / (k_B·T)].
@@ -225,7 +227,7 @@ def pressure(name: str, dmu, T):
         return _out(np.power(10.0, np.asarray(log10_pressure(name, dmu, T))))
 
 
-def log10_pressure(name: str, dmu, T):
+def log10_pressure(name: str, dmu: ArrayLike, T: ArrayLike) -> Any:
     """log10 of the partial pressure in bar at which a gas has the chemical potential `dmu`.
 
     Parameters

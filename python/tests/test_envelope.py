@@ -391,13 +391,6 @@ def test_threads_solve_at_once():
                 assert all(np.array_equal(a, b) for a, b in zip(got, want))
 
 
-def test_the_docstring_examples_hold():
-    import doctest
-
-    pytest.importorskip("matplotlib").use("Agg")
-    assert doctest.testmod(phasemap._envelope).failed == 0
-
-
 def test_energies_beyond_the_double_range_are_compared_exactly():
     e = phasemap.envelope(
         [(1e300, 0, 0), (-1e300, 1e300, 1e300), (-1e300, 1e300, 0)], (-1, 1, -1, 1)

@@ -1,0 +1,13 @@
+# The extension over the exact envelope engine (_engine.cpp).
+from typing import Any
+
+import numpy as np
+
+version: str
+
+def solve(rows: np.ndarray, window: Any, mode: int) -> tuple[Any, ...]: ...
+def lowest_at(rows: np.ndarray, x: np.ndarray, y: np.ndarray) -> np.ndarray: ...
+def energy_at(rows: np.ndarray, x: np.ndarray, y: np.ndarray) -> np.ndarray: ...
+def sweep(
+    slopes: np.ndarray, d: np.ndarray, window: Any, points: np.ndarray | None, centroids: bool
+) -> tuple[np.ndarray, np.ndarray, np.ndarray | None, np.ndarray | None]: ...
