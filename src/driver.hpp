@@ -57,8 +57,3 @@ void compute_from_text(const std::string& text, bool stop_after_reading);
 // child, forgets that run without touching its files (which are the parent's) and puts the
 // signal handlers back, so that the child can run afresh at once.
 void forget_run_after_fork();
-
-// Puts back what a run or a computation had set up when a floating-point fault left it
-// through the caller's own SIGFPE handler: the traps and signal handlers, the units, the
-// input text and the folder lock.
-void abandon_run();
