@@ -1,7 +1,8 @@
 """The module under signals and forks: Ctrl-C ends a wait for another run's lock on a folder,
 or for another thread's call, at once and with nothing written; Ctrl-C among writes leaves a
 whole set; a child forked while another thread is inside a call can call at once; a SIGFPE
-of another thread's code goes to that code's handler. The tests synchronise on the calls'
+of another thread's code goes to that code's handler, and a floating-point fault of a call
+raises ComputationError and keeps the earlier outputs. The tests synchronise on the calls'
 own waits (the `waits` fixture), never on time."""
 
 from __future__ import annotations
@@ -9,6 +10,8 @@ from __future__ import annotations
 import os
 import pathlib
 import signal
+import subprocess
+import sys
 import threading
 
 import pytest
@@ -19,6 +22,9 @@ GOLDEN = pathlib.Path(__file__).resolve().parents[2] / "tests" / "golden"
 FIRST = GOLDEN / "reader-worked-example"
 SECOND = GOLDEN / "map-sixteen-greys"
 OUTPUTS = ["log.out", "map1.ps", "phase.out"]
+# The package with an extension built for the tests alone, which divides by zero at the run
+# point PHASEMAP_FAULT_AT names.
+FAULTS = os.environ.get("PHASEMAP_FAULTS_PYTHONPATH")
 
 
 def outputs(folder: pathlib.Path) -> dict[str, bytes]:
@@ -114,3 +120,32 @@ def test_a_sigfpe_of_another_thread_during_a_call_reaches_that_threads_handler(t
         signal.signal(signal.SIGFPE, signal.SIG_DFL if previous is None else previous)
     assert caught == [signal.SIGFPE]
     assert outputs(tmp_path) == expected_outputs(SECOND)
+
+
+FAULT_CALLS = """
+import sys, phasemap
+diagram = phasemap.read_input(sys.argv[1])
+for call in (diagram.solve, lambda: diagram.write(sys.argv[2])):
+    try:
+        call()
+    except phasemap.ComputationError as fault:
+        print(fault)
+"""
+
+
+@pytest.mark.skipif(FAULTS is None, reason="the extension that faults is built by CMake's tests")
+def test_a_floating_point_fault_raises_computation_error_and_keeps_earlier_outputs(tmp_path):
+    writer(FIRST, tmp_path)()
+    environment = dict(os.environ, PYTHONPATH=FAULTS, PHASEMAP_FAULT_AT="vertices_found")
+    calls = [sys.executable, "-c", FAULT_CALLS, SECOND / "input.txt", tmp_path]
+    done = subprocess.run(
+        calls, env=environment, cwd=tmp_path, capture_output=True, text=True, check=True
+    )
+    report = (
+        "phasemap: input.txt (unit 1): floating-point division by zero in the computation of "
+        "this input"
+    )
+    assert (done.stdout, done.stderr) == (f"{report}\n" * 2, "")
+    after, earlier = outputs(tmp_path), expected_outputs(FIRST)
+    assert after.pop("log.out").endswith(f"{report}\r\n".encode())
+    assert after == {name: earlier[name] for name in after} and sorted(after) == OUTPUTS[1:]
