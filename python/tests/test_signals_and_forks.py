@@ -1,15 +1,17 @@
 """The module under signals and forks: Ctrl-C ends a wait for another run's lock on a folder,
 or for another thread's call, at once and with nothing written; Ctrl-C among writes leaves a
-whole set; a child forked while another thread is inside a call can call at once; a SIGFPE
-of another thread's code goes to that code's handler, and a floating-point fault of a call
-raises ComputationError and keeps the earlier outputs. The tests synchronise on the calls'
-own waits (the `waits` fixture), never on time."""
+whole set; a child forked while another thread is inside a call can call at once and holds
+nothing of that call; a SIGFPE of another thread's code goes to that code's handler, and a
+floating-point fault of a call raises ComputationError and keeps the earlier outputs. The
+tests synchronise on the calls' own waits (the `waits` fixture), never on time."""
 
 from __future__ import annotations
 
+import fcntl
 import os
 import pathlib
 import signal
+import socket
 import subprocess
 import sys
 import threading
@@ -102,6 +104,41 @@ def test_a_child_forked_while_another_thread_is_inside_a_call_calls_at_once(tmp_
     thread.join()
     assert outputs(busy) == expected_outputs(SECOND)
     assert outputs(childs) == expected_outputs(FIRST)
+
+
+def test_a_child_forked_while_a_write_waits_for_the_lock_holds_no_part_of_it(tmp_path, waits):
+    """In a drop box the waiting run has bound the folder's name and opened the folder to lock
+    it: a child that lives on after the parent's write has ended holds neither."""
+    folder = tmp_path / "drop-box"
+    folder.mkdir()
+    folder.chmod(0o733)
+    lives_on, let_go = os.pipe()
+    holder = os.open(folder, os.O_RDONLY | os.O_DIRECTORY)  # as another run would hold it
+    fcntl.flock(holder, fcntl.LOCK_EX)
+    thread, waiting = waits.start(writer(SECOND, folder))
+    waiting.wait()
+    child = os.fork()
+    if child == 0:
+        os.close(holder)  # the test's own copy; the call's are the module's to close
+        os.close(let_go)
+        os.read(lives_on, 1)  # until the parent has looked
+        os._exit(0)
+    os.close(lives_on)
+    os.close(holder)
+    thread.join()
+    try:
+        assert outputs(folder) == expected_outputs(SECOND)
+        descriptor = os.open(folder, os.O_RDONLY | os.O_DIRECTORY)
+        try:
+            fcntl.flock(descriptor, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        finally:
+            os.close(descriptor)
+        info = os.stat(folder)
+        with socket.socket(socket.AF_UNIX) as name:
+            name.bind(f"\0phasemap-folder-{info.st_dev:x}-{info.st_ino:x}")
+    finally:
+        os.close(let_go)
+        os.waitpid(child, 0)
 
 
 def test_a_sigfpe_of_another_thread_during_a_call_reaches_that_threads_handler(tmp_path, waits):
