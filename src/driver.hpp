@@ -48,9 +48,11 @@ void keep_standard_streams_open();
 const run_stopped& last_run_stop();
 
 // For a caller in its own process (the Python module): the run state computed from the input
-// text `text` as unit 1, with every output unit discarded, so no file is read or written.
-// `stop_after_reading` ends it once the input is read; otherwise the vertices are searched
-// and the regions reported and ordered. Throws run_stopped as a run would fail.
+// text `text` as unit 1, with every output unit discarded, so no file is read or written and
+// no folder is looked at: the map's name gets only the checks that need none (the process's
+// working folder plays no part). `stop_after_reading` ends it once the input is read;
+// otherwise the vertices are searched and the regions reported and ordered. Throws
+// run_stopped as a run would fail.
 void compute_from_text(const std::string& text, bool stop_after_reading);
 
 // For a host that may fork while one of its threads is inside a run or a computation: in the

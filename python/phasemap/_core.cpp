@@ -14,7 +14,8 @@
 //   that call forgotten (its files are the parent's), so it can call at once.
 // Waiting for the lock (another thread's call), or for another run's lock on a folder,
 // gives way to a Python signal handler that raises, such as Ctrl-C's KeyboardInterrupt.
-// A whole run works relative to a folder descriptor: no call changes the process's folder.
+// A whole run works relative to a folder descriptor, and a call that writes nothing looks
+// at no folder: no call depends on or changes the process's folder.
 #include <fenv.h>
 #include <pthread.h>
 #include <pybind11/numpy.h>
