@@ -27,20 +27,33 @@ folder_lock run_lock{-1, -1};        // the run folder's lock, while a run holds
 bool (*lock_wait_hook)() = nullptr;  // set_lock_wait_hook
 run_stopped run_stop;                // last_run_stop()
 
+// The end of a phase: its run point, then, in a host, the check for a floating-point fault.
+void end_phase(run_point point) {
+    pass_run_point(point);
+    stop_on_floating_point_fault();
+}
+
 // The phases of one run, in their fixed order, and the extra outputs asked for.
 void run_phases(const extra_outputs& extras) {
     read_input();
-    pass_run_point(run_point::input_read);
+    end_phase(run_point::input_read);
     write_list(unit_log, {item_text("Start")});
     search_vertices();
-    pass_run_point(run_point::vertices_found);
+    end_phase(run_point::vertices_found);
     report_regions();
-    pass_run_point(run_point::regions_reported);
+    end_phase(run_point::regions_reported);
     lay_out_page();
+    stop_on_floating_point_fault();
     write_map();
-    pass_run_point(run_point::map_written);
-    if (extras.svg) write_svg_map();
-    if (extras.json) write_phase_json();
+    end_phase(run_point::map_written);
+    if (extras.svg) {
+        write_svg_map();
+        stop_on_floating_point_fault();
+    }
+    if (extras.json) {
+        write_phase_json();
+        stop_on_floating_point_fault();
+    }
 }
 
 // A complete run replaces its outputs as one set, log.out last; an interruption waits until
@@ -83,6 +96,14 @@ void start_afresh() {
     reset_run_state();
     reset_warning_count();
     run_stop = {};
+}
+
+// The end of compute_from_text, however it ends.
+void end_computation() {
+    end_fp_traps();
+    close_all_units();
+    set_input_text(nullptr);
+    set_output_discard(false);
 }
 
 }  // namespace
@@ -150,25 +171,18 @@ void compute_from_text(const std::string& text, bool stop_after_reading) {
     begin_fp_traps();
     try {
         read_input();
+        end_phase(run_point::input_read);
         if (!stop_after_reading) {
             search_vertices();
+            end_phase(run_point::vertices_found);
             report_regions();
+            end_phase(run_point::regions_reported);
         }
     } catch (...) {
-        abandon_run();
+        end_computation();
         throw;
     }
-    abandon_run();
-}
-
-void abandon_run() {
-    end_fp_traps();
-    close_all_units();
-    set_input_text(nullptr);
-    set_output_discard(false);
-    set_run_folder(AT_FDCWD);
-    unlock_folder(run_lock);
-    end_interruption_guards();
+    end_computation();
 }
 
 void forget_run_after_fork() {

@@ -48,17 +48,14 @@ void keep_standard_streams_open();
 const run_stopped& last_run_stop();
 
 // For a caller in its own process (the Python module): the run state computed from the input
-// text `text` as unit 1, with every output unit discarded, so no file is read or written.
-// `stop_after_reading` ends it once the input is read; otherwise the vertices are searched
-// and the regions reported and ordered. Throws run_stopped as a run would fail.
+// text `text` as unit 1, with every output unit discarded, so no file is read or written and
+// no folder is looked at: the map's name gets only the checks that need none (the process's
+// working folder plays no part). `stop_after_reading` ends it once the input is read;
+// otherwise the vertices are searched and the regions reported and ordered. Throws
+// run_stopped as a run would fail.
 void compute_from_text(const std::string& text, bool stop_after_reading);
 
 // For a host that may fork while one of its threads is inside a run or a computation: in the
 // child, forgets that run without touching its files (which are the parent's) and puts the
 // signal handlers back, so that the child can run afresh at once.
 void forget_run_after_fork();
-
-// Puts back what a run or a computation had set up when a floating-point fault left it
-// through the caller's own SIGFPE handler: the traps and signal handlers, the units, the
-// input text and the folder lock.
-void abandon_run();

@@ -64,19 +64,20 @@ void close_if_open(int& fd) {
 }  // namespace
 
 lock_outcome lock_folder(int folder, bool (*give_up)(), folder_lock& lock) {
+    // Every descriptor goes into `lock` as it is taken, so that a child forked by another
+    // thread while this one waits closes its copies (forget_run_after_fork): a copy would
+    // keep the folder's name bound, or the folder locked once this run has the lock.
     lock = {-1, -1};
     struct stat info {};
-    int readable = -1;
-    int socket_fd = -1;
     int problem = 0;  // why a lock cannot be had, for the message when none can
     if (::fstatat(folder, "", &info, AT_EMPTY_PATH) != 0) {
         problem = errno;
     } else {
-        readable = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (readable < 0) problem = errno;
-        if (readable < 0 || is_drop_box(info)) {
-            socket_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            if (socket_fd < 0 && readable < 0) problem = errno;
+        lock.folder_fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (lock.folder_fd < 0) problem = errno;
+        if (lock.folder_fd < 0 || is_drop_box(info)) {
+            lock.socket_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            if (lock.socket_fd < 0 && lock.folder_fd < 0) problem = errno;
         }
     }
     bool has_socket = false;
@@ -89,29 +90,28 @@ lock_outcome lock_folder(int folder, bool (*give_up)(), folder_lock& lock) {
         // The socket first, then the folder itself, in every run: a run never holds one while
         // it waits for the other held by a run that waits for the first.
         bool busy = false;
-        if (socket_fd >= 0 && !has_socket) {
-            const int error = bind_folder_name(socket_fd, info);
+        if (lock.socket_fd >= 0 && !has_socket) {
+            const int error = bind_folder_name(lock.socket_fd, info);
             has_socket = error == 0;
             busy = error == EADDRINUSE;
             if (error != 0 && !busy) {
                 problem = error;
-                close_if_open(socket_fd);
+                close_if_open(lock.socket_fd);
             }
         }
-        if (!busy && readable >= 0 && !has_flock) {
-            has_flock = ::flock(readable, LOCK_EX | LOCK_NB) == 0;
+        if (!busy && lock.folder_fd >= 0 && !has_flock) {
+            has_flock = ::flock(lock.folder_fd, LOCK_EX | LOCK_NB) == 0;
             busy = !has_flock && (errno == EWOULDBLOCK || errno == EINTR);
             if (!has_flock && !busy) {
                 problem = errno;
-                close_if_open(readable);
+                close_if_open(lock.folder_fd);
             }
         }
         if (!busy) break;
         if (!has_waited) pass_run_point(run_point::lock_busy);
         has_waited = true;
         if (give_up != nullptr && give_up()) {
-            close_if_open(readable);
-            close_if_open(socket_fd);
+            unlock_folder(lock);
             return lock_outcome::given_up;
         }
         const long waited = milliseconds_since(start);
@@ -123,7 +123,6 @@ lock_outcome lock_folder(int folder, bool (*give_up)(), folder_lock& lock) {
         const timespec pause{0, pause_ms * 1000000};
         nanosleep(&pause, nullptr);
     }
-    lock = {readable, socket_fd};
     if (has_flock || has_socket) return lock_outcome::locked;
     unlock_folder(lock);
     print_message("phasemap: cannot lock this folder (" + std::string(std::strerror(problem)) +

@@ -9,9 +9,11 @@
 //   with it.
 #pragma once
 
+// What a run holds: set by lock_folder as each descriptor is taken, so that it is complete
+// also while the run waits (a host's fork handler closes what it holds in the child).
 struct folder_lock {
-    int folder_fd;  // the folder opened for reading and locked, or -1
-    int socket_fd;  // the bound socket, or -1
+    int folder_fd;  // the folder opened for reading (locked once the run has the lock), or -1
+    int socket_fd;  // the socket (bound to the folder's name once it has it), or -1
 };
 
 enum class lock_outcome {

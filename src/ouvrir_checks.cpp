@@ -96,7 +96,9 @@ std::string svg_name_for(const std::string& map_name) {
 
 // A map is written inside the run's folder, under a name that can be neither one of the
 // run's own files, however spelt or linked, nor a name that holds a control character.
-// `what` names it in the messages: "the map file name", "the SVG map's name".
+// `what` names it in the messages: "the map file name", "the SVG map's name". Where the name
+// leads through links is looked at only in a folder that is written: a run computed for its
+// state (outputs discarded) has none, and the process's working folder is no part of it.
 void check_output_name(const std::string& name, const std::string& what, int32_t line) {
     const std::string quoted = quoted_for_message(name);
     auto refuse = [&](const std::string& why) { stop_run(unit_input, line, what + " " + why); };
@@ -108,10 +110,12 @@ void check_output_name(const std::string& name, const std::string& what, int32_t
     if (name.starts_with("/"))
         refuse(quoted + " is absolute; the map is written inside the run's folder");
     if (has_parent_step(name)) refuse(quoted + " leaves the run's folder through '..'");
-    if (is_folder_outside(name))
+    const bool has_folder = !are_outputs_discarded();
+    if (has_folder && is_folder_outside(name))
         refuse(quoted + " leads out of the run's folder through a symbolic link");
     if (looks_like_hidden_run_file(name))
         refuse(quoted + " has the form of the hidden files phasemap keeps while it writes");
+    if (!has_folder) return;
     if (const char* own = own_file_linked_from(name))
         refuse(quoted + " names the same file as " + own);
 }

@@ -13,8 +13,14 @@ namespace {
 constexpr int trapped_faults = FE_DIVBYZERO | FE_OVERFLOW | FE_INVALID;
 
 bool traps_active = false;
-char fault_report[512];  // kept for last_fault_report(): a handler may not allocate
+char fault_report[512];  // a handler may not allocate
 struct sigaction previous_fpe_action;
+// A hosted run: what its thread's floating-point environment was before the run, and
+// whether the run is watching the exception flags.
+bool runs_inside_host = false;
+bool flags_watched = false;
+fexcept_t flags_before;
+int traps_before = 0;
 
 // The signals that interrupt a run, with the handling the process had before it.
 constexpr int interruptions[] = {SIGINT, SIGTERM, SIGHUP};
@@ -25,7 +31,7 @@ constexpr int quiet_signals[] = {SIGXFSZ, SIGPIPE};
 constexpr int quiet_signal_count = 2;
 struct sigaction previous_quiet_actions[quiet_signal_count];
 bool interruption_guards_active = false;
-bool host_handles_interruptions = false;
+bool interruption_handlers_set = false;  // outside a host: the handlers above were changed
 bool interruptions_held = false;
 sigset_t mask_before_hold;
 
@@ -43,6 +49,21 @@ void append_text(char* line, std::size_t& length, std::size_t capacity, const ch
     for (; *text != '\0' && length < capacity; ++text) line[length++] = *text;
 }
 
+// The report of a fault named `fault` in the fixed buffer fault_report, without its line end
+// (room for one is left); its length. A handler may call it: it does not allocate.
+std::size_t compose_fault_report(const char* fault) {
+    char* report = fault_report;
+    std::size_t length = 0;
+    constexpr std::size_t capacity = sizeof fault_report - 2;
+    const char* input_name = unit_name_chars(unit_input);
+    append_text(report, length, capacity, "phasemap: ");
+    append_text(report, length, capacity, input_name != nullptr ? input_name : "unit 1");
+    append_text(report, length, capacity, " (unit 1): floating-point ");
+    append_text(report, length, capacity, fault);
+    append_text(report, length, capacity, " in the computation of this input");
+    return length;
+}
+
 // Whether the process had its own SIGFPE handler before the run (a fuzzer or a debugger
 // harness), which then gets the fault after the report, to record the input that caused it.
 bool has_host_handler() {
@@ -56,14 +77,7 @@ bool has_host_handler() {
 // is kept, and to standard error, the other temporaries are removed and the process ends.
 void on_floating_point_fault(int, siginfo_t* info, void*) {
     char* report = fault_report;
-    std::size_t length = 0;
-    const char* input_name = unit_name_chars(unit_input);
-    append_text(report, length, sizeof fault_report - 2, "phasemap: ");
-    append_text(report, length, sizeof fault_report - 2,
-                input_name != nullptr ? input_name : "unit 1");
-    append_text(report, length, sizeof fault_report - 2, " (unit 1): floating-point ");
-    append_text(report, length, sizeof fault_report - 2, fault_name(info->si_code));
-    append_text(report, length, sizeof fault_report - 2, " in the computation of this input");
+    const std::size_t length = compose_fault_report(fault_name(info->si_code));
     commit_unit_in_signal(unit_log, report, length);
     remove_temporaries_in_signal();
     report[length] = '\n';
@@ -93,6 +107,16 @@ void on_interruption(int signal) {
     _exit(128 + signal);
 }
 
+// The handling of the interruptions and the quiet signals as it was before the guards.
+void put_back_signal_handlers() {
+    if (!interruption_handlers_set) return;
+    for (int i = 0; i < interruption_count; ++i)
+        sigaction(interruptions[i], &previous_interruption_actions[i], nullptr);
+    for (int i = 0; i < quiet_signal_count; ++i)
+        sigaction(quiet_signals[i], &previous_quiet_actions[i], nullptr);
+    interruption_handlers_set = false;
+}
+
 sigset_t interruption_set() {
     sigset_t set;
     sigemptyset(&set);
@@ -102,9 +126,16 @@ sigset_t interruption_set() {
 
 }  // namespace
 
-const char* last_fault_report() { return fault_report; }
+void run_inside_host(bool host) { runs_inside_host = host; }
 
 void begin_fp_traps() {
+    if (runs_inside_host) {
+        fegetexceptflag(&flags_before, FE_ALL_EXCEPT);
+        traps_before = fedisableexcept(FE_ALL_EXCEPT);
+        feclearexcept(FE_ALL_EXCEPT);
+        flags_watched = true;
+        return;
+    }
     struct sigaction action {};
     action.sa_sigaction = on_floating_point_fault;
     action.sa_flags = SA_SIGINFO;
@@ -116,6 +147,11 @@ void begin_fp_traps() {
 }
 
 void end_fp_traps() {
+    if (flags_watched) {
+        fesetexceptflag(&flags_before, FE_ALL_EXCEPT);
+        if (traps_before > 0) feenableexcept(traps_before);
+        flags_watched = false;
+    }
     if (!traps_active) return;
     fedisableexcept(trapped_faults);
     feclearexcept(FE_ALL_EXCEPT);
@@ -123,16 +159,32 @@ void end_fp_traps() {
     traps_active = false;
 }
 
-void leave_interruptions_to_host(bool host) { host_handles_interruptions = host; }
+void stop_on_floating_point_fault() {
+    if (!flags_watched) return;
+    const int raised = fetestexcept(trapped_faults);
+    if (raised == 0) return;
+    // A division by zero or an overflow gives infinities, from which invalid operations
+    // may follow: the flag of the cause is named.
+    const int code = (raised & FE_DIVBYZERO) != 0  ? FPE_FLTDIV
+                     : (raised & FE_OVERFLOW) != 0 ? FPE_FLTOVF
+                                                   : FPE_FLTINV;
+    const std::size_t length = compose_fault_report(fault_name(code));
+    run_stopped stop{std::string(fault_report, length), unit_input, 0};
+    stop.is_fault = true;
+    throw stop;
+}
 
 void begin_interruption_guards() {
+    interruption_guards_active = true;
+    if (runs_inside_host) return;
+    interruption_handlers_set = true;
     struct sigaction action {};
     action.sa_handler = on_interruption;
     action.sa_mask = interruption_set();
     for (int i = 0; i < interruption_count; ++i) {
         sigaction(interruptions[i], nullptr, &previous_interruption_actions[i]);
         // A signal the process was told to ignore (nohup, a background job) stays ignored.
-        if (previous_interruption_actions[i].sa_handler != SIG_IGN && !host_handles_interruptions)
+        if (previous_interruption_actions[i].sa_handler != SIG_IGN)
             sigaction(interruptions[i], &action, nullptr);
     }
     struct sigaction ignore {};
@@ -140,7 +192,6 @@ void begin_interruption_guards() {
     sigemptyset(&ignore.sa_mask);
     for (int i = 0; i < quiet_signal_count; ++i)
         sigaction(quiet_signals[i], &ignore, &previous_quiet_actions[i]);
-    interruption_guards_active = true;
 }
 
 void hold_interruptions() {
@@ -152,10 +203,7 @@ void hold_interruptions() {
 
 void end_interruption_guards() {
     if (!interruption_guards_active) return;
-    for (int i = 0; i < interruption_count; ++i)
-        sigaction(interruptions[i], &previous_interruption_actions[i], nullptr);
-    for (int i = 0; i < quiet_signal_count; ++i)
-        sigaction(quiet_signals[i], &previous_quiet_actions[i], nullptr);
+    put_back_signal_handlers();
     if (interruptions_held) {
         pthread_sigmask(SIG_SETMASK, &mask_before_hold, nullptr);
         interruptions_held = false;
@@ -166,12 +214,8 @@ void end_interruption_guards() {
 void forget_guards_after_fork() {
     if (traps_active) sigaction(SIGFPE, &previous_fpe_action, nullptr);
     traps_active = false;
-    if (interruption_guards_active) {
-        for (int i = 0; i < interruption_count; ++i)
-            sigaction(interruptions[i], &previous_interruption_actions[i], nullptr);
-        for (int i = 0; i < quiet_signal_count; ++i)
-            sigaction(quiet_signals[i], &previous_quiet_actions[i], nullptr);
-    }
+    flags_watched = false;
+    put_back_signal_handlers();
     interruption_guards_active = false;
     interruptions_held = false;
 }

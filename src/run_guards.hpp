@@ -6,18 +6,31 @@
 // stays ignored. SIGXFSZ is ignored, so that a file-size limit ends the run as a failed
 // write, and SIGPIPE, so that a closed standard error never ends it. Everything is put back
 // as it was when the guards end.
+//
+// A host process that calls runs as a library (the Python module) keeps all of its own: the
+// guards then change nothing that another thread of the host could see. No signal handler
+// is installed and no signal's handling is changed (an interruption takes effect as the host
+// decides, after the run has ended and its temporaries are gone; the host is expected to
+// ignore SIGPIPE and SIGXFSZ, as Python does). Nothing is trapped: the run computes with the
+// floating-point exceptions masked on its own thread, and at the end of each phase
+// stop_on_floating_point_fault stops it with the report a trapped fault gives, which then
+// ends the run like any fatal error.
 #pragma once
 
+// Whether runs are hosted (see above); the process's own program is not, the default.
+void run_inside_host(bool host);
+
+// Traps the faults, or in a host masks them and clears the thread's exception flags; the
+// thread's flags and traps are put back as they were when the guards end.
 void begin_fp_traps();
 void end_fp_traps();
-// The report of the last trapped fault, for a SIGFPE handler of the process that the fault
-// is passed on to; "" before any.
-const char* last_fault_report();
 
-// A host process that calls runs as a library (the Python module) keeps its own handling of
-// SIGINT, SIGTERM and SIGHUP: an interruption then takes effect as the host decides, after
-// the run has ended and its temporaries are gone; the quiet signals are still ignored.
-void leave_interruptions_to_host(bool host);
+// In a host, between begin_fp_traps and end_fp_traps: when the exception flag of a division
+// by zero, an overflow or an invalid operation is raised, stops the run with the report a
+// trapped fault gives, "phasemap: input.txt (unit 1): floating-point division by zero in the
+// computation of this input" (a run_stopped with is_fault set); several raised flags are
+// named by the first of these, the likely cause of the others. Does nothing otherwise.
+void stop_on_floating_point_fault();
 
 void begin_interruption_guards();
 void end_interruption_guards();
@@ -27,7 +40,7 @@ void end_interruption_guards();
 // environment (those of the thread that forked) as they are.
 void forget_guards_after_fork();
 
-// Holds interruptions back while a run moves its outputs into place (all of them, or log.out
-// alone after an error); one that arrives meanwhile takes effect at end_interruption_guards,
-// as the process handled it before.
+// Holds interruptions back on the run's thread while a run moves its outputs into place (all
+// of them, or log.out alone after an error); one that arrives meanwhile takes effect at
+// end_interruption_guards, as the process handled it before.
 void hold_interruptions();

@@ -1,6 +1,7 @@
-// Points a run passes, for tests: the phases in their order, each temporary output file as
-// soon as it exists, each output moved into place while a complete set is committed, and the
-// moment a run finds its folder locked by another run.
+// Points a run passes, for tests: the phases in their order (a host's computation without
+// files passes those of its phases too), each temporary output file as soon as it exists,
+// each output moved into place while a complete set is committed, and the moment a run finds
+// its folder locked by another run.
 // The program's own pass_run_point does nothing; a test executable may define its own, to
 // interrupt a run or make it fault at a chosen point.
 #pragma once

@@ -1,26 +1,26 @@
 // The extension behind the phasemap package: runs the program's reader, region search and
 // whole runs inside the Python process. Every call is serialized by one lock (the core keeps
-// one run state) and leaves the process as it found it:
+// one run state) and changes nothing that another thread could see:
+// - the core runs as a hosted library (run_inside_host): it installs no signal handler and
+//   changes no signal's handling, and it traps nothing: it computes with the floating-point
+//   exceptions masked and stops with the program's report when it finds a fault's flag
+//   raised at the end of a phase; the call then raises the report;
 // - it computes in the floating-point environment the program starts with (round to
-//   nearest, no flush to zero) and puts the caller's environment back after;
-// - the SIGFPE handler and the signal mask are put back. A trapped floating-point fault
-//   cannot unwind through the computation that raised it: the core's handler keeps its
-//   report and passes the signal on to the handler installed here, which jumps back to the
-//   call with siglongjmp; the call then ends the run (abandon_run) and raises the report;
+//   nearest, no flush to zero, exceptions masked) on the calling thread, and puts the
+//   caller's environment, flags included, back after;
 // - the lines the core would write on standard error (warnings, notes) are collected for
 //   the call and returned to Python, which issues them through `warnings`;
 // - a child forked while another thread is inside a call starts with the lock free and
 //   that call forgotten (its files are the parent's), so it can call at once.
 // Waiting for the lock (another thread's call), or for another run's lock on a folder,
 // gives way to a Python signal handler that raises, such as Ctrl-C's KeyboardInterrupt.
-// A whole run works relative to a folder descriptor: no call changes the process's folder.
+// A whole run works relative to a folder descriptor, and a call that writes nothing looks
+// at no folder: no call depends on or changes the process's folder.
 #include <fenv.h>
 #include <pthread.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <atomic>
-#include <csetjmp>
-#include <csignal>
 #include <ctime>
 #include <exception>
 #include <memory>
@@ -43,28 +43,21 @@ namespace {
 constexpr long turn_poll_ns = 20 * 1000 * 1000;
 
 pthread_mutex_t module_lock = PTHREAD_MUTEX_INITIALIZER;
-// Set while a call holds the lock and has changed the process (the SIGFPE handler, the
-// core's run state), so that a forked child knows what to put back.
+// Set while a call holds the lock and the core's run state is in use, so that a forked child
+// knows what to forget.
 std::atomic<bool> call_in_progress{false};
-struct sigaction host_fpe_action;  // SIGFPE's handling before the call, put back after it
-sigjmp_buf fault_return;
 // For the tests: called with the interpreter's lock each time a call that waits for its
 // turn looks again (nullptr: none).
 PyObject* wait_hook = nullptr;
 
 // In a child forked while another thread was inside a call: the lock is free again and that
-// call is forgotten, its SIGFPE handler put back.
+// call is forgotten.
 void reset_in_forked_child() {
     pthread_mutex_init(&module_lock, nullptr);
     if (!call_in_progress.load()) return;
     forget_run_after_fork();
-    sigaction(SIGFPE, &host_fpe_action, nullptr);
     call_in_progress.store(false);
 }
-
-// Reached from the core's SIGFPE handler, which raises the signal again once it has written
-// its report; sigsetjmp saved the signal mask, which siglongjmp restores.
-void on_passed_on_fault(int) { siglongjmp(fault_return, 1); }
 
 // How a call ended, and the lines the core wrote meanwhile.
 struct call_outcome {
@@ -74,37 +67,25 @@ struct call_outcome {
     std::vector<message_line> messages;
 };
 
-// Runs `work` in the program's floating-point environment, with the fault handler of this
-// module installed and the core's messages collected into `outcome`.
+// Runs `work` in the program's floating-point environment, with the core's messages
+// collected into `outcome`.
 template <typename Work>
 void run_guarded(Work work, call_outcome& outcome) {
     fenv_t caller_environment;
     fegetenv(&caller_environment);
     fesetenv(FE_DFL_ENV);
-    sigaction(SIGFPE, nullptr, &host_fpe_action);
     call_in_progress.store(true);
-    struct sigaction action {};
-    action.sa_handler = on_passed_on_fault;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGFPE, &action, nullptr);
     set_message_sink(&outcome.messages);
     std::exception_ptr unexpected;
-    if (sigsetjmp(fault_return, 1) == 0) {
-        try {
-            work();
-        } catch (const run_stopped& stop) {
-            outcome.end = call_outcome::ending::stopped;
-            outcome.stop = stop;
-        } catch (...) {
-            unexpected = std::current_exception();
-        }
-    } else {
-        abandon_run();
-        outcome.end = call_outcome::ending::fault;
-        outcome.stop = {last_fault_report()};
+    try {
+        work();
+    } catch (const run_stopped& stop) {
+        outcome.end = stop.is_fault ? call_outcome::ending::fault : call_outcome::ending::stopped;
+        outcome.stop = stop;
+    } catch (...) {
+        unexpected = std::current_exception();
     }
     set_message_sink(nullptr);
-    sigaction(SIGFPE, &host_fpe_action, nullptr);
     call_in_progress.store(false);
     fesetenv(&caller_environment);
     if (unexpected) std::rethrow_exception(unexpected);
@@ -313,9 +294,9 @@ py::dict input_state(const run_state& state) {
 }  // namespace
 
 PYBIND11_MODULE(_core, m) {
-    // Python keeps its own SIGINT handling: a Ctrl-C during a run raises KeyboardInterrupt
-    // once the run has ended, instead of ending the interpreter.
-    leave_interruptions_to_host(true);
+    // Python keeps its own signal handling and floating-point traps: a Ctrl-C during a run
+    // raises KeyboardInterrupt once the run has ended, instead of ending the interpreter.
+    run_inside_host(true);
     set_lock_wait_hook(give_up_waiting);
     pthread_atfork(nullptr, nullptr, reset_in_forked_child);
     static PyObject* stopped =
@@ -392,19 +373,6 @@ PYBIND11_MODULE(_core, m) {
             result.append(
                 py::make_tuple(as_bytes(trimmed_text(segments.text[j])), segments.level[j]));
         return result;
-    });
-
-    // _divide_by_zero(): a division by zero under the traps of a run, for the tests of the
-    // fault path (no input the reader accepts is known to raise one).
-    m.def("_divide_by_zero", [] {
-        return finished(locked_call([] {
-                            begin_fp_traps();
-                            volatile float zero = 0.0f;
-                            volatile float quotient = 1.0f / zero;
-                            (void)quotient;
-                            end_fp_traps();
-                        }),
-                        py::none(), stopped, fault);
     });
 
     // _set_wait_hook(callable or None): for the tests, a callable that a call waiting for its

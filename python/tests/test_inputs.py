@@ -147,3 +147,30 @@ def test_the_programs_other_notes_come_as_user_warnings(tmp_path, waits):
         os.close(holder)
     note = "phasemap: waiting for another phasemap run in this folder to finish"
     assert [(w.category, str(w.message)) for w in caught] == [(UserWarning, note)]
+
+
+def test_only_a_write_looks_at_a_folder_and_only_at_the_one_it_writes(tmp_path, monkeypatch):
+    """Reading, checking and solving give the same whatever the current folder holds (no
+    maps/, a maps/ that leads out, an m.ps linked to log.out); a write checks the map's name
+    in the folder it writes."""
+    (tmp_path / "outside").mkdir()
+    folders = {name: tmp_path / name for name in ("empty", "linked", "written")}
+    for folder in folders.values():
+        folder.mkdir()
+    (folders["linked"] / "maps").symlink_to(tmp_path / "outside")
+    (folders["linked"] / "log.out").write_bytes(b"")
+    (folders["linked"] / "m.ps").symlink_to("log.out")
+    (folders["written"] / "maps").mkdir()
+    results = []
+    for name in ("empty", "linked"):
+        monkeypatch.chdir(folders[name])
+        diagrams = [worked(map_name=m) for m in ("maps/m.ps", "m.ps")]
+        read_back = [phasemap.read_input(d.to_input()) for d in diagrams]
+        results.append((read_back, [d.solve().to_json() for d in diagrams]))
+    assert results[0] == results[1] and results[0][0] == diagrams
+    diagrams[0].write(folders["written"])
+    assert os.listdir(folders["written"] / "maps") == ["m.ps"]
+    with pytest.raises(phasemap.InputError, match="'maps/m.ps' leads out of the run's folder"):
+        diagrams[0].write(folders["linked"])
+    with pytest.raises(phasemap.InputError, match="'m.ps' names the same file as log.out"):
+        diagrams[1].write(folders["linked"])

@@ -75,11 +75,14 @@ def test_golden_case(case, tmp_path, capfd):
 
 
 @pytest.mark.parametrize("case", REFUSED)
-def test_refusal_arrives_with_its_unit_line_and_warnings(case, capfd):
+def test_refusal_arrives_with_its_unit_line_and_warnings(case, capfd, tmp_path):
     *warned, message = program_messages(case)
     refused, texts = warnings_of(phasemap.read_input, GOLDEN / case / "input.txt")
     if not isinstance(refused, phasemap.InputError):  # refused once the regions are sought
-        refused, texts = warnings_of(refused.solve)
+        diagram = refused
+        refused, texts = warnings_of(diagram.solve)
+    if not isinstance(refused, phasemap.InputError):  # refused in the folder written
+        refused, texts = warnings_of(diagram.write, tmp_path)
     assert (str(refused), texts) == (message, warned)
     named = re.match(r"phasemap: \S+ \(unit (\d+)\)(?:, line (\d+))?:", message)
     assert (refused.unit, refused.line) == tuple(int(n) if n else None for n in named.groups())

@@ -12,11 +12,14 @@
 #include <vector>
 
 // Thrown by stop_run; `message` is the whole line, `unit` and `line` what it names (0 when it
-// names no unit or no input line).
+// names no unit or no input line). `is_fault` marks the report of a floating-point fault in
+// the computation (stop_on_floating_point_fault) rather than something wrong with the input
+// or the files.
 struct run_stopped {
     std::string message;
     int32_t unit = 0;
     int32_t line = 0;
+    bool is_fault = false;
 };
 
 // "phasemap: <file> (unit <unit>), line <line>: <what>"; ", line <line>" is left out when

@@ -137,9 +137,11 @@ void flush_output_units();
 // run stops; the caller then discards them, or commits the log alone. An earlier file that
 // cannot be put back is kept under a hidden name that the message gives, never removed.
 void commit_output_units(std::initializer_list<int32_t> units);
-// While on, output units open on /dev/null: their names and folders are checked as always,
-// but no file is created and nothing that is written is kept (a run computed for its state).
+// While on, output units open on /dev/null: no file is created, no folder is opened or
+// looked at (a name is checked only as far as it can be without one) and nothing that is
+// written is kept (a run computed for its state, which has no folder).
 void set_output_discard(bool discard);
+bool are_outputs_discarded();
 // Closes a unit without a trace: its temporary is removed, its file stays as it was.
 void discard_output_unit(int32_t unit);
 // For signal handlers, with async-signal-safe calls only: commit one unit with its finished

@@ -197,7 +197,7 @@ void discard_unit(output_unit& u) {
     if (u.fd >= 0) ::close(u.fd);
     remove_temporary(u);
     if (u.has_kept_file) ::unlinkat(u.folder, u.kept_name, 0);
-    ::close(u.folder);
+    if (u.folder >= 0) ::close(u.folder);
     drop_buffer(u);
     u.is_open = false;
     u.has_failed = false;
@@ -517,11 +517,11 @@ void open_output_unit(int32_t unit, const char* file_name) {
         error = ENAMETOOLONG;
     } else if (!split_file_name(file_name, folder, u)) {
         error = EISDIR;
-    } else if ((u.folder = open_folder_beneath(folder)) < 0) {
-        error = errno;
     } else if (discarding_outputs) {
         u.fd = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
         if (u.fd < 0) error = errno;
+    } else if ((u.folder = open_folder_beneath(folder)) < 0) {
+        error = errno;
     } else if ((u.fd = create_temporary(u)) < 0) {
         error = errno;
         ::close(u.folder);
@@ -569,6 +569,8 @@ void commit_output_units(std::initializer_list<int32_t> set_units) {
 }
 
 void set_output_discard(bool discard) { discarding_outputs = discard; }
+
+bool are_outputs_discarded() { return discarding_outputs; }
 
 void discard_output_unit(int32_t unit) {
     if (is_unit_number(unit)) discard_unit(units[unit]);
