@@ -1,9 +1,10 @@
-"""phase.json and the SVG map of every golden case (run with --json --svg) against the run's
-own phase.out and EPS map, phase.json against docs/phase.schema.json."""
+"""phase.json and the SVG map of every golden case, run with --json and --svg besides its own
+options: phase.json against docs/phase.schema.json and the run's phase.out, the SVG map against
+its EPS map, every other file as the case holds it. The examples' SVG maps render, and their
+regions tile the window."""
+
 import json
 import math
-import os
-import pathlib
 import re
 import shutil
 import struct
@@ -13,19 +14,11 @@ import xml.etree.ElementTree as ElementTree
 import jsonschema
 import pytest
 
-SOURCE = pathlib.Path(__file__).resolve().parent.parent
-BINARY = os.environ.get("PHASEMAP_BINARY", str(SOURCE / "build" / "phasemap"))
-GOLDEN = SOURCE / "tests" / "golden"
-SCHEMA = json.loads((SOURCE / "docs" / "phase.schema.json").read_text())
-CASES = sorted(p.name for p in GOLDEN.iterdir() if (p / "input.txt").exists())
+import golden_cases  # tests/support, put on the path by conftest.py
 
-
-def run_case(name, tmp_path, *options):
-    folder = tmp_path / name
-    folder.mkdir()
-    shutil.copy(GOLDEN / name / "input.txt", folder / "input.txt")
-    result = subprocess.run([BINARY, *options], cwd=folder, capture_output=True, timeout=60)
-    return folder, result
+SCHEMA = json.loads((golden_cases.SOURCE / "docs" / "phase.schema.json").read_text())
+CASES = golden_cases.cases()
+ACCEPTED = [case for case in CASES if case.status == 0]
 
 
 def phase_out_regions(text):
@@ -61,23 +54,38 @@ def signed_area(corners):
     return 0.5 * sum(a[0] * b[1] - b[0] * a[1] for a, b in zip(shifted, shifted[1:] + shifted[:1]))
 
 
+def extra_outputs(files):
+    """phase.json and the SVG map among the files a run left."""
+    return {name for name in files if name == "phase.json" or name.endswith(".svg")}
+
+
 @pytest.fixture(scope="module")
 def runs(tmp_path_factory):
     root = tmp_path_factory.mktemp("extra")
-    return {name: run_case(name, root, "--json", "--svg") for name in CASES}
+    asked = {"--json", "--svg"}
+    return {
+        case.name: case.run(root / case.name, sorted(asked | set(case.options))) for case in CASES
+    }
 
 
-@pytest.mark.parametrize("name", CASES)
-def test_phase_json_holds_the_regions_of_phase_out(runs, name):
-    folder, result = runs[name]
-    status_file = GOLDEN / name / "status"
-    assert result.returncode == (int(status_file.read_text()) if status_file.exists() else 0)
-    if result.returncode != 0:
-        assert not (folder / "phase.json").exists(), "a failed run must not leave phase.json"
-        return
-    document = json.loads((folder / "phase.json").read_text(encoding="utf-8"))
+# A failed run leaves neither phase.json nor the SVG map, a complete one both; every other file
+# is as the case holds it.
+@pytest.mark.parametrize("case", CASES, ids=str)
+def test_the_extra_outputs_change_no_other_file(runs, case):
+    outcome = runs[case.name]
+    assert outcome.status == case.status
+    assert len(extra_outputs(outcome.files)) == (2 if case.status == 0 else 0)
+    others = {n: b for n, b in outcome.files.items() if n not in extra_outputs(outcome.files)}
+    expected = {n: b for n, b in case.outputs.items() if n not in extra_outputs(case.outputs)}
+    golden_cases.assert_same_files(expected, others)
+
+
+@pytest.mark.parametrize("case", ACCEPTED, ids=str)
+def test_phase_json_holds_the_regions_of_phase_out(runs, case):
+    files = runs[case.name].files
+    document = json.loads(files["phase.json"].decode("utf-8"))
     jsonschema.validate(document, SCHEMA)
-    reported = phase_out_regions((folder / "phase.out").read_bytes())
+    reported = phase_out_regions(files["phase.out"])
     assert [shown_alike(r["name"]) for r in document["regions"]] == [
         shown_alike(n) for n, _ in reported
     ]
@@ -97,7 +105,6 @@ def test_phase_json_holds_the_regions_of_phase_out(runs, name):
 
 
 SVG = "{http://www.w3.org/2000/svg}"
-NOT_COMPARED = {"input.txt", "notes.md", "stderr.txt", "status"}
 
 
 def eps_region_corners(text):
@@ -133,33 +140,21 @@ def eps_strings(text):
     return [s.strip() for s in shown if s.strip() and s != "m" and "?" not in s]
 
 
-@pytest.mark.parametrize("name", CASES)
-def test_svg_map_draws_the_regions_and_texts_of_the_eps_map(runs, name):
-    folder, result = runs[name]
-    if result.returncode != 0:
-        assert not list(folder.glob("*.svg")), "a failed run must not leave an SVG map"
-        return
-    # Apart from phase.json and the SVG, the run writes exactly its golden files.
-    for golden in (GOLDEN / name).iterdir():
-        if golden.name not in NOT_COMPARED:
-            assert (folder / golden.name).read_bytes() == golden.read_bytes(), golden.name
-    (svg_file,) = folder.glob("*.svg")
-    raw = svg_file.read_bytes()
+@pytest.mark.parametrize("case", ACCEPTED, ids=str)
+def test_svg_map_draws_the_regions_and_texts_of_the_eps_map(runs, case):
+    files = runs[case.name].files
+    (svg_name,) = extra_outputs(files) - {"phase.json"}
+    raw = files[svg_name]
     assert raw.startswith(b'<?xml version="1.0" encoding="UTF-8"?>\r\n')
     assert all(line.endswith(b"\r") for line in raw.split(b"\n")[:-1])
     root = ElementTree.fromstring(raw)
     assert root.get("viewBox") == "0 0 612 792" and root.get("version") == "1.1"
-    document = json.loads((folder / "phase.json").read_text(encoding="utf-8"))
+    document = json.loads(files["phase.json"].decode("utf-8"))
     polygons = [p for p in root.iter(SVG + "polygon") if p.get("class") == "region"]
     assert [(int(p.get("data-surface")), p.get("data-name")) for p in polygons] == [
         (r["surface"], r["name"]) for r in document["regions"]
     ]
-    map_name = next(
-        p.name
-        for p in (GOLDEN / name).iterdir()
-        if p.name not in NOT_COMPARED | {"log.out", "phase.out"}
-    )
-    eps = (GOLDEN / name / map_name).read_text(encoding="latin-1")
+    (eps,) = [b.decode("latin-1") for b in files.values() if b.startswith(b" %!PS")]
     for polygon, corners in zip(polygons, eps_region_corners(eps), strict=True):
         points = [tuple(map(float, p.split(","))) for p in polygon.get("points").split()]
         assert points == pytest.approx(corners, rel=1e-6)
@@ -173,20 +168,18 @@ def test_svg_map_draws_the_regions_and_texts_of_the_eps_map(runs, name):
         assert any(shown in t for t in texts), shown
 
 
-EXAMPLES = sorted(p.name for p in (SOURCE / "examples").iterdir() if (p / "input.txt").exists())
-
-
 # In the examples no two surfaces share a plane, so their regions tile the window.
-@pytest.mark.parametrize("name", EXAMPLES)
+@pytest.mark.parametrize("name", golden_cases.examples())
 def test_example_tiles_the_window_and_its_svg_renders(tmp_path, name):
-    folder = tmp_path / name
-    folder.mkdir()
-    shutil.copy(SOURCE / "examples" / name / "input.txt", folder / "input.txt")
-    assert subprocess.run([BINARY, "--json", "--svg"], cwd=folder).returncode == 0
-    (svg_file,) = folder.glob("*.svg")
-    rendered = subprocess.run(["rsvg-convert", "-f", "png", svg_file], capture_output=True)
+    shutil.copy(golden_cases.EXAMPLES / name / "input.txt", tmp_path / "input.txt")
+    outcome = golden_cases.run_program(tmp_path, ["--json", "--svg"])
+    assert outcome.status == 0
+    (svg_name,) = extra_outputs(outcome.files) - {"phase.json"}
+    rendered = subprocess.run(
+        ["rsvg-convert", "-f", "png", tmp_path / svg_name], capture_output=True
+    )
     assert rendered.returncode == 0 and rendered.stdout.startswith(b"\x89PNG"), rendered.stderr
-    document = json.loads((folder / "phase.json").read_text(encoding="utf-8"))
+    document = json.loads(outcome.files["phase.json"].decode("utf-8"))
     jsonschema.validate(document, SCHEMA)
     window = document["window"]
     window_area = (window["x"][1] - window["x"][0]) * (window["y"][1] - window["y"][0])
@@ -194,10 +187,9 @@ def test_example_tiles_the_window_and_its_svg_renders(tmp_path, name):
 
 
 def test_failed_run_keeps_the_earlier_phase_json(tmp_path):
-    folder, result = run_case("regions-two-surfaces", tmp_path, "--json")
-    assert result.returncode == 0
-    earlier = (folder / "phase.json").read_bytes()
-    (folder / "input.txt").write_text("bulk\n1 2\n-16.5 0\n")
-    result = subprocess.run([BINARY, "--json"], cwd=folder, capture_output=True)
-    assert result.returncode == 1
-    assert (folder / "phase.json").read_bytes() == earlier
+    case = golden_cases.Case("regions-two-surfaces", golden_cases.GOLDEN / "regions-two-surfaces")
+    assert case.run(tmp_path, ["--json"]).status == 0
+    earlier = (tmp_path / "phase.json").read_bytes()
+    (tmp_path / "input.txt").write_text("bulk\n1 2\n-16.5 0\n")
+    assert golden_cases.run_program(tmp_path, ["--json"]).status == 1
+    assert (tmp_path / "phase.json").read_bytes() == earlier

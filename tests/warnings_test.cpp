@@ -141,20 +141,6 @@ TEST(Warnings, TextsCutToTheirField) {
                     warning(7, "the name of surface 1 " + cut + name + bytes));
 }
 
-// With --json and --svg, a name's characters that phase.json and the SVG map show as U+FFFD
-// are told along with those no output shows as typed (the rest of the case is a golden one).
-TEST(Warnings, NameCharactersTheTextOutputsReplace) {
-    const std::string dir = make_scratch_dir("warn_text_outputs");
-    write_file(
-        dir + "/input.txt",
-        read_file(PHASEMAP_SOURCE_DIR "/tests/golden/warn-characters-xml-forbids/input.txt"));
-    const std::string errors = run_with(dir, {"--json", "--svg"}).stderr_text;
-    EXPECT_EQ(errors.substr(0, errors.find('\n') + 1),
-              warning(10,
-                      "the name of surface 2: the outputs do not show U+0085, U+2028 as "
-                      "typed; phase.json and the SVG map show U+FFFE, '\\xFF' as U+FFFD"));
-}
-
 // At most 20 warnings are shown, then one line says that there are more.
 TEST(Warnings, AtMostTwenty) {
     std::string slips, expected;

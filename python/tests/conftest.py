@@ -3,7 +3,8 @@ would lock it, and calls that wait. A waiting call (for another run's lock on it
 for another thread's call) calls the tests' hook each time it looks again; the `waits`
 fixture uses it to tell the test when a thread's call waits, and to send Ctrl-C from inside
 the main thread's wait, so that the tests synchronise on the calls' own waits, never on
-time."""
+time. It also lets the tests import the golden cases' helper, tests/support/golden_cases.py,
+which the module's checks against the program's golden cases walk."""
 
 from __future__ import annotations
 
@@ -12,12 +13,15 @@ import fcntl
 import os
 import pathlib
 import signal
+import sys
 import threading
 from typing import Iterator
 
 import pytest
 
 import phasemap
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parents[2] / "tests" / "support"))
 
 
 @contextlib.contextmanager

@@ -5,7 +5,6 @@ import atexit
 import fractions
 import itertools
 import os
-import pathlib
 import re
 import shutil
 import tempfile
@@ -15,6 +14,8 @@ import pytest
 
 import phasemap
 
+import golden_cases  # tests/support, put on the path by conftest.py
+
 engine = pytest.importorskip("phasemap._engine")
 # Hypothesis keeps its caches in a folder of its own, removed at the end, not in the tree.
 os.environ.setdefault("HYPOTHESIS_STORAGE_DIRECTORY", tempfile.mkdtemp(prefix="hypothesis-"))
@@ -22,7 +23,6 @@ atexit.register(shutil.rmtree, os.environ["HYPOTHESIS_STORAGE_DIRECTORY"], True)
 hypothesis = pytest.importorskip("hypothesis")
 st = hypothesis.strategies
 
-ROOT = pathlib.Path(__file__).resolve().parents[2]
 F = fractions.Fraction
 
 
@@ -245,11 +245,9 @@ def test_a_hundred_planes_through_one_point():
         )
 
 
-GOLDEN = ROOT / "tests" / "golden"
-INPUTS = sorted(
-    [p for p in GOLDEN.glob("*/input.txt") if not (p.parent / "status").exists()]
-    + list((ROOT / "examples").glob("*/input.txt"))
-)
+INPUTS = [case.input for case in golden_cases.cases() if case.status == 0] + [
+    golden_cases.EXAMPLES / name / "input.txt" for name in golden_cases.examples()
+]
 # Where the program's search accepts a corner that no plane lies more than 0.0001 below, it
 # reports surfaces that tie within that tolerance, and near-meetings of four planes as
 # clusters of corners 1e-4 wide; the exact engine does neither.
@@ -257,6 +255,7 @@ NEAR_TIES = {
     "regions-tolerance": "a surface 0.0001 above another is reported over the whole window",
     "map-square-window": "a surface tied along the left edge is reported as a sliver",
     "map-sixteen-greys": "four surfaces nearly meet: clusters of corners 1e-4 wide",
+    "extra-map-in-subfolder": "a surface that ties along a whole boundary has a region of area 0",
 }
 
 
@@ -309,7 +308,7 @@ def test_sweep_equals_one_envelope_per_diagram():
 
 
 def test_solve_exact_goes_beyond_the_program_s_corner_table():
-    diagram = phasemap.read_input(GOLDEN / "refuse-too-many-corners" / "input.txt")
+    diagram = phasemap.read_input(golden_cases.GOLDEN / "refuse-too-many-corners" / "input.txt")
     with pytest.raises(phasemap.InputError):
         diagram.solve()
     e = diagram.solve_exact()

@@ -2,7 +2,6 @@
 the warnings and messages the program gives), then its own behaviour: Diagrams built in
 Python, stable_at, plot."""
 import json
-import pathlib
 import re
 import subprocess
 import warnings
@@ -12,45 +11,51 @@ import pytest
 
 import phasemap
 
-GOLDEN = pathlib.Path(__file__).resolve().parents[2] / "tests" / "golden"
-CASES = sorted(p.name for p in GOLDEN.iterdir() if (p / "input.txt").exists())
-REFUSED = [c for c in CASES if (GOLDEN / c / "status").exists()]
-ACCEPTED = [c for c in CASES if c not in REFUSED]
+import golden_cases  # tests/support, put on the path by conftest.py
+
+CASES = golden_cases.cases()
+GOLDEN = golden_cases.GOLDEN
 
 
-def program_messages(case):
-    """What the program writes on standard error for the case, line by line."""
-    stderr = GOLDEN / case / "stderr.txt"
-    return stderr.read_text(encoding="utf-8").splitlines() if stderr.exists() else []
-
-
-def warnings_of(call, *args):
-    """The value of call(*args) (or the exception it raised) and the texts it warned."""
+def warnings_of(call, *args, **kwargs):
+    """The value of call(*args, **kwargs) (or the exception it raised) and the texts it warned."""
     with warnings.catch_warnings(record=True) as caught:
         warnings.simplefilter("always")
         try:
-            value = call(*args)
+            value = call(*args, **kwargs)
         except phasemap.InputError as refused:
             value = refused
     assert all(w.category is phasemap.InputWarning for w in caught)
     return value, [str(w.message) for w in caught]
 
 
-@pytest.mark.parametrize("case", ACCEPTED)
+def write_arguments(case):
+    """write()'s arguments for the case's command-line options, and the case's outputs that
+    write() does not make (it writes no SVG map)."""
+    assert set(case.options) <= {"--json", "--svg"}, "write() has no counterpart of an option"
+    return {"json": "--json" in case.options}, {n for n in case.outputs if n.endswith(".svg")}
+
+
+@pytest.mark.parametrize("case", [c for c in CASES if c.status == 0], ids=str)
 def test_golden_case(case, tmp_path, capfd):
-    folder = GOLDEN / case
-    diagram = phasemap.read_input(folder / "input.txt")
+    diagram = phasemap.read_input(case.input)
     assert phasemap.read_input(diagram.to_input()) == diagram
-    # the program's warnings, each once, and nothing on the process's standard error
-    assert warnings_of(diagram.write, tmp_path)[1] == program_messages(case)
+    arguments, not_written = write_arguments(case)
+    case.make_subfolders(tmp_path / "run")
+    warned = warnings_of(diagram.write, tmp_path / "run", **arguments)[1]
+    # The program's warnings, each once (but where they may speak of the SVG map, which
+    # write() does not make), and nothing on the process's standard error.
+    assert warned == case.messages or "--svg" in case.options
     assert capfd.readouterr().err == ""
-    for output in folder.iterdir():
-        if output.name not in ("input.txt", "notes.md", "stderr.txt", "status"):
-            assert (tmp_path / output.name).read_bytes() == output.read_bytes(), output.name
-    assert not (tmp_path / "input.txt").exists()
+    expected = {n: b for n, b in case.outputs.items() if n not in not_written}
+    golden_cases.assert_same_files(expected, golden_cases.files_in(tmp_path / "run"))
+    with_json = tmp_path / "run"
+    if not arguments["json"]:
+        with_json = tmp_path / "with-json"
+        case.make_subfolders(with_json)
+        warnings_of(diagram.write, with_json, json=True)
+    written = (with_json / "phase.json").read_text(encoding="utf-8")
     result = diagram.solve()
-    warnings_of(diagram.write, tmp_path / "with-json", True)
-    written = (tmp_path / "with-json" / "phase.json").read_text(encoding="utf-8")
     assert result.to_json() == written
     for region in result.regions:
         # At its centroid a region's surface is the lowest, but where the search's tolerance
@@ -74,10 +79,10 @@ def test_golden_case(case, tmp_path, capfd):
     ]
 
 
-@pytest.mark.parametrize("case", REFUSED)
+@pytest.mark.parametrize("case", [c for c in CASES if c.status != 0], ids=str)
 def test_refusal_arrives_with_its_unit_line_and_warnings(case, capfd, tmp_path):
-    *warned, message = program_messages(case)
-    refused, texts = warnings_of(phasemap.read_input, GOLDEN / case / "input.txt")
+    *warned, message = case.messages
+    refused, texts = warnings_of(phasemap.read_input, case.input)
     if not isinstance(refused, phasemap.InputError):  # refused once the regions are sought
         diagram = refused
         refused, texts = warnings_of(diagram.solve)
@@ -87,6 +92,11 @@ def test_refusal_arrives_with_its_unit_line_and_warnings(case, capfd, tmp_path):
     named = re.match(r"phasemap: \S+ \(unit (\d+)\)(?:, line (\d+))?:", message)
     assert (refused.unit, refused.line) == tuple(int(n) if n else None for n in named.groups())
     assert capfd.readouterr().err == ""
+
+
+def test_a_map_named_into_a_folder_is_read_wherever_the_process_works(tmp_path, monkeypatch):
+    monkeypatch.chdir(tmp_path)
+    phasemap.read_input(GOLDEN / "extra-map-in-subfolder" / "input.txt").solve()
 
 
 WORKED = dict(
@@ -134,6 +144,8 @@ def test_stable_at_is_vectorised_over_the_window():
     x, y = np.meshgrid(np.linspace(-1.9, -0.1, 7), np.linspace(-1.4, -0.1, 5))
     lowest = result.stable_at(x, y)
     assert lowest.shape == x.shape and set(np.unique(lowest)) == {1, 2, 3}
+    centroids = np.array([r.centroid for r in result.regions])
+    assert result.stable_at(*centroids.T).tolist() == [r.surface for r in result.regions]
     assert lowest.ravel().tolist() == [result.stable_at(*p) for p in zip(x.ravel(), y.ravel())]
 
 

@@ -71,6 +71,7 @@ std::string xml_escaped(std::string_view text) {
             case '>': escaped += "&gt;"; break;
             case '"': escaped += "&quot;"; break;
             case '\'': escaped += "&apos;"; break;
+            case '\t': escaped += "&#9;"; break;
             default:
                 escaped.append(
                     text.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(taken)));

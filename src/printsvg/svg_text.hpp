@@ -9,8 +9,10 @@
 
 #include "page/page.hpp"
 
-// `text` with & < > " ' escaped, every byte that is no UTF-8 character made U+FFFD and every
-// control character (but the tab), U+FFFE and U+FFFF made one U+FFFD each.
+// `text` with & < > " ' escaped, the tab written as a character reference (an XML reader turns
+// a tab typed in an attribute, a region's data-name, into a blank), every byte that is no
+// UTF-8 character made U+FFFD and every other control character, U+FFFE and U+FFFF made one
+// U+FFFD each.
 std::string xml_escaped(std::string_view text);
 
 // A number as the shortest decimal that reads back to the same single-precision value.

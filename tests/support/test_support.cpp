@@ -53,34 +53,6 @@ std::string read_file(const std::string& path) {
 
 bool file_exists(const std::string& path) { return fs::exists(path); }
 
-std::vector<std::string> folders_in(const std::string& dir) {
-    std::vector<std::string> names;
-    if (fs::is_directory(dir))
-        for (const fs::directory_entry& entry : fs::directory_iterator(dir))
-            if (entry.is_directory()) names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::set<std::string> plain_files_in(const std::string& dir, const std::set<std::string>& skip) {
-    std::set<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(dir))
-        if (entry.is_regular_file() && skip.count(entry.path().filename().string()) == 0)
-            names.insert(entry.path().filename().string());
-    return names;
-}
-
-bool environment_is(const char* name, const std::string& value) {
-    const char* set = std::getenv(name);
-    return set != nullptr && set == value;
-}
-
-std::string folder_test_name(const testing::TestParamInfo<std::string>& info) {
-    std::string name = info.param;
-    std::replace(name.begin(), name.end(), '-', '_');
-    return name;
-}
-
 int start_program_in(const std::string& dir, const run_options& options) {
     const pid_t pid = fork();
     if (pid != 0) return pid;
@@ -223,23 +195,7 @@ std::vector<std::string> split_lines(const std::string& content) {
     return lines;
 }
 
-std::string visible(const std::vector<std::string>& lines, std::size_t at) {
-    if (at >= lines.size()) return "end of file";
-    std::string shown = "\"";
-    for (char c : lines[at]) shown += c == '\r' ? "\\r" : c == '\n' ? "\\n" : std::string(1, c);
-    return shown + "\"";
-}
-
 }  // namespace
-
-std::string first_difference(const std::string& expected, const std::string& actual) {
-    const std::vector<std::string> e = split_lines(expected), a = split_lines(actual);
-    for (std::size_t at = 0; at < std::max(e.size(), a.size()); ++at)
-        if (at >= e.size() || at >= a.size() || e[at] != a[at])
-            return "first difference at line " + std::to_string(at + 1) + ": expected " +
-                   visible(e, at) + ", got " + visible(a, at);
-    return {};
-}
 
 std::string last_line(const std::string& content) {
     const std::vector<std::string> lines = split_lines(content);
@@ -250,7 +206,8 @@ std::string last_line(const std::string& content) {
 
 bool has_ghostscript(const std::string& path) {
     if (std::system("command -v gs >/dev/null 2>&1") == 0) return true;
-    if (environment_is("CI", "true"))
+    const char* ci = std::getenv("CI");
+    if (ci != nullptr && std::string(ci) == "true")
         ADD_FAILURE() << "ghostscript (gs) is required under CI to check " << path;
     return false;
 }
@@ -274,15 +231,4 @@ std::string extract_postscript_text(const std::string& path) {
         "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=txtwrite -sOutputFile=- '" + path + "'", &status);
     EXPECT_EQ(status, 0) << "ghostscript could not extract the text of " << path;
     return text;
-}
-
-void expect_valid_postscript(const std::string& path) {
-    if (!has_ghostscript(path)) return;
-    int status = 0;
-    const std::string output = shell_output(
-        "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=nullpage '" + path + "' 2>&1", &status);
-    EXPECT_EQ(status, 0) << "ghostscript rejected " << path << ":\n" << output;
-    EXPECT_EQ(output.find("Error"), std::string::npos)
-        << "ghostscript reported for " << path << ":\n"
-        << output;
 }

@@ -1,5 +1,5 @@
-// Helpers shared by the tests: scratch folders, whole runs of the phasemap binary, byte
-// comparison of output files with the first differing line, and the ghostscript checks.
+// Helpers shared by the C++ tests: scratch folders, whole runs of the phasemap binary, folder
+// snapshots, and ghostscript. (The golden cases are tests/support/golden_cases.py's.)
 #pragma once
 
 #include <functional>
@@ -18,17 +18,6 @@ std::string test_scratch_dir();
 void write_file(const std::string& path, const std::string& content);
 std::string read_file(const std::string& path);
 bool file_exists(const std::string& path);
-
-// The names of the folders in `dir`, sorted; of its plain files but those in `skip`.
-std::vector<std::string> folders_in(const std::string& dir);
-std::set<std::string> plain_files_in(const std::string& dir,
-                                     const std::set<std::string>& skip = {});
-
-// Whether the environment variable `name` is "1" (or `value`).
-bool environment_is(const char* name, const std::string& value = "1");
-
-// A test name for a parameter named after a folder ('-' becomes '_').
-std::string folder_test_name(const testing::TestParamInfo<std::string>& info);
 
 // The two-surface input the whole-run tests start from, and its entries before "stop"; the
 // same input with another energy of the second surface, which gives other outputs.
@@ -87,19 +76,12 @@ void expect_unchanged_but(const folder_state& before, const folder_state& after,
 // The message of the run stop that `action` causes, or "" when it does not stop the run.
 std::string stop_message(const std::function<void()>& action);
 
-// Empty when equal; otherwise names the first differing line (1-based) with both versions.
-std::string first_difference(const std::string& expected, const std::string& actual);
-
 // The last line of a file, without its line end.
 std::string last_line(const std::string& content);
 
 // Runs `command` in the shell and gives what it wrote on standard output; *status gets its
 // exit status (-1 when it did not exit).
 std::string shell_output(const std::string& command, int* status = nullptr);
-
-// Asserts that ghostscript reads the document without a PostScript error. Without gs the
-// check is skipped, except under CI (CI=true), where it fails.
-void expect_valid_postscript(const std::string& path);
 
 // Whether ghostscript is there to check `path`; when it is missing the check is skipped,
 // except under CI (CI=true), where this fails the test.
