@@ -2,6 +2,7 @@
 the warnings and messages the program gives), then its own behaviour: Diagrams built in
 Python, stable_at, plot."""
 import json
+import pathlib
 import re
 import subprocess
 import warnings
