@@ -41,12 +41,12 @@ class PlotSource:
     regions: Sequence[Region]
     names: Sequence[str]
     planes: np.ndarray  # (n, 4): a, b, c = -1, d of g = a·x + b·y + d
-    window: tuple[float, float, float, float]
-    titles: tuple[str, str]
+    window: Sequence[float]  # x_min, x_max, y_min, y_max
+    titles: Sequence[str]  # x, y
     energy_title: str
-    shift: tuple[float, float] = (0.0, 0.0)
+    shift: Sequence[float] = (0.0, 0.0)
     scales: Sequence[PressureScale] = ()
-    scale_titles: tuple[str, str] = ("", "")
+    scale_titles: Sequence[str] = ("", "")
     pressure_axis: Callable[[str, float], PressureAxis] | None = None
     diagram: Diagram | None = None
     stability_region: StabilityRegion | None = None

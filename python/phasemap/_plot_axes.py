@@ -56,7 +56,7 @@ def _scale_functions(
 
 
 def diagram_pressure_sets(
-    scales: Sequence[PressureScale], titles: tuple[str, str], temperatures: Sequence[float] | None
+    scales: Sequence[PressureScale], titles: Sequence[str], temperatures: Sequence[float] | None
 ) -> list[PressureSet]:
     """The pressure axes of a diagram's scale sets (temp1, temp2): all that the map draws,
     or those at `temperatures`."""
@@ -76,7 +76,7 @@ def diagram_pressure_sets(
             chosen.append(match[0])
     out = []
     for s in chosen:
-        axes = []
+        axes: list[Any] = []
         for origin, step, title in (
             (s.x_origin, s.x_step, titles[0]),
             (s.y_origin, s.y_step, titles[1]),
@@ -99,7 +99,7 @@ def study_pressure_sets(
 
     out = []
     for t in temperatures:
-        axes = []
+        axes: list[Any] = []
         for axis in ("x", "y"):
             try:
                 pressure = pressure_axis(axis, t)

@@ -38,7 +38,8 @@ def path_of(
     elif x is not None:
         ends = ((float(x), y_min), (float(x), y_max))
     else:
-        ends = tuple((float(p[0]), float(p[1])) for p in (start, end))  # type: ignore[index]
+        assert start is not None and end is not None
+        ends = ((float(start[0]), float(start[1])), (float(end[0]), float(end[1])))
     for px, py in ends:
         if not (x_min <= px <= x_max and y_min <= py <= y_max):
             raise ValueError(
@@ -71,7 +72,7 @@ def lowest_along(
     current = lowest_after(t, range(len(lines)))
     while True:
         value, slope = lines[current]
-        crossings = {}
+        crossings: dict[Fraction, list[int]] = {}
         for i, (v, s) in enumerate(lines):
             if s < slope:
                 at = (v - value) / (slope - s)
