@@ -1,5 +1,5 @@
 """Fe3O4(001) in O2 and H2O: 20 candidate terminations from ASE slabs, the bulk's limits
-against Fe, FeO and Fe2O3, and pressures at 300 K and 900 K (illustrative energies)."""
+against Fe, FeO and Fe2O3, and pressures at 300 K (illustrative energies)."""
 import pathlib
 
 import matplotlib.pyplot as plt
@@ -23,10 +23,8 @@ result = study.solve(window)
 for r in result.regions:
     print(f"{r.name:22s} {r.area:6.3f}", r.surface in result.partly_outside)
 fig, ax = plt.subplots(figsize=(6, 5))
-result.plot(ax=ax)
-ax.plot(*region.corners[[0, 1, 2, 3, 0]].T, "k--")
-ax.set(xlabel="Δμ(O2) (eV)", ylabel="Δμ(H2O) (eV)")
-oxygen = study.pressure_axis("x", 900)
-ax.secondary_xaxis("top", functions=oxygen.functions).set_xlabel("log p(O2)/bar, 900 K")
-ax.secondary_yaxis("right", functions=water.functions).set_ylabel("log p(H2O)/bar, 300 K")
+result.plot(ax=ax, pressures=(300,))  # the bulk's limits dashed, p(O2), p(H2O) at 300 K
 fig.savefig("fe3o4-001.png", dpi=150, bbox_inches="tight")
+fig, ax = plt.subplots(figsize=(6, 4))
+result.plot_line(ax=ax, y=-1.0)  # every slab's γ against Δμ_O2 at Δμ_H2O = -1 eV
+fig.savefig("fe3o4-001-line.png", dpi=150, bbox_inches="tight")

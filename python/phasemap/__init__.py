@@ -9,7 +9,10 @@ Where things live (every public name is here, in `phasemap`):
 
 - ``_diagram``: Diagram, read_input (input.txt both ways); ``_entries``: its entries Bulk,
   Surface, Label, Line, BoxedLine, PressureScale;
-- ``_result``: Result and Region (what solve gives); ``_plot``: plots and PALETTE;
+- ``_result``: Result and Region (what solve gives); ``_plot``: the plots of every result
+  (``plot``, ``plot_line``, ``_repr_png_``), by concern in ``_plot_colours`` (PALETTE, the
+  neighbours' colours), ``_plot_labels`` with ``_plot_geometry``, ``_plot_axes``,
+  ``_plot_text`` and ``_plot_line``;
 - ``_errors``: InputError, InputWarning, ComputationError, and the calls into the program;
 - ``_envelope``: envelope, envelope_sweep, Envelope, EnvelopeSweep (the exact engine);
 - ``study``: Study, with ``_study_species`` (species and exact linear algebra),
@@ -27,7 +30,7 @@ from ._diagram import Diagram, read_input
 from ._entries import BoxedLine, Bulk, Label, Line, PressureScale, Surface
 from ._envelope import Envelope, EnvelopeSweep, envelope, envelope_sweep
 from ._errors import ComputationError, InputError, InputWarning
-from ._plot import PALETTE
+from ._plot_colours import NEIGHBOUR_DIFFERENCE, PALETTE
 from ._result import Region, Result
 from .study import PressureAxis, StabilityRegion, Study, StudyResult
 
@@ -49,6 +52,7 @@ __all__ = [
     "ComputationError",
     "read_input",
     "PALETTE",
+    "NEIGHBOUR_DIFFERENCE",
     "envelope",
     "envelope_sweep",
     "Envelope",

@@ -20,6 +20,7 @@
 #include <pthread.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
+#include <algorithm>
 #include <atomic>
 #include <ctime>
 #include <exception>
@@ -413,4 +414,40 @@ PYBIND11_MODULE(_core, m) {
         colours.append(py::str(colour.data(), colour.size()));
     m.attr("region_palette") = py::tuple(colours);
     m.attr("stacked_level") = stacked_level;
+
+    // The plots' share of the maps' rules: the least colour difference of two neighbouring
+    // regions, region_colours(surfaces, sides, corners) -> the palette index of each region
+    // by the maps' one rule (surfaces: (n,) 1-based; sides and corners: (m, 2) places of
+    // regions that share a side, and of those that meet at a corner only),
+    // the dash patterns of the guide lines (lengths in points, as the SVG map writes them) and
+    // the constants of the pressure scales (a tick per ln_ten * boltzmann_ev * T * step).
+    m.attr("neighbour_colour_difference") = neighbour_colour_difference;
+    m.def("region_colours",
+          [](py::array_t<int32_t, py::array::c_style | py::array::forcecast> surfaces,
+             py::array_t<int32_t, py::array::c_style | py::array::forcecast> sides,
+             py::array_t<int32_t, py::array::c_style | py::array::forcecast> corners) {
+              const auto count = static_cast<int32_t>(surfaces.size());
+              const int32_t* s = surfaces.data();
+              auto pairs_fit = [count](const py::array_t<int32_t, py::array::c_style>& pairs) {
+                  return (pairs.size() == 0 || (pairs.ndim() == 2 && pairs.shape(1) == 2)) &&
+                         std::all_of(pairs.data(), pairs.data() + pairs.size(),
+                                     [count](int32_t v) { return v >= 0 && v < count; });
+              };
+              if (surfaces.ndim() != 1 ||
+                  std::any_of(s, s + count, [](int32_t v) { return v < 1; }) || !pairs_fit(sides) ||
+                  !pairs_fit(corners))
+                  throw py::value_error(
+                      "region_colours: surfaces (n,) from 1, pairs (m, 2) of places below n");
+              py::array_t<int32_t> chosen(count);
+              choose_region_colours(count, s, static_cast<int32_t>(sides.size() / 2), sides.data(),
+                                    static_cast<int32_t>(corners.size() / 2), corners.data(),
+                                    chosen.mutable_data());
+              return chosen;
+          });
+    py::list dashes;
+    for (const std::string_view dash : dash_patterns)
+        dashes.append(py::str(dash.data(), dash.size()));
+    m.attr("dash_patterns") = py::tuple(dashes);
+    m.attr("boltzmann_ev") = boltzmann_ev;
+    m.attr("ln_ten") = ln_ten;
 }

@@ -14,7 +14,7 @@ from __future__ import annotations
 
 import dataclasses
 import json
-from collections.abc import Iterable, Mapping, Sequence
+from collections.abc import Iterable, Sequence
 from types import ModuleType
 from typing import TYPE_CHECKING, Any, Callable
 
@@ -25,10 +25,11 @@ try:
 except ImportError:  # built without CGAL
     _engine = None  # type: ignore[assignment]
 
+from ._plot import Plots
 from ._result import Region
 
 if TYPE_CHECKING:
-    from matplotlib.axes import Axes
+    from ._plot import PlotSource
 
 __all__ = ["envelope", "envelope_sweep", "Envelope", "EnvelopeSweep"]
 
@@ -105,7 +106,7 @@ def _envelope_of(
     return Envelope(rows, raw, names, titles)
 
 
-class Envelope:
+class Envelope(Plots):
     """The exact stable regions of planes over a window (see `envelope`).
 
     Attributes
@@ -296,49 +297,19 @@ class Envelope:
         """
         return json.dumps(self.as_dict(), indent=indent, ensure_ascii=False)
 
-    def plot(
-        self,
-        ax: Axes | None = None,
-        colors: Mapping[str | int, Any] | str | None = None,
-        labels: bool = True,
-        edgecolor: Any = "black",
-        **kwargs: Any,
-    ) -> Axes:
-        """Draws the regions on `ax` (the current axes by default) as `Result.plot` does and
-        returns the axes; never shows or saves the figure.
+    def _plot_source(self) -> PlotSource:
+        from ._plot import PlotSource
+        from ._plot_text import map_axis_title
 
-        Parameters
-        ----------
-        ax, colors, labels, edgecolor, **kwargs
-            As for `Result.plot`.
-
-        Returns
-        -------
-        matplotlib.axes.Axes
-
-        Examples
-        --------
-        >>> import matplotlib
-        >>> matplotlib.use("Agg")
-        >>> import matplotlib.pyplot as plt, phasemap
-        >>> e = phasemap.envelope([(1, 0, 0), (-1, 0, 0)], (-1, 1, -1, 1))
-        >>> ax = e.plot(ax=plt.figure().gca())
-        >>> len(ax.patches)
-        2
-        """
-        from ._plot import draw
-
-        titles = self.titles if self.titles is not None else ("x", "y")
-        return draw(
-            self.regions,
-            len(self._rows),
-            self.window,
-            titles,
-            ax,
-            colors,
-            labels,
-            edgecolor,
-            **kwargs,
+        titles = ("x", "y") if self.titles is None else tuple(map(map_axis_title, self.titles))
+        return PlotSource(
+            regions=self.regions,
+            names=self.names,
+            planes=self.planes,
+            window=tuple(self.window),
+            titles=titles,
+            energy_title="g" if self.titles is None else "γ (J/m²)",
+            scale_titles=self.titles or ("", ""),
         )
 
     def __repr__(self) -> str:

@@ -8,18 +8,18 @@ import codecs
 import dataclasses
 import json
 import re
-from typing import TYPE_CHECKING, Any, Mapping
+from typing import TYPE_CHECKING, Any
 
 import numpy as np
 from numpy.typing import ArrayLike
 
 from . import _core
 from ._errors import call
+from ._plot import Plots
 
 if TYPE_CHECKING:
-    from matplotlib.axes import Axes
-
     from ._diagram import Diagram
+    from ._plot import PlotSource
 
 __all__ = ["Region", "Result"]
 
@@ -80,7 +80,7 @@ class Region:
     area: float
 
 
-class Result:
+class Result(Plots):
     """The stable regions of a diagram as phase.out and phase.json report them
     (see `Diagram.solve`).
 
@@ -177,55 +177,25 @@ class Result:
         """
         return json.loads(self.to_json())
 
-    def plot(
-        self,
-        ax: Axes | None = None,
-        colors: Mapping[str | int, Any] | str | None = None,
-        labels: bool = True,
-        edgecolor: Any = "black",
-        **kwargs: Any,
-    ) -> Axes:
-        """Draws the regions as filled polygons on matplotlib axes.
-
-        Parameters
-        ----------
-        ax : matplotlib.axes.Axes, optional
-            The axes to draw on; the current axes by default.
-        colors : dict or str, optional
-            Colours by region name or surface index, or the name of a matplotlib colormap;
-            by default (and for a region the dict leaves out) ``phasemap.PALETTE`` by
-            surface index, the colours of the SVG map.
-        labels : bool, optional
-            Whether to write each region's name at its centroid.
-        edgecolor : colour, optional
-            The regions' edge colour.
-        **kwargs
-            Passed on to each region's ``matplotlib.patches.Polygon``.
-
-        Returns
-        -------
-        matplotlib.axes.Axes
-            `ax`, its limits set to the window and its labels to the axis titles (the map's
-            markup as mathtext). The figure is never shown or saved.
-
-        Raises
-        ------
-        ImportError
-            When matplotlib is missing.
-
-        Examples
-        --------
-        >>> import matplotlib.pyplot as plt
-        >>> result = phasemap.read_input("examples/oxide-in-oxygen-and-water/input.txt").solve()
-        >>> ax = result.plot(ax=plt.figure().gca(), colors={"stoichiometric": "#dddddd"})
-        >>> len(ax.patches) == len(result.regions)
-        True
-        """
-        from ._plot import draw
+    def _plot_source(self) -> PlotSource:
+        from ._plot import PlotSource
+        from ._plot_text import map_axis_title
 
         diagram = self.diagram
-        titles = (diagram.x_title, diagram.y_title)
-        surfaces = len(diagram.surfaces)
-        return draw(
-            self.regions, surfaces, diagram.window, titles, ax, colors, labels, edgecolor, **kwargs
+        names = [json_text(s.name.encode("utf-8", "surrogateescape")) for s in diagram.surfaces]
+        titles = tuple(
+            json_text(t.encode("utf-8", "surrogateescape"))
+            for t in (diagram.x_title, diagram.y_title)
+        )
+        return PlotSource(
+            regions=self.regions,
+            names=names,
+            planes=self.planes,
+            window=tuple(diagram.window),
+            titles=(map_axis_title(titles[0]), map_axis_title(titles[1])),
+            energy_title="γ (J/m²)",
+            shift=tuple(diagram.shift),
+            scales=diagram.scales,
+            scale_titles=titles,
+            diagram=diagram,
         )

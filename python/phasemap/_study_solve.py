@@ -13,10 +13,13 @@ import numpy as np
 
 from . import _exact
 from ._errors import warn
+from ._plot import Plots
 from ._study_region import PLAUSIBLE_RANGE, StabilityRegion, region_polygon
 
 if TYPE_CHECKING:
     from ._envelope import Envelope
+    from ._plot import PlotSource
+    from .study import Study
 
 __all__ = ["StudyResult"]
 
@@ -27,12 +30,14 @@ OUTSIDE_TOLERANCE = 1e-9
 Plane = tuple[Fraction, Fraction, Fraction]  # (a, b, d) of γ = a·Δμ_x + b·Δμ_y + d
 
 
-class StudyResult:
+class StudyResult(Plots):
     """The engine's result for a study's planes, with where they lie against the bulk's
     stability region (see `Study.solve`).
 
     Every attribute of the engine's result (``regions``, ``never_stable``, ``stable_at``,
-    ``energy_at``, ``to_json``, ``plot``, ...) is available on it.
+    ``energy_at``, ``to_json``, ...) is available on it. Its plots (`plot`, `plot_line`)
+    have axes in Δμ, pressure axes of the study's gases and, in `plot`, the window outside
+    the bulk's stability region washed out with the region's limits dashed.
 
     Parameters
     ----------
@@ -42,6 +47,9 @@ class StudyResult:
         (x_min, x_max, y_min, y_max), eV, Δμ.
     region : StabilityRegion or None
         The bulk's stability region within the window; None for a study without limits.
+    study : Study, optional
+        The study solved, for the plots' axes: the species of x and y, their gases and the
+        energy unit.
 
     Attributes
     ----------
@@ -62,11 +70,16 @@ class StudyResult:
     """
 
     def __init__(
-        self, result: Envelope, window: tuple[float, ...], region: StabilityRegion | None
+        self,
+        result: Envelope,
+        window: tuple[float, ...],
+        region: StabilityRegion | None,
+        study: Study | None = None,
     ) -> None:
         self.result = result
         self.window = window
         self.stability_region = region
+        self._study = study
         self.outside: list[int] = []
         self.partly_outside: list[int] = []
         if region is None:
@@ -84,6 +97,18 @@ class StudyResult:
         if name == "result":
             raise AttributeError(name)
         return getattr(self.result, name)
+
+    def _plot_source(self) -> PlotSource:
+        from ._plot_text import UNIT_SHOWN, study_axis_title
+
+        source = self.result._plot_source()
+        source.stability_region = self.stability_region
+        study = self._study
+        if study is not None:
+            source.titles = (study_axis_title(study.x), study_axis_title(study.y))
+            source.energy_title = f"γ ({UNIT_SHOWN[study.unit]})"
+            source.pressure_axis = study.pressure_axis
+        return source
 
     def as_dict(self) -> dict[str, Any]:
         """The engine's ``as_dict()`` with the window, the stability region and the lists of

@@ -363,7 +363,7 @@ class Study:
             with warnings.catch_warnings():
                 warnings.simplefilter("ignore", InputWarning)
                 region = self.stability_region(exact)
-        return StudyResult(result, box, region)
+        return StudyResult(result, box, region, self)
 
     # --- temperature and pressure, the program's diagram ---------------------------------
 

@@ -127,6 +127,10 @@ void lay_out_geometry();
 // The filled regions with their corners, grey and colour.
 void lay_out_regions();
 
+// The colours of the filled regions by the one rule (page/colours.cpp), neighbours being
+// regions that share two distinct corners.
+void colour_page_regions();
+
 // The frame's corners, its two axes and the axis titles.
 void lay_out_axes();
 

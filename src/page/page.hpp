@@ -34,6 +34,23 @@ constexpr std::string_view region_palette[palette_size] = {"#77AADD", "#EE8866",
                                                            "#FFAABB", "#99DDFF", "#44BB99",
                                                            "#BBCC33", "#AAAA00", "#DDDDDD"};
 
+// Two regions that share a side take colours whose CIEDE2000 difference is at least this:
+// above the two light blues (14.2) and pear and olive (9.3), and the largest difference at
+// which any five palette colours still leave one that differs from all five by as much.
+constexpr double neighbour_colour_difference = 15.0;
+
+// The one rule for region colours (page/colours.cpp), for the SVG map and the Python module:
+// for `count` regions of the surfaces `surfaces` (1-based), `pair_count` pairs of regions
+// that share a side (`pairs`: the places of the two regions, 0-based, two entries a pair)
+// and `corner_pair_count` pairs that meet at a corner only, the palette index of each region
+// into `colours`. Each keeps its surface's colour, cycled, unless a neighbour's looks alike;
+// then as few regions as the rule finds move, each to the colour farthest from its
+// neighbours', unlike those it meets at a corner where it can. Deterministic, whatever the
+// order of the pairs.
+void choose_region_colours(int32_t count, const int32_t surfaces[], int32_t pair_count,
+                           const int32_t pairs[], int32_t corner_pair_count,
+                           const int32_t corner_pairs[], int32_t colours[]);
+
 // The corners of a filled region, in the order of its region list.
 inline int32_t corner_count(const page_region& region) {
     return run.regions[region.surface - 1].n_vertices;

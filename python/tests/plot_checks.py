@@ -1,0 +1,152 @@
+"""What the plot tests check, from the drawn figure alone (the renderer's boxes, the artists'
+geometry), and a colour difference of their own: CIEDE2000 as Sharma, Wu and Dalal give it,
+independent of the program's."""
+
+from __future__ import annotations
+
+import math
+
+import numpy as np
+from matplotlib.colors import to_rgb
+from matplotlib.text import Annotation, Text
+
+
+def lab(colour):
+    """CIE L*a*b* (D65) of a matplotlib colour."""
+    c = np.array(to_rgb(colour))
+    c = np.where(c <= 0.04045, c / 12.92, ((c + 0.055) / 1.055) ** 2.4)
+    m = np.array(
+        [[0.4124564, 0.3575761, 0.1804375], [0.2126729, 0.7151522, 0.0721750],
+         [0.0193339, 0.1191920, 0.9503041]]
+    )  # fmt: skip
+    t = (m @ c) / np.array([0.95047, 1.0, 1.08883])
+    f = np.where(t > (6 / 29) ** 3, np.cbrt(t), t / (3 * (6 / 29) ** 2) + 4 / 29)
+    return 116 * f[1] - 16, 500 * (f[0] - f[1]), 200 * (f[1] - f[2])
+
+
+def ciede2000(lab1, lab2):
+    (l1, a1, b1), (l2, a2, b2) = lab1, lab2
+    c_bar = (math.hypot(a1, b1) + math.hypot(a2, b2)) / 2
+    g = 0.5 * (1 - math.sqrt(c_bar**7 / (c_bar**7 + 25**7)))
+    a1p, a2p = (1 + g) * a1, (1 + g) * a2
+    c1p, c2p = math.hypot(a1p, b1), math.hypot(a2p, b2)
+    h1p = math.degrees(math.atan2(b1, a1p)) % 360 if c1p else 0.0
+    h2p = math.degrees(math.atan2(b2, a2p)) % 360 if c2p else 0.0
+    dh = 0.0
+    if c1p * c2p:
+        dh = h2p - h1p
+        dh -= 360 if dh > 180 else 0
+        dh += 360 if dh < -180 else 0
+    d_big_h = 2 * math.sqrt(c1p * c2p) * math.sin(math.radians(dh / 2))
+    l_bar, cp_bar = (l1 + l2) / 2, (c1p + c2p) / 2
+    if not c1p * c2p:
+        h_bar = h1p + h2p
+    elif abs(h1p - h2p) <= 180:
+        h_bar = (h1p + h2p) / 2
+    else:
+        h_bar = (h1p + h2p + 360) / 2 if h1p + h2p < 360 else (h1p + h2p - 360) / 2
+    t = (
+        1 - 0.17 * math.cos(math.radians(h_bar - 30)) + 0.24 * math.cos(math.radians(2 * h_bar))
+        + 0.32 * math.cos(math.radians(3 * h_bar + 6))
+        - 0.20 * math.cos(math.radians(4 * h_bar - 63))
+    )  # fmt: skip
+    s_l = 1 + 0.015 * (l_bar - 50) ** 2 / math.sqrt(20 + (l_bar - 50) ** 2)
+    s_c, s_h = 1 + 0.045 * cp_bar, 1 + 0.015 * cp_bar * t
+    r_t = (
+        -math.sin(math.radians(60 * math.exp(-(((h_bar - 275) / 25) ** 2))))
+        * 2
+        * math.sqrt(cp_bar**7 / (cp_bar**7 + 25**7))
+    )
+    dl, dc, dhh = (l2 - l1) / s_l, (c2p - c1p) / s_c, d_big_h / s_h
+    return math.sqrt(dl * dl + dc * dc + dhh * dhh + r_t * dc * dhh)
+
+
+def difference(colour1, colour2):
+    return ciede2000(lab(colour1), lab(colour2))
+
+
+def sides_shared(corner_lists):
+    """Pairs of polygons (given by their corners) that share two distinct corners."""
+    keys = [{(float(x), float(y)) for x, y in corners} for corners in corner_lists]
+    return [
+        (i, j)
+        for i in range(len(keys))
+        for j in range(i + 1, len(keys))
+        if len(keys[i] & keys[j]) >= 2
+    ]
+
+
+def voronoi_planes(count, rng):
+    """Planes whose lower envelope over the unit square is the Voronoi diagram of `count`
+    random sites in it: every plane stable, every region convex, most with many sides."""
+    sites = rng.uniform(0.02, 0.98, (count, 2))
+    return np.column_stack((-2 * sites[:, 0], -2 * sites[:, 1], (sites**2).sum(axis=1)))
+
+
+def inside(polygon, point, tolerance=0.75):
+    """Whether a point lies in a convex polygon, within `tolerance` (display points)."""
+    p = np.asarray(polygon, dtype=float)
+    q = np.roll(p, -1, axis=0)
+    cross = (q[:, 0] - p[:, 0]) * (point[1] - p[:, 1]) - (q[:, 1] - p[:, 1]) * (point[0] - p[:, 0])
+    lengths = np.hypot(q[:, 0] - p[:, 0], q[:, 1] - p[:, 1])
+    keep = lengths > 0
+    distance = cross[keep] / lengths[keep]
+    sign = 1 if np.sum(p[:, 0] * q[:, 1] - q[:, 0] * p[:, 1]) > 0 else -1
+    return bool(np.all(sign * distance >= -tolerance))
+
+
+def check_labels(ax, regions, expect_all=True):
+    """Every label of the plot on `ax` is where it may be, and no two overlap: its box
+    inside its own region (so crossing no other), or right of the frame with a leader
+    ending inside its region, or its region in the legend. Returns the labels by where
+    they are ("inside", "outside", "legend": lists of surfaces)."""
+    figure = ax.figure
+    figure.canvas.draw()
+    renderer = figure.canvas.get_renderer()
+    polygons = {r.surface: ax.transData.transform(np.asarray(r.corners)) for r in regions}
+    found = {"inside": [], "outside": [], "legend": []}
+    boxes = []
+    for text in ax.texts:
+        gid = text.get_gid() or ""
+        if not gid.startswith("phasemap-label-"):
+            continue
+        surface = int(gid.rsplit("-", 1)[1])
+        box = Text.get_window_extent(text, renderer)
+        boxes.append((surface, box))
+        if isinstance(text, Annotation) and text.arrow_patch is not None:
+            assert box.x0 >= ax.bbox.x1 - 0.5, f"label {surface} beside the frame overlaps it"
+            anchor = ax.transData.transform(text.xy)
+            assert inside(polygons[surface], anchor), f"leader of {surface} ends outside it"
+            found["outside"].append(surface)
+        else:
+            corners = [(box.x0, box.y0), (box.x1, box.y0), (box.x1, box.y1), (box.x0, box.y1)]
+            assert all(inside(polygons[surface], c) for c in corners), f"label {surface}"
+            found["inside"].append(surface)
+    legend = ax.get_legend()
+    if legend is not None:
+        for text in legend.get_texts():
+            if (text.get_gid() or "").startswith("phasemap-legend-"):
+                found["legend"].append(int(text.get_gid().rsplit("-", 1)[1]))
+        boxes.append((0, legend.get_window_extent(renderer)))
+    for k, (s1, b1) in enumerate(boxes):
+        for s2, b2 in boxes[k + 1 :]:
+            overlap_x = min(b1.x1, b2.x1) - max(b1.x0, b2.x0)
+            overlap_y = min(b1.y1, b2.y1) - max(b1.y0, b2.y0)
+            assert overlap_x <= 0.5 or overlap_y <= 0.5, f"labels {s1} and {s2} overlap"
+    labelled = set(found["inside"]) | set(found["outside"]) | set(found["legend"])
+    if expect_all:
+        assert labelled == {r.surface for r in regions}
+    return found
+
+
+def check_neighbour_colours(ax, regions, threshold):
+    """No two regions that share a side have fills closer than `threshold` (CIEDE2000)."""
+    faces = {}
+    for patch in ax.patches:
+        gid = patch.get_gid() or ""
+        if gid.startswith("phasemap-region-"):
+            faces[int(gid.rsplit("-", 1)[1])] = patch.get_facecolor()
+    for i, j in sides_shared([r.corners for r in regions]):
+        a, b = regions[i].surface, regions[j].surface
+        assert difference(faces[a], faces[b]) >= threshold, (a, b)
+    return faces
