@@ -44,7 +44,7 @@ def mathtext(text: str) -> str:
     """The map's ^{...} and _{...} markup as mathtext, split as the map splits it: each
     raised or lowered piece set as that many nested super- or subscripts, a stacked pair as
     one; text without markup stays as it is (a $ escaped)."""
-    if not re.search(r"[\^_}]", text):
+    if not re.search(r"[\^_}]", text) or not _is_settable(text):
         return text.replace("$", r"\$")
     out = []
     for piece, level, lower in _pieces(_segments(text)):
@@ -88,18 +88,36 @@ def _raised(piece: str, level: int, lower: str | None) -> str:
     return ("{}" + mark + "{") * depth + _roman(piece) + "}" * depth
 
 
+def _is_settable(text: str) -> bool:
+    """Whether mathtext can set every character of `text` wherever the markup puts it (it
+    can set no ampersand, nor a quotation mark or backquote in a raised or lowered piece); a
+    text it cannot is shown as written, markup and all."""
+    return not re.search('[&"`]', text)
+
+
 def _roman(text: str) -> str:
-    return f"\\mathrm{{{_escaped(text)}}}" if text else "{}"
+    """`text` upright; the few characters mathtext cannot set inside \\mathrm stand beside
+    it, each as a group of its own."""
+    if not text:
+        return "{}"
+    runs = re.split(r"([\\\\#])", text)
+    return "".join(
+        (_BESIDE_ROMAN[run] if k % 2 else f"\\mathrm{{{_escaped(run)}}}")
+        for k, run in enumerate(runs)
+        if run
+    )
+
+
+# Characters mathtext reads but cannot set inside \mathrm, set beside it.
+_BESIDE_ROMAN = {"\\": r"{\backslash}", "#": r"{\#}"}
 
 
 # Characters that mathtext reads as its own, and how it writes each as itself.
 _MATH_ESCAPES = {
-    "\\": r"\backslash{}",
     "{": r"\{",
     "}": r"\}",
     "$": r"\$",
     "%": r"\%",
-    "#": r"\#{}",
     "_": r"\_",
     "^": r"\textasciicircum{}",
     "~": r"\textasciitilde{}",
@@ -108,7 +126,7 @@ _MATH_ESCAPES = {
 
 
 def _escaped(text: str) -> str:
-    return re.sub(r"[\\{}$%#_^~ ]", lambda m: _MATH_ESCAPES[m.group(0)], text)
+    return re.sub(r"[{}$%_^~ ]", lambda m: _MATH_ESCAPES[m.group(0)], text)
 
 
 def shown(text: str, markup: bool) -> str:
@@ -119,6 +137,8 @@ def shown(text: str, markup: bool) -> str:
 
 def map_axis_title(title: str) -> str:
     """An axis title of a diagram as the map says it: μ with the title as its subscript."""
+    if not _is_settable(title):
+        return "\u03bc " + title.replace("$", r"\$")
     return r"$\mu_{" + math_body(title) + "}$" if title else r"$\mu$"
 
 

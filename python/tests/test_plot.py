@@ -19,6 +19,7 @@ matplotlib = pytest.importorskip("matplotlib")
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
 
+import golden_cases  # noqa: E402  (tests/support, put on the path by conftest.py)
 from plot_checks import (  # noqa: E402
     check_labels,
     check_neighbour_colours,
@@ -28,9 +29,9 @@ from plot_checks import (  # noqa: E402
 )
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
-GOLDEN = ROOT / "tests" / "golden"
-INPUTS = [p / "input.txt" for p in sorted(GOLDEN.iterdir()) if not (p / "status").exists()]
-INPUTS += sorted((ROOT / "examples").glob("*/input.txt"))
+INPUTS = [case.input for case in golden_cases.cases() if case.status == 0] + [
+    golden_cases.EXAMPLES / name / "input.txt" for name in golden_cases.examples()
+]
 PROGRAM = pathlib.Path(phasemap.__file__).parents[2] / "phasemap"  # beside build/python
 THRESHOLD = phasemap.NEIGHBOUR_DIFFERENCE
 needs_engine = pytest.mark.skipif(
@@ -157,8 +158,11 @@ def test_labels_and_colours_of_every_case(path, figure, tmp_path):
         return
     # The SVG map colours every region as the plot does, neighbours apart.
     (tmp_path / "input.txt").write_bytes(path.read_bytes())
+    for folder in path.parent.rglob("*"):  # the folders a golden case's map names
+        if folder.is_dir():
+            (tmp_path / folder.relative_to(path.parent)).mkdir(parents=True, exist_ok=True)
     subprocess.run([PROGRAM, "--svg"], cwd=tmp_path, capture_output=True, check=True)
-    (svg,) = tmp_path.glob("*.svg")
+    (svg,) = tmp_path.rglob("*.svg")
     polygons = [
         p
         for p in ElementTree.parse(svg).getroot().iter("{http://www.w3.org/2000/svg}polygon")
