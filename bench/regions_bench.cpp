@@ -11,11 +11,11 @@
 #include <filesystem>
 #include <vector>
 
-#include "modules.hpp"
-#include "ouvrir.hpp"
+#include "core/modules.hpp"
+#include "core/reader/ouvrir.hpp"
+#include "core/regions/regions.hpp"
 #include "records/fatal.hpp"
 #include "records/records.hpp"
-#include "regions/regions.hpp"
 
 namespace fs = std::filesystem;
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <tuple>
 
-#include "label_glyphs.hpp"
-#include "printps/internals.hpp"
+#include "core/label_glyphs.hpp"
+#include "maps/printps/internals.hpp"
 #include "support/test_support.hpp"
 
 namespace {

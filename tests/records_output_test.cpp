@@ -10,9 +10,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/run_guards.hpp"
 #include "records/fatal.hpp"
 #include "records/records.hpp"
-#include "run_guards.hpp"
 #include "support/test_support.hpp"
 
 namespace {

@@ -11,13 +11,13 @@
 #include <tuple>
 #include <vector>
 
-#include "modules.hpp"
-#include "ouvrir.hpp"
+#include "core/modules.hpp"
+#include "core/reader/ouvrir.hpp"
+#include "core/regions/regions.hpp"
+#include "core/regions/system.hpp"
+#include "core/run_guards.hpp"
 #include "records/fatal.hpp"
 #include "records/records.hpp"
-#include "regions/regions.hpp"
-#include "regions/system.hpp"
-#include "run_guards.hpp"
 #include "support/test_support.hpp"
 
 namespace {

@@ -27,13 +27,13 @@
 #include <string>
 #include <vector>
 
-#include "driver.hpp"
-#include "modules.hpp"
-#include "page/page.hpp"
+#include "core/driver.hpp"
+#include "core/modules.hpp"
+#include "core/run_guards.hpp"
+#include "maps/page/page.hpp"
 #include "records/fatal.hpp"
 #include "records/records.hpp"
 #include "results/results.hpp"
-#include "run_guards.hpp"
 
 namespace py = pybind11;
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "fixed_text.hpp"
+#include "core/fixed_text.hpp"
 
 constexpr int32_t unit_input = 1;  // input.txt
 constexpr int32_t unit_log = 2;    // log.out

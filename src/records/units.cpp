@@ -26,9 +26,9 @@
 #include <cstring>
 #include <string>
 
+#include "core/run_points.hpp"
 #include "records/fatal.hpp"
 #include "records/internals.hpp"
-#include "run_points.hpp"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <system_error>
 
-#include "numbers.hpp"
+#include "core/numbers.hpp"
 #include "records/internals.hpp"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "label_glyphs.hpp"
-#include "modules.hpp"
+#include "core/label_glyphs.hpp"
+#include "core/modules.hpp"
 #include "records/records.hpp"
 #include "results/results.hpp"
 

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "modules.hpp"
+#include "core/modules.hpp"
 
 // The area and centroid of a region of `state`, its corners taken in order; a region of no
 // area has the mean of its corners as centroid. Worked out in double precision.

@@ -12,7 +12,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "driver.hpp"
+#include "core/driver.hpp"
 #include "records/fatal.hpp"
 
 namespace fs = std::filesystem;

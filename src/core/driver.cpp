@@ -1,0 +1,196 @@
+#include "core/driver.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <string>
+#include <string_view>
+
+#include "core/folder_lock.hpp"
+#include "core/modules.hpp"
+#include "core/reader/ouvrir.hpp"
+#include "core/regions/regions.hpp"
+#include "core/run_guards.hpp"
+#include "core/run_points.hpp"
+#include "maps/page/page.hpp"
+#include "maps/printps/printps.hpp"
+#include "maps/printsvg/printsvg.hpp"
+#include "records/fatal.hpp"
+#include "records/records.hpp"
+#include "results/results.hpp"
+
+namespace {
+
+folder_lock run_lock{-1, -1};        // the run folder's lock, while a run holds it
+bool (*lock_wait_hook)() = nullptr;  // set_lock_wait_hook
+run_stopped run_stop;                // last_run_stop()
+
+// The end of a phase: its run point, then, in a host, the check for a floating-point fault.
+void end_phase(run_point point) {
+    pass_run_point(point);
+    stop_on_floating_point_fault();
+}
+
+// The phases of one run, in their fixed order, and the extra outputs asked for.
+void run_phases(const extra_outputs& extras) {
+    read_input();
+    end_phase(run_point::input_read);
+    write_list(unit_log, {item_text("Start")});
+    search_vertices();
+    end_phase(run_point::vertices_found);
+    report_regions();
+    end_phase(run_point::regions_reported);
+    lay_out_page();
+    stop_on_floating_point_fault();
+    write_map();
+    end_phase(run_point::map_written);
+    if (extras.svg) {
+        write_svg_map();
+        stop_on_floating_point_fault();
+    }
+    if (extras.json) {
+        write_phase_json();
+        stop_on_floating_point_fault();
+    }
+}
+
+// A complete run replaces its outputs as one set, log.out last; an interruption waits until
+// they are in place.
+void commit_outputs(const extra_outputs& extras) {
+    hold_interruptions();
+    if (extras.json && extras.svg)
+        commit_output_units({unit_map, unit_svg, unit_json, unit_phase, unit_log});
+    else if (extras.json)
+        commit_output_units({unit_map, unit_json, unit_phase, unit_log});
+    else if (extras.svg)
+        commit_output_units({unit_map, unit_svg, unit_phase, unit_log});
+    else
+        commit_output_units({unit_map, unit_phase, unit_log});
+}
+
+// A failed run keeps log.out, with the error as its last record, and leaves phase.out and the
+// map as they were. When log.out cannot be written either, the earlier one stays too, and
+// standard error is told why.
+void keep_log_of_failed_run(const run_stopped& stop) {
+    run_stop = stop;
+    const std::string& message = stop.message;
+    hold_interruptions();
+    print_message(message);
+    for (int32_t unit : {unit_phase, unit_map, unit_json, unit_svg}) discard_output_unit(unit);
+    if (!is_unit_open(unit_log)) return;
+    try {
+        write_raw_record(unit_log, message);
+        commit_output_units({unit_log});
+    } catch (const run_stopped& log_failure) {
+        if (log_failure.message != message) print_message(log_failure.message);
+    }
+}
+
+// Everything a run carries from phase to phase starts afresh here, so that one process can
+// run in many folders or be called many times: the run state, the count of warnings and the
+// run's last message. (The reader keeps its own state on its stack; the page model is laid
+// out afresh before the maps are written.)
+void start_afresh() {
+    reset_run_state();
+    reset_warning_count();
+    run_stop = {};
+}
+
+// The end of compute_from_text, however it ends.
+void end_computation() {
+    end_fp_traps();
+    close_all_units();
+    set_input_text(nullptr);
+    set_output_discard(false);
+}
+
+}  // namespace
+
+void keep_standard_streams_open() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1) continue;
+        const int null_fd = open("/dev/null", O_RDWR);
+        if (null_fd >= 0 && null_fd != fd) close(null_fd);
+    }
+}
+
+void set_lock_wait_hook(bool (*give_up)()) { lock_wait_hook = give_up; }
+
+int run_phasemap_in(int folder, const extra_outputs& extras) {
+    keep_standard_streams_open();
+    start_afresh();
+    run.writes_json = extras.json;
+    run.writes_svg = extras.svg;
+    int status = 0;
+    begin_interruption_guards();
+    if (lock_folder(folder, lock_wait_hook, run_lock) == lock_outcome::given_up) {
+        end_interruption_guards();
+        return run_given_up;
+    }
+    set_run_folder(folder);
+    begin_fp_traps();
+    try {
+        run_phases(extras);
+        commit_outputs(extras);
+    } catch (const run_stopped& stop) {
+        keep_log_of_failed_run(stop);
+        status = 1;
+    } catch (const std::bad_alloc&) {
+        keep_log_of_failed_run({"phasemap: out of memory"});
+        status = 1;
+    }
+    end_fp_traps();
+    close_all_units();
+    set_run_folder(AT_FDCWD);
+    unlock_folder(run_lock);
+    end_interruption_guards();
+    return status;
+}
+
+int run_phasemap(const extra_outputs& extras) {
+    keep_standard_streams_open();
+    const int here = open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (here < 0) {
+        print_message("phasemap: cannot open the current folder: " +
+                      std::string(std::strerror(errno)));
+        return 1;
+    }
+    const int status = run_phasemap_in(here, extras);
+    close(here);
+    return status;
+}
+
+const run_stopped& last_run_stop() { return run_stop; }
+
+void compute_from_text(const std::string& text, bool stop_after_reading) {
+    start_afresh();
+    set_input_text(&text);
+    set_output_discard(true);
+    begin_fp_traps();
+    try {
+        read_input();
+        end_phase(run_point::input_read);
+        if (!stop_after_reading) {
+            search_vertices();
+            end_phase(run_point::vertices_found);
+            report_regions();
+            end_phase(run_point::regions_reported);
+        }
+    } catch (...) {
+        end_computation();
+        throw;
+    }
+    end_computation();
+}
+
+void forget_run_after_fork() {
+    forget_guards_after_fork();
+    forget_units_after_fork();
+    set_input_text(nullptr);
+    set_output_discard(false);
+    set_message_sink(nullptr);
+    set_run_folder(AT_FDCWD);
+    unlock_folder(run_lock);
+}
