@@ -18,7 +18,8 @@
 
 #include "core/driver.hpp"
 #include "core/run_points.hpp"
-#include "records/internals.hpp"
+#include "records/folders.hpp"
+#include "records/records.hpp"
 #include "support/file_system_faults.hpp"
 #include "support/test_support.hpp"
 

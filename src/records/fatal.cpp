@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "records/internals.hpp"
+#include "records/records.hpp"
 
 namespace {
 
@@ -71,6 +71,13 @@ std::string escape_control_bytes(std::string_view message) {
         append_hex_escape(shown, byte);
     }
     return shown;
+}
+
+void append_hex_escape(std::string& text, unsigned char byte) {
+    constexpr char hex[] = "0123456789ABCDEF";
+    text += "\\x";
+    text += hex[byte >> 4];
+    text += hex[byte & 0x0F];
 }
 
 void set_message_folder(std::string_view folder) {

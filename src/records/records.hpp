@@ -125,6 +125,10 @@ bool is_unit_kept(int32_t unit);
 // signal handlers), or null.
 std::string unit_file_name(int32_t unit);
 const char* unit_name_chars(int32_t unit);
+// Whether the last part of `name` has the form of the hidden files a run keeps beside its
+// outputs while it writes and commits them (".log.out.partial-4711", ".map1.ps.previous-9"),
+// whatever the process number: an output of such a name could overwrite one of them.
+bool is_hidden_run_file_name(std::string_view name);
 // Whether the folder part of the relative `file_name` ("maps" of "maps/oxide.ps") lies
 // outside the run's folder, for example through a symbolic link; such a file is never
 // opened.

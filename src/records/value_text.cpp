@@ -5,7 +5,8 @@
 #include <system_error>
 
 #include "core/numbers.hpp"
-#include "records/internals.hpp"
+#include "records/fatal.hpp"
+#include "records/input_records.hpp"
 
 namespace {
 

@@ -59,16 +59,6 @@ bool has_parent_step(std::string_view name) {
            name.find("/../") != std::string_view::npos;
 }
 
-// Whether the last part of `name` has the form of the hidden files a run keeps beside its
-// outputs while it writes and commits them (".log.out.partial-4711", ".map1.ps.previous-9"),
-// whatever the process number: a map of such a name could overwrite one of them.
-bool looks_like_hidden_run_file(std::string_view name) {
-    const std::size_t slash = name.rfind('/');
-    const std::string_view base = slash == std::string_view::npos ? name : name.substr(slash + 1);
-    return base.starts_with(".") && (base.find(".partial-") != std::string_view::npos ||
-                                     base.find(".previous-") != std::string_view::npos);
-}
-
 // The run's own file that `name` reaches through a link, or null; both are taken in the
 // run's folder.
 const char* own_file_linked_from(const std::string& name) {
@@ -113,7 +103,7 @@ void check_output_name(const std::string& name, const std::string& what, int32_t
     const bool has_folder = !are_outputs_discarded();
     if (has_folder && is_folder_outside(name))
         refuse(quoted + " leads out of the run's folder through a symbolic link");
-    if (looks_like_hidden_run_file(name))
+    if (is_hidden_run_file_name(name))
         refuse(quoted + " has the form of the hidden files phasemap keeps while it writes");
     if (!has_folder) return;
     if (const char* own = own_file_linked_from(name))
