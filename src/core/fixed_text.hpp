@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 using text20 = std::array<char, 20>;
 using text40 = std::array<char, 40>;
@@ -27,8 +28,13 @@ int32_t trimmed_length(const std::array<char, N>& text) {
     return trimmed_length(text.data(), static_cast<int32_t>(N));
 }
 
-// The text without its trailing blanks: "map1.ps" from "map1.ps" and 13 blanks.
+// The text without its trailing blanks: "map1.ps" from "map1.ps" and 13 blanks; as a view of
+// the text, or as a string of its own.
+template <std::size_t N>
+std::string_view trimmed_view(const std::array<char, N>& text) {
+    return std::string_view(text.data(), static_cast<std::size_t>(trimmed_length(text)));
+}
 template <std::size_t N>
 std::string trimmed_text(const std::array<char, N>& text) {
-    return std::string(text.data(), static_cast<std::size_t>(trimmed_length(text)));
+    return std::string(trimmed_view(text));
 }

@@ -5,6 +5,8 @@
 
 namespace {
 
+constexpr std::string_view replacement_character = "\xEF\xBF\xBD";  // U+FFFD
+
 // A glyph outside ASCII and Latin-1: the code point, its font and its code there.
 struct glyph_row {
     int32_t code_point;
@@ -200,4 +202,28 @@ label_character read_label_character(const char* text, int32_t length, int32_t a
     if (code_point < smallest_code_point(announced) || !is_unicode_scalar(code_point))
         return drawn_as_question_mark(taken, -1, false);
     return find_glyph(code_point, taken);
+}
+
+std::string text_for_utf8_output(std::string_view text, const char* (*escape)(char c)) {
+    std::string shown;
+    const int32_t length = static_cast<int32_t>(text.size());
+    for (int32_t at = 0, taken = 0; at < length; at += taken) {
+        const label_character c = read_label_character(text.data(), length, at);
+        taken = c.length;
+        if (c.code_point < 0) {
+            for (int32_t i = 0; i < c.length; ++i) shown += replacement_character;
+            continue;
+        }
+        if (is_replaced_in_text_outputs(c.code_point)) {
+            shown += replacement_character;
+            continue;
+        }
+        const char* escaped = escape(text[static_cast<std::size_t>(at)]);
+        if (escaped != nullptr)
+            shown += escaped;
+        else
+            shown.append(
+                text.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(taken)));
+    }
+    return shown;
 }

@@ -8,6 +8,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 enum class glyph_font : int32_t {
     times_roman,   // standard encoding: ASCII as typed, and the punctuation above 127
@@ -48,3 +50,9 @@ inline bool is_replaced_in_text_outputs(int32_t code_point) {
            (code_point >= 0x7F && code_point <= 0x9F) || code_point == 0x2028 ||
            code_point == 0x2029 || code_point == 0xFFFE || code_point == 0xFFFF;
 }
+
+// `text` for an output that holds texts as UTF-8 (phase.json, the SVG map): every byte that is
+// no UTF-8 character becomes one U+FFFD, and so does every character that
+// is_replaced_in_text_outputs names; every other character is copied as it is, or as the text
+// `escape` gives for it (its one byte; null: copied), such as "&amp;" for '&' in XML.
+std::string text_for_utf8_output(std::string_view text, const char* (*escape)(char c));

@@ -51,18 +51,23 @@ inline bool to_float_if_fits(double value, float& result) {
     return true;
 }
 
+// The floating-point faults a run traps (or, in a host, watches the flags of): division by
+// zero, overflow and invalid operations.
+constexpr int trapped_fp_faults = FE_DIVBYZERO | FE_OVERFLOW | FE_INVALID;
+
 // Suspends the floating-point traps for the lifetime of the object, for code that probes
 // values which may overflow on purpose (number conversion, range checks). The exception
 // flags are put back as they were: what the probe raises is forgotten, and a fault raised
 // before it stays raised for a hosted run, which watches the flags instead of trapping.
 struct fp_trap_pause {
-    static constexpr int trapped = FE_DIVBYZERO | FE_OVERFLOW | FE_INVALID;
     int saved;
     fexcept_t flags;
-    fp_trap_pause() : saved(fedisableexcept(trapped)) { fegetexceptflag(&flags, FE_ALL_EXCEPT); }
+    fp_trap_pause() : saved(fedisableexcept(trapped_fp_faults)) {
+        fegetexceptflag(&flags, FE_ALL_EXCEPT);
+    }
     ~fp_trap_pause() {
         fesetexceptflag(&flags, FE_ALL_EXCEPT);
-        if (saved > 0) feenableexcept(saved & trapped);
+        if (saved > 0) feenableexcept(saved & trapped_fp_faults);
     }
     fp_trap_pause(const fp_trap_pause&) = delete;
     fp_trap_pause& operator=(const fp_trap_pause&) = delete;

@@ -5,12 +5,11 @@
 #include <csignal>
 #include <cstring>
 
+#include "core/numbers.hpp"
 #include "records/fatal.hpp"
 #include "records/records.hpp"
 
 namespace {
-
-constexpr int trapped_faults = FE_DIVBYZERO | FE_OVERFLOW | FE_INVALID;
 
 bool traps_active = false;
 char fault_report[512];  // a handler may not allocate
@@ -142,7 +141,7 @@ void begin_fp_traps() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGFPE, &action, &previous_fpe_action);
     feclearexcept(FE_ALL_EXCEPT);
-    feenableexcept(trapped_faults);
+    feenableexcept(trapped_fp_faults);
     traps_active = true;
 }
 
@@ -153,7 +152,7 @@ void end_fp_traps() {
         flags_watched = false;
     }
     if (!traps_active) return;
-    fedisableexcept(trapped_faults);
+    fedisableexcept(trapped_fp_faults);
     feclearexcept(FE_ALL_EXCEPT);
     sigaction(SIGFPE, &previous_fpe_action, nullptr);
     traps_active = false;
@@ -161,7 +160,7 @@ void end_fp_traps() {
 
 void stop_on_floating_point_fault() {
     if (!flags_watched) return;
-    const int raised = fetestexcept(trapped_faults);
+    const int raised = fetestexcept(trapped_fp_faults);
     if (raised == 0) return;
     // A division by zero or an overflow gives infinities, from which invalid operations
     // may follow: the flag of the cause is named.

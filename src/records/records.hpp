@@ -91,6 +91,11 @@ void write_internal(text40& buffer, std::string_view format,
 // Writes one record exactly as given (no leading blank, no splitting), then CR LF.
 void write_raw_record(int32_t unit, std::string_view text);
 
+// Writes a text of lines as records, one a line, each with write_raw_record: a line ends at
+// "\n" or at the text's end, and the "\n" that ends the text starts no record of its own
+// ("a\nb\n" and "a\nb" give the records "a" and "b"; "" gives none).
+void write_text_records(int32_t unit, std::string_view text);
+
 // Text of a real in list-directed form: "1.000000", "5.000000E-01", "-3.000000".
 // Writes into `out` (at least 32 chars) and returns the length.
 int32_t format_real_list(float value, char* out);
@@ -98,6 +103,11 @@ int32_t format_real_list(float value, char* out);
 // Text of a real with the Fw.d descriptor, right-justified in w columns, or w asterisks.
 // Writes exactly w characters into `out` and returns w.
 int32_t format_real_fixed(float value, int32_t w, int32_t d, char* out);
+
+// The shortest decimal text that reads back to the same value, for the outputs that hold
+// numbers as data (phase.json, the SVG map): 0.5f -> "0.5", 300.0f -> "300", 1e-7f -> "1e-07".
+std::string shortest_real_text(float value);
+std::string shortest_real_text(double value);
 
 // ---------------------------------------------------------------------------------------
 // Output files

@@ -217,6 +217,15 @@ void write_raw_record(int32_t unit, std::string_view text) {
     end_record(*out);
 }
 
+void write_text_records(int32_t unit, std::string_view text) {
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        write_raw_record(unit, text.substr(start, end - start));
+        start = end + 1;
+    }
+}
+
 void open_output_unit(int32_t unit, const char* file_name) {
     if (!is_unit_number(unit)) stop_run(unit, 0, "there is no output unit with this number");
     output_unit& u = units[unit];

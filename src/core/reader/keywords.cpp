@@ -40,3 +40,7 @@ const keyword_info* keyword_of_record(std::string_view record) {
 }
 
 const keyword_info& info_of(keyword id) { return keywords[static_cast<int32_t>(id)]; }
+
+std::string entry_name(const keyword_info& info) {
+    return "the " + std::string(info.word) + " entry";
+}

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "core/modules.hpp"
@@ -53,6 +54,9 @@ extern const keyword_info keywords[keyword_count];
 const keyword_info* keyword_of_record(std::string_view record);
 
 const keyword_info& info_of(keyword id);
+
+// An entry as messages name it: "the temp1 entry".
+std::string entry_name(const keyword_info& info);
 
 // Input lines of entries, for the messages of the checks after "stop": where each keyword's
 // entry was read (its last data record; "stop" its own record; 0 when not given), and where

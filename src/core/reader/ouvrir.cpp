@@ -79,11 +79,11 @@ void derive_surface_plane(int32_t index) {
     run.plane_c[index] = -1.0f;
 }
 
-void read_bulk_entry() {
-    read_values("the bulk entry", {in_int(run.bulk_count_1, "bulk_count_1"),
-                                   in_int(run.bulk_count_2, "bulk_count_2")});
-    read_values("the bulk entry", {in_real(run.bulk_energy, "the total bulk energy"),
-                                   in_int(run.bulk_divisor, "bulk_divisor")});
+void read_bulk_entry(const std::string& entry) {
+    read_values(entry, {in_int(run.bulk_count_1, "bulk_count_1"),
+                        in_int(run.bulk_count_2, "bulk_count_2")});
+    read_values(entry, {in_real(run.bulk_energy, "the total bulk energy"),
+                        in_int(run.bulk_divisor, "bulk_divisor")});
     if (run.bulk_divisor == 0)
         stop_run_on_input("bulk_divisor is 0, so the bulk energy per unit cell is undefined");
     run.bulk_energy_total = run.bulk_energy;
@@ -94,7 +94,7 @@ void read_bulk_entry() {
 
 // Reads the count of entries where the keyword's table row says it stands: after the word in
 // free format (on its record or the next one), or in columns 7-26 of the keyword record.
-void read_count(reader_state& r, const keyword_info& info, int32_t& count, const char* entry,
+void read_count(reader_state& r, const keyword_info& info, int32_t& count, std::string_view entry,
                 const char* count_name) {
     backspace_input();
     if (info.count == count_place::columns)
@@ -109,22 +109,24 @@ void note_counted_entry(reader_state& r, const keyword_info& info, int32_t count
     r.just_read_count = count;
 }
 
-void refuse_count_above(int32_t count, int32_t capacity, const char* entry, const char* things) {
+// `entry`: "the text entry".
+void refuse_count_above(int32_t count, int32_t capacity, const std::string& entry,
+                        const char* things) {
     if (count > capacity)
-        stop_run_on_input("the " + std::string(entry) + " declares " + std::to_string(count) + " " +
-                          things + "; at most " + std::to_string(capacity) + " can be held");
+        stop_run_on_input(entry + " declares " + std::to_string(count) + " " + things +
+                          "; at most " + std::to_string(capacity) + " can be held");
 }
 
 void read_surfaces_entry(reader_state& r, const keyword_info& info) {
-    read_count(r, info, run.surface_count, "the surf entry", "the number of surfaces");
-    refuse_count_above(run.surface_count, max_plane_surfaces, "surf entry", "surfaces");
+    const std::string entry = entry_name(info);
+    read_count(r, info, run.surface_count, entry, "the number of surfaces");
+    refuse_count_above(run.surface_count, max_plane_surfaces, entry, "surfaces");
     if (run.surface_count < 0)
-        stop_run_on_input("the surf entry declares " + std::to_string(run.surface_count) +
+        stop_run_on_input(entry + " declares " + std::to_string(run.surface_count) +
                           " surfaces; the number cannot be negative");
     for (int32_t i = 0; i < run.surface_count; ++i) {
         surface_record& surface = run.surfaces[i];
-        const std::string entry = "surface " + std::to_string(i + 1);
-        read_values(entry,
+        read_values("surface " + std::to_string(i + 1),
                     {in_text(surface.name, "name"), in_int(surface.counts[0], "count_1"),
                      in_int(surface.counts[1], "count_2"), in_int(surface.counts[2], "count_3"),
                      in_real(surface.area, "area"), in_real(surface.energy, "energy")});
@@ -137,17 +139,18 @@ void read_surfaces_entry(reader_state& r, const keyword_info& info) {
 
 void read_guide_values(reader_state& r, const keyword_info& info, float* values, int32_t& count,
                        const char* value_name) {
+    // Its count is read from columns, whose messages name it "xbound entry".
     const std::string entry = std::string(info.word) + " entry";
-    read_count(r, info, count, entry.c_str(), nullptr);
-    refuse_count_above(count, max_table_entries, entry.c_str(), "values");
+    read_count(r, info, count, entry, nullptr);
+    refuse_count_above(count, max_table_entries, entry_name(info), "values");
     for (int32_t i = 0; i < count; ++i)
         read_values(entry + ", value " + std::to_string(i + 1), {in_real(values[i], value_name)});
     note_counted_entry(r, info, count);
 }
 
 void read_labels_entry(reader_state& r, const keyword_info& info) {
-    read_count(r, info, run.label_count, "the text entry", "the number of labels");
-    refuse_count_above(run.label_count, max_table_entries, "text entry", "labels");
+    read_count(r, info, run.label_count, entry_name(info), "the number of labels");
+    refuse_count_above(run.label_count, max_table_entries, entry_name(info), "labels");
     for (int32_t i = 0; i < run.label_count; ++i) {
         label_record& label = run.labels[i];
         read_values("label " + std::to_string(i + 1),
@@ -159,8 +162,8 @@ void read_labels_entry(reader_state& r, const keyword_info& info) {
 }
 
 void read_equi_entry(reader_state& r, const keyword_info& info) {
-    read_count(r, info, run.equi_count, "the equi entry", "the number of equilibrium lines");
-    refuse_count_above(run.equi_count, max_table_entries, "equi entry", "lines");
+    read_count(r, info, run.equi_count, entry_name(info), "the number of equilibrium lines");
+    refuse_count_above(run.equi_count, max_table_entries, entry_name(info), "lines");
     for (int32_t i = 0; i < run.equi_count; ++i) {
         equi_record& line = run.equi_lines[i];
         read_values("equi line " + std::to_string(i + 1),
@@ -171,9 +174,9 @@ void read_equi_entry(reader_state& r, const keyword_info& info) {
 }
 
 void read_equ2_entry(reader_state& r, const keyword_info& info) {
-    read_count(r, info, run.equ2_count, "the equ2 entry",
+    read_count(r, info, run.equ2_count, entry_name(info),
                "the number of bounded equilibrium lines");
-    refuse_count_above(run.equ2_count, max_table_entries, "equ2 entry", "lines");
+    refuse_count_above(run.equ2_count, max_table_entries, entry_name(info), "lines");
     for (int32_t i = 0; i < run.equ2_count; ++i) {
         equ2_record& line = run.equ2_lines[i];
         read_values("equ2 line " + std::to_string(i + 1),
@@ -185,7 +188,7 @@ void read_equ2_entry(reader_state& r, const keyword_info& info) {
     note_counted_entry(r, info, run.equ2_count);
 }
 
-void read_temperature_set(pressure_scale& set, const char* entry) {
+void read_temperature_set(pressure_scale& set, const std::string& entry) {
     read_values(entry, {in_real(set.temperature, "the temperature"), in_real(set.x_origin, "x0"),
                         in_real(set.y_origin, "y0"), in_real(set.x_step, "the x step"),
                         in_real(set.y_step, "the y step")});
@@ -193,13 +196,12 @@ void read_temperature_set(pressure_scale& set, const char* entry) {
 
 // The map file name holds 20 characters. A longer name is refused rather than cut, since
 // the cut name could overwrite an unrelated file; it is read into a wider text to see it.
-void read_map_file_name() {
+void read_map_file_name(const std::string& entry) {
     char name[256];
     set_text(name, static_cast<int32_t>(sizeof name), "");
     std::memcpy(name, run.map_file_name.data(), run.map_file_name.size());
     warn_about_unread_values(
-        read_list("the output entry",
-                  {in_text(name, static_cast<int32_t>(sizeof name), "the map file name")}));
+        read_list(entry, {in_text(name, static_cast<int32_t>(sizeof name), "the map file name")}));
     const int32_t length = trimmed_length(name, static_cast<int32_t>(sizeof name));
     if (length > static_cast<int32_t>(run.map_file_name.size()))
         stop_run_on_input(
@@ -212,13 +214,13 @@ void read_map_file_name() {
 // Carries out the entry of keyword `info`; the line of an entry of one record is noted for
 // the messages of the checks after "stop".
 void read_entry(reader_state& r, const keyword_info& info) {
+    const std::string entry = entry_name(info);
     switch (info.id) {
         case keyword::stop: return;
-        case keyword::bulk: read_bulk_entry(); return;
+        case keyword::bulk: read_bulk_entry(entry); return;
         case keyword::bound:
-            read_values("the bound entry",
-                        {in_real(run.x_min, "x_min"), in_real(run.x_max, "x_max"),
-                         in_real(run.y_min, "y_min"), in_real(run.y_max, "y_max")});
+            read_values(entry, {in_real(run.x_min, "x_min"), in_real(run.x_max, "x_max"),
+                                in_real(run.y_min, "y_min"), in_real(run.y_max, "y_max")});
             break;
         case keyword::surf: read_surfaces_entry(r, info); return;
         case keyword::xbound:
@@ -229,22 +231,18 @@ void read_entry(reader_state& r, const keyword_info& info) {
             return;
         case keyword::text: read_labels_entry(r, info); return;
         case keyword::xaxi:
-            read_values("the xaxi entry", {in_text(run.x_axis_title, "the x axis title")});
+            read_values(entry, {in_text(run.x_axis_title, "the x axis title")});
             break;
         case keyword::yaxi:
-            read_values("the yaxi entry", {in_text(run.y_axis_title, "the y axis title")});
+            read_values(entry, {in_text(run.y_axis_title, "the y axis title")});
             break;
         case keyword::equi: read_equi_entry(r, info); return;
         case keyword::equ2: read_equ2_entry(r, info); return;
-        case keyword::temp1: read_temperature_set(run.scales[0], "the temp1 entry"); break;
-        case keyword::temp2: read_temperature_set(run.scales[1], "the temp2 entry"); break;
-        case keyword::shiftx:
-            read_values("the shiftx entry", {in_real(run.shift_x, "shift_x")});
-            break;
-        case keyword::shifty:
-            read_values("the shifty entry", {in_real(run.shift_y, "shift_y")});
-            break;
-        case keyword::output: read_map_file_name(); break;
+        case keyword::temp1: read_temperature_set(run.scales[0], entry); break;
+        case keyword::temp2: read_temperature_set(run.scales[1], entry); break;
+        case keyword::shiftx: read_values(entry, {in_real(run.shift_x, "shift_x")}); break;
+        case keyword::shifty: read_values(entry, {in_real(run.shift_y, "shift_y")}); break;
+        case keyword::output: read_map_file_name(entry); break;
     }
     line_of(r.lines, info.id) = input_line_number();
 }

@@ -162,14 +162,15 @@ void check_main_axis(float low, float high, float shift, const char* axis, int32
 
 // Where a pressure-scale axis was given, for its messages.
 struct scale_axis_source {
-    const char* name;   // "horizontal" or "vertical"
-    const char* entry;  // "temp1" or "temp2"
+    const char* name;        // "horizontal" or "vertical"
+    std::string_view entry;  // its keyword: "temp1" or "temp2"
     int32_t line;
 };
 
 [[noreturn]] void refuse_scale(const scale_axis_source& source, const std::string& what) {
     stop_run(unit_input, source.line,
-             std::string("the ") + source.name + " pressure scale of " + source.entry + " " + what);
+             std::string("the ") + source.name + " pressure scale of " + std::string(source.entry) +
+                 " " + what);
 }
 
 // Ticks of one pressure-scale axis, walked as the map draws them: the tick spacing in single
@@ -196,12 +197,16 @@ void check_scale_axis(const scale_axis& axis, const scale_axis_source& source) {
     }
 }
 
-void check_scale_set(const pressure_scale& set, const char* entry, int32_t line) {
+// Pressure-scale set `index` (0 or 1), given by the entry of keyword `entry` (temp1, temp2).
+void check_scale_set(int32_t index, keyword entry, const entry_lines& lines) {
+    const pressure_scale& set = run.scales[index];
+    const std::string_view word = info_of(entry).word;
+    const int32_t line = line_of(lines, entry);
     if (!fits_int32(std::trunc(static_cast<double>(set.temperature))))
         stop_run(unit_input, line,
-                 std::string("the temperature of ") + entry + " is too large to be written");
-    check_scale_axis(horizontal_scale_axis(set), {"horizontal", entry, line});
-    check_scale_axis(vertical_scale_axis(set), {"vertical", entry, line});
+                 "the temperature of " + std::string(word) + " is too large to be written");
+    check_scale_axis(horizontal_scale_axis(set), {"horizontal", word, line});
+    check_scale_axis(vertical_scale_axis(set), {"vertical", word, line});
 }
 
 }  // namespace
@@ -215,6 +220,6 @@ void check_input_before_drawing(const entry_lines& lines) {
                     bound_line);
     check_main_axis(run.y_min, run.y_max, run.shift_y, "y", line_of(lines, keyword::shifty),
                     bound_line);
-    if (is_scale_drawn(0)) check_scale_set(run.scales[0], "temp1", line_of(lines, keyword::temp1));
-    if (is_scale_drawn(1)) check_scale_set(run.scales[1], "temp2", line_of(lines, keyword::temp2));
+    if (is_scale_drawn(0)) check_scale_set(0, keyword::temp1, lines);
+    if (is_scale_drawn(1)) check_scale_set(1, keyword::temp2, lines);
 }

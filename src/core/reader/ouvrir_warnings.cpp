@@ -241,12 +241,7 @@ std::string shown_as_utf8(std::string_view text) {
             shown += bytes;
             continue;
         }
-        constexpr char hex[] = "0123456789ABCDEF";
-        for (unsigned char byte : bytes) {
-            shown += "\\x";
-            shown += hex[byte >> 4];
-            shown += hex[byte & 0x0F];
-        }
+        for (const char byte : bytes) append_hex_escape(shown, static_cast<unsigned char>(byte));
     }
     return shown;
 }

@@ -1,6 +1,7 @@
 // The frame: its corners, its two axes with their major and minor ticks and tick numbers, and
 // the axis titles.
 #include <cmath>
+#include <string>
 
 #include "core/numbers.hpp"
 #include "core/ticks.hpp"
@@ -42,6 +43,11 @@ major_tick major_tick_of(const frame_axis& axis, const tick_walk& walk) {
     return {tick_pair_at(axis, at, major_tick_length),
             to_int32_known_to_fit(walk.index),
             {plus(foot.x, axis.number_dx), plus(foot.y, axis.number_dy)}};
+}
+
+std::string tick_number_text(int32_t k) {
+    const std::string text = std::to_string(k);
+    return std::string(text.size() < 4 ? 4 - text.size() : 0, ' ') + text;
 }
 
 minor_tick_walk start_minor_ticks(const frame_axis& axis) {

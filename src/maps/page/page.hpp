@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <tuple>
 
@@ -21,6 +22,10 @@ void lay_out_page();
 // laid out.
 float page_x(float x);
 float page_y(float y);
+
+// The page, in points: US Letter.
+constexpr float page_width = 612.0f;
+constexpr float page_height = 792.0f;
 
 // Font size of the tick numbers and of each title's mu.
 constexpr float text_size = 30.0f;
@@ -66,6 +71,10 @@ struct major_tick {
     int32_t number;
     page_point number_start;
 };
+
+// The number k of a major tick as both maps show it: right-justified in four characters, or
+// as long as it is ("  12", "-123", "12345").
+std::string tick_number_text(int32_t k);
 
 // The walk over the major ticks of a frame axis, stepped with step_tick_walk (core/ticks.hpp),
 // and the major tick it stands at.

@@ -1,8 +1,8 @@
 // The section drawn over the region fills: the window frame, major and minor ticks on all
 // four sides, tick numbers and the axis titles.
 #include <algorithm>
-#include <charconv>
 #include <cmath>
+#include <string>
 
 #include "core/numbers.hpp"
 #include "core/ticks.hpp"
@@ -29,23 +29,19 @@ int32_t fixed_text_length(float value) {
     return wide - first;
 }
 
-int32_t integer_text_length(int32_t value) {
-    char text[16];
-    return static_cast<int32_t>(std::to_chars(text, text + sizeof text, value).ptr - text);
-}
-
 // The number k shown at page point (x, y), in the current font, with the format
-// "(1x,2f7.2,a4,i4,a4)". A field that would overflow gets the width of its text instead; the
-// second coordinate also keeps one blank before it, so the two never run together.
+// "(1x,2f7.2,a4,i4,a4)": the number as both maps show it (tick_number_text), and a coordinate
+// whose field would overflow in the width of its text instead; the second coordinate also
+// keeps one blank before it, so the two never run together.
 void write_tick_number(float x, float y, int32_t k) {
     const int32_t x_width = std::max(7, fixed_text_length(x));
     const int32_t y_width = std::max(7, fixed_text_length(y) + 1);
-    const int32_t k_width = std::max(4, integer_text_length(k));
+    const std::string number = tick_number_text(k);
     write_formatted(
         unit_map,
-        {edit_blanks(1), edit_real(x_width, 2), edit_real(y_width, 2), edit_text(4),
-         edit_int(k_width), edit_text(4)},
-        {item_real(x), item_real(y), item_text(" M ("), item_int(k), item_text(") SN")});
+        {edit_blanks(1), edit_real(x_width, 2), edit_real(y_width, 2), edit_text(4), edit_text(0),
+         edit_text(4)},
+        {item_real(x), item_real(y), item_text(" M ("), item_text(number), item_text(") SN")});
 }
 
 void draw_window_frame() {

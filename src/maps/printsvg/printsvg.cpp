@@ -1,6 +1,6 @@
 // write_svg_map: the SVG document of the page model (maps/page/page.hpp). Geometry is drawn in a
 // group that flips page y (PostScript points, y up) into SVG's y down, inside the translation
-// that centres the map; texts are placed un-flipped at (x, 792 - y) in the same translated
+// that centres the map; texts are placed un-flipped at (x, page_height - y) in the same translated
 // group. Each region is filled with its colour from the palette.
 #include "maps/printsvg/printsvg.hpp"
 
@@ -16,12 +16,15 @@ namespace {
 
 void put(std::string_view line) { write_raw_record(unit_svg, line); }
 
-std::string point_text(page_point p) { return svg_number(p.x) + "," + svg_number(p.y); }
+std::string point_text(page_point p) {
+    return shortest_real_text(p.x) + "," + shortest_real_text(p.y);
+}
 
 void put_line(page_point from, page_point to, std::string_view width, std::string_view dash) {
-    std::string line = "<line x1=\"" + svg_number(from.x) + "\" y1=\"" + svg_number(from.y) +
-                       "\" x2=\"" + svg_number(to.x) + "\" y2=\"" + svg_number(to.y) +
-                       "\" stroke-width=\"" + std::string(width) + "\"";
+    std::string line = "<line x1=\"" + shortest_real_text(from.x) + "\" y1=\"" +
+                       shortest_real_text(from.y) + "\" x2=\"" + shortest_real_text(to.x) +
+                       "\" y2=\"" + shortest_real_text(to.y) + "\" stroke-width=\"" +
+                       std::string(width) + "\"";
     if (!dash.empty()) line += " stroke-dasharray=\"" + std::string(dash) + "\"";
     put(line + "/>");
 }
@@ -46,12 +49,6 @@ void put_frame() {
     put("<polygon class=\"frame\" fill=\"none\" stroke-width=\"3\" points=\"" +
         point_text(corners[0]) + " " + point_text(corners[1]) + " " + point_text(corners[2]) + " " +
         point_text(corners[3]) + "\"/>");
-}
-
-// The number k right-justified in four characters, as the map shows it.
-std::string tick_number_text(int32_t k) {
-    std::string text = std::to_string(k);
-    return std::string(text.size() < 4 ? 4 - text.size() : 0, ' ') + text;
 }
 
 void put_tick_pair(const tick_pair& strokes, std::string_view width) {
@@ -119,13 +116,15 @@ std::string title_elements() {
 void write_svg_map() {
     open_output_unit(unit_svg, trimmed_text(run.svg_file_name).c_str());
     put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
-    put("<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"612pt\" "
-        "height=\"792pt\" viewBox=\"0 0 612 792\">");
-    put("<rect class=\"background\" x=\"0\" y=\"0\" width=\"612\" height=\"792\" "
-        "fill=\"#FFFFFF\"/>");
-    put("<g transform=\"translate(" + svg_number(run.page.translation.x) + " " +
-        svg_number(-run.page.translation.y) + ")\">");
-    put("<g transform=\"matrix(1 0 0 -1 0 792)\" stroke=\"#000000\" fill=\"none\">");
+    const std::string width = shortest_real_text(page_width);
+    const std::string height = shortest_real_text(page_height);
+    put("<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + width +
+        "pt\" height=\"" + height + "pt\" viewBox=\"0 0 " + width + " " + height + "\">");
+    put("<rect class=\"background\" x=\"0\" y=\"0\" width=\"" + width + "\" height=\"" + height +
+        "\" fill=\"#FFFFFF\"/>");
+    put("<g transform=\"translate(" + shortest_real_text(run.page.translation.x) + " " +
+        shortest_real_text(-run.page.translation.y) + ")\">");
+    put("<g transform=\"matrix(1 0 0 -1 0 " + height + ")\" stroke=\"#000000\" fill=\"none\">");
     put("<g class=\"regions\" stroke=\"#333333\" stroke-width=\"0.5\">");
     put_regions();
     put("</g>");
@@ -139,18 +138,8 @@ void write_svg_map() {
     put("</g>");
     put("</g>");
     put("<g class=\"texts\" font-family=\"Times, 'Times New Roman', serif\" fill=\"#000000\">");
-    for (std::size_t start = 0; start < numbers.size();) {
-        const std::size_t end = numbers.find('\n', start);
-        put(std::string_view(numbers).substr(start, end - start));
-        start = end + 1;
-    }
-    const std::string titles = title_elements();
-    for (std::size_t start = 0; start <= titles.size();) {
-        std::size_t end = titles.find('\n', start);
-        if (end == std::string::npos) end = titles.size();
-        put(std::string_view(titles).substr(start, end - start));
-        start = end + 1;
-    }
+    write_text_records(unit_svg, numbers);
+    write_text_records(unit_svg, title_elements());
     for (int32_t i = 0; i < run.page.label_count; ++i) put(svg_label(run.page.labels[i]));
     put("</g>");
     put("</g>");

@@ -3,17 +3,14 @@
 // by the Times-Roman width of the first, so both start at one x.
 #include "maps/printsvg/svg_text.hpp"
 
-#include <charconv>
 #include <cmath>
 
 #include "core/label_glyphs.hpp"
 #include "core/numbers.hpp"
 #include "maps/page/page.hpp"
+#include "records/records.hpp"
 
 namespace {
-
-constexpr std::string_view replacement_character = "\xEF\xBF\xBD";  // U+FFFD
-constexpr float page_height = 792.0f;
 
 // Times-Roman advance widths of ASCII 32..126 in 1/1000 em; other characters count 500.
 constexpr int16_t times_widths[95] = {
@@ -35,48 +32,24 @@ double text_width(std::string_view text) {
     return width;
 }
 
-std::string_view trimmed_segment(const text40& segment) {
-    return std::string_view(segment.data(), static_cast<std::size_t>(trimmed_length(segment)));
-}
-
 std::string text_start(float x, float y, float size) {
-    return "<text x=\"" + svg_number(x) + "\" y=\"" + svg_number(page_height - y) +
-           "\" font-size=\"" + svg_number(size) + "\" xml:space=\"preserve\">";
+    return "<text x=\"" + shortest_real_text(x) + "\" y=\"" + shortest_real_text(page_height - y) +
+           "\" font-size=\"" + shortest_real_text(size) + "\" xml:space=\"preserve\">";
 }
 
 }  // namespace
 
-std::string svg_number(float value) {
-    char text[32];
-    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
-
 std::string xml_escaped(std::string_view text) {
-    std::string escaped;
-    const int32_t length = static_cast<int32_t>(text.size());
-    for (int32_t at = 0, taken = 0; at < length; at += taken) {
-        const label_character c = read_label_character(text.data(), length, at);
-        taken = c.length;
-        if (c.code_point < 0) {
-            for (int32_t i = 0; i < c.length; ++i) escaped += replacement_character;
-            continue;
+    return text_for_utf8_output(text, [](char c) -> const char* {
+        switch (c) {
+            case '&': return "&amp;";
+            case '<': return "&lt;";
+            case '>': return "&gt;";
+            case '"': return "&quot;";
+            case '\'': return "&apos;";
+            default: return nullptr;
         }
-        if (is_replaced_in_text_outputs(c.code_point)) {
-            escaped += replacement_character;
-            continue;
-        }
-        switch (text[static_cast<std::size_t>(at)]) {
-            case '&': escaped += "&amp;"; break;
-            case '<': escaped += "&lt;"; break;
-            case '>': escaped += "&gt;"; break;
-            case '"': escaped += "&quot;"; break;
-            case '\'': escaped += "&apos;"; break;
-            default:
-                escaped.append(
-                    text.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(taken)));
-        }
-    }
-    return escaped;
+    });
 }
 
 std::string svg_plain_text(float x, float y, float size, std::string_view text) {
@@ -85,19 +58,19 @@ std::string svg_plain_text(float x, float y, float size, std::string_view text) 
 
 std::string svg_label(const page_text& text) {
     std::string element = text_start(text.start.x, text.start.y, text.size) +
-                          xml_escaped(trimmed_segment(segment_text(text, 0)));
+                          xml_escaped(trimmed_view(segment_text(text, 0)));
     double pair_width = 0.0;  // width in points of the first member of a stacked pair
     for (int32_t j = 1; j < text.segment_count; ++j) {
         const label_segment& segment = text.segments[j];
         const text40 characters = segment_text(text, j);
-        const std::string_view body = trimmed_segment(characters);
+        const std::string_view body = trimmed_view(characters);
         std::string tspan =
             "<tspan y=\"" +
-            svg_number(to_float_saturating(static_cast<double>(page_height - text.start.y) -
-                                           static_cast<double>(segment.rise))) +
-            "\" font-size=\"" + svg_number(segment.size) + "\"";
+            shortest_real_text(to_float_saturating(static_cast<double>(page_height - text.start.y) -
+                                                   static_cast<double>(segment.rise))) +
+            "\" font-size=\"" + shortest_real_text(segment.size) + "\"";
         if (segment.role == pair_role::second)
-            tspan += " dx=\"" + svg_number(to_float_saturating(-pair_width)) + "\"";
+            tspan += " dx=\"" + shortest_real_text(to_float_saturating(-pair_width)) + "\"";
         if (segment.role == pair_role::first)
             pair_width = text_width(body) * static_cast<double>(segment.size) / 1000.0;
         element += tspan + ">" + xml_escaped(body) + "</tspan>";

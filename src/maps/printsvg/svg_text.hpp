@@ -1,7 +1,5 @@
-// Text for the SVG map: UTF-8 escaped for XML with U+FFFD for bytes that are no UTF-8
-// character and for every character XML 1.0 forbids or discourages (is_replaced_in_text_outputs),
-// and labels with their ^{...}/_{...} markup as <text> elements holding
-// <tspan>s.
+// Text for the SVG map: UTF-8 escaped for XML, and labels with their ^{...}/_{...} markup as
+// <text> elements holding <tspan>s.
 #pragma once
 
 #include <string>
@@ -9,12 +7,9 @@
 
 #include "maps/page/page.hpp"
 
-// `text` with & < > " ' escaped, every byte that is no UTF-8 character made U+FFFD and every
-// control character (but the tab), U+FFFE and U+FFFF made one U+FFFD each.
+// `text` as UTF-8 for the SVG map (text_for_utf8_output, core/label_glyphs.hpp), with & < > " '
+// escaped.
 std::string xml_escaped(std::string_view text);
-
-// A number as the shortest decimal that reads back to the same single-precision value.
-std::string svg_number(float value);
 
 // One <text> element of a text of the page, each segment after the first a raised or lowered
 // <tspan> as the page model sets it. Page y grows upward; the element is placed in SVG
