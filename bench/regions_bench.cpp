@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/modules.hpp"
+#include "core/outputs.hpp"
 #include "core/reader/ouvrir.hpp"
 #include "core/regions/regions.hpp"
 #include "records/fatal.hpp"
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
     std::vector<double> times;
     try {
         reset_run_state();
+        set_up_outputs({});
         read_input();
         const run_state planes = run;
         for (int32_t pass = 0; pass < passes; ++pass) {

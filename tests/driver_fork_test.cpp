@@ -6,8 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "core/driver.hpp"
 #include "core/run_points.hpp"
+#include "phasemap.hpp"
 #include "support/test_support.hpp"
 
 namespace {

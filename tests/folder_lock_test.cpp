@@ -16,8 +16,8 @@
 #include <csignal>
 #include <filesystem>
 
-#include "core/driver.hpp"
 #include "core/run_points.hpp"
+#include "phasemap.hpp"
 #include "records/folders.hpp"
 #include "records/records.hpp"
 #include "support/file_system_faults.hpp"

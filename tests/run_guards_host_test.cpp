@@ -12,10 +12,10 @@
 #include <tuple>
 #include <vector>
 
-#include "core/driver.hpp"
 #include "core/numbers.hpp"
 #include "core/run_guards.hpp"
 #include "core/run_points.hpp"
+#include "phasemap.hpp"
 #include "records/fatal.hpp"
 #include "support/test_support.hpp"
 

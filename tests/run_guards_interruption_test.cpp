@@ -7,8 +7,8 @@
 #include <unistd.h>
 #include <csignal>
 
-#include "core/driver.hpp"
 #include "core/run_points.hpp"
+#include "phasemap.hpp"
 #include "support/test_support.hpp"
 
 namespace {

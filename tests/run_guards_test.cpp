@@ -8,8 +8,8 @@
 #include <csignal>
 #include <new>
 
-#include "core/driver.hpp"
 #include "core/run_points.hpp"
+#include "phasemap.hpp"
 #include "support/test_support.hpp"
 
 namespace {

@@ -1,25 +1,26 @@
-#include "core/driver.hpp"
-
+// The driver: whole runs in a folder and computations without files (phasemap.hpp), the
+// phases of each in their fixed order.
 #include <fcntl.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstring>
 #include <new>
 #include <string>
-#include <string_view>
 
 #include "core/folder_lock.hpp"
 #include "core/modules.hpp"
+#include "core/outputs.hpp"
 #include "core/reader/ouvrir.hpp"
 #include "core/regions/regions.hpp"
 #include "core/run_guards.hpp"
 #include "core/run_points.hpp"
 #include "maps/page/page.hpp"
 #include "maps/printps/printps.hpp"
-#include "maps/printsvg/printsvg.hpp"
+#include "phasemap.hpp"
 #include "records/fatal.hpp"
 #include "records/records.hpp"
-#include "results/results.hpp"
+
+const char phasemap_version[] = PHASEMAP_VERSION;
 
 namespace {
 
@@ -33,8 +34,8 @@ void end_phase(run_point point) {
     stop_on_floating_point_fault();
 }
 
-// The phases of one run, in their fixed order, and the extra outputs asked for.
-void run_phases(const extra_outputs& extras) {
+// The phases of one run, in their fixed order, and the optional outputs asked for.
+void run_phases() {
     read_input();
     end_phase(run_point::input_read);
     write_list(unit_log, {item_text("Start")});
@@ -46,46 +47,23 @@ void run_phases(const extra_outputs& extras) {
     stop_on_floating_point_fault();
     write_map();
     end_phase(run_point::map_written);
-    if (extras.svg) {
-        write_svg_map();
-        stop_on_floating_point_fault();
-    }
-    if (extras.json) {
-        write_phase_json();
-        stop_on_floating_point_fault();
-    }
+    write_asked_outputs();
 }
 
 // A complete run replaces its outputs as one set, log.out last; an interruption waits until
 // they are in place.
-void commit_outputs(const extra_outputs& extras) {
+void commit_outputs() {
     hold_interruptions();
-    if (extras.json && extras.svg)
-        commit_output_units({unit_map, unit_svg, unit_json, unit_phase, unit_log});
-    else if (extras.json)
-        commit_output_units({unit_map, unit_json, unit_phase, unit_log});
-    else if (extras.svg)
-        commit_output_units({unit_map, unit_svg, unit_phase, unit_log});
-    else
-        commit_output_units({unit_map, unit_phase, unit_log});
+    commit_asked_outputs();
 }
 
-// A failed run keeps log.out, with the error as its last record, and leaves phase.out and the
-// map as they were. When log.out cannot be written either, the earlier one stays too, and
-// standard error is told why.
+// A failed run keeps log.out, with the error as its last record, and leaves every other
+// output as it was.
 void keep_log_of_failed_run(const run_stopped& stop) {
     run_stop = stop;
-    const std::string& message = stop.message;
     hold_interruptions();
-    print_message(message);
-    for (int32_t unit : {unit_phase, unit_map, unit_json, unit_svg}) discard_output_unit(unit);
-    if (!is_unit_open(unit_log)) return;
-    try {
-        write_raw_record(unit_log, message);
-        commit_output_units({unit_log});
-    } catch (const run_stopped& log_failure) {
-        if (log_failure.message != message) print_message(log_failure.message);
-    }
+    print_message(stop.message);
+    keep_log_alone(stop.message);
 }
 
 // Everything a run carries from phase to phase starts afresh here, so that one process can
@@ -118,11 +96,10 @@ void keep_standard_streams_open() {
 
 void set_lock_wait_hook(bool (*give_up)()) { lock_wait_hook = give_up; }
 
-int run_phasemap_in(int folder, const extra_outputs& extras) {
+int run_phasemap_in(int folder, const output_choices& choices, const std::string* input_text) {
     keep_standard_streams_open();
     start_afresh();
-    run.writes_json = extras.json;
-    run.writes_svg = extras.svg;
+    set_up_outputs(choices);
     int status = 0;
     begin_interruption_guards();
     if (lock_folder(folder, lock_wait_hook, run_lock) == lock_outcome::given_up) {
@@ -130,10 +107,11 @@ int run_phasemap_in(int folder, const extra_outputs& extras) {
         return run_given_up;
     }
     set_run_folder(folder);
+    set_input_text(input_text);
     begin_fp_traps();
     try {
-        run_phases(extras);
-        commit_outputs(extras);
+        run_phases();
+        commit_outputs();
     } catch (const run_stopped& stop) {
         keep_log_of_failed_run(stop);
         status = 1;
@@ -143,13 +121,14 @@ int run_phasemap_in(int folder, const extra_outputs& extras) {
     }
     end_fp_traps();
     close_all_units();
+    set_input_text(nullptr);
     set_run_folder(AT_FDCWD);
     unlock_folder(run_lock);
     end_interruption_guards();
     return status;
 }
 
-int run_phasemap(const extra_outputs& extras) {
+int run_phasemap(const output_choices& choices) {
     keep_standard_streams_open();
     const int here = open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (here < 0) {
@@ -157,7 +136,7 @@ int run_phasemap(const extra_outputs& extras) {
                       std::string(std::strerror(errno)));
         return 1;
     }
-    const int status = run_phasemap_in(here, extras);
+    const int status = run_phasemap_in(here, choices);
     close(here);
     return status;
 }
@@ -166,6 +145,7 @@ const run_stopped& last_run_stop() { return run_stop; }
 
 void compute_from_text(const std::string& text, bool stop_after_reading) {
     start_afresh();
+    set_up_outputs({});
     set_input_text(&text);
     set_output_discard(true);
     begin_fp_traps();

@@ -20,6 +20,13 @@ void set_text(std::array<char, N>& text, const char* value) {
     set_text(text.data(), static_cast<int32_t>(N), value);
 }
 
+// The same with every byte of `value`, a NUL byte too.
+template <std::size_t N>
+void set_text(std::array<char, N>& text, std::string_view value) {
+    text.fill(' ');
+    value.copy(text.data(), N);
+}
+
 // Length of a fixed text without its trailing blanks.
 int32_t trimmed_length(const char* text, int32_t length);
 

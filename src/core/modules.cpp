@@ -6,8 +6,8 @@ run_state run;
 
 void reset_run_state() {
     std::memset(&run, 0, sizeof run);
+    for (output_record& output : run.outputs) output.name.fill(' ');
     run.map_file_name.fill(' ');
-    run.svg_file_name.fill(' ');
     for (surface_record& surface : run.surfaces) surface.name.fill(' ');
     for (label_record& label : run.labels) label.text.fill(' ');
     run.x_axis_title.fill(' ');

@@ -17,6 +17,8 @@ constexpr int32_t max_plane_surfaces = max_planes - 4;  // surfaces the plane ta
 constexpr int32_t max_vertices = 100;      // rows of the vertex table, entries of a region list
 constexpr int32_t max_table_entries = 20;  // labels, guide values, equilibrium lines
 constexpr int32_t max_scale_sets = 2;      // pressure-scale sets: temp1 and temp2
+constexpr int32_t max_outputs =
+    5;  // files a run may write: map, phase.json, SVG map, phase.out, log
 
 #include "maps/page/page_layout.hpp"  // the map's page model, sized by the capacities above
 
@@ -69,6 +71,14 @@ struct equ2_record {
     float y_high;
 };
 
+// One file of the run's table of outputs (core/outputs.hpp says which row is which).
+struct output_record {
+    text40 name;    // its file name in the run's folder; the map's once the input has named it
+    int32_t unit;   // the unit it is written on
+    bool is_asked;  // whether this run writes it
+    bool is_log;    // log.out: the one output a failed run keeps, with the error
+};
+
 // One set of secondary pressure scales (keywords temp1, temp2): a right and a top axis
 // outside the frame whose ticks mark the pressures 10^e at the temperature.
 struct pressure_scale {
@@ -80,11 +90,10 @@ struct pressure_scale {
 };
 
 struct run_state {
-    // The outputs asked for besides log.out, phase.out and the map (set before the reader).
-    bool writes_json;  // phase.json
-    bool writes_svg;   // the map as SVG, named svg_file_name
-    text20 map_file_name;
-    text40 svg_file_name;
+    // Every file the run may write, in the order a complete run commits them (set up before
+    // the reader, which names the map).
+    output_record outputs[max_outputs];
+    text20 map_file_name;  // as the input gives it (output entry)
 
     int32_t bulk_count_1;
     int32_t bulk_count_2;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/numbers.hpp"
+#include "phasemap.hpp"
 #include "records/fatal.hpp"
 #include "records/records.hpp"
 

@@ -7,7 +7,8 @@
 // write, and SIGPIPE, so that a closed standard error never ends it. Everything is put back
 // as it was when the guards end.
 //
-// A host process that calls runs as a library (the Python module) keeps all of its own: the
+// A host process that calls runs as a library (the Python module; run_inside_host,
+// phasemap.hpp) keeps all of its own: the
 // guards then change nothing that another thread of the host could see. No signal handler
 // is installed and no signal's handling is changed (an interruption takes effect as the host
 // decides, after the run has ended and its temporaries are gone; the host is expected to
@@ -16,9 +17,6 @@
 // stop_on_floating_point_fault stops it with the report a trapped fault gives, which then
 // ends the run like any fatal error.
 #pragma once
-
-// Whether runs are hosted (see above); the process's own program is not, the default.
-void run_inside_host(bool host);
 
 // Traps the faults, or in a host masks them and clears the thread's exception flags; the
 // thread's flags and traps are put back as they were when the guards end.

@@ -11,8 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/driver.hpp"
-#include "records/fatal.hpp"
+#include "phasemap.hpp"
 
 namespace {
 
@@ -62,26 +61,26 @@ bool is_folder(const char* path) {
 
 // One run in `folder`, opened once; the run works relative to it, and the process's working
 // folder stays where it was.
-int run_in_folder(const char* folder, const extra_outputs& extras) {
+int run_in_folder(const char* folder, const output_choices& choices) {
     const int opened = ::open(folder, O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (opened < 0) {
         print_message("phasemap: cannot open the folder: " + std::string(std::strerror(errno)));
         return 1;
     }
-    const int status = run_phasemap_in(opened, extras);
+    const int status = run_phasemap_in(opened, choices);
     ::close(opened);
     return status;
 }
 
 // Runs in each folder; several folders get their names before every message and a summary.
-int run_in_folders(const std::vector<const char*>& folders, const extra_outputs& extras) {
+int run_in_folders(const std::vector<const char*>& folders, const output_choices& choices) {
     keep_standard_streams_open();
     const bool names_folders = folders.size() > 1;
     std::string failed;
     std::size_t failures = 0;
     for (const char* folder : folders) {
         if (names_folders) set_message_folder(escape_control_bytes(folder));
-        const int status = run_in_folder(folder, extras);
+        const int status = run_in_folder(folder, choices);
         set_message_folder("");
         if (status == 0) continue;
         ++failures;
@@ -99,7 +98,7 @@ int run_in_folders(const std::vector<const char*>& folders, const extra_outputs&
 }  // namespace
 
 int run_command_line(int argc, char** argv) {
-    extra_outputs extras{};
+    output_choices choices{};
     // A reader of standard output or error that went away is no reason to stop the runs: the
     // messages still reach log.out, and every folder gets its run and its exit status.
     std::signal(SIGPIPE, SIG_IGN);
@@ -112,15 +111,12 @@ int run_command_line(int argc, char** argv) {
                 options_ended = true;
             } else if (argument == "-h" || argument == "--help") {
                 return print_to_standard_output(usage_text);
-            } else if (argument == "--json") {
-                extras.json = true;
-            } else if (argument == "--svg") {
-                extras.svg = true;
             } else if (argument == "--strict") {
                 set_strict_warnings(true);
             } else if (argument == "--version") {
-                return print_to_standard_output("phasemap " PHASEMAP_VERSION "\n");
-            } else {
+                return print_to_standard_output("phasemap " + std::string(phasemap_version) + "\n");
+            } else if (!argument.starts_with("--") ||
+                       !ask_for_output(choices, argument.substr(2))) {
                 return refuse_usage(std::string("unknown option '").append(argument) + "'");
             }
             continue;
@@ -131,6 +127,6 @@ int run_command_line(int argc, char** argv) {
                 "' is not a folder; give the folders to run in, each holding an input.txt");
         folders.push_back(argv[i]);
     }
-    if (folders.empty()) return run_phasemap(extras);
-    return run_in_folders(folders, extras);
+    if (folders.empty()) return run_phasemap(choices);
+    return run_in_folders(folders, choices);
 }

@@ -216,7 +216,7 @@ std::string keep_what_was_not_put_back(output_unit& u, int error) {
 
 }  // namespace
 
-void commit_output_units(std::initializer_list<int32_t> set_units) {
+void commit_output_units(std::span<const int32_t> set_units) {
     output_unit* set[max_set_size];
     int32_t count = 0;
     for (int32_t unit : set_units) {

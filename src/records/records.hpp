@@ -150,7 +150,10 @@ void flush_output_units();
 // When one cannot be moved, those moved before it are put back, the units stay open and the
 // run stops; the caller then discards them, or commits the log alone. An earlier file that
 // cannot be put back is kept under a hidden name that the message gives, never removed.
-void commit_output_units(std::initializer_list<int32_t> units);
+void commit_output_units(std::span<const int32_t> units);
+inline void commit_output_units(std::initializer_list<int32_t> units) {
+    commit_output_units(std::span<const int32_t>(units.begin(), units.size()));
+}
 // While on, output units open on /dev/null: no file is created, no folder is opened or
 // looked at (a name is checked only as far as it can be without one) and nothing that is
 // written is kept (a run computed for its state, which has no folder).

@@ -11,6 +11,7 @@
 
 #include "core/label_glyphs.hpp"
 #include "core/modules.hpp"
+#include "phasemap.hpp"
 #include "records/records.hpp"
 #include "results/results.hpp"
 
@@ -125,7 +126,8 @@ std::string document() {
     return "{\n"
            "  \"format\": \"phasemap-regions\",\n"
            "  \"version\": 1,\n"
-           "  \"program\": {\"name\": \"phasemap\", \"version\": \"" PHASEMAP_VERSION
+           "  \"program\": {\"name\": \"phasemap\", \"version\": \"" +
+           std::string(phasemap_version) +
            "\"},\n"
            "  \"window\": {\"x\": " +
            pair(number(run.x_min), number(run.x_max)) +
@@ -143,10 +145,9 @@ std::string document() {
 
 }  // namespace
 
-std::string phase_json_text() { return document(); }
-
-void write_phase_json() {
-    const std::string text = document();
-    open_output_unit(unit_json, "phase.json");
-    write_text_records(unit_json, text);
+std::string phase_json_of(const run_state& solved) {
+    run = solved;
+    return document();
 }
+
+void write_phase_json() { write_text_records(unit_json, document()); }

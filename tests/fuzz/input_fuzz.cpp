@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "core/driver.hpp"
+#include "phasemap.hpp"
 
 namespace {
 

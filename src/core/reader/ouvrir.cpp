@@ -7,6 +7,7 @@
 
 #include "core/modules.hpp"
 #include "core/numbers.hpp"
+#include "core/outputs.hpp"
 #include "core/reader/keywords.hpp"
 #include "core/reader/ouvrir_checks.hpp"
 #include "core/reader/ouvrir_warnings.hpp"
@@ -256,14 +257,6 @@ void set_defaults() {
     for (pressure_scale& set : run.scales) set.temperature = -1.0f;
 }
 
-// The outputs that show texts as UTF-8 and replace what they cannot hold, for the warnings
-// about names; null for none.
-const char* replacing_outputs() {
-    if (run.writes_json && run.writes_svg) return "phase.json and the SVG map";
-    if (run.writes_json) return "phase.json";
-    return run.writes_svg ? "the SVG map" : nullptr;
-}
-
 // The labels and axis titles the map will draw and the surface names, in the order of their
 // lines, each checked for characters that the outputs do not show as typed.
 void warn_about_text_characters(const entry_lines& lines) {
@@ -283,12 +276,13 @@ void warn_about_text_characters(const entry_lines& lines) {
     for (int32_t i = 0; i < run.surface_count; ++i)
         texts[count++] = {run.surface_lines[i], &run.surfaces[i].name,
                           "the name of surface " + std::to_string(i + 1), true};
+    const std::string replacing_outputs = utf8_output_titles();
     std::stable_sort(texts, texts + count,
                      [](const checked_text& a, const checked_text& b) { return a.line < b.line; });
     for (int32_t i = 0; i < count; ++i) {
         if (texts[i].is_name)
             warn_about_name_characters(*texts[i].text, texts[i].line, texts[i].what,
-                                       replacing_outputs());
+                                       replacing_outputs);
         else
             warn_about_undrawn_characters(*texts[i].text, texts[i].line, texts[i].what);
     }
@@ -348,9 +342,9 @@ void append_window_edges() {
 }
 
 void read_input() {
-    open_input_unit("input.txt");
-    open_output_unit(unit_log, "log.out");
-    open_output_unit(unit_phase, "phase.out");
+    open_input_unit(input_file_name);
+    open_output(output_id::log);
+    open_output(output_id::phase);
     set_defaults();
 
     reader_state r{};
@@ -372,10 +366,10 @@ void read_input() {
     warn_about_text_characters(r.lines);
     warn_if_no_surfaces(run.surface_count, line_of(r.lines, keyword::stop));
 
+    name_outputs_after_map(trimmed_view(run.map_file_name));
     check_input_before_drawing(r.lines);
     warn_if_one_surface_everywhere(line_of(r.lines, keyword::bound));
-    const std::string map_name = trimmed_text(run.map_file_name);
-    open_output_unit(unit_map, map_name.c_str());
+    open_output(output_id::map);
     append_window_edges();
     write_echo();
 }

@@ -4,6 +4,9 @@
 // Reads unit 1; writes only to log.out (unit 2); opens units 1, 2, 4 and then 3.
 #pragma once
 
+// The input's name in the run's folder.
+constexpr char input_file_name[] = "input.txt";
+
 void read_input();
 
 // Appends the four window-edge planes x = x_min, x = x_max, y = y_min, y = y_max after the

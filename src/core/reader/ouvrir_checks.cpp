@@ -8,6 +8,8 @@
 
 #include "core/modules.hpp"
 #include "core/numbers.hpp"
+#include "core/outputs.hpp"
+#include "core/reader/ouvrir.hpp"
 #include "core/ticks.hpp"
 #include "records/fatal.hpp"
 #include "records/records.hpp"
@@ -22,10 +24,20 @@ std::string real_text(float value) {
     return std::string(text, static_cast<std::size_t>(format_real_list(value, text)));
 }
 
-// The run's own files; phase.json only when the run writes it.
-constexpr const char* own_files[] = {"input.txt", "log.out", "phase.out", "phase.json"};
-
-int32_t own_file_count() { return run.writes_json ? 4 : 3; }
+// The run's own files, which no output the input names may be: input.txt and every output
+// asked for that has a name of its own (phase.json only when the run writes it).
+constexpr int32_t max_own_files = 1 + max_outputs;
+struct own_file_list {
+    const char* names[max_own_files];
+    int32_t count;
+};
+own_file_list own_files() {
+    own_file_list own{{input_file_name}, 1};
+    for (int32_t row = 0; row < max_outputs; ++row)
+        if (run.outputs[row].is_asked && output_kinds[row].file_name != nullptr)
+            own.names[own.count++] = output_kinds[row].file_name;
+    return own;
+}
 
 // "./maps//a.ps" -> "maps/a.ps", "maps/../input.txt" -> "input.txt"; a ".." that climbs out
 // of the folder stays.
@@ -64,24 +76,15 @@ bool has_parent_step(std::string_view name) {
 const char* own_file_linked_from(const std::string& name) {
     struct stat map_file {};
     if (::fstatat(run_folder(), name.c_str(), &map_file, 0) != 0) return nullptr;
-    for (int32_t i = 0; i < own_file_count(); ++i) {
-        const char* own = own_files[i];
+    const own_file_list own_list = own_files();
+    for (int32_t i = 0; i < own_list.count; ++i) {
+        const char* own = own_list.names[i];
         struct stat own_file {};
         if (::fstatat(run_folder(), own, &own_file, 0) == 0 && own_file.st_dev == map_file.st_dev &&
             own_file.st_ino == map_file.st_ino)
             return own;
     }
     return nullptr;
-}
-
-// "map1.ps" -> "map1.svg", "maps/oxide.eps" -> "maps/oxide.svg", "plot" -> "plot.svg": the
-// extension of the last part of the name replaced (a leading dot starts no extension).
-std::string svg_name_for(const std::string& map_name) {
-    const std::size_t slash = map_name.rfind('/');
-    const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
-    const std::size_t dot = map_name.rfind('.');
-    const bool has_extension = dot != std::string::npos && dot > base;
-    return (has_extension ? map_name.substr(0, dot) : map_name) + ".svg";
 }
 
 // A map is written inside the run's folder, under a name that can be neither one of the
@@ -95,8 +98,10 @@ void check_output_name(const std::string& name, const std::string& what, int32_t
     if (name.empty()) refuse("is blank");
     if (has_control_byte(name)) refuse(quoted + " holds a control character");
     const std::string path = normalised_path(name);
-    for (int32_t i = 0; i < own_file_count(); ++i)
-        if (path == own_files[i]) refuse(quoted + " is the name of one of the run's own files");
+    const own_file_list own_list = own_files();
+    for (int32_t i = 0; i < own_list.count; ++i)
+        if (path == own_list.names[i])
+            refuse(quoted + " is the name of one of the run's own files");
     if (name.starts_with("/"))
         refuse(quoted + " is absolute; the map is written inside the run's folder");
     if (has_parent_step(name)) refuse(quoted + " leaves the run's folder through '..'");
@@ -110,20 +115,22 @@ void check_output_name(const std::string& name, const std::string& what, int32_t
         refuse(quoted + " names the same file as " + own);
 }
 
-// The map's name, and with --svg the SVG map's, named after it, which must differ from it.
-void check_map_file_name(const entry_lines& lines) {
-    const std::string name = trimmed_text(run.map_file_name);
+// The map's name, and the names of the outputs asked for that are named after it (the SVG
+// map's), which must differ from it.
+void check_map_file_names(const entry_lines& lines) {
+    const std::string map = output_name(static_cast<int32_t>(output_id::map));
     const int32_t line = line_of(lines, keyword::output);
-    check_output_name(name, "the map file name", line);
-    if (!run.writes_svg) return;
-    const std::string svg = svg_name_for(name);
-    if (normalised_path(svg) == normalised_path(name))
-        stop_run(unit_input, line,
-                 "the map file name " + quoted_for_message(name) +
-                     " ends in .svg, the name the SVG map would take; give the map another "
-                     "ending");
-    check_output_name(svg, "the SVG map's name", line);
-    set_text(run.svg_file_name, svg.c_str());
+    check_output_name(map, "the map file name", line);
+    for (int32_t row = 0; row < max_outputs; ++row) {
+        const output_kind& kind = output_kinds[row];
+        if (kind.ending == nullptr || !run.outputs[row].is_asked) continue;
+        const std::string name = output_name(row);
+        if (normalised_path(name) == normalised_path(map))
+            stop_run(unit_input, line,
+                     "the map file name " + quoted_for_message(map) + " ends in " + kind.ending +
+                         ", the name " + kind.title + " would take; give the map another ending");
+        check_output_name(name, std::string(kind.title) + "'s name", line);
+    }
 }
 
 void check_window_axis(float low, float high, const char* low_name, const char* high_name,
@@ -212,7 +219,7 @@ void check_scale_set(int32_t index, keyword entry, const entry_lines& lines) {
 }  // namespace
 
 void check_input_before_drawing(const entry_lines& lines) {
-    check_map_file_name(lines);
+    check_map_file_names(lines);
     check_window_axis(run.x_min, run.x_max, "x_min", "x_max", lines);
     check_window_axis(run.y_min, run.y_max, "y_min", "y_max", lines);
     const int32_t bound_line = line_of(lines, keyword::bound);

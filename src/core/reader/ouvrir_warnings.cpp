@@ -144,9 +144,9 @@ void warn_about_undrawn_characters(const text40& text, int32_t line, std::string
 }
 
 void warn_about_name_characters(const text40& name, int32_t line, std::string_view what,
-                                const char* replacing_outputs) {
+                                std::string_view replacing_outputs) {
     std::string message = unshown_characters_in(name, true);
-    if (replacing_outputs != nullptr) {
+    if (!replacing_outputs.empty()) {
         const int32_t length = trimmed_length(name);
         std::string replaced;
         int32_t replaced_count = 0;
@@ -164,12 +164,11 @@ void warn_about_name_characters(const text40& name, int32_t line, std::string_vi
                                               name.data() + at, static_cast<std::size_t>(taken))));
         }
         if (replaced_count > 0)
-            add_part(message, std::string(replacing_outputs) + " " +
-                                  (std::string_view(replacing_outputs).find(" and ") ==
-                                           std::string_view::npos
-                                       ? "shows "
-                                       : "show ") +
-                                  replaced + " as U+FFFD");
+            add_part(message,
+                     std::string(replacing_outputs) + " " +
+                         (replacing_outputs.find(" and ") == std::string_view::npos ? "shows "
+                                                                                    : "show ") +
+                         replaced + " as U+FFFD");
     }
     if (!message.empty()) warn_about_input(line, std::string(what) + ": " + message);
 }

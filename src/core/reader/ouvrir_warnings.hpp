@@ -51,7 +51,7 @@ void warn_about_undrawn_characters(const text40& text, int32_t line, std::string
 // A surface name (`what`: "the name of surface 2") that holds control characters (but the
 // tab) or the line and paragraph separators, which no output shows as typed, or, when
 // `replacing_outputs` names the outputs that hold UTF-8 text ("phase.json", "the SVG map",
-// "phase.json and the SVG map"; null for none), other characters those show as U+FFFD: one
+// "phase.json and the SVG map"; "" for none), other characters those show as U+FFFD: one
 // warning naming each of them.
 void warn_about_name_characters(const text40& name, int32_t line, std::string_view what,
-                                const char* replacing_outputs);
+                                std::string_view replacing_outputs);

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <tuple>
 
 #include "core/fixed_text.hpp"
 #include "core/modules.hpp"
@@ -33,11 +32,7 @@ constexpr float text_size = 30.0f;
 // ---------------------------------------------------------------------------------------
 // Regions
 
-// Colours of the regions on the SVG map: a colour-blind-safe light qualitative palette.
-constexpr int32_t palette_size = 9;
-constexpr std::string_view region_palette[palette_size] = {"#77AADD", "#EE8866", "#EEDD88",
-                                                           "#FFAABB", "#99DDFF", "#44BB99",
-                                                           "#BBCC33", "#AAAA00", "#DDDDDD"};
+// Their colours on the SVG map: region_palette (maps/page/styles.hpp).
 
 // The corners of a filled region, in the order of its region list.
 inline int32_t corner_count(const page_region& region) {
@@ -112,23 +107,8 @@ scale_tick scale_tick_of(const scale_axis_place& place, const tick_walk& walk);
 
 // ---------------------------------------------------------------------------------------
 // Labels: a text with ^{superscript}, _{subscript} and stacked ^{..}_{..} markup, set in
-// segments raised or lowered from its baseline
-
-constexpr int32_t label_length = static_cast<int32_t>(std::tuple_size_v<text40>);  // characters
-
-// Segment j (0-based) is text[j], characters from[j]..to[j] of the label, at level[j]: 0
-// baseline, +n superscript of depth n, -n subscript of depth n, +9/-9 the upper and lower
-// member of a stacked pair.
-struct label_segments {
-    int32_t count;
-    text40 text[max_segments];
-    int32_t from[max_segments];
-    int32_t to[max_segments];
-    int32_t level[max_segments];
-};
-
-// Splits `text` at its ^{...}, _{...} and } markup.
-label_segments scan_label(const text40& text);
+// segments raised or lowered from its baseline (the markup's scan, scan_label, and its levels
+// are in maps/page/styles.hpp)
 
 // `text` at `start` in a font of `size` points, set in its segments. The first is on the
 // baseline in the full size; every later one is set at the size one size step smaller a

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "core/fixed_text.hpp"
+#include "maps/page/styles.hpp"  // the label markup: segments and their levels
 
 // A position on the page.
 struct page_point {
@@ -16,9 +17,6 @@ struct page_point {
 
 // The direction of an axis: its ticks stand at successive page x (x) or page y (y).
 enum class direction : int32_t { x, y };
-
-constexpr int32_t max_segments = 20;  // segments of one text, the first included
-constexpr int32_t stacked_level = 9;  // +9 / -9 mark the two members of a stacked pair
 
 // A segment's part in a stacked pair: the first member is set, then the second starts where
 // the first began.

@@ -114,7 +114,6 @@ std::string title_elements() {
 }  // namespace
 
 void write_svg_map() {
-    open_output_unit(unit_svg, trimmed_text(run.svg_file_name).c_str());
     put("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
     const std::string width = shortest_real_text(page_width);
     const std::string height = shortest_real_text(page_height);
