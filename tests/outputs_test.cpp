@@ -1,17 +1,25 @@
-// Whole runs in scratch folders that hold the results of an earlier run, checking every file
-// of the folder before and after: a run replaces its outputs only when it is complete, and a
-// failed run, a size limit or an input that is no plain file leaves what was there.
+// The run's outputs: the table's names and choices, then whole runs in scratch folders that
+// hold the results of an earlier run, checking every file of the folder before and after: a
+// run replaces its outputs only when it is complete, and a failed run, a size limit or an
+// input that is no plain file leaves what was there.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 #include <filesystem>
 
+#include "core/outputs.hpp"
 #include "support/test_support.hpp"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+output_choices asking_for(std::initializer_list<const char*> names) {
+    output_choices choices{};
+    for (const char* name : names) EXPECT_TRUE(ask_for_output(choices, name)) << name;
+    return choices;
+}
 
 // Runs in `dir` (under a file-size limit, when given), which must then fail with exactly
 // `errors` on standard error and hold what it held before but the entries in `changed`; a
@@ -27,6 +35,36 @@ void expect_failed_run(const std::string& dir, const std::string& errors,
     expect_unchanged_but(before, snapshot_folder(dir), changed);
     if (changed.count("log.out") == 1) {
         EXPECT_EQ(last_line(read_file(dir + "/log.out")), last_line(errors));
+    }
+}
+
+// Only the optional outputs have choices; the files named after the map take its name with
+// their ending in place of the map's, in the last part of the name only; the outputs that
+// hold UTF-8 text are named in the reader's warnings in table order.
+TEST(OutputTable, ChoicesNamesAndTitles) {
+    output_choices none{};
+    for (const char* name : {"map", "log", "phase", "", "JSON", "json "})
+        EXPECT_FALSE(ask_for_output(none, name)) << name;
+    const std::pair<const char*, const char*> names[] = {
+        {"map1.ps", "map1.svg"},        {"maps/oxide.eps", "maps/oxide.svg"},
+        {"plot", "plot.svg"},           {"a.b/plot", "a.b/plot.svg"},
+        {".hidden", ".hidden.svg"},     {"maps/.x", "maps/.x.svg"},
+        {"two.dots.ps", "two.dots.svg"}};
+    set_up_outputs(asking_for({"svg"}));
+    for (const auto& [map, svg] : names) {
+        name_outputs_after_map(map);
+        EXPECT_EQ(output_name(static_cast<int32_t>(output_id::map)), map);
+        EXPECT_EQ(output_name(static_cast<int32_t>(output_id::svg_map)), svg) << map;
+    }
+    const std::pair<output_choices, std::string> titles[] = {
+        {{}, ""},
+        {asking_for({"json"}), "phase.json"},
+        {asking_for({"svg"}), "the SVG map"},
+        {asking_for({"svg", "json"}), "phase.json and the SVG map"}};
+    for (const auto& [choices, listed] : titles) {
+        set_up_outputs(choices);
+        EXPECT_EQ(utf8_output_titles(), listed);
+        EXPECT_TRUE(is_output_asked(output_id::map) && is_output_asked(output_id::log));
     }
 }
 

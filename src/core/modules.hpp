@@ -2,7 +2,8 @@
 // All reals are IEEE single precision, all integers 32-bit; texts are fixed-length and
 // blank-padded. Tables are indexed from 0 in code; every number the run writes (surface,
 // plane row, vertex number) is the 1-based position, so vertex_list holds 1-based numbers.
-// The input reader fills the input part and the plane table, the vertex search fills
+// The driver sets up the table of outputs (core/outputs.hpp), the input reader fills the
+// input part, the map's name in that table and the plane table, the vertex search fills
 // vertices and regions, the region report reorders the lists, lay_out_page works out the
 // page model of the maps from all that, and the map writers only read.
 #pragma once

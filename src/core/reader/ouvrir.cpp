@@ -16,7 +16,8 @@
 
 namespace {
 
-// Scale of the surface energies: the single-precision constant 8.01.
+// From an energy in eV per Å² of the slab to a surface energy in J/m²: 1 eV/Å² is 16.0218
+// J/m², halved because the slab's energy is shared by its two faces, and rounded to 8.01.
 constexpr float energy_scale = 8.01f;
 
 // One read statement of an entry's data, with a warning when it leaves values of its record
