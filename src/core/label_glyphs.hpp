@@ -41,14 +41,22 @@ inline bool is_control_byte(char c) {
     return byte < 0x20 || byte == 0x7F;
 }
 
-// A character an output holding UTF-8 text (phase.json, the SVG map) shows as U+FFFD: a byte
-// that is no UTF-8 character (code point -1), a control character but the tab (below 32, and
-// DEL to U+009F), U+FFFE and U+FFFF, which XML 1.0 forbids or discourages, and the line and
-// paragraph separators U+2028 and U+2029, which would start a line for some readers.
-inline bool is_replaced_in_text_outputs(int32_t code_point) {
-    return code_point < 0 || (code_point < 0x20 && code_point != '\t') ||
+// A character no output shows as typed, since a reader could take it for a line end or a
+// control: a control character but the tab (below 32, and DEL to U+009F), and the line and
+// paragraph separators U+2028 and U+2029. (The records show each of its bytes as "?",
+// records/list_output.cpp, and the outputs holding UTF-8 text as U+FFFD.)
+inline bool is_unshown_character(int32_t code_point) {
+    return (code_point >= 0 && code_point < 0x20 && code_point != '\t') ||
            (code_point >= 0x7F && code_point <= 0x9F) || code_point == 0x2028 ||
-           code_point == 0x2029 || code_point == 0xFFFE || code_point == 0xFFFF;
+           code_point == 0x2029;
+}
+
+// A character an output holding UTF-8 text (phase.json, the SVG map) shows as U+FFFD: a byte
+// that is no UTF-8 character (code point -1), an unshown character, and U+FFFE and U+FFFF,
+// which XML 1.0 forbids or discourages.
+inline bool is_replaced_in_text_outputs(int32_t code_point) {
+    return code_point < 0 || is_unshown_character(code_point) || code_point == 0xFFFE ||
+           code_point == 0xFFFF;
 }
 
 // `text` for an output that holds texts as UTF-8 (phase.json, the SVG map): every byte that is

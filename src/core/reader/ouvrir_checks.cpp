@@ -2,10 +2,12 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <string_view>
 
+#include "core/label_glyphs.hpp"
 #include "core/modules.hpp"
 #include "core/numbers.hpp"
 #include "core/outputs.hpp"
@@ -61,9 +63,7 @@ std::string normalised_path(std::string_view name) {
 }
 
 bool has_control_byte(std::string_view name) {
-    for (char c : name)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
-    return false;
+    return std::any_of(name.begin(), name.end(), is_control_byte);
 }
 
 bool has_parent_step(std::string_view name) {

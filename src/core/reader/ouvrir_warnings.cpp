@@ -92,12 +92,8 @@ std::string unshown_characters_in(const text40& text, bool beyond_ascii) {
     for (int32_t at = 0, taken = 0; at < length; at += taken) {
         const label_character c = read_label_character(text.data(), length, at);
         taken = c.length;
-        const int32_t code = c.code_point;
-        const bool is_ascii_control =
-            code >= 0 && code < 0x80 && is_control_byte(text[at]) && code != '\t';
-        const bool is_other = (code >= 0x80 && code <= 0x9F) || code == 0x2028 || code == 0x2029;
-        if (is_ascii_control || (beyond_ascii && is_other))
-            list_item(listed, count, code_point_name(code));
+        if (is_unshown_character(c.code_point) && (beyond_ascii || c.code_point < 0x80))
+            list_item(listed, count, code_point_name(c.code_point));
     }
     return count == 0 ? "" : "the outputs do not show " + listed + " as typed";
 }
@@ -153,10 +149,8 @@ void warn_about_name_characters(const text40& name, int32_t line, std::string_vi
         for (int32_t at = 0, taken = 0; at < length; at += taken) {
             const label_character c = read_label_character(name.data(), length, at);
             taken = c.length;
-            // The controls and separators are told about above.
-            if (!is_replaced_in_text_outputs(c.code_point) ||
-                (c.code_point >= 0 && c.code_point <= 0x9F) || c.code_point == 0x2028 ||
-                c.code_point == 0x2029)
+            // The unshown characters are told about above.
+            if (!is_replaced_in_text_outputs(c.code_point) || is_unshown_character(c.code_point))
                 continue;
             list_item(replaced, replaced_count,
                       c.code_point >= 0 ? code_point_name(c.code_point)
