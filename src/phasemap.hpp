@@ -81,6 +81,10 @@ void compute_from_text(const std::string& text, bool stop_after_reading);
 // The phase.json document of a solved run state, lines ended by "\n".
 std::string phase_json_of(const run_state& solved);
 
+// A text of the run (a name, a title) as phase.json holds it once its string is read: UTF-8,
+// with U+FFFD for what it cannot hold as it is (text_for_utf8_output).
+std::string text_in_phase_json(std::string_view text);
+
 // The area and centroid of a region of `state`, its corners taken in order; a region of no
 // area has the mean of its corners as centroid. Worked out in double precision.
 struct region_measures {

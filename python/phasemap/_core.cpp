@@ -342,6 +342,12 @@ PYBIND11_MODULE(_core, m) {
         return finished(outcome, py::bytes(json), stopped, fault);
     });
 
+    // text_in_phase_json(text) -> str: a stored text as phase.json shows it.
+    m.def("text_in_phase_json", [](const std::string& text) {
+        const std::string shown = text_in_phase_json(text);
+        return py::str(shown.data(), static_cast<py::ssize_t>(shown.size()));
+    });
+
     // label_segments(text) -> [(text, level)]: the ^{...}/_{...} markup of a label or title
     // (its first 40 bytes, as the maps draw it) split as the maps split it; a level is 0 on
     // the baseline, +n or -n n groups up or down, +9/-9 the two members of a stacked pair.

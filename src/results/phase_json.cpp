@@ -145,6 +145,10 @@ std::string document() {
 
 }  // namespace
 
+std::string text_in_phase_json(std::string_view text) {
+    return text_for_utf8_output(text, [](char) -> const char* { return nullptr; });
+}
+
 std::string phase_json_of(const run_state& solved) {
     run = solved;
     return document();
