@@ -309,3 +309,8 @@ std::string shortest_real_text(double value) {
     char text[32];
     return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
+
+std::string real_list_text(float value) {
+    char text[32];
+    return std::string(text, static_cast<std::size_t>(format_real_list(value, text)));
+}

@@ -97,8 +97,9 @@ void write_raw_record(int32_t unit, std::string_view text);
 void write_text_records(int32_t unit, std::string_view text);
 
 // Text of a real in list-directed form: "1.000000", "5.000000E-01", "-3.000000".
-// Writes into `out` (at least 32 chars) and returns the length.
+// Writes into `out` (at least 32 chars) and returns the length; or gives it as a string.
 int32_t format_real_list(float value, char* out);
+std::string real_list_text(float value);
 
 // Text of a real with the Fw.d descriptor, right-justified in w columns, or w asterisks.
 // Writes exactly w characters into `out` and returns w.

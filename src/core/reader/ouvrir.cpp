@@ -368,6 +368,7 @@ void read_input() {
     warn_if_no_surfaces(run.surface_count, line_of(r.lines, keyword::stop));
 
     name_outputs_after_map(trimmed_view(run.map_file_name));
+    check_output_names(r.lines);
     check_input_before_drawing(r.lines);
     warn_if_one_surface_everywhere(line_of(r.lines, keyword::bound));
     open_output(output_id::map);

@@ -324,9 +324,7 @@ void warn_if_one_surface_everywhere(int32_t bound_line) {
 }
 
 void warn_if_negative_area(int32_t surface, int32_t line) {
-    char area[32];
-    const int32_t length = format_real_list(run.surfaces[surface].area, area);
     warn_about_input(line, surface_named(surface) + " has the negative area " +
-                               std::string(area, static_cast<std::size_t>(length)) +
+                               real_list_text(run.surfaces[surface].area) +
                                ", which turns its energy plane over, so its region means nothing");
 }
