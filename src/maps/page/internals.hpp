@@ -1,6 +1,6 @@
 // What the files of the page model share and the writers do not need: the fixed page
 // geometry, the steps of lay_out_page in the order it takes them, and the arithmetic behind
-// them. Only page/ and its tests include this header.
+// them. Only maps/page/ and its tests include this header.
 #pragma once
 
 #include <cstdint>

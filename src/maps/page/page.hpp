@@ -1,7 +1,8 @@
-// The page model of the maps. Page coordinates are PostScript points on a 612 x 792 page,
-// y up, before the translation that centres the drawing; data coordinates are the window's.
-// lay_out_page works out once per run what the maps show, into run.page; the EPS writer
-// (printps/) and the SVG writer (printsvg/) only turn those records into their own syntax.
+// The page model of the maps. Page coordinates are PostScript points on the page (US Letter,
+// page_width x page_height), y up, before the translation that centres the drawing; data
+// coordinates are the window's. lay_out_page works out once per run what the maps show, into
+// run.page; the EPS writer (maps/printps/) and the SVG writer (maps/printsvg/) only turn those
+// records into their own syntax.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +23,6 @@ void lay_out_page();
 float page_x(float x);
 float page_y(float y);
 
-// The page, in points: US Letter.
 constexpr float page_width = 612.0f;
 constexpr float page_height = 792.0f;
 
