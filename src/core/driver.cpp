@@ -34,15 +34,20 @@ void end_phase(run_point point) {
     stop_on_floating_point_fault();
 }
 
+// The phases that find the regions, which whole runs and computations share.
+void find_regions() {
+    search_vertices();
+    end_phase(run_point::vertices_found);
+    report_regions();
+    end_phase(run_point::regions_reported);
+}
+
 // The phases of one run, in their fixed order, and the optional outputs asked for.
 void run_phases() {
     read_input();
     end_phase(run_point::input_read);
     write_list(unit_log, {item_text("Start")});
-    search_vertices();
-    end_phase(run_point::vertices_found);
-    report_regions();
-    end_phase(run_point::regions_reported);
+    find_regions();
     lay_out_page();
     stop_on_floating_point_fault();
     write_map();
@@ -152,12 +157,7 @@ void compute_from_text(const std::string& text, bool stop_after_reading) {
     try {
         read_input();
         end_phase(run_point::input_read);
-        if (!stop_after_reading) {
-            search_vertices();
-            end_phase(run_point::vertices_found);
-            report_regions();
-            end_phase(run_point::regions_reported);
-        }
+        if (!stop_after_reading) find_regions();
     } catch (...) {
         end_computation();
         throw;

@@ -5,7 +5,7 @@
 #include "records/records.hpp"
 #include "results/results.hpp"
 
-const output_kind output_kinds[max_outputs] = {
+constexpr output_kind output_kinds[max_outputs] = {
     {unit_map, nullptr, nullptr, nullptr, "the map", false, false, nullptr},
     {unit_json, "phase.json", nullptr, "json", "phase.json", true, false, write_phase_json},
     {unit_svg, nullptr, ".svg", "svg", "the SVG map", true, false, write_svg_map},
@@ -14,6 +14,17 @@ const output_kind output_kinds[max_outputs] = {
 };
 
 namespace {
+
+constexpr const output_kind& kind_of(output_id id) {
+    return output_kinds[static_cast<int32_t>(id)];
+}
+
+// output_id names the rows in their order; the log is the last row.
+static_assert(kind_of(output_id::map).unit == unit_map &&
+              kind_of(output_id::json).unit == unit_json &&
+              kind_of(output_id::svg_map).unit == unit_svg &&
+              kind_of(output_id::phase).unit == unit_phase && kind_of(output_id::log).is_log &&
+              static_cast<int32_t>(output_id::log) == max_outputs - 1);
 
 output_record& row_of(output_id id) { return run.outputs[static_cast<int32_t>(id)]; }
 
