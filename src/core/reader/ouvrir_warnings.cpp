@@ -85,17 +85,30 @@ void list_item(std::string& list, int32_t& count, const std::string& item) {
 // output holds as they are (records show them as "?", phase.json and the SVG map as
 // U+FFFD, the map escapes them): the controls of ASCII but the tab, and with `beyond_ascii`
 // also U+0080 to U+009F, U+2028 and U+2029 (which a label draws as "?" anyway); "" for none.
-std::string unshown_characters_in(const text40& text, bool beyond_ascii) {
+// "U+000D, '\xC0\xAF'": the characters of `text` that `picks` chooses, by code point, or
+// quoted where their bytes are no UTF-8 character; "" for none.
+template <typename Picks>
+std::string characters_picked(const text40& text, Picks picks) {
     const int32_t length = trimmed_length(text);
     std::string listed;
     int32_t count = 0;
     for (int32_t at = 0, taken = 0; at < length; at += taken) {
         const label_character c = read_label_character(text.data(), length, at);
         taken = c.length;
-        if (is_unshown_character(c.code_point) && (beyond_ascii || c.code_point < 0x80))
-            list_item(listed, count, code_point_name(c.code_point));
+        if (!picks(c.code_point)) continue;
+        list_item(listed, count,
+                  c.code_point >= 0 ? code_point_name(c.code_point)
+                                    : quoted_for_message(std::string_view(
+                                          text.data() + at, static_cast<std::size_t>(taken))));
     }
-    return count == 0 ? "" : "the outputs do not show " + listed + " as typed";
+    return listed;
+}
+
+std::string unshown_characters_in(const text40& text, bool beyond_ascii) {
+    const std::string listed = characters_picked(text, [beyond_ascii](int32_t code_point) {
+        return is_unshown_character(code_point) && (beyond_ascii || code_point < 0x80);
+    });
+    return listed.empty() ? "" : "the outputs do not show " + listed + " as typed";
 }
 
 // One part of the warning: what is wrong with the listed characters, or nothing.
@@ -143,21 +156,11 @@ void warn_about_name_characters(const text40& name, int32_t line, std::string_vi
                                 std::string_view replacing_outputs) {
     std::string message = unshown_characters_in(name, true);
     if (!replacing_outputs.empty()) {
-        const int32_t length = trimmed_length(name);
-        std::string replaced;
-        int32_t replaced_count = 0;
-        for (int32_t at = 0, taken = 0; at < length; at += taken) {
-            const label_character c = read_label_character(name.data(), length, at);
-            taken = c.length;
-            // The unshown characters are told about above.
-            if (!is_replaced_in_text_outputs(c.code_point) || is_unshown_character(c.code_point))
-                continue;
-            list_item(replaced, replaced_count,
-                      c.code_point >= 0 ? code_point_name(c.code_point)
-                                        : quoted_for_message(std::string_view(
-                                              name.data() + at, static_cast<std::size_t>(taken))));
-        }
-        if (replaced_count > 0)
+        // The unshown characters are told about above.
+        const std::string replaced = characters_picked(name, [](int32_t code_point) {
+            return is_replaced_in_text_outputs(code_point) && !is_unshown_character(code_point);
+        });
+        if (!replaced.empty())
             add_part(message,
                      std::string(replacing_outputs) + " " +
                          (replacing_outputs.find(" and ") == std::string_view::npos ? "shows "
