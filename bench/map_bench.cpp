@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <string>
 
-#include "modules.hpp"
-#include "page/page.hpp"
-#include "printps/printps.hpp"
+#include "core/modules.hpp"
+#include "maps/page/page.hpp"
+#include "maps/printps/printps.hpp"
 #include "records/records.hpp"
 
 namespace {

@@ -11,11 +11,12 @@
 #include <filesystem>
 #include <vector>
 
-#include "modules.hpp"
-#include "ouvrir.hpp"
+#include "core/modules.hpp"
+#include "core/outputs.hpp"
+#include "core/reader/ouvrir.hpp"
+#include "core/regions/regions.hpp"
 #include "records/fatal.hpp"
 #include "records/records.hpp"
-#include "regions/regions.hpp"
 
 namespace fs = std::filesystem;
 
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
     std::vector<double> times;
     try {
         reset_run_state();
+        set_up_outputs({});
         read_input();
         const run_state planes = run;
         for (int32_t pass = 0; pass < passes; ++pass) {

@@ -24,22 +24,23 @@ def test_finds_includes_into_the_other_writer_directly_and_through_headers(tmp_p
     source = tree(
         tmp_path,
         {
-            "page/page.hpp": '#include "modules.hpp"\n',
-            "page/leaky.hpp": '#include "page/page.hpp"\n  #  include "printps/internals.hpp"\n',
-            "modules.hpp": "",
-            "printps/internals.hpp": '#include "page/page.hpp"\n',
-            "printps/axes.cpp": '#include "printps/internals.hpp"\n'
-            '#include "printsvg/svg_text.hpp"\n',
-            "printsvg/svg_text.hpp": "#include <string>\n",
-            "printsvg/svg_text.cpp": '#include "printsvg/svg_text.hpp"\n'
-            '#include "page/page.hpp"\n',
-            "printsvg/printsvg.cpp": '#include "printsvg/svg_text.hpp"\n'
-            '#include "page/leaky.hpp"\n',
+            "maps/page/page.hpp": '#include "core/modules.hpp"\n',
+            "maps/page/leaky.hpp": '#include "maps/page/page.hpp"\n'
+            '  #  include "maps/printps/internals.hpp"\n',
+            "core/modules.hpp": "",
+            "maps/printps/internals.hpp": '#include "maps/page/page.hpp"\n',
+            "maps/printps/axes.cpp": '#include "maps/printps/internals.hpp"\n'
+            '#include "maps/printsvg/svg_text.hpp"\n',
+            "maps/printsvg/svg_text.hpp": "#include <string>\n",
+            "maps/printsvg/svg_text.cpp": '#include "maps/printsvg/svg_text.hpp"\n'
+            '#include "maps/page/page.hpp"\n',
+            "maps/printsvg/printsvg.cpp": '#include "maps/printsvg/svg_text.hpp"\n'
+            '#include "maps/page/leaky.hpp"\n',
         },
     )
     assert check_calls.crossed_includes(source) == [
-        ("printps/axes.cpp", "printsvg/svg_text.hpp", None),
-        ("printsvg/printsvg.cpp", "printps/internals.hpp", ["page/leaky.hpp"]),
+        ("maps/printps/axes.cpp", "maps/printsvg/svg_text.hpp", None),
+        ("maps/printsvg/printsvg.cpp", "maps/printps/internals.hpp", ["maps/page/leaky.hpp"]),
     ]
 
 

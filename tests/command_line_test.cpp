@@ -46,6 +46,8 @@ TEST(CommandLine, HelpVersionAndUsageErrorsTouchNothing) {
         {{"--version"}, 0, "phasemap " PHASEMAP_VERSION "\n", ""},
         {{"-x"}, 2, "", "phasemap: unknown option '-x'" + hint},
         {{"a", "--bogus"}, 2, "", "phasemap: unknown option '--bogus'" + hint},
+        {{"--map"}, 2, "", "phasemap: unknown option '--map'" + hint},
+        {{"-json"}, 2, "", "phasemap: unknown option '-json'" + hint},
         {{"a", "input.txt"}, 2, "", "phasemap: 'input.txt'" + no_folder + hint},
         {{"missing"}, 2, "", "phasemap: 'missing'" + no_folder + hint},
     };

@@ -6,8 +6,8 @@
 #include <string>
 #include <tuple>
 
-#include "label_glyphs.hpp"
-#include "printps/internals.hpp"
+#include "core/label_glyphs.hpp"
+#include "maps/printps/internals.hpp"
 #include "support/test_support.hpp"
 
 namespace {
@@ -32,6 +32,30 @@ std::string utf8(int32_t code_point) {
         bytes[static_cast<std::size_t>(i)] = static_cast<char>(0x80 | (code_point & 0x3F));
     bytes[0] = static_cast<char>(((0xFF << (8 - length)) & 0xFF) | code_point);
     return bytes;
+}
+
+// Texts for the outputs that hold UTF-8 (phase.json, the SVG map): a byte that is no UTF-8
+// character becomes U+FFFD, each byte of it; so do the controls but the tab, U+0080 to U+009F,
+// U+2028, U+2029, U+FFFE and U+FFFF, one each; other characters stay, or take the escape given
+// for their byte.
+TEST(LabelGlyphs, TextForUtf8Outputs) {
+    const std::string fffd = "\xEF\xBF\xBD";
+    const std::pair<std::string, std::string> cases[] = {
+        {"a&b<\xCE\xBC>", "a[&]b[<]\xCE\xBC[>]"},
+        {"\t \x01\x7F", "\t " + fffd + fffd},
+        {"\xFF.\xE2\x82.\xC0\xAF", fffd + "." + fffd + fffd + "." + fffd + fffd},
+        {"\xC2\x85\xE2\x80\xA8\xE2\x80\xA9\xEF\xBF\xBE\xEF\xBF\xBF",
+         fffd + fffd + fffd + fffd + fffd},
+        {"\xEF\xBF\xBD\xF0\x9F\x98\x80", fffd + "\xF0\x9F\x98\x80"},
+    };
+    for (const auto& [text, shown] : cases)
+        EXPECT_EQ(text_for_utf8_output(
+                      text,
+                      [](char c) -> const char* {
+                          return c == '&' ? "[&]" : c == '<' ? "[<]" : c == '>' ? "[>]" : nullptr;
+                      }),
+                  shown)
+            << text;
 }
 
 // Characters without a glyph, and bytes that are no UTF-8 character: one "?" for each, taking

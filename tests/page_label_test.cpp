@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "modules.hpp"
-#include "page/page.hpp"
+#include "core/modules.hpp"
+#include "maps/page/page.hpp"
 
 namespace {
 

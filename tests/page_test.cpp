@@ -9,11 +9,11 @@
 #include <tuple>
 #include <utility>
 
-#include "modules.hpp"
-#include "page/internals.hpp"
-#include "page/page.hpp"
+#include "core/modules.hpp"
+#include "core/run_guards.hpp"
+#include "maps/page/internals.hpp"
+#include "maps/page/page.hpp"
 #include "records/fatal.hpp"
-#include "run_guards.hpp"
 
 namespace {
 

@@ -2,17 +2,19 @@
 // list statement, formatted and internal writes, and the output units themselves.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/run_guards.hpp"
 #include "records/fatal.hpp"
 #include "records/records.hpp"
-#include "run_guards.hpp"
 #include "support/test_support.hpp"
 
 namespace {
@@ -187,6 +189,37 @@ TEST(OutputUnit, ReplacesItsFileOnlyWhenCommitted) {
     EXPECT_EQ(snapshot_folder(dir),
               (folder_state{
                   {"unit.ps", records("first")}, {"target", "kept"}, {"link.ps", records("new")}}));
+}
+
+// A text of lines becomes one record a line; the line feed that ends the text starts none.
+TEST(OutputUnit, TextOfLinesAsRecords) {
+    const std::pair<std::string, std::string> cases[] = {{"a\nb\n", records("a\nb")},
+                                                         {"a\nb", records("a\nb")},
+                                                         {"", ""},
+                                                         {"\n", records("")},
+                                                         {"a\n\nb", records("a\n\nb")}};
+    for (const auto& [text, bytes] : cases)
+        EXPECT_EQ(written([&] { write_text_records(unit_map, text); }), bytes) << text;
+}
+
+// The hidden names a unit writes under and keeps earlier files under are the ones the reader
+// refuses as output names, in any folder and whatever the process number; others are not.
+TEST(OutputUnit, HiddenNamesAreRecognised) {
+    const std::string dir = test_scratch_dir();
+    write_file(dir + "/unit.ps", "earlier");
+    open_output_unit(unit_map, (dir + "/unit.ps").c_str());
+    std::vector<std::string> hidden;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        if (entry.path().filename() != "unit.ps") hidden.push_back(entry.path().filename());
+    close_all_units();
+    ASSERT_EQ(hidden.size(), 1u);
+    for (const std::string& name :
+         {hidden[0], "maps/" + hidden[0], std::string(".map1.ps.previous-7-2"),
+          std::string(".x.partial-")})
+        EXPECT_TRUE(is_hidden_run_file_name(name)) << name;
+    for (const char* name :
+         {"x.partial-1", ".x.partial", ".x.previous", ".previous-1/map.ps", "a.ps"})
+        EXPECT_FALSE(is_hidden_run_file_name(name)) << name;
 }
 
 // A failed write (here the file-size limit, which the run's guards turn from a signal into an

@@ -11,13 +11,14 @@
 #include <tuple>
 #include <vector>
 
-#include "modules.hpp"
-#include "ouvrir.hpp"
+#include "core/modules.hpp"
+#include "core/outputs.hpp"
+#include "core/reader/ouvrir.hpp"
+#include "core/regions/regions.hpp"
+#include "core/regions/system.hpp"
+#include "core/run_guards.hpp"
 #include "records/fatal.hpp"
 #include "records/records.hpp"
-#include "regions/regions.hpp"
-#include "regions/system.hpp"
-#include "run_guards.hpp"
 #include "support/test_support.hpp"
 
 namespace {
@@ -26,7 +27,8 @@ namespace {
 // = 8 / 1: d of "clean" is
 // ((-140.2 + 66) / 20.5) * 8.01 = -28.99229, of "with H" ((-147.9 + 66) / 20.5) * 8.01 =
 // -32.00093; a is (16 - 8 * 2) / 20.5 * -8.01 = -0; b of "with H" is 2 / 20.5 * -8.01 =
-// -0.7814634. The last digits are those of single precision.
+// -0.7814634. The last digits are those of single precision. After the surfaces, the four
+// window edges x = -2, x = 0, y = -1.5, y = 0 as planes a x + b y + d = 0 with c = 0.
 TEST(ReaderPlanes, CoefficientsAndWindowEdges) {
     const std::string dir = test_scratch_dir(), here = std::filesystem::current_path().string();
     write_file(dir + "/input.txt",
@@ -34,6 +36,7 @@ TEST(ReaderPlanes, CoefficientsAndWindowEdges) {
                "'with H' 8 16 2 20.5 -147.9\nstop\n");
     ASSERT_EQ(chdir(dir.c_str()), 0);
     reset_run_state();
+    set_up_outputs({});
     EXPECT_EQ(stop_message(read_input), "");
     close_all_units();
     ASSERT_EQ(chdir(here.c_str()), 0);
@@ -45,6 +48,15 @@ TEST(ReaderPlanes, CoefficientsAndWindowEdges) {
     EXPECT_EQ(run.plane_b[0], -0.0f);
     EXPECT_EQ(run.plane_b[1], -0.781463444f);
     EXPECT_EQ(run.plane_c[1], -1.0f);
+
+    const float edges[4][4] = {{1, 0, 0, 2}, {1, 0, 0, 0}, {0, 1, 0, 1.5f}, {0, 1, 0, 0}};
+    for (int32_t e = 0; e < 4; ++e) {
+        const int32_t row = 2 + e;
+        EXPECT_EQ(run.plane_a[row], edges[e][0]) << "edge " << e;
+        EXPECT_EQ(run.plane_b[row], edges[e][1]) << "edge " << e;
+        EXPECT_EQ(run.plane_c[row], edges[e][2]) << "edge " << e;
+        EXPECT_EQ(run.plane_d[row], edges[e][3]) << "edge " << e;
+    }
 }
 
 // Each test writes its log.out and phase.out into a scratch folder of its own.

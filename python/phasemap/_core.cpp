@@ -28,13 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "driver.hpp"
-#include "modules.hpp"
-#include "page/page.hpp"
-#include "records/fatal.hpp"
-#include "records/records.hpp"
-#include "results/results.hpp"
-#include "run_guards.hpp"
+#include "phasemap.hpp"
 
 namespace py = pybind11;
 
@@ -192,16 +186,6 @@ py::tuple finished(const call_outcome& outcome, py::object value, PyObject* stop
     throw py::error_already_set();
 }
 
-std::string trimmed(const char* text, std::size_t size) {
-    std::string s(text, size);
-    s.erase(s.find_last_not_of(' ') + 1);
-    return s;
-}
-template <std::size_t N>
-std::string trimmed(const std::array<char, N>& text) {
-    return trimmed(text.data(), N);
-}
-
 py::bytes as_bytes(const std::string& s) { return py::bytes(s); }
 
 // The energy planes of the surfaces, each (a, b, c, d).
@@ -238,9 +222,9 @@ py::list stable_regions(const run_state& state, const std::vector<region_measure
             xy(p, 1) = static_cast<double>(corner.y);
         }
         const region_measures& measures = measured[static_cast<std::size_t>(s)];
-        regions.append(py::make_tuple(s + 1, as_bytes(trimmed(state.surfaces[s].name)), corners,
-                                      py::make_tuple(measures.centroid_x, measures.centroid_y),
-                                      measures.area));
+        regions.append(py::make_tuple(
+            s + 1, as_bytes(trimmed_text(state.surfaces[s].name)), corners,
+            py::make_tuple(measures.centroid_x, measures.centroid_y), measures.area));
     }
     return regions;
 }
@@ -254,7 +238,7 @@ py::dict input_state(const run_state& state) {
     py::list surfaces;
     for (int32_t i = 0; i < state.surface_count; ++i) {
         const surface_record& s = state.surfaces[i];
-        surfaces.append(py::make_tuple(as_bytes(trimmed(s.name)),
+        surfaces.append(py::make_tuple(as_bytes(trimmed_text(s.name)),
                                        py::make_tuple(s.counts[0], s.counts[1], s.counts[2]),
                                        s.area, s.energy));
     }
@@ -262,12 +246,12 @@ py::dict input_state(const run_state& state) {
     py::list labels;
     for (int32_t i = 0; i < state.label_count; ++i) {
         const label_record& l = state.labels[i];
-        labels.append(py::make_tuple(l.x, l.y, l.label_size, as_bytes(trimmed(l.text))));
+        labels.append(py::make_tuple(l.x, l.y, l.label_size, as_bytes(trimmed_text(l.text))));
     }
     d["labels"] = labels;
-    d["x_title"] = as_bytes(trimmed(state.x_axis_title));
-    d["y_title"] = as_bytes(trimmed(state.y_axis_title));
-    d["map_name"] = as_bytes(trimmed(state.map_file_name));
+    d["x_title"] = as_bytes(trimmed_text(state.x_axis_title));
+    d["y_title"] = as_bytes(trimmed_text(state.y_axis_title));
+    d["map_name"] = as_bytes(trimmed_text(state.map_file_name));
     py::list xb, yb, equi, equ2, scales;
     for (int32_t i = 0; i < state.xbound_count; ++i) xb.append(state.xbound_values[i]);
     for (int32_t i = 0; i < state.ybound_count; ++i) yb.append(state.ybound_values[i]);
@@ -355,11 +339,14 @@ PYBIND11_MODULE(_core, m) {
     // phase_json(run state) -> the phase.json bytes of a solved run.
     m.def("phase_json", [](const run_state& solved) {
         std::string json;
-        const call_outcome outcome = locked_call([&] {
-            run = solved;
-            json = phase_json_text();
-        });
+        const call_outcome outcome = locked_call([&] { json = phase_json_of(solved); });
         return finished(outcome, py::bytes(json), stopped, fault);
+    });
+
+    // text_in_phase_json(text) -> str: a stored text as phase.json shows it.
+    m.def("text_in_phase_json", [](const std::string& text) {
+        const std::string shown = text_in_phase_json(text);
+        return py::str(shown.data(), static_cast<py::ssize_t>(shown.size()));
     });
 
     // label_segments(text) -> [(text, level)]: the ^{...}/_{...} markup of a label or title
@@ -385,17 +372,21 @@ PYBIND11_MODULE(_core, m) {
         Py_XDECREF(previous);
     });
 
-    // run_in(folder, text, json): a whole run of the program in `folder`, an open descriptor
-    // of it (O_PATH will do), with `text` as its input.txt, which stays unwritten. Every file
+    // run_in(folder, text, choices): a whole run of the program in `folder`, an open
+    // descriptor of it (O_PATH will do), with `text` as its input.txt, which stays unwritten,
+    // writing the optional outputs whose choices (among output_choices) are named. Every file
     // is opened, created, renamed and locked relative to `folder`. A Python signal handler
     // that raises while the run waits for another run's lock on the folder ends the call
     // with its exception, nothing written.
-    m.def("run_in", [](int folder, const std::string& text, bool json) {
+    m.def("run_in", [](int folder, const std::string& text, const py::iterable& names) {
+        output_choices choices{};
+        for (const py::handle name : names)
+            if (!ask_for_output(choices, py::cast<std::string>(name)))
+                throw py::value_error("no output is asked for by " +
+                                      py::repr(name).cast<std::string>());
         int status = 0;
         const call_outcome outcome = locked_call([&] {
-            set_input_text(&text);
-            status = run_phasemap_in(folder, {json, false});
-            set_input_text(nullptr);
+            status = run_phasemap_in(folder, choices, &text);
             if (status == 1) throw last_run_stop();
         });
         if (status == run_given_up) throw py::error_already_set();
@@ -403,12 +394,18 @@ PYBIND11_MODULE(_core, m) {
     });
 
     // What the package shares with the program rather than restating it: the version, the
-    // SVG map's region colours (by surface number, cycled) and the level that marks the upper
-    // member of a stacked pair in label_segments (the lower one has its negative).
+    // choices of the optional outputs, the SVG map's region colours (by surface number,
+    // cycled) and the level that marks the upper member of a stacked pair in label_segments
+    // (the lower one has its negative).
     m.doc() =
         "The program's core inside Python, behind the phasemap package; its names are private "
         "to the package. _set_wait_hook is a hook for the package's tests only.";
-    m.attr("version") = PHASEMAP_VERSION;
+    m.attr("version") = py::str(phasemap_version);
+    py::list choices;
+    for (int32_t row = 0; row < max_outputs; ++row)
+        if (!output_choice(row).empty())
+            choices.append(py::str(output_choice(row).data(), output_choice(row).size()));
+    m.attr("output_choices") = py::tuple(choices);
     py::list colours;
     for (const std::string_view colour : region_palette)
         colours.append(py::str(colour.data(), colour.size()));

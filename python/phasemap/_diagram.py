@@ -256,10 +256,11 @@ class Diagram:
         rows = np.array(planes, dtype=float).reshape(-1, 4)
         return _envelope_of(rows, diagram.window, names, (x_title, y_title))
 
-    def write(self, folder: PathType = ".", json: bool = False) -> None:
+    def write(self, folder: PathType = ".", json: bool = False, svg: bool = False) -> None:
         """Writes the program's outputs into a folder, as one set.
 
-        log.out, phase.out and the map (and phase.json with ``json=True``) are written into
+        log.out, phase.out and the map (and phase.json with ``json=True``, the map as SVG with
+        ``svg=True``, as the program's ``--json`` and ``--svg`` write them) are written into
         `folder` exactly as the program run there would write them, input.txt being this
         diagram (input.txt itself is not written); the folder is made when it is missing.
 
@@ -270,6 +271,8 @@ class Diagram:
             hold surrogate-escaped bytes (``os.fsdecode``), bytes are taken as they are.
         json : bool, optional
             Whether phase.json is written too.
+        svg : bool, optional
+            Whether the map is written as SVG too, named after it (``map1.svg``).
 
         Raises
         ------
@@ -291,7 +294,9 @@ class Diagram:
         # folder is while the call waits for its turn, or becomes meanwhile, plays no part.
         descriptor = os.open(path, os.O_PATH | os.O_DIRECTORY | os.O_CLOEXEC)
         try:
-            call(_core.run_in, descriptor, diagram._input[1], bool(json))
+            # The optional outputs asked for, by the names of their choices (_core.output_choices).
+            choices = [name for name, asked in (("json", json), ("svg", svg)) if asked]
+            call(_core.run_in, descriptor, diagram._input[1], choices)
         finally:
             os.close(descriptor)
 

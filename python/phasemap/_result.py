@@ -4,11 +4,10 @@ phase.json report them, each a `Region`; and how the names the run stored are sh
 
 from __future__ import annotations
 
-import codecs
 import dataclasses
 import json
 import re
-from typing import TYPE_CHECKING, Any
+from typing import TYPE_CHECKING, Any, Mapping
 
 import numpy as np
 from numpy.typing import ArrayLike
@@ -29,21 +28,9 @@ def text(raw: bytes) -> str:
     return raw.decode("utf-8", "surrogateescape")
 
 
-# phase.json shows every byte that is no UTF-8 character as U+FFFD, one for each byte, and
-# every control character but the tab, U+2028, U+2029, U+FFFE and U+FFFF as U+FFFD, one for
-# each character.
-def _replaced(error: UnicodeError) -> tuple[str, int]:
-    assert isinstance(error, UnicodeDecodeError)
-    return "\ufffd" * (error.end - error.start), error.end
-
-
-codecs.register_error("phasemap.replace_bytes", _replaced)
-_REPLACED_IN_JSON = re.compile("[\x00-\x08\x0a-\x1f\x7f-\x9f\u2028\u2029\ufffe\uffff]")
-
-
 def json_text(raw: bytes) -> str:
-    """A stored name as phase.json shows it."""
-    return _REPLACED_IN_JSON.sub("\ufffd", raw.decode("utf-8", "phasemap.replace_bytes"))
+    """A stored name as phase.json shows it (the program's own rule for what it replaces)."""
+    return _core.text_in_phase_json(raw)
 
 
 @dataclasses.dataclass

@@ -4,7 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "records/internals.hpp"
+#include "core/label_glyphs.hpp"
+#include "records/records.hpp"
 
 namespace {
 
@@ -62,15 +63,20 @@ void stop_run(int32_t unit, int32_t line, std::string_view what) {
 std::string escape_control_bytes(std::string_view message) {
     std::string shown;
     shown.reserve(message.size());
-    for (char c : message) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte != 0x7F) {
+    for (const char c : message) {
+        if (is_control_byte(c))
+            append_hex_escape(shown, static_cast<unsigned char>(c));
+        else
             shown += c;
-            continue;
-        }
-        append_hex_escape(shown, byte);
     }
     return shown;
+}
+
+void append_hex_escape(std::string& text, unsigned char byte) {
+    constexpr char hex[] = "0123456789ABCDEF";
+    text += "\\x";
+    text += hex[byte >> 4];
+    text += hex[byte & 0x0F];
 }
 
 void set_message_folder(std::string_view folder) {

@@ -47,6 +47,9 @@ void set_message_sink(std::vector<message_line>* sink);  // nullptr: standard er
 // The text with every control byte shown as \xNN, so that it prints as one line.
 std::string escape_control_bytes(std::string_view text);
 
+// Appends a byte as \xNN, the way messages show what they cannot print: 0x1B -> "\x1B".
+void append_hex_escape(std::string& text, unsigned char byte);
+
 // A likely slip in the input that still reads: "phasemap: warning: input.txt, line 7: ..." on
 // standard error only, at most 20 in a run, then one line saying the rest are not shown.
 // Nothing a warning says changes an output byte or the exit status.

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "records/fatal.hpp"
-#include "records/internals.hpp"
+#include "records/statements.hpp"
 
 namespace {
 

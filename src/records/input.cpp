@@ -12,7 +12,7 @@
 #include <utility>
 
 #include "records/fatal.hpp"
-#include "records/internals.hpp"
+#include "records/input_records.hpp"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "records/fatal.hpp"
-#include "records/internals.hpp"
+#include "records/input_records.hpp"
 
 namespace {
 

@@ -1,4 +1,5 @@
-// Text of single-precision reals: the list-directed form and the Fw.d edit descriptor.
+// Text of single-precision reals: the list-directed form and the Fw.d edit descriptor, and
+// the shortest text of a real for the outputs that hold numbers as data.
 // Both start from one primitive, the value's exact decimal expansion rounded to 17
 // significant digits, and then round that digit string half up on one further digit, so a
 // value is never rounded twice by binary arithmetic. Infinities and NaNs cannot come out of
@@ -6,6 +7,7 @@
 #include <bit>
 #include <charconv>
 #include <cstring>
+#include <string>
 
 #include "records/records.hpp"
 
@@ -296,4 +298,19 @@ int32_t format_real_fixed(float value, int32_t w, int32_t d, char* out) {
     *c++ = '.';
     for (int32_t i = 0; i < d; ++i) *c++ = is_nonzero ? digit_at(digits, digits.point + i) : '0';
     return w;
+}
+
+std::string shortest_real_text(float value) {
+    char text[32];
+    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+std::string shortest_real_text(double value) {
+    char text[32];
+    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+std::string real_list_text(float value) {
+    char text[32];
+    return std::string(text, static_cast<std::size_t>(format_real_list(value, text)));
 }

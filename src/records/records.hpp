@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "fixed_text.hpp"
+#include "core/fixed_text.hpp"
 
 constexpr int32_t unit_input = 1;  // input.txt
 constexpr int32_t unit_log = 2;    // log.out
@@ -91,13 +91,24 @@ void write_internal(text40& buffer, std::string_view format,
 // Writes one record exactly as given (no leading blank, no splitting), then CR LF.
 void write_raw_record(int32_t unit, std::string_view text);
 
+// Writes a text of lines as records, one a line, each with write_raw_record: a line ends at
+// "\n" or at the text's end, and the "\n" that ends the text starts no record of its own
+// ("a\nb\n" and "a\nb" give the records "a" and "b"; "" gives none).
+void write_text_records(int32_t unit, std::string_view text);
+
 // Text of a real in list-directed form: "1.000000", "5.000000E-01", "-3.000000".
-// Writes into `out` (at least 32 chars) and returns the length.
+// Writes into `out` (at least 32 chars) and returns the length; or gives it as a string.
 int32_t format_real_list(float value, char* out);
+std::string real_list_text(float value);
 
 // Text of a real with the Fw.d descriptor, right-justified in w columns, or w asterisks.
 // Writes exactly w characters into `out` and returns w.
 int32_t format_real_fixed(float value, int32_t w, int32_t d, char* out);
+
+// The shortest decimal text that reads back to the same value, for the outputs that hold
+// numbers as data (phase.json, the SVG map): 0.5f -> "0.5", 300.0f -> "300", 1e-7f -> "1e-07".
+std::string shortest_real_text(float value);
+std::string shortest_real_text(double value);
 
 // ---------------------------------------------------------------------------------------
 // Output files
@@ -125,6 +136,10 @@ bool is_unit_kept(int32_t unit);
 // signal handlers), or null.
 std::string unit_file_name(int32_t unit);
 const char* unit_name_chars(int32_t unit);
+// Whether the last part of `name` has the form of the hidden files a run keeps beside its
+// outputs while it writes and commits them (".log.out.partial-4711", ".map1.ps.previous-9"),
+// whatever the process number: an output of such a name could overwrite one of them.
+bool is_hidden_run_file_name(std::string_view name);
 // Whether the folder part of the relative `file_name` ("maps" of "maps/oxide.ps") lies
 // outside the run's folder, for example through a symbolic link; such a file is never
 // opened.
@@ -136,7 +151,10 @@ void flush_output_units();
 // When one cannot be moved, those moved before it are put back, the units stay open and the
 // run stops; the caller then discards them, or commits the log alone. An earlier file that
 // cannot be put back is kept under a hidden name that the message gives, never removed.
-void commit_output_units(std::initializer_list<int32_t> units);
+void commit_output_units(std::span<const int32_t> units);
+inline void commit_output_units(std::initializer_list<int32_t> units) {
+    commit_output_units(std::span<const int32_t>(units.begin(), units.size()));
+}
 // While on, output units open on /dev/null: no file is created, no folder is opened or
 // looked at (a name is checked only as far as it can be without one) and nothing that is
 // written is kept (a run computed for its state, which has no folder).

@@ -4,8 +4,9 @@
 #include <string>
 #include <system_error>
 
-#include "numbers.hpp"
-#include "records/internals.hpp"
+#include "core/numbers.hpp"
+#include "records/fatal.hpp"
+#include "records/input_records.hpp"
 
 namespace {
 

@@ -5,64 +5,36 @@
 // refuses values beyond single precision and the checks after "stop" keep the window, the
 // planes and every corner finite, and the area and centroid of finite corners stay far
 // inside the range of a double.
-#include <charconv>
 #include <cmath>
 #include <string>
 #include <string_view>
 
-#include "label_glyphs.hpp"
-#include "modules.hpp"
+#include "core/label_glyphs.hpp"
+#include "core/modules.hpp"
+#include "phasemap.hpp"
 #include "records/records.hpp"
 #include "results/results.hpp"
 
 namespace {
 
-constexpr std::string_view replacement_character = "\xEF\xBF\xBD";  // U+FFFD
-
-std::string number(float value) {
-    char text[32];
-    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
-
-std::string number(double value) {
-    char text[32];
-    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
-
+std::string number(float value) { return shortest_real_text(value); }
+std::string number(double value) { return shortest_real_text(value); }
 std::string number(int32_t value) { return std::to_string(value); }
 
-// A text as a JSON string: quotes, backslashes and the tab escaped, every byte that is no
-// UTF-8 character replaced by U+FFFD, and so is every other character that
-// is_replaced_in_text_outputs names, as in the SVG map (the reader has warned about them).
+// A text as a JSON string: quotes, backslashes and the tab escaped, and as UTF-8 the way the
+// SVG map shows it too (text_for_utf8_output; the reader has warned about what it replaces).
 std::string json_string(std::string_view text) {
     std::string quoted = "\"";
-    const int32_t length = static_cast<int32_t>(text.size());
-    for (int32_t at = 0, taken = 0; at < length; at += taken) {
-        const label_character c = read_label_character(text.data(), length, at);
-        taken = c.length;
-        if (c.code_point < 0) {
-            for (int32_t i = 0; i < c.length; ++i) quoted += replacement_character;
-            continue;
+    quoted += text_for_utf8_output(text, [](char c) -> const char* {
+        switch (c) {
+            case '"': return "\\\"";
+            case '\\': return "\\\\";
+            case '\t': return "\\t";
+            default: return nullptr;
         }
-        const char first = text[static_cast<std::size_t>(at)];
-        if (first == '"' || first == '\\') {
-            quoted += '\\';
-            quoted += first;
-        } else if (c.code_point == '\t') {
-            quoted += "\\t";
-        } else if (is_replaced_in_text_outputs(c.code_point)) {
-            quoted += replacement_character;
-        } else {
-            quoted.append(
-                text.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(taken)));
-        }
-    }
-    return quoted + "\"";
-}
-
-template <std::size_t N>
-std::string_view trimmed(const std::array<char, N>& text) {
-    return std::string_view(text.data(), static_cast<std::size_t>(trimmed_length(text)));
+    });
+    quoted += '"';
+    return quoted;
 }
 
 std::string pair(const std::string& a, const std::string& b) { return "[" + a + ", " + b + "]"; }
@@ -105,7 +77,7 @@ namespace {
 
 std::string surface_entry(int32_t s) {
     const surface_record& surface = run.surfaces[s];
-    const std::string name = json_string(trimmed(surface.name));
+    const std::string name = json_string(trimmed_view(surface.name));
     return "    {\"index\": " + number(s + 1) + ", \"name\": " + name + ", \"counts\": [" +
            number(surface.counts[0]) + ", " + number(surface.counts[1]) + ", " +
            number(surface.counts[2]) + "], \"area\": " + number(surface.area) +
@@ -130,8 +102,9 @@ std::string region_entry(int32_t s) {
     }
     const region_measures measures = measure_region(run, region);
     return "    {\"surface\": " + number(s + 1) +
-           ", \"name\": " + json_string(trimmed(run.surfaces[s].name)) + ",\n     \"vertices\": [" +
-           vertices + "],\n     \"corners\": [" + corners + "],\n     \"centroid\": " +
+           ", \"name\": " + json_string(trimmed_view(run.surfaces[s].name)) +
+           ",\n     \"vertices\": [" + vertices + "],\n     \"corners\": [" + corners +
+           "],\n     \"centroid\": " +
            pair(number(measures.centroid_x), number(measures.centroid_y)) +
            ", \"area\": " + number(measures.area) + "}";
 }
@@ -148,12 +121,13 @@ std::string document() {
         surfaces += (s == 0 ? "" : ",\n") + surface_entry(s);
         if (has_region(run.regions[s])) regions += (regions.empty() ? "" : ",\n") + region_entry(s);
     }
-    const std::string x_title = json_string(trimmed(run.x_axis_title));
-    const std::string y_title = json_string(trimmed(run.y_axis_title));
+    const std::string x_title = json_string(trimmed_view(run.x_axis_title));
+    const std::string y_title = json_string(trimmed_view(run.y_axis_title));
     return "{\n"
            "  \"format\": \"phasemap-regions\",\n"
            "  \"version\": 1,\n"
-           "  \"program\": {\"name\": \"phasemap\", \"version\": \"" PHASEMAP_VERSION
+           "  \"program\": {\"name\": \"phasemap\", \"version\": \"" +
+           std::string(phasemap_version) +
            "\"},\n"
            "  \"window\": {\"x\": " +
            pair(number(run.x_min), number(run.x_max)) +
@@ -171,14 +145,13 @@ std::string document() {
 
 }  // namespace
 
-std::string phase_json_text() { return document(); }
-
-void write_phase_json() {
-    const std::string text = document();
-    open_output_unit(unit_json, "phase.json");
-    for (std::size_t start = 0; start < text.size();) {
-        const std::size_t end = text.find('\n', start);
-        write_raw_record(unit_json, std::string_view(text).substr(start, end - start));
-        start = end + 1;
-    }
+std::string text_in_phase_json(std::string_view text) {
+    return text_for_utf8_output(text, [](char) -> const char* { return nullptr; });
 }
+
+std::string phase_json_of(const run_state& solved) {
+    run = solved;
+    return document();
+}
+
+void write_phase_json() { write_text_records(unit_json, document()); }

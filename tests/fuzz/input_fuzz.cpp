@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#include "driver.hpp"
+#include "phasemap.hpp"
 
 namespace {
 

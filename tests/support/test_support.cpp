@@ -12,7 +12,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "driver.hpp"
+#include "phasemap.hpp"
 #include "records/fatal.hpp"
 
 namespace fs = std::filesystem;
@@ -110,7 +110,10 @@ run_result run_in_process(const std::string& dir, bool json, bool svg) {
     }
     std::fflush(stderr);
     dup2(fileno(errors), 2);
-    const int status = run_phasemap_in(folder, {json, svg});
+    output_choices choices{};
+    if (json) ask_for_output(choices, "json");
+    if (svg) ask_for_output(choices, "svg");
+    const int status = run_phasemap_in(folder, choices);
     dup2(saved_errors, 2);
     close(saved_errors);
     close(folder);

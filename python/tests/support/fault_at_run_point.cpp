@@ -5,7 +5,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "run_points.hpp"
+#include "core/run_points.hpp"
 
 void pass_run_point(run_point point) {
     static constexpr const char* phases[] = {"input_read", "vertices_found", "regions_reported",

@@ -1,0 +1,176 @@
+// The driver: whole runs in a folder and computations without files (phasemap.hpp), the
+// phases of each in their fixed order.
+#include <fcntl.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "core/folder_lock.hpp"
+#include "core/modules.hpp"
+#include "core/outputs.hpp"
+#include "core/reader/ouvrir.hpp"
+#include "core/regions/regions.hpp"
+#include "core/run_guards.hpp"
+#include "core/run_points.hpp"
+#include "maps/page/page.hpp"
+#include "maps/printps/printps.hpp"
+#include "phasemap.hpp"
+#include "records/fatal.hpp"
+#include "records/records.hpp"
+
+const char phasemap_version[] = PHASEMAP_VERSION;
+
+namespace {
+
+folder_lock run_lock{-1, -1};        // the run folder's lock, while a run holds it
+bool (*lock_wait_hook)() = nullptr;  // set_lock_wait_hook
+run_stopped run_stop;                // last_run_stop()
+
+// The end of a phase: its run point, then, in a host, the check for a floating-point fault.
+void end_phase(run_point point) {
+    pass_run_point(point);
+    stop_on_floating_point_fault();
+}
+
+// The phases that find the regions, which whole runs and computations share.
+void find_regions() {
+    search_vertices();
+    end_phase(run_point::vertices_found);
+    report_regions();
+    end_phase(run_point::regions_reported);
+}
+
+// The phases of one run, in their fixed order, and the optional outputs asked for.
+void run_phases() {
+    read_input();
+    end_phase(run_point::input_read);
+    write_list(unit_log, {item_text("Start")});
+    find_regions();
+    lay_out_page();
+    stop_on_floating_point_fault();
+    write_map();
+    end_phase(run_point::map_written);
+    write_asked_outputs();
+}
+
+// A complete run replaces its outputs as one set, log.out last; an interruption waits until
+// they are in place.
+void commit_outputs() {
+    hold_interruptions();
+    commit_asked_outputs();
+}
+
+// A failed run keeps log.out, with the error as its last record, and leaves every other
+// output as it was.
+void keep_log_of_failed_run(const run_stopped& stop) {
+    run_stop = stop;
+    hold_interruptions();
+    print_message(stop.message);
+    keep_log_alone(stop.message);
+}
+
+// Everything a run carries from phase to phase starts afresh here, so that one process can
+// run in many folders or be called many times: the run state, the count of warnings and the
+// run's last message. (The reader keeps its own state on its stack; the page model is laid
+// out afresh before the maps are written.)
+void start_afresh() {
+    reset_run_state();
+    reset_warning_count();
+    run_stop = {};
+}
+
+// The end of compute_from_text, however it ends.
+void end_computation() {
+    end_fp_traps();
+    close_all_units();
+    set_input_text(nullptr);
+    set_output_discard(false);
+}
+
+}  // namespace
+
+void keep_standard_streams_open() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1) continue;
+        const int null_fd = open("/dev/null", O_RDWR);
+        if (null_fd >= 0 && null_fd != fd) close(null_fd);
+    }
+}
+
+void set_lock_wait_hook(bool (*give_up)()) { lock_wait_hook = give_up; }
+
+int run_phasemap_in(int folder, const output_choices& choices, const std::string* input_text) {
+    keep_standard_streams_open();
+    start_afresh();
+    set_up_outputs(choices);
+    int status = 0;
+    begin_interruption_guards();
+    if (lock_folder(folder, lock_wait_hook, run_lock) == lock_outcome::given_up) {
+        end_interruption_guards();
+        return run_given_up;
+    }
+    set_run_folder(folder);
+    set_input_text(input_text);
+    begin_fp_traps();
+    try {
+        run_phases();
+        commit_outputs();
+    } catch (const run_stopped& stop) {
+        keep_log_of_failed_run(stop);
+        status = 1;
+    } catch (const std::bad_alloc&) {
+        keep_log_of_failed_run({"phasemap: out of memory"});
+        status = 1;
+    }
+    end_fp_traps();
+    close_all_units();
+    set_input_text(nullptr);
+    set_run_folder(AT_FDCWD);
+    unlock_folder(run_lock);
+    end_interruption_guards();
+    return status;
+}
+
+int run_phasemap(const output_choices& choices) {
+    keep_standard_streams_open();
+    const int here = open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (here < 0) {
+        print_message("phasemap: cannot open the current folder: " +
+                      std::string(std::strerror(errno)));
+        return 1;
+    }
+    const int status = run_phasemap_in(here, choices);
+    close(here);
+    return status;
+}
+
+const run_stopped& last_run_stop() { return run_stop; }
+
+void compute_from_text(const std::string& text, bool stop_after_reading) {
+    start_afresh();
+    set_up_outputs({});
+    set_input_text(&text);
+    set_output_discard(true);
+    begin_fp_traps();
+    try {
+        read_input();
+        end_phase(run_point::input_read);
+        if (!stop_after_reading) find_regions();
+    } catch (...) {
+        end_computation();
+        throw;
+    }
+    end_computation();
+}
+
+void forget_run_after_fork() {
+    forget_guards_after_fork();
+    forget_units_after_fork();
+    set_input_text(nullptr);
+    set_output_discard(false);
+    set_message_sink(nullptr);
+    set_run_folder(AT_FDCWD);
+    unlock_folder(run_lock);
+}

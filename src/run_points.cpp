@@ -1,3 +1,0 @@
-#include "run_points.hpp"
-
-[[gnu::weak]] void pass_run_point(run_point) {}
