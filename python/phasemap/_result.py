@@ -6,8 +6,7 @@ from __future__ import annotations
 
 import dataclasses
 import json
-import re
-from typing import TYPE_CHECKING, Any, Mapping
+from typing import TYPE_CHECKING, Any
 
 import numpy as np
 from numpy.typing import ArrayLike
