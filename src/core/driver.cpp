@@ -11,6 +11,8 @@
 #include "core/modules.hpp"
 #include "core/outputs.hpp"
 #include "core/reader/ouvrir.hpp"
+#include "core/reader/ouvrir_checks.hpp"
+#include "core/reader/surface_table.hpp"
 #include "core/regions/regions.hpp"
 #include "core/run_guards.hpp"
 #include "core/run_points.hpp"
@@ -89,6 +91,60 @@ void end_computation() {
     set_output_discard(false);
 }
 
+// A run in `folder` once the run state and its table of outputs are set up: waits for the
+// folder's lock, carries out `phases` and commits the outputs asked for as one set, or after
+// a fatal error keeps log.out alone (when it is open) with the message. Returns as
+// run_phasemap_in does.
+template <typename Phases>
+int run_locked_in(int folder, const std::string* input_text, Phases phases) {
+    int status = 0;
+    begin_interruption_guards();
+    if (lock_folder(folder, lock_wait_hook, run_lock) == lock_outcome::given_up) {
+        end_interruption_guards();
+        return run_given_up;
+    }
+    set_run_folder(folder);
+    set_input_text(input_text);
+    begin_fp_traps();
+    try {
+        phases();
+        commit_outputs();
+    } catch (const run_stopped& stop) {
+        keep_log_of_failed_run(stop);
+        status = 1;
+    } catch (const std::bad_alloc&) {
+        keep_log_of_failed_run({"phasemap: out of memory"});
+        status = 1;
+    }
+    end_fp_traps();
+    close_all_units();
+    set_input_text(nullptr);
+    set_run_folder(AT_FDCWD);
+    unlock_folder(run_lock);
+    end_interruption_guards();
+    return status;
+}
+
+// Reads the input, from `text` or else from input.txt of the run's folder, with every output
+// discarded and, with `surfaces`, every surface handed to it: the computations that stop
+// after reading.
+void read_alone(const std::string* text, std::vector<surface_read>* surfaces) {
+    set_input_text(text);
+    set_output_discard(true);
+    set_surface_sink(surfaces);
+    begin_fp_traps();
+    try {
+        read_input();
+        end_phase(run_point::input_read);
+    } catch (...) {
+        set_surface_sink(nullptr);
+        end_computation();
+        throw;
+    }
+    set_surface_sink(nullptr);
+    end_computation();
+}
+
 }  // namespace
 
 void keep_standard_streams_open() {
@@ -105,32 +161,7 @@ int run_phasemap_in(int folder, const output_choices& choices, const std::string
     keep_standard_streams_open();
     start_afresh();
     set_up_outputs(choices);
-    int status = 0;
-    begin_interruption_guards();
-    if (lock_folder(folder, lock_wait_hook, run_lock) == lock_outcome::given_up) {
-        end_interruption_guards();
-        return run_given_up;
-    }
-    set_run_folder(folder);
-    set_input_text(input_text);
-    begin_fp_traps();
-    try {
-        run_phases();
-        commit_outputs();
-    } catch (const run_stopped& stop) {
-        keep_log_of_failed_run(stop);
-        status = 1;
-    } catch (const std::bad_alloc&) {
-        keep_log_of_failed_run({"phasemap: out of memory"});
-        status = 1;
-    }
-    end_fp_traps();
-    close_all_units();
-    set_input_text(nullptr);
-    set_run_folder(AT_FDCWD);
-    unlock_folder(run_lock);
-    end_interruption_guards();
-    return status;
+    return run_locked_in(folder, input_text, run_phases);
 }
 
 int run_phasemap(const output_choices& choices) {
@@ -151,18 +182,64 @@ const run_stopped& last_run_stop() { return run_stop; }
 void compute_from_text(const std::string& text, bool stop_after_reading) {
     start_afresh();
     set_up_outputs({});
+    if (stop_after_reading) return read_alone(&text, nullptr);
     set_input_text(&text);
     set_output_discard(true);
     begin_fp_traps();
     try {
         read_input();
         end_phase(run_point::input_read);
-        if (!stop_after_reading) find_regions();
+        find_regions();
     } catch (...) {
         end_computation();
         throw;
     }
     end_computation();
+}
+
+void read_every_surface(const std::string& text, std::vector<surface_read>& surfaces) {
+    start_afresh();
+    set_up_outputs({});
+    surfaces.clear();
+    read_alone(&text, &surfaces);
+}
+
+void read_every_surface_in(int folder, const output_choices& choices,
+                           std::vector<surface_read>& surfaces) {
+    start_afresh();
+    set_up_outputs(choices);
+    surfaces.clear();
+    set_run_folder(folder);
+    try {
+        read_alone(nullptr, &surfaces);
+    } catch (...) {
+        set_run_folder(AT_FDCWD);
+        throw;
+    }
+    set_run_folder(AT_FDCWD);
+}
+
+int write_host_outputs_in(int folder, std::string_view map_name,
+                          std::span<const host_output> outputs) {
+    keep_standard_streams_open();
+    start_afresh();
+    output_choices choices{};
+    for (const host_output& output : outputs) {
+        const output_choices before = choices;
+        if (ask_for_output(choices, output.choice) &&
+            std::memcmp(&before, &choices, sizeof choices) != 0)
+            continue;
+        run_stop = {"phasemap: no output, or one given twice, is asked for by '" +
+                    escape_control_bytes(output.choice) + "'"};
+        print_message(run_stop.message);
+        return 1;
+    }
+    set_up_host_outputs(choices);
+    return run_locked_in(folder, nullptr, [&] {
+        name_outputs_after_map(map_name);
+        check_output_names(entry_lines{});
+        write_host_outputs(outputs);
+    });
 }
 
 void forget_run_after_fork() {
