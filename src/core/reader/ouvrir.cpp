@@ -112,13 +112,18 @@ void note_counted_entry(reader_state& r, const keyword_info& info, int32_t count
     r.just_read_count = count;
 }
 
-// `entry`: "the text entry".
+// `entry`: "the text entry"; `hint`, where to go instead, is added to the message.
 void refuse_count_above(int32_t count, int32_t capacity, const std::string& entry,
-                        const char* things) {
+                        const char* things, const char* hint = "") {
     if (count > capacity)
         stop_run_on_input(entry + " declares " + std::to_string(count) + " " + things +
-                          "; at most " + std::to_string(capacity) + " can be held");
+                          "; at most " + std::to_string(capacity) + " can be held" + hint);
 }
+
+// Where an input of more surfaces than the program holds is solved.
+constexpr char more_surfaces_hint[] =
+    " (for any number, run python3 -m phasemap, or use phasemap.read_input(path, "
+    "limits=False) in Python)";
 
 // The surfaces of a surf entry. A host's sink (surface_table.hpp) lifts the limit of the
 // program's table and gets every surface; the program's table holds the first 16 either way.
@@ -126,7 +131,8 @@ void read_surfaces_entry(reader_state& r, const keyword_info& info) {
     const std::string entry = entry_name(info);
     int32_t count = surfaces_read();  // a count left out keeps the one read before
     read_count(r, info, count, entry, "the number of surfaces");
-    if (!has_surface_sink()) refuse_count_above(count, max_plane_surfaces, entry, "surfaces");
+    if (!has_surface_sink())
+        refuse_count_above(count, max_plane_surfaces, entry, "surfaces", more_surfaces_hint);
     if (count < 0)
         stop_run_on_input(entry + " declares " + std::to_string(count) +
                           " surfaces; the number cannot be negative");
