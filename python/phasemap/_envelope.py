@@ -99,11 +99,18 @@ def envelope(planes: Any, window: Sequence[float], names: Sequence[str] | None =
 
 
 def _envelope_of(
-    rows: np.ndarray, window: Sequence[float], names: Sequence[str], titles: tuple[str, str]
+    rows: np.ndarray,
+    window: Sequence[float],
+    names: Sequence[str],
+    titles: tuple[str, str],
+    surfaces: Sequence[Any] = (),
 ) -> Envelope:
-    """The envelope of a Diagram's planes (Diagram.solve_exact)."""
+    """The envelope of a Diagram's planes (Diagram.solve_exact), with its `surfaces` for the
+    counts, area and energy of each in `as_dict`."""
     raw = _call("Diagram.solve_exact", _require_engine().solve, rows, window, 0)
-    return Envelope(rows, raw, names, titles)
+    envelope = Envelope(rows, raw, names, titles)
+    envelope._surfaces = surfaces
+    return envelope
 
 
 class Envelope(Plots):
@@ -132,7 +139,7 @@ class Envelope(Plots):
     (('A', 'B'), ['A', 'B'], [1.0, 0.0, -1.0, 0.0])
     """
 
-    __slots__ = ("_rows", "window", "_names", "_raw", "_regions", "titles")
+    __slots__ = ("_rows", "window", "_names", "_raw", "_regions", "titles", "_surfaces")
 
     def __init__(
         self,
@@ -147,6 +154,7 @@ class Envelope(Plots):
         self._raw = raw
         self._regions: list[Region] | None = None
         self.titles = titles  # (x, y) axis titles, when known
+        self._surfaces: Sequence[Any] = ()  # a Diagram's Surfaces, when known
         if names is not None:
             names = tuple(str(name) for name in names)
             if len(names) != len(rows):
@@ -226,8 +234,8 @@ class Envelope(Plots):
         """The regions as plain data, in the shape of phase.json.
 
         The keys are phase.json's where they apply: "format" is "phasemap-envelope",
-        "axis_titles" is there only when the titles are known (`Diagram.solve_exact`), a
-        surface has no counts, area or energy, and a region no vertex numbers. Numbers are
+        "axis_titles", and a surface's "counts", "area" and "energy", are there only when they
+        are known (`Diagram.solve_exact`), and a region has no vertex numbers. Numbers are
         doubles, which `to_json` writes as the shortest decimals that read back to them.
 
         Examples
@@ -250,7 +258,7 @@ class Envelope(Plots):
             document["axis_titles"] = {"x": self.titles[0], "y": self.titles[1]}
         rows = self._rows
         d_column = 3 if rows.shape[1] == 4 else 2
-        document["surfaces"] = [
+        surfaces = [
             {
                 "index": i + 1,
                 "name": name,
@@ -263,6 +271,11 @@ class Envelope(Plots):
             }
             for i, name in enumerate(self.names)
         ]
+        for entry, s in zip(surfaces, self._surfaces):
+            plane, has_region = entry.pop("plane"), entry.pop("has_region")
+            entry.update(counts=list(s.counts), area=s.area, energy=s.energy)
+            entry.update(plane=plane, has_region=has_region)
+        document["surfaces"] = surfaces
         document["regions"] = [
             {
                 "surface": r.surface,
