@@ -78,8 +78,9 @@ def _phase_json(exact: Envelope) -> str:
     document = exact.as_dict()
     encode = json.JSONEncoder(ensure_ascii=False).encode
     lines = ["{"]
-    for k, (key, value) in enumerate(document.items()):
-        comma = "," if k + 1 < len(document) else ""
+    for key in list(document):
+        value = document.pop(key)  # each part goes once it is text: a document's size at most
+        comma = "," if document else ""
         if isinstance(value, list) and value:
             lines.append(f"  {encode(key)}: [")
             last = len(value) - 1
