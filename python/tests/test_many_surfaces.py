@@ -128,6 +128,9 @@ def test_a_diagram_of_any_number_is_solved_exactly_and_refused_by_the_program(tm
     assert exact.regions[0].name == lines[exact.regions[0].surface - 1].split("'")[1]
     document = json.loads(exact.to_json())
     assert document["surfaces"][0]["counts"] == list(built.surfaces[0].counts)
+    figure = pytest.importorskip("matplotlib.figure").Figure()
+    axes = exact.plot(ax=figure.add_subplot())
+    assert len(axes.patches) >= len(exact.regions) > 16
     jsonschema = pytest.importorskip("jsonschema")
     jsonschema.validate(document, json.loads(SCHEMA.read_text()))
     for call in (built.solve, lambda: built.write(tmp_path / "out")):
