@@ -2,6 +2,7 @@
 // phases of each in their fixed order.
 #include <fcntl.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -83,12 +84,13 @@ void start_afresh() {
     run_stop = {};
 }
 
-// The end of compute_from_text, however it ends.
+// The end of a computation, however it ends.
 void end_computation() {
     end_fp_traps();
     close_all_units();
     set_input_text(nullptr);
     set_output_discard(false);
+    set_surface_sink(nullptr);
 }
 
 // A run in `folder` once the run state and its table of outputs are set up: waits for the
@@ -125,10 +127,10 @@ int run_locked_in(int folder, const std::string* input_text, Phases phases) {
     return status;
 }
 
-// Reads the input, from `text` or else from input.txt of the run's folder, with every output
-// discarded and, with `surfaces`, every surface handed to it: the computations that stop
-// after reading.
-void read_alone(const std::string* text, std::vector<surface_read>* surfaces) {
+// A computation of the run state without files: reads the input, from `text` or else from
+// input.txt of the run's folder, with every output discarded and, with `surfaces`, every
+// surface handed to it; then, `with_regions`, searches the vertices and reports the regions.
+void compute(const std::string* text, std::vector<surface_read>* surfaces, bool with_regions) {
     set_input_text(text);
     set_output_discard(true);
     set_surface_sink(surfaces);
@@ -136,12 +138,11 @@ void read_alone(const std::string* text, std::vector<surface_read>* surfaces) {
     try {
         read_input();
         end_phase(run_point::input_read);
+        if (with_regions) find_regions();
     } catch (...) {
-        set_surface_sink(nullptr);
         end_computation();
         throw;
     }
-    set_surface_sink(nullptr);
     end_computation();
 }
 
@@ -182,26 +183,14 @@ const run_stopped& last_run_stop() { return run_stop; }
 void compute_from_text(const std::string& text, bool stop_after_reading) {
     start_afresh();
     set_up_outputs({});
-    if (stop_after_reading) return read_alone(&text, nullptr);
-    set_input_text(&text);
-    set_output_discard(true);
-    begin_fp_traps();
-    try {
-        read_input();
-        end_phase(run_point::input_read);
-        find_regions();
-    } catch (...) {
-        end_computation();
-        throw;
-    }
-    end_computation();
+    compute(&text, nullptr, !stop_after_reading);
 }
 
 void read_every_surface(const std::string& text, std::vector<surface_read>& surfaces) {
     start_afresh();
     set_up_outputs({});
     surfaces.clear();
-    read_alone(&text, &surfaces);
+    compute(&text, &surfaces, false);
 }
 
 void read_every_surface_in(int folder, const output_choices& choices,
@@ -211,7 +200,7 @@ void read_every_surface_in(int folder, const output_choices& choices,
     surfaces.clear();
     set_run_folder(folder);
     try {
-        read_alone(nullptr, &surfaces);
+        compute(nullptr, &surfaces, false);
     } catch (...) {
         set_run_folder(AT_FDCWD);
         throw;
@@ -224,13 +213,14 @@ int write_host_outputs_in(int folder, std::string_view map_name,
     keep_standard_streams_open();
     start_afresh();
     output_choices choices{};
-    for (const host_output& output : outputs) {
-        const output_choices before = choices;
-        if (ask_for_output(choices, output.choice) &&
-            std::memcmp(&before, &choices, sizeof choices) != 0)
-            continue;
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        const std::string_view choice = outputs[i].choice;
+        const bool is_repeated =
+            std::any_of(outputs.begin(), outputs.begin() + static_cast<std::ptrdiff_t>(i),
+                        [&](const host_output& earlier) { return earlier.choice == choice; });
+        if (!is_repeated && ask_for_output(choices, choice)) continue;
         run_stop = {"phasemap: no output, or one given twice, is asked for by '" +
-                    escape_control_bytes(output.choice) + "'"};
+                    escape_control_bytes(choice) + "'"};
         print_message(run_stop.message);
         return 1;
     }
@@ -247,6 +237,7 @@ void forget_run_after_fork() {
     forget_units_after_fork();
     set_input_text(nullptr);
     set_output_discard(false);
+    set_surface_sink(nullptr);
     set_message_sink(nullptr);
     set_run_folder(AT_FDCWD);
     unlock_folder(run_lock);

@@ -273,8 +273,8 @@ void set_defaults() {
 
 // The labels and axis titles the map will draw and the surface names, in the order of their
 // lines, each checked for characters that the outputs do not show as typed. The surfaces,
-// one a line in the order read, are merged with the others (which come first on a line of
-// their own, a title left at its default being on line 0).
+// whose lines rise in the order they are read, are merged into the titles and labels sorted
+// by line, a title or label first where lines are equal.
 void warn_about_text_characters(const entry_lines& lines) {
     struct checked_text {
         int32_t line;
