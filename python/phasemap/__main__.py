@@ -52,7 +52,7 @@ CHOICES = ("json", "svg")
 _ENDING = {signal.SIGTERM: "SIGTERM", signal.SIGHUP: "SIGHUP"}
 
 
-class _Ended(Exception):
+class _Ended(BaseException):
     """A signal that ends the command (SIGTERM, SIGHUP) arrived."""
 
     def __init__(self, number: int) -> None:
