@@ -1,5 +1,5 @@
 """Where the elements of a colour map (an SVG map of phasemap) lie, measured without drawing it:
-each polygon and line with its stroke (miter joins, butt caps), and each text by the glyphs of
+each polygon and line with its stroke, and each text by the glyphs of
 the font a renderer takes for it (fontconfig's match for the map's "Times", else for "serif"),
 its advances and ink boxes laid out as SVG lays out a <text> with its <tspan>s. The checks of
 the program's SVG maps (tests/extra_outputs_test.py) and of the module's (python/tests) use it
@@ -17,7 +17,6 @@ import xml.etree.ElementTree as ElementTree
 
 SVG = "{http://www.w3.org/2000/svg}"
 PAGE = (0.0, 0.0, 612.0, 792.0)  # the Letter page, the most a map shows
-MITER_LIMIT = 4.0  # SVG's default
 
 
 @functools.lru_cache(maxsize=None)
@@ -88,28 +87,10 @@ def _numbers(text):
 
 
 def _polygon(points, half):
-    """Boxes of a closed polygon's stroked corners: the edges' offsets by half the stroke's
-    width on both sides, and the tip of each miter join within the miter limit."""
-    boxes, count = [], len(points)
-    for k, (x, y) in enumerate(points):
-        reach = [(x, y)]
-        directions = []
-        for other in (points[k - 1], points[(k + 1) % count]):
-            length = math.hypot(other[0] - x, other[1] - y)
-            if length > 0:
-                ux, uy = (other[0] - x) / length, (other[1] - y) / length
-                directions.append((ux, uy))
-                reach += [(x - uy * half, y + ux * half), (x + uy * half, y - ux * half)]
-        if len(directions) == 2:
-            (ax, ay), (bx, by) = directions
-            bisector = math.hypot(ax + bx, ay + by)
-            sine = math.sqrt(max(0.0, (1 - (ax * bx + ay * by)) / 2))  # of half the angle
-            if bisector > 0 and sine > 0 and 1 / sine <= MITER_LIMIT:
-                tip = half / sine
-                reach.append((x - (ax + bx) / bisector * tip, y - (ay + by) / bisector * tip))
-        xs, ys = [p[0] for p in reach], [p[1] for p in reach]
-        boxes.append((min(xs), min(ys), max(xs), max(ys)))
-    return boxes
+    """Boxes of a closed polygon's stroked corners, half the stroke's width around each: where
+    the miter join of a right angle ends (the frame's corners; the regions' corners lie within
+    the frame)."""
+    return [(x - half, y - half, x + half, y + half) for x, y in points]
 
 
 def _runs(element, size, y):
