@@ -254,7 +254,16 @@ class Diagram:
             for t in (diagram.x_title, diagram.y_title)
         )
         rows = np.array(planes, dtype=float).reshape(-1, 4)
-        return _envelope_of(rows, diagram.window, names, (x_title, y_title))
+        return _envelope_of(rows, diagram.window, names, (x_title, y_title), diagram)
+
+    def _page_input(self) -> bytes:
+        """The input text of this diagram's map page alone, for a colour map of regions found
+        apart: every entry but the surfaces after the first, which the page does not show
+        (so it reads as well for a diagram of more surfaces than the program's table)."""
+        page = object.__new__(Diagram)
+        page.__dict__.update((k, v) for k, v in self.__dict__.items() if k != "_input")
+        object.__setattr__(page, "surfaces", tuple(self.surfaces)[:1])
+        return page.to_input().encode("utf-8", "surrogateescape")
 
     def write(self, folder: PathType = ".", json: bool = False, svg: bool = False) -> None:
         """Writes the program's outputs into a folder, as one set.
