@@ -96,6 +96,16 @@ struct region_measures {
 };
 region_measures measure_region(const run_state& state, const region_record& region);
 
+// The SVG map of a solved run state, byte for byte as --svg writes it (records ended by CR LF).
+std::string svg_map_of(const run_state& solved);
+
+// The SVG map, records ended by CR LF, of the page that the input text `text` lays out (its
+// window, titles, shift, pressure scales, lines and labels; its surfaces play no part), with
+// `symbol` before each title, filled with `regions` (region_list, maps/page/styles.hpp) and
+// coloured by the maps' one rule. Throws run_stopped as compute_from_text would for the text.
+std::string svg_map_of_regions(const std::string& text, const region_list& regions,
+                               title_symbol symbol);
+
 // ---------------------------------------------------------------------------------------
 // Inputs of any number of surfaces, for a host's engine of its own (core/driver.cpp)
 //

@@ -1,13 +1,17 @@
 // Arithmetic of the page model where the golden maps cannot show it: page geometry and the
 // data-to-page maps; the pressure scales' spacing, truncated tick ranges and their walk,
 // exponents and text widths; the ends of equilibrium lines (the clipping test on the
-// unrounded quotient, and records that must give no line). Drawn maps are golden cases.
+// unrounded quotient, and records that must give no line); the box a map is cut to, and the
+// neighbours of regions given as arrays. Drawn maps are golden cases (their cut by the
+// glyphs' own extents: tests/extra_outputs_test.py).
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <cmath>
 #include <cstdint>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "core/modules.hpp"
 #include "core/run_guards.hpp"
@@ -114,6 +118,44 @@ TEST(LineEnds, UnroundedClippingAndRecordsWithoutLine) {
     EXPECT_FALSE(has_ends(1, 1, 1.0f, {1.0e-9f, 2.0f, 1.0f, 10.0f}));
     EXPECT_TRUE(has_ends(0, 2, -1.0f, square));
     EXPECT_TRUE(has_ends(1, 1, 0.0f, square));
+}
+
+// The box holds the drawing with the margin, in whole points: a label right of the frame
+// widens it by the label's width (Times-Roman advances; a character beyond ASCII an em at
+// most, more than its own 500); a label far off the page leaves it cut to the page.
+TEST(DrawingBox, HoldsTheLabelsWithinThePage) {
+    geometry_for(0.0f, 1.0f, 0.0f, 1.0f);
+    const page_box plain = drawing_box();
+    run.label_count = 1;
+    run.labels[0] = {1.1f, 0.5f, 10.0f, {}};
+    set_text(run.labels[0].text, "WW\xCE\xB1");  // 944 + 944 + 1000 (alpha), 1/1000 em
+    lay_out_page();
+    const page_box label = drawing_box();
+    EXPECT_EQ(std::tuple(page_x(1.1f), run.page.translation.x), std::tuple(521.0f, 0.0f));
+    EXPECT_EQ(label.right, std::ceil(521.0 + 28.88 + drawing_margin));
+    EXPECT_GT(label.right, plain.right);
+    EXPECT_EQ(std::tuple(label.left, label.bottom), std::tuple(plain.left, plain.bottom));
+    EXPECT_EQ(text_width("WW\xCE\xB1"), 2388.0);
+    run.labels[0].x = 1.0e6f;
+    run.labels[0].y = -1.0e6f;
+    lay_out_page();
+    const page_box far = drawing_box();
+    EXPECT_EQ(std::tuple(far.left, far.bottom, far.right, far.top),
+              std::tuple(plain.left, 0.0f, page_width, plain.top));
+}
+
+// Regions given as arrays: sides where two corners are shared (whatever a region's repeated
+// corner), corners where one is, in ascending pairs; four squares meeting at the origin.
+TEST(NeighbourPairs, SidesAndCornersOfRegionsAsArrays) {
+    const double corners[] = {-1, 0,  0,  0, 0,  1, -1, 1,  0, 0, 0,  0, 1,  0, 1, 1, 0,
+                              1,  -1, -1, 0, -1, 0, 0,  -1, 0, 0, -1, 1, -1, 1, 0, 0, 0};
+    const int64_t offsets[] = {0, 4, 9, 13, 17};
+    const int64_t surfaces[] = {1, 2, 3, 4};
+    std::vector<int32_t> sides;
+    std::vector<int32_t> touching;
+    find_neighbour_pairs({4, surfaces, offsets, corners, 0, nullptr}, sides, touching);
+    EXPECT_EQ(sides, (std::vector<int32_t>{0, 1, 0, 2, 1, 3, 2, 3}));
+    EXPECT_EQ(touching, (std::vector<int32_t>{0, 3, 1, 2}));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-"""tools/render-map: a cropped PNG, PDF and EPS of a map, fonts embedded, the map left as it
-was; what it refuses."""
+"""tools/render-map: a cropped PNG, PDF and EPS of a map or of a colour map, fonts embedded,
+the map left as it was; what it refuses."""
 import os
 import pathlib
 import re
@@ -7,6 +7,8 @@ import shutil
 import subprocess
 
 import pytest
+
+import golden_cases  # tests/support, put on the path by conftest.py
 
 SOURCE = pathlib.Path(__file__).resolve().parent.parent
 SCRIPT = SOURCE / "tools" / "render-map"
@@ -113,15 +115,66 @@ def test_pdf_and_eps_carry_every_font_embedded_as_a_subset(tmp_path, name):
         assert not_embedded == []
 
 
+def colour_map(folder, whole_page):
+    """The SVG map of the README's example as the program writes it, or put back on the whole
+    Letter page as earlier builds wrote it."""
+    folder.mkdir()
+    shutil.copy(golden_cases.EXAMPLES / "oxide-in-oxygen-and-water" / "input.txt", folder)
+    assert golden_cases.run_program(folder, ["--svg"]).status == 0
+    svg = folder / "map1.svg"
+    if whole_page:
+        text = svg.read_text(encoding="utf-8")
+        text = re.sub(
+            r'width="\d+pt" height="\d+pt" viewBox="[^"]*"',
+            'width="612pt" height="792pt" viewBox="0 0 612 792"',
+            text,
+            count=1,
+        )
+        text = re.sub(r'<rect class="background" [^>]*>',
+                      '<rect class="background" x="0" y="0" width="612" height="792" '
+                      'fill="#FFFFFF"/>', text, count=1)  # fmt: skip
+        svg.write_text(text, encoding="utf-8")
+    return svg
+
+
+# Cut to the drawing with a margin of at most 14 points (a map of this build keeps its own
+# 8), in colour, its fonts embedded as subsets; the map itself is left as it was.
+@pytest.mark.parametrize("whole_page", [False, True], ids=["cut", "whole-page"])
+def test_colour_map_is_cut_to_its_drawing(tmp_path, whole_page):
+    require("gs")
+    require("rsvg-convert")
+    require("pdffonts")
+    from PIL import Image, ImageChops
+
+    svg = colour_map(tmp_path / "run", whole_page)
+    before = svg.read_bytes()
+    result = render(svg, tmp_path / "out" / "oxide", env={"PHASEMAP_RENDER_DPI": "72"})
+    assert result.returncode == 0, result.stderr
+    assert svg.read_bytes() == before
+    base = tmp_path / "out" / "oxide"
+    picture = Image.open(base.with_suffix(".png")).convert("RGB")
+    ink = ImageChops.difference(picture, Image.new("RGB", picture.size, "white")).getbbox()
+    rooms = (ink[0], ink[1], picture.width - ink[2], picture.height - ink[3])
+    assert all(1 <= room <= 15 for room in rooms), rooms
+    assert len(set(picture.getdata())) > 20, "not in colour"
+    count, not_embedded = fonts_not_embedded_as_subset(base.with_suffix(".pdf"))
+    assert count >= 1 and not_embedded == []
+    assert base.with_suffix(".eps").read_bytes().startswith(b"%!PS-Adobe-3.0 EPSF-3.0")
+
+
 def test_refuses_what_is_no_map_and_a_folder_it_cannot_make(tmp_path):
     (tmp_path / "empty.ps").write_text("")
     (tmp_path / "file").write_text("")
+    (tmp_path / "plain.svg").write_text('<?xml version="1.0"?>\n<svg width="10" height="10"/>\n')
     assert render().returncode == 1
     assert render(tmp_path / "absent.ps").returncode == 1
     assert render(tmp_path / "empty.ps").returncode == 1
     assert render(DEMO_MAP, tmp_path / "dpi", env={"PHASEMAP_RENDER_DPI": "high"}).returncode == 1
-    assert sorted(p.name for p in tmp_path.iterdir()) == ["empty.ps", "file"]
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["empty.ps", "file", "plain.svg"]
     require("gs")
+    require("rsvg-convert")
+    result = render(tmp_path / "plain.svg")
+    assert result.returncode == 1 and "no SVG map of phasemap" in result.stderr
     # The output folder would have to be made inside a plain file.
     result = render(DEMO_MAP, tmp_path / "file" / "sub" / "out")
     assert result.returncode == 1

@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "_core_maps.hpp"
 #include "phasemap.hpp"
 
 namespace py = pybind11;
@@ -463,6 +464,29 @@ PYBIND11_MODULE(_core, m) {
         Py_XDECREF(previous);
     });
 
+    // svg_map(run state) -> the SVG map of a solved run, the bytes --svg writes.
+    m.def("svg_map", [](const run_state& solved) {
+        std::string svg;
+        const call_outcome outcome = locked_call([&] { svg = svg_map_of(solved); });
+        return finished(outcome, py::bytes(svg), stopped, fault);
+    });
+
+    // svg_map_of_regions(text, surfaces, offsets, corners, names, symbol) -> the SVG map of
+    // the page that `text` lays out (its surfaces play no part), filled with the regions the
+    // arrays give (checked_region_arrays), with symbol 0 (mu), 1 (Delta mu) or 2 (none)
+    // before each axis title.
+    m.def("svg_map_of_regions", [](const std::string& text, const py::handle& surfaces,
+                                   const py::handle& offsets, const py::handle& corners,
+                                   const py::handle& names, int symbol) {
+        const region_arrays regions = checked_region_arrays(surfaces, offsets, corners, names);
+        if (symbol < 0 || symbol > 2) throw py::value_error("svg_map_of_regions: symbol 0, 1 or 2");
+        std::string svg;
+        const call_outcome outcome = locked_call([&] {
+            svg = svg_map_of_regions(text, regions.list, static_cast<title_symbol>(symbol));
+        });
+        return finished(outcome, py::bytes(svg), stopped, fault);
+    });
+
     // run_in(folder, text, choices): a whole run of the program in `folder`, an open
     // descriptor of it (O_PATH will do), with `text` as its input.txt, which stays unwritten,
     // writing the optional outputs whose choices (among output_choices) are named. Every file
@@ -517,9 +541,7 @@ PYBIND11_MODULE(_core, m) {
     });
 
     // What the package shares with the program rather than restating it: the version, the
-    // choices of the optional outputs, the SVG map's region colours (by surface number,
-    // cycled) and the level that marks the upper member of a stacked pair in label_segments
-    // (the lower one has its negative).
+    // choices of the optional outputs and the share of the maps (_core_maps.hpp).
     m.doc() =
         "The program's core inside Python, behind the phasemap package; its names are private "
         "to the package. _set_wait_hook is a hook for the package's tests only.";
@@ -530,45 +552,5 @@ PYBIND11_MODULE(_core, m) {
         if (!output_choice(row).empty())
             choices.append(py::str(output_choice(row).data(), output_choice(row).size()));
     m.attr("output_choices") = py::tuple(choices);
-    py::list colours;
-    for (const std::string_view colour : region_palette)
-        colours.append(py::str(colour.data(), colour.size()));
-    m.attr("region_palette") = py::tuple(colours);
-    m.attr("stacked_level") = stacked_level;
-
-    // The plots' share of the maps' rules: the least colour difference of two neighbouring
-    // regions, region_colours(surfaces, sides, corners) -> the palette index of each region
-    // by the maps' one rule (surfaces: (n,) 1-based; sides and corners: (m, 2) places of
-    // regions that share a side, and of those that meet at a corner only),
-    // the dash patterns of the guide lines (lengths in points, as the SVG map writes them) and
-    // the constants of the pressure scales (a tick per ln_ten * boltzmann_ev * T * step).
-    m.attr("neighbour_colour_difference") = neighbour_colour_difference;
-    m.def("region_colours",
-          [](py::array_t<int32_t, py::array::c_style | py::array::forcecast> surfaces,
-             py::array_t<int32_t, py::array::c_style | py::array::forcecast> sides,
-             py::array_t<int32_t, py::array::c_style | py::array::forcecast> corners) {
-              const auto count = static_cast<int32_t>(surfaces.size());
-              const int32_t* s = surfaces.data();
-              auto pairs_fit = [count](const py::array_t<int32_t, py::array::c_style>& pairs) {
-                  return (pairs.size() == 0 || (pairs.ndim() == 2 && pairs.shape(1) == 2)) &&
-                         std::all_of(pairs.data(), pairs.data() + pairs.size(),
-                                     [count](int32_t v) { return v >= 0 && v < count; });
-              };
-              if (surfaces.ndim() != 1 ||
-                  std::any_of(s, s + count, [](int32_t v) { return v < 1; }) || !pairs_fit(sides) ||
-                  !pairs_fit(corners))
-                  throw py::value_error(
-                      "region_colours: surfaces (n,) from 1, pairs (m, 2) of places below n");
-              py::array_t<int32_t> chosen(count);
-              choose_region_colours(count, s, static_cast<int32_t>(sides.size() / 2), sides.data(),
-                                    static_cast<int32_t>(corners.size() / 2), corners.data(),
-                                    chosen.mutable_data());
-              return chosen;
-          });
-    py::list dashes;
-    for (const std::string_view dash : dash_patterns)
-        dashes.append(py::str(dash.data(), dash.size()));
-    m.attr("dash_patterns") = py::tuple(dashes);
-    m.attr("boltzmann_ev") = boltzmann_ev;
-    m.attr("ln_ten") = ln_ten;
+    define_map_styles(m);
 }

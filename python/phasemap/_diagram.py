@@ -291,8 +291,17 @@ class Diagram:
             diagram.window,
             _core.texts_in_phase_json(raw_names),
             (titles[0], titles[1]),
-            diagram.surfaces,
+            diagram,
         )
+
+    def _page_input(self) -> bytes:
+        """The input text of this diagram's map page alone, for a colour map of regions found
+        apart: every entry but the surfaces after the first, which the page does not show
+        (so it reads as well for a diagram of more surfaces than the program's table)."""
+        page = object.__new__(Diagram)
+        page.__dict__.update((k, v) for k, v in self.__dict__.items() if k != "_input")
+        object.__setattr__(page, "surfaces", tuple(self.surfaces)[:1])
+        return page.to_input().encode("utf-8", "surrogateescape")
 
     def write(self, folder: PathType = ".", json: bool = False, svg: bool = False) -> None:
         """Writes the program's outputs into a folder, as one set.

@@ -29,6 +29,7 @@ from ._plot import Plots
 from ._result import Region
 
 if TYPE_CHECKING:
+    from ._diagram import Diagram
     from ._plot import PlotSource
 
 __all__ = ["envelope", "envelope_sweep", "Envelope", "EnvelopeSweep"]
@@ -103,13 +104,13 @@ def _envelope_of(
     window: Sequence[float],
     names: Sequence[str],
     titles: tuple[str, str],
-    surfaces: Sequence[Any] = (),
+    diagram: Diagram,
 ) -> Envelope:
-    """The envelope of a Diagram's planes (Diagram.solve_exact), with its `surfaces` for the
-    counts, area and energy of each in `as_dict`."""
+    """The envelope of a Diagram's planes (Diagram.solve_exact), which keeps the Diagram for
+    its colour map."""
     raw = _call("Diagram.solve_exact", _require_engine().solve, rows, window, 0)
     envelope = Envelope(rows, raw, names, titles)
-    envelope._surfaces = surfaces
+    envelope._diagram = diagram
     return envelope
 
 
@@ -139,7 +140,7 @@ class Envelope(Plots):
     (('A', 'B'), ['A', 'B'], [1.0, 0.0, -1.0, 0.0])
     """
 
-    __slots__ = ("_rows", "window", "_names", "_raw", "_regions", "titles", "_surfaces")
+    __slots__ = ("_rows", "window", "_names", "_raw", "_regions", "titles", "_diagram")
 
     def __init__(
         self,
@@ -154,7 +155,7 @@ class Envelope(Plots):
         self._raw = raw
         self._regions: list[Region] | None = None
         self.titles = titles  # (x, y) axis titles, when known
-        self._surfaces: Sequence[Any] = ()  # a Diagram's Surfaces, when known
+        self._diagram: Diagram | None = None  # the Diagram solved, by Diagram.solve_exact
         if names is not None:
             names = tuple(str(name) for name in names)
             if len(names) != len(rows):
@@ -271,7 +272,8 @@ class Envelope(Plots):
             }
             for i, name in enumerate(self.names)
         ]
-        for entry, s in zip(surfaces, self._surfaces):
+        known = () if self._diagram is None else self._diagram.surfaces
+        for entry, s in zip(surfaces, known):
             plane, has_region = entry.pop("plane"), entry.pop("has_region")
             entry.update(counts=list(s.counts), area=s.area, energy=s.energy)
             entry.update(plane=plane, has_region=has_region)
@@ -309,6 +311,40 @@ class Envelope(Plots):
         True
         """
         return json.dumps(self.as_dict(), indent=indent, ensure_ascii=False)
+
+    def to_svg(self) -> str:
+        """The colour map of the regions as SVG text, drawn by the program's SVG writer in
+        the style of ``phasemap --svg``.
+
+        Returns
+        -------
+        str
+            An SVG 1.1 document, its records ended by CR LF, cut to what it draws: the
+            frame, ticks and titles, each region a polygon (its name in ``data-name``)
+            coloured by the map's rule, which keeps neighbours apart. From
+            `Diagram.solve_exact` the page is the diagram's (its titles after a μ, window,
+            shift, pressure scales, lines and labels); otherwise the window with the titles
+            `titles` after a μ, or "x" and "y" alone when they are None.
+
+        Raises
+        ------
+        InputError
+            When the program's map cannot show the window (for example, too many ticks).
+
+        Examples
+        --------
+        >>> e = phasemap.envelope([(1, 0, 0), (-1, 0, 0)], (-1, 1, -1, 1), names=["A", "B"])
+        >>> svg = e.to_svg()
+        >>> svg.count('class="region"'), 'data-name="B"' in svg
+        (2, True)
+        """
+        from ._svg import page_input, regions_svg
+
+        if self._diagram is not None:
+            return regions_svg(self._diagram._page_input(), self._raw, self.names, "mu")
+        titles = ("x", "y") if self.titles is None else self.titles
+        symbol = "none" if self.titles is None else "mu"
+        return regions_svg(page_input(self.window, titles), self._raw, self.names, symbol)
 
     def _plot_source(self) -> PlotSource:
         from ._plot import PlotSource

@@ -1,6 +1,7 @@
 """The plots of every kind of result, one implementation: `draw_map` (the regions, as
 `Result.plot`, `Envelope.plot` and `StudyResult.plot` draw them), `draw_line` (their
-`plot_line`, in ``_plot_line``) and `png` (their ``_repr_png_``). Each result describes
+`plot_line`, in ``_plot_line``) and `png` (their ``_repr_png_``; their ``_repr_svg_`` is
+their ``to_svg``, the program's colour map, ``_svg``). Each result describes
 itself as a `PlotSource`; matplotlib is imported only when a plot is drawn.
 
 What the plots share with the maps comes from the program through the extension: the
@@ -363,6 +364,20 @@ class Plots:
         return draw_line(
             self._plot_source(), ax, x, y, start, end, colors, labels, markup, fontsize, kwargs
         )
+
+    def to_svg(self) -> str:
+        """The colour map as SVG text; each kind of result says how it draws it."""
+        raise NotImplementedError
+
+    def _repr_svg_(self) -> str | None:
+        """The colour map as SVG (`to_svg`), for notebooks; needs no matplotlib. None when
+        the program's map cannot show the window (then a notebook shows the PNG)."""
+        from ._errors import InputError
+
+        try:
+            return self.to_svg()
+        except InputError:
+            return None
 
     def _repr_png_(self) -> bytes | None:
         """The regions as a PNG, as `plot` draws them with its defaults (for notebooks)."""

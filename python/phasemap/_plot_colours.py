@@ -5,7 +5,6 @@ colour alike), and the colours a user gives, which are taken as they are.
 
 from __future__ import annotations
 
-import collections
 from typing import TYPE_CHECKING, Any, Mapping, Sequence
 
 import numpy as np
@@ -27,9 +26,10 @@ def neighbour_pairs(
     regions: Sequence[Region],
 ) -> tuple[list[tuple[int, int]], list[tuple[int, int]]]:
     """The pairs (i, j), i < j, of places in `regions` whose regions share a side, and those
-    that meet at one corner only. Corners are shared when exactly equal (both engines give a
-    corner of several regions the same value in each); regions are convex, so two that share
-    two distinct corners share the side between them.
+    that meet at one corner only, in ascending order, as the SVG map finds them. Corners are
+    shared when exactly equal (both engines give a corner of several regions the same value
+    in each); regions are convex, so two that share two distinct corners share the side
+    between them.
 
     Examples
     --------
@@ -37,17 +37,12 @@ def neighbour_pairs(
     >>> neighbour_pairs(e.regions)
     ([(0, 1), (0, 2), (1, 2)], [])
     """
-    holders: dict[tuple[float, float], list[int]] = collections.defaultdict(list)
-    for place, region in enumerate(regions):
-        for corner in {(float(x), float(y)) for x, y in np.asarray(region.corners)}:
-            holders[corner].append(place)
-    shared: collections.Counter[tuple[int, int]] = collections.Counter()
-    for places in holders.values():
-        for k, i in enumerate(places):
-            for j in places[k + 1 :]:
-                shared[(i, j)] += 1
-    sides = sorted(pair for pair, count in shared.items() if count >= 2)
-    return sides, sorted(pair for pair, count in shared.items() if count == 1)
+    corners = [np.asarray(r.corners, dtype=float).reshape(-1, 2) for r in regions]
+    offsets = np.zeros(len(corners) + 1, dtype=np.int64)
+    np.cumsum([len(c) for c in corners], out=offsets[1:])
+    stacked = np.concatenate(corners) if corners else np.empty((0, 2))
+    sides, touching = _core.neighbour_pairs(offsets, stacked)  # the maps' own rule
+    return [(i, j) for i, j in sides.tolist()], [(i, j) for i, j in touching.tolist()]
 
 
 def palette_indices(regions: Sequence[Region]) -> list[int]:

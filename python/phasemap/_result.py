@@ -143,6 +143,24 @@ class Result(Plots):
         """
         return call(_core.phase_json, self._state).decode("utf-8")
 
+    def to_svg(self) -> str:
+        """The colour map as SVG text, exactly as ``write(svg=True)`` and ``phasemap --svg``
+        write it.
+
+        Returns
+        -------
+        str
+            The SVG 1.1 document, its records ended by CR LF, cut to what it draws (see the
+            guide's chapter on the colour map).
+
+        Examples
+        --------
+        >>> result = phasemap.read_input("examples/oxide-in-oxygen-and-water/input.txt").solve()
+        >>> result.to_svg().splitlines()[0]
+        '<?xml version="1.0" encoding="UTF-8"?>'
+        """
+        return call(_core.svg_map, self._state).decode("utf-8")
+
     def as_dict(self) -> dict[str, Any]:
         """The phase.json document as plain data (dicts, lists, str, int and float).
 

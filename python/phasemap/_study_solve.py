@@ -110,6 +110,34 @@ class StudyResult(Plots):
             source.pressure_axis = study.pressure_axis
         return source
 
+    def to_svg(self) -> str:
+        """The colour map of the regions as SVG text, drawn by the program's SVG writer in
+        the style of ``phasemap --svg``: the window in Δμ, each axis titled Δμ of its species
+        in eV as the map sets titles, each region a polygon (its name in ``data-name``)
+        coloured by the map's rule.
+
+        Returns
+        -------
+        str
+            An SVG 1.1 document, its records ended by CR LF, cut to what it draws.
+
+        Examples
+        --------
+        >>> result = study.solve(window=(None, None, -2.5, None))
+        >>> result.to_svg().count('class="region"') == len(result.regions)
+        True
+        """
+        from ._study_program import markup
+        from ._svg import page_input, regions_svg
+
+        study = self._study
+        if study is None:
+            titles, symbol = ("x", "y"), "none"
+        else:
+            titles, symbol = (f"{markup(study.x)} (eV)", f"{markup(study.y)} (eV)"), "delta_mu"
+        engine = self.result
+        return regions_svg(page_input(self.window, titles), engine._raw, engine.names, symbol)
+
     def as_dict(self) -> dict[str, Any]:
         """The engine's ``as_dict()`` with the window, the stability region and the lists of
         surfaces outside it.

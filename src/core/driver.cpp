@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "core/folder_lock.hpp"
 #include "core/modules.hpp"
@@ -19,6 +20,7 @@
 #include "core/run_points.hpp"
 #include "maps/page/page.hpp"
 #include "maps/printps/printps.hpp"
+#include "maps/printsvg/printsvg.hpp"
 #include "phasemap.hpp"
 #include "records/fatal.hpp"
 #include "records/records.hpp"
@@ -230,6 +232,46 @@ int write_host_outputs_in(int folder, std::string_view map_name,
         check_output_names(entry_lines{});
         write_host_outputs(outputs);
     });
+}
+
+std::string svg_map_of(const run_state& solved) {
+    run = solved;
+    std::string svg;
+    begin_fp_traps();
+    try {
+        lay_out_page();
+        stop_on_floating_point_fault();
+        svg = text_as_records(run_svg_map());
+    } catch (...) {
+        end_fp_traps();
+        throw;
+    }
+    end_fp_traps();
+    return svg;
+}
+
+std::string svg_map_of_regions(const std::string& text, const region_list& regions,
+                               title_symbol symbol) {
+    compute_from_text(text, true);
+    std::string svg;
+    std::vector<page_region> filled;
+    std::vector<page_point> corners;
+    std::vector<std::string_view> names(static_cast<std::size_t>(regions.count));
+    for (int32_t i = 0; i < regions.count; ++i)
+        names[static_cast<std::size_t>(i)] = regions.names[regions.surfaces[i] - 1];
+    begin_fp_traps();
+    try {
+        lay_out_page(symbol);
+        lay_out_given_regions(regions, filled, corners);
+        stop_on_floating_point_fault();
+        svg = text_as_records(
+            svg_map_text({regions.count, filled.data(), corners.data(), names.data()}));
+    } catch (...) {
+        end_fp_traps();
+        throw;
+    }
+    end_fp_traps();
+    return svg;
 }
 
 void forget_run_after_fork() {

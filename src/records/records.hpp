@@ -96,6 +96,9 @@ void write_raw_record(int32_t unit, std::string_view text);
 // ("a\nb\n" and "a\nb" give the records "a" and "b"; "" gives none).
 void write_text_records(int32_t unit, std::string_view text);
 
+// The bytes write_text_records writes for `text`: its lines, each ended by CR LF.
+std::string text_as_records(std::string_view text);
+
 // Text of a real in list-directed form: "1.000000", "5.000000E-01", "-3.000000".
 // Writes into `out` (at least 32 chars) and returns the length; or gives it as a string.
 int32_t format_real_list(float value, char* out);

@@ -124,6 +124,18 @@ void discard_unit(output_unit& u) {
     forget_unit(u);
 }
 
+// Calls `each` with every line of `text`: a line ends at "\n" or at the text's end, and the
+// "\n" that ends the text starts no line of its own.
+template <typename Each>
+void for_each_line(std::string_view text, Each each) {
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        each(text.substr(start, end - start));
+        start = end + 1;
+    }
+}
+
 }  // namespace
 
 outside_signals_held::outside_signals_held() {
@@ -218,12 +230,17 @@ void write_raw_record(int32_t unit, std::string_view text) {
 }
 
 void write_text_records(int32_t unit, std::string_view text) {
-    for (std::size_t start = 0; start < text.size();) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        write_raw_record(unit, text.substr(start, end - start));
-        start = end + 1;
-    }
+    for_each_line(text, [unit](std::string_view line) { write_raw_record(unit, line); });
+}
+
+std::string text_as_records(std::string_view text) {
+    std::string records;
+    records.reserve(text.size() + text.size() / 32);
+    for_each_line(text, [&records](std::string_view line) {
+        records += line;
+        records += "\r\n";
+    });
+    return records;
 }
 
 void open_output_unit(int32_t unit, const char* file_name) {

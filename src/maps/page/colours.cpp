@@ -266,41 +266,6 @@ bool colour_in_turn(const std::vector<int32_t>& order,
     return complete;
 }
 
-// The page regions that share a side and those that meet at one corner only, as pairs of
-// their places in run.page.regions: two regions share a side when they share two distinct
-// corners, and so (both being convex) the side between them. Returns the numbers of pairs.
-std::pair<int32_t, int32_t> page_region_pairs(int32_t sides[], int32_t corners[]) {
-    const page_layout& page = run.page;
-    int32_t side_count = 0;
-    int32_t corner_count = 0;
-    for (int32_t i = 0; i < page.region_count; ++i)
-        for (int32_t j = i + 1; j < page.region_count; ++j) {
-            const region_record& first = run.regions[page.regions[i].surface - 1];
-            const region_record& second = run.regions[page.regions[j].surface - 1];
-            int32_t shared_count = 0;
-            vertex_row shared{};
-            for (int32_t p = 0; p < first.n_vertices && shared_count < 2; ++p) {
-                const vertex_row& a = run.vertices[first.vertex_list[p] - 1];
-                bool in_second = false;
-                for (int32_t q = 0; q < second.n_vertices && !in_second; ++q) {
-                    const vertex_row& b = run.vertices[second.vertex_list[q] - 1];
-                    in_second = a.x == b.x && a.y == b.y;
-                }
-                if (!in_second || (shared_count == 1 && a.x == shared.x && a.y == shared.y))
-                    continue;
-                shared = a;
-                ++shared_count;
-            }
-            int32_t* pairs = shared_count == 2 ? sides : corners;
-            int32_t& count = shared_count == 2 ? side_count : corner_count;
-            if (shared_count == 0) continue;
-            pairs[2 * count] = i;
-            pairs[2 * count + 1] = j;
-            ++count;
-        }
-    return {side_count, corner_count};
-}
-
 }  // namespace
 
 void choose_region_colours(int32_t count, const int32_t surfaces[], int32_t pair_count,
@@ -331,15 +296,76 @@ void choose_region_colours(int32_t count, const int32_t surfaces[], int32_t pair
     std::copy(colour.begin(), colour.end(), colours);
 }
 
+void find_neighbour_pairs(const region_list& regions, std::vector<int32_t>& sides,
+                          std::vector<int32_t>& corners) {
+    // Every corner with its region, each region's once; then each point's regions in pairs.
+    struct held {
+        double x;
+        double y;
+        int32_t region;
+    };
+    std::vector<held> points;
+    points.reserve(static_cast<std::size_t>(regions.offsets[regions.count]));
+    for (int32_t i = 0; i < regions.count; ++i)
+        for (int64_t k = regions.offsets[i]; k < regions.offsets[i + 1]; ++k)
+            points.push_back({regions.corners[2 * k], regions.corners[2 * k + 1], i});
+    auto before = [](const held& a, const held& b) {
+        if (a.x != b.x) return a.x < b.x;
+        if (a.y != b.y) return a.y < b.y;
+        return a.region < b.region;
+    };
+    std::sort(points.begin(), points.end(), before);
+    auto same_point = [](const held& a, const held& b) { return a.x == b.x && a.y == b.y; };
+    points.erase(std::unique(points.begin(), points.end(),
+                             [&](const held& a, const held& b) {
+                                 return same_point(a, b) && a.region == b.region;
+                             }),
+                 points.end());
+    std::vector<std::pair<int32_t, int32_t>> met;  // a pair for every point both regions hold
+    for (std::size_t first = 0; first < points.size();) {
+        std::size_t end = first + 1;
+        while (end < points.size() && same_point(points[first], points[end])) ++end;
+        for (std::size_t a = first; a < end; ++a)
+            for (std::size_t b = a + 1; b < end; ++b)
+                met.emplace_back(points[a].region, points[b].region);
+        first = end;
+    }
+    std::sort(met.begin(), met.end());
+    for (std::size_t first = 0; first < met.size();) {
+        std::size_t end = first + 1;
+        while (end < met.size() && met[end] == met[first]) ++end;
+        std::vector<int32_t>& pairs = end - first >= 2 ? sides : corners;
+        pairs.push_back(met[first].first);
+        pairs.push_back(met[first].second);
+        first = end;
+    }
+}
+
 void colour_page_regions() {
     page_layout& page = run.page;
-    int32_t surfaces[max_surfaces];
-    int32_t sides[max_surfaces * max_surfaces];
-    int32_t corners[max_surfaces * max_surfaces];
+    // The regions' corners as the run holds them (page points are rounded).
+    int64_t surfaces[max_surfaces];
+    int64_t offsets[max_surfaces + 1] = {0};
+    std::vector<double> corners;
+    for (int32_t i = 0; i < page.region_count; ++i) {
+        const region_record& region = run.regions[page.regions[i].surface - 1];
+        surfaces[i] = page.regions[i].surface;
+        for (int32_t p = 0; p < region.n_vertices; ++p) {
+            const vertex_row& corner = run.vertices[region.vertex_list[p] - 1];
+            corners.push_back(static_cast<double>(corner.x));
+            corners.push_back(static_cast<double>(corner.y));
+        }
+        offsets[i + 1] = static_cast<int64_t>(corners.size() / 2);
+    }
+    std::vector<int32_t> sides;
+    std::vector<int32_t> corner_pairs;
+    find_neighbour_pairs({page.region_count, surfaces, offsets, corners.data(), 0, nullptr}, sides,
+                         corner_pairs);
+    int32_t numbers[max_surfaces];
     int32_t colours[max_surfaces];
-    for (int32_t i = 0; i < page.region_count; ++i) surfaces[i] = page.regions[i].surface;
-    const auto [side_count, corner_count] = page_region_pairs(sides, corners);
-    choose_region_colours(page.region_count, surfaces, side_count, sides, corner_count, corners,
-                          colours);
+    for (int32_t i = 0; i < page.region_count; ++i) numbers[i] = page.regions[i].surface;
+    choose_region_colours(page.region_count, numbers, static_cast<int32_t>(sides.size() / 2),
+                          sides.data(), static_cast<int32_t>(corner_pairs.size() / 2),
+                          corner_pairs.data(), colours);
     for (int32_t i = 0; i < page.region_count; ++i) page.regions[i].colour = colours[i];
 }

@@ -18,10 +18,11 @@ void lay_out_labels() {
 
 }  // namespace
 
-void lay_out_page() {
+void lay_out_page(title_symbol symbol) {
     lay_out_geometry();
     lay_out_regions();
     lay_out_axes();
+    run.page.titles.symbol = symbol;
     lay_out_scales();
     lay_out_lines();
     lay_out_labels();

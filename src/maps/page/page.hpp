@@ -8,14 +8,16 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/fixed_text.hpp"
 #include "core/modules.hpp"
 #include "core/ticks.hpp"
 
 // Works out the page model (run.page) from the run state: after the regions are reported,
-// before either map is written.
-void lay_out_page();
+// before either map is written. The program's maps say mu before each axis title; the
+// Python module's colour maps may say another symbol.
+void lay_out_page(title_symbol symbol = title_symbol::mu);
 
 // Data x (or y) to page x (or y): the left (bottom) edge of the plot area plus the product
 // (x - x_min) * page_scale formed in double and truncated toward zero. Valid once the page is
@@ -35,12 +37,17 @@ constexpr float text_size = 30.0f;
 // Their colours on the SVG map: region_palette and choose_region_colours
 // (maps/page/styles.hpp).
 
-// The corners of a filled region, in the order of its region list.
-inline int32_t corner_count(const page_region& region) {
-    return run.regions[region.surface - 1].n_vertices;
-}
+// Regions a caller keeps (region_list, maps/page/styles.hpp) as filled regions of the laid-out
+// page: into `corners` the page points of their corners, region by region, and into `regions`
+// each with its surface, its corners and its colour by the one rule, neighbours being regions
+// that share two corners (find_neighbour_pairs).
+void lay_out_given_regions(const region_list& given, std::vector<page_region>& regions,
+                           std::vector<page_point>& corners);
+
+// The corners of a filled region of the page model, in the order of its region list.
+inline int32_t corner_count(const page_region& region) { return region.corner_count; }
 inline page_point region_corner(const page_region& region, int32_t p) {
-    return run.page.corners[run.regions[region.surface - 1].vertex_list[p] - 1];
+    return run.page.region_corners[region.first_corner + p];
 }
 
 // ---------------------------------------------------------------------------------------
@@ -113,3 +120,32 @@ page_text place_text(page_point start, float size, const text40& text);
 
 // The characters of segment j of `text`, blank-padded.
 text40 segment_text(const page_text& text, int32_t j);
+
+// ---------------------------------------------------------------------------------------
+// What the drawing covers (maps/page/extents.cpp), for the SVG map, which sets its texts in
+// Times-Roman (a metric twin of it) with any serif font's characters beyond ASCII
+
+// The width of a UTF-8 text in 1/1000 em by the Times-Roman advance widths of ASCII, each
+// other character counted 500: the SVG map moves the second member of a stacked pair back
+// by the first's.
+double text_width(std::string_view text);
+
+// A rectangle of the page, y up: left <= right, bottom <= top.
+struct page_box {
+    float left;
+    float bottom;
+    float right;
+    float top;
+};
+
+// Room left around the drawing when a map is cut to it, in points.
+constexpr float drawing_margin = 8.0f;
+
+// The part of the page the drawing covers: every stroke, region and text of the laid-out
+// page model (the frame, its ticks and numbers, the titles and their symbols, the pressure
+// scales with their numbers and captions, the lines and the labels; the regions lie inside
+// the frame), after the translation, widened by drawing_margin on every side, cut to the
+// page and rounded out to whole points. A text's extent is bounded from its font sizes: at
+// most 0.95 of its size above each baseline and 0.3 below (accented capitals, descenders),
+// as wide as its Times-Roman advance widths or an em for any other character.
+page_box drawing_box();

@@ -60,9 +60,15 @@ struct frame_axis {
     float number_dy;
 };
 
-// The axis titles, each after a mu (the Symbol font's m) that stands at a whole page
-// coordinate along its axis, the window's middle.
+// What stands before each axis title: the map's mu (the Symbol font's m); for the colour maps
+// of the Python module, also a Delta mu (a study's chemical potentials relative to their
+// references) or nothing (the titles of planes over any two variables).
+enum class title_symbol : int32_t { mu, delta_mu, none };
+
+// The axis titles, each after its symbol, a mu that stands at a whole page coordinate along
+// its axis, the window's middle (a Delta ends where the mu starts).
 struct axis_titles {
+    title_symbol symbol;
     page_point x_mu;
     page_point y_mu;
     page_text x_title;
@@ -104,13 +110,19 @@ struct page_line {
 constexpr int32_t max_page_lines = 4 * max_table_entries;  // xbound, ybound, equi, equ2 lines
 
 // A filled region: its surface (1-based), its fill index (grey `fill` on the EPS map, from
-// white down by 0.05 a step) and its colour (an index into region_palette, maps/page/page.hpp).
-// Its corners are those of the surface's region list, at the page points in corners.
+// white down by 0.05 a step), its colour (an index into region_palette, maps/page/page.hpp)
+// and its corners, those of the surface's region list in order: corner_count page points
+// from first_corner on in a list of corners (the page model's region_corners, or a caller's).
 struct page_region {
     int32_t surface;
     int32_t fill;
     int32_t colour;
+    int32_t first_corner;
+    int32_t corner_count;
 };
+// Corners of all the filled regions, one list after the other: a region's list of corners
+// holds at most max_vertices entries.
+constexpr int32_t max_region_corners = max_plane_surfaces * max_vertices;
 
 struct page_layout {
     float plot_right;        // right limit of the plot area
@@ -120,7 +132,7 @@ struct page_layout {
 
     int32_t region_count;
     page_region regions[max_surfaces];
-    page_point corners[max_vertices];  // page point of each vertex that corners a region
+    page_point region_corners[max_region_corners];  // each region's corners, region by region
 
     page_point frame[4];  // the window's corners: lower left, lower right, upper right, upper left
     frame_axis x_axis;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string_view>
 #include <tuple>
+#include <vector>
 
 #include "core/fixed_text.hpp"
 
@@ -32,6 +33,27 @@ constexpr double neighbour_colour_difference = 15.0;
 void choose_region_colours(int32_t count, const int32_t surfaces[], int32_t pair_count,
                            const int32_t pairs[], int32_t corner_pair_count,
                            const int32_t corner_pairs[], int32_t colours[]);
+
+// Regions that a caller keeps in arrays of its own, any number of them (the Python module's
+// exact engine gives thousands): region i is of surface surfaces[i] (1-based, at most
+// name_count) and has the corners (x, y) at corners[2k], corners[2k + 1] for k from
+// offsets[i] to offsets[i + 1] - 1 (offsets[0] = 0, never falling), in drawing order, every
+// one finite; surface s is named names[s - 1] (UTF-8).
+struct region_list {
+    int32_t count;
+    const int64_t* surfaces;
+    const int64_t* offsets;
+    const double* corners;
+    int32_t name_count;
+    const std::string_view* names;
+};
+
+// The pairs of places in `regions` (i < j, two entries a pair) of the regions that share a
+// side, and of those that meet at one corner only, for choose_region_colours: two convex
+// regions that share two distinct corners share the side between them. Corners are shared
+// when exactly equal, as both of the module's engines give the corner of several regions.
+void find_neighbour_pairs(const region_list& regions, std::vector<int32_t>& sides,
+                          std::vector<int32_t>& corners);
 
 // Dash patterns of the guide and equilibrium lines: lengths in points of dash and gap,
 // alternating; the empty pattern is a solid line. The xbound, ybound and equi lines take the

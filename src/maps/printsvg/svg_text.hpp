@@ -19,3 +19,6 @@ std::string svg_label(const page_text& text);
 
 // One <text> element of plain text at page point (x, y).
 std::string svg_plain_text(float x, float y, float size, std::string_view text);
+
+// The same, the text ending at (x, y).
+std::string svg_plain_text_ending(float x, float y, float size, std::string_view text);
