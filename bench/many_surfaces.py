@@ -87,7 +87,7 @@ try:
         timed = [command(folder, *options) for _ in range(3)]
         seconds = min(t for t, _ in timed)
         peak = max(m for _, m in timed)
-        name = " ".join(("python3 -m phasemap",) + options) or ""
+        name = " ".join(("python3 -m phasemap",) + options)
         print(f"  {name:40s}{seconds * 1e3:8.1f} ms  (peak {peak:.0f} MiB)")
 finally:
     shutil.rmtree(folder)
