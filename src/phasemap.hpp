@@ -9,8 +9,10 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/modules.hpp"      // the run state, its table of outputs among it
 #include "maps/page/styles.hpp"  // the region palette and the label markup's levels
@@ -103,6 +105,60 @@ std::string svg_map_of(const run_state& solved);
 // coloured by the maps' one rule. Throws run_stopped as compute_from_text would for the text.
 std::string svg_map_of_regions(const std::string& text, const region_list& regions,
                                title_symbol symbol);
+
+// ---------------------------------------------------------------------------------------
+// Inputs of any number of surfaces, for a host's engine of its own (core/driver.cpp)
+//
+// The program holds 16 surfaces, and input.txt means no more for it. A host that solves the
+// planes with an engine of its own (the Python module's read_input(path, limits=False) and
+// python3 -m phasemap) reads an input of any number with the program's reader all the same:
+// the reader hands it every surface as it reads it, and reads everything else, with every
+// check and warning, as always.
+
+// The energy plane g = a·x + b·y + d of a surface (c = -1), in single precision.
+struct surface_plane {
+    float a;
+    float b;
+    float d;
+};
+
+// A surface as the reader read it: the record, the input line it ends on, and the plane it
+// derived with the bulk values in force then (what plane_a, plane_b and plane_d of the run
+// state hold for a surface of its table).
+struct surface_read {
+    surface_record record;
+    int32_t line;
+    surface_plane plane;
+};
+
+// Reads `text` as compute_from_text(text, true) does, with one difference: a surf entry may
+// declare any number of surfaces, and `surfaces` gets every surface of the input, in order (the
+// run state's table holds the first 16 as always). Records come one a line at least, so
+// `surfaces` grows with the input, whatever count it declares. Throws run_stopped as a run
+// would fail.
+void read_every_surface(const std::string& text, std::vector<surface_read>& surfaces);
+
+// The same with input.txt of `folder` (as run_phasemap_in takes it), read as a run reads it
+// and its output names checked in the folder as a run asked for `choices` checks them, yet
+// nothing is written, created or locked.
+void read_every_surface_in(int folder, const output_choices& choices,
+                           std::vector<surface_read>& surfaces);
+
+// A text a host made itself for one of the optional outputs: `choice` names it as
+// ask_for_output takes it ("json", "svg"); its lines each end with "\n".
+struct host_output {
+    std::string_view choice;
+    std::string_view text;
+};
+
+// Writes the outputs a host made itself for the input of `folder` as a run writes its own:
+// waits for the folder's lock, names them as a run does for the map name `map_name` (the
+// input's) and checks those names, writes each under a temporary beside its name, one record
+// a line, and moves them into place as one set; nothing else is written, not even log.out.
+// Returns 0 after a complete commit, 1 after a fatal error (its message has then been printed
+// and is last_run_stop()), or run_given_up. A choice no output has stops it as an error.
+int write_host_outputs_in(int folder, std::string_view map_name,
+                          std::span<const host_output> outputs);
 
 // ---------------------------------------------------------------------------------------
 // Hosts: a process that runs phasemap as a library (the Python module)

@@ -19,7 +19,9 @@ Where things live (every public name is here, in `phasemap`):
   ``_study_region`` (StabilityRegion), ``_study_solve`` (StudyResult), ``_study_pressure``
   (PressureAxis) and ``_study_program`` (a study as the program's Diagram);
 - ``_composition``: composition, formula, Slab; ``gas``: ideal gases from the NIST-JANAF
-  tables; ``_exact``: exact rational geometry.
+  tables; ``_exact``: exact rational geometry;
+- ``__main__``: ``python3 -m phasemap``, phase.json and the colour map of an input.txt of any
+  number of surfaces.
 
 The extensions ``_core`` (the program's core) and ``_engine`` (the exact engine) are private.
 """

@@ -168,6 +168,16 @@ py::list message_list(const call_outcome& outcome) {
     return lines;
 }
 
+// The optional outputs asked for by the names of their choices; an unknown name is refused.
+output_choices choices_named(const py::iterable& names) {
+    output_choices choices{};
+    for (const py::handle name : names)
+        if (!ask_for_output(choices, py::cast<std::string>(name)))
+            throw py::value_error("no output is asked for by " +
+                                  py::repr(name).cast<std::string>());
+    return choices;
+}
+
 py::object positive_or_none(int32_t value) {
     return value > 0 ? py::object(py::int_(value)) : py::object(py::none());
 }
@@ -196,6 +206,52 @@ py::list surface_planes(const run_state& state) {
         planes.append(
             py::make_tuple(state.plane_a[i], state.plane_b[i], state.plane_c[i], state.plane_d[i]));
     return planes;
+}
+
+// The surfaces of the run state's table, as the reader read them.
+std::vector<surface_read> table_surfaces(const run_state& state) {
+    std::vector<surface_read> surfaces;
+    for (int32_t i = 0; i < state.surface_count && i < max_plane_surfaces; ++i)
+        surfaces.push_back({state.surfaces[i],
+                            state.surface_lines[i],
+                            {state.plane_a[i], state.plane_b[i], state.plane_d[i]}});
+    return surfaces;
+}
+
+// The planes of `surfaces` as an (n, 4) array of rows (a, b, c, d), c = -1.
+py::array_t<double> plane_rows(const std::vector<surface_read>& surfaces) {
+    py::array_t<double> rows({static_cast<py::ssize_t>(surfaces.size()), py::ssize_t{4}});
+    auto row = rows.mutable_unchecked<2>();
+    for (std::size_t i = 0; i < surfaces.size(); ++i) {
+        const auto r = static_cast<py::ssize_t>(i);
+        const surface_plane& plane = surfaces[i].plane;
+        row(r, 0) = static_cast<double>(plane.a);
+        row(r, 1) = static_cast<double>(plane.b);
+        row(r, 2) = -1.0;
+        row(r, 3) = static_cast<double>(plane.d);
+    }
+    return rows;
+}
+
+// The surfaces as (names, counts (n, 3), areas (n,), energies (n,)): arrays, so that inputs of
+// any number of surfaces cross into Python quickly.
+py::tuple surface_columns(const std::vector<surface_read>& surfaces) {
+    const auto n = static_cast<py::ssize_t>(surfaces.size());
+    py::list names;
+    py::array_t<int32_t> counts({n, py::ssize_t{3}});
+    py::array_t<double> areas(n);
+    py::array_t<double> energies(n);
+    auto count = counts.mutable_unchecked<2>();
+    auto area = areas.mutable_unchecked<1>();
+    auto energy = energies.mutable_unchecked<1>();
+    for (py::ssize_t i = 0; i < n; ++i) {
+        const surface_record& record = surfaces[static_cast<std::size_t>(i)].record;
+        names.append(as_bytes(trimmed_text(record.name)));
+        for (py::ssize_t k = 0; k < 3; ++k) count(i, k) = record.counts[k];
+        area(i) = static_cast<double>(record.area);
+        energy(i) = static_cast<double>(record.energy);
+    }
+    return py::make_tuple(names, counts, areas, energies);
 }
 
 // The area and centroid of every region of `state`, by surface; worked out in the call's
@@ -230,20 +286,14 @@ py::list stable_regions(const run_state& state, const std::vector<region_measure
     return regions;
 }
 
-// What the reader put into the run state: everything input.txt can hold.
-py::dict input_state(const run_state& state) {
+// What the reader put into the run state: everything input.txt can hold, with the surfaces it
+// read (those of the run state's table, or every one it handed to a sink) and their planes.
+py::dict input_state(const run_state& state, const std::vector<surface_read>& read) {
     py::dict d;
     d["bulk"] = py::make_tuple(state.bulk_count_1, state.bulk_count_2, state.bulk_energy_total,
                                state.bulk_divisor);
     d["window"] = py::make_tuple(state.x_min, state.x_max, state.y_min, state.y_max);
-    py::list surfaces;
-    for (int32_t i = 0; i < state.surface_count; ++i) {
-        const surface_record& s = state.surfaces[i];
-        surfaces.append(py::make_tuple(as_bytes(trimmed_text(s.name)),
-                                       py::make_tuple(s.counts[0], s.counts[1], s.counts[2]),
-                                       s.area, s.energy));
-    }
-    d["surfaces"] = surfaces;
+    d["surfaces"] = surface_columns(read);
     py::list labels;
     for (int32_t i = 0; i < state.label_count; ++i) {
         const label_record& l = state.labels[i];
@@ -273,8 +323,30 @@ py::dict input_state(const run_state& state) {
     d["equ2"] = equ2;
     d["scales"] = scales;
     d["shift"] = py::make_tuple(state.shift_x, state.shift_y);
-    d["planes"] = surface_planes(state);
+    d["planes"] = plane_rows(read);
+    // The names of the optional outputs, by their choices, as the run would name them.
+    py::dict outputs;
+    for (int32_t row = 0; row < max_outputs; ++row)
+        if (!output_choice(row).empty())
+            outputs[py::str(std::string(output_choice(row)))] =
+                as_bytes(trimmed_text(state.outputs[row].name));
+    d["outputs"] = outputs;
     return d;
+}
+
+// A reading of the input into the call's own copy of the run state and, with `every_surface`,
+// of every surface into `surfaces`; `read` carries it out.
+template <typename Read>
+py::tuple read_call(Read read, PyObject* stopped, PyObject* fault) {
+    auto snapshot = std::make_unique<run_state>();
+    std::vector<surface_read> surfaces;
+    const call_outcome outcome = locked_call([&] {
+        read(surfaces);
+        *snapshot = run;
+    });
+    if (outcome.end != call_outcome::ending::complete)
+        return finished(outcome, py::none(), stopped, fault);
+    return finished(outcome, input_state(*snapshot, surfaces), stopped, fault);
 }
 
 }  // namespace
@@ -295,24 +367,43 @@ PYBIND11_MODULE(_core, m) {
     // have written on standard error, as [(is_warning, text)]; one that stops raises
     // Stopped(message, unit, line, messages), a floating-point fault Fault(report, messages).
 
-    // read(text) -> input state: what the reader stores for the text; no file is read or
-    // written.
-    m.def("read", [](const std::string& text) {
-        auto snapshot = std::make_unique<run_state>();
-        const call_outcome outcome = locked_call([&] {
-            compute_from_text(text, true);
-            *snapshot = run;
-        });
-        return finished(
-            outcome,
-            outcome.end == call_outcome::ending::complete ? input_state(*snapshot) : py::dict(),
+    // read(text, every_surface=False) -> input state: what the reader stores for the text; no
+    // file is read or written. With every_surface, a surf entry may declare any number of
+    // surfaces, and the state holds all of them (read_every_surface).
+    m.def(
+        "read",
+        [](const std::string& text, bool every_surface) {
+            return read_call(
+                [&](std::vector<surface_read>& surfaces) {
+                    if (every_surface) {
+                        read_every_surface(text, surfaces);
+                    } else {
+                        compute_from_text(text, true);
+                        surfaces = table_surfaces(run);
+                    }
+                },
+                stopped, fault);
+        },
+        py::arg("text"), py::arg("every_surface") = false);
+
+    // read_in(folder, choices) -> input state: input.txt of `folder`, an open descriptor of it,
+    // read with every surface as read() does, and its output names checked in the folder as a
+    // run asked for the optional outputs `choices` names checks them; nothing is written.
+    m.def("read_in", [](int folder, const py::iterable& names) {
+        const output_choices choices = choices_named(names);
+        return read_call(
+            [&](std::vector<surface_read>& surfaces) {
+                read_every_surface_in(folder, choices, surfaces);
+            },
             stopped, fault);
     });
 
-    // check(text): reads the text as read() does and only refuses what the reader refuses.
+    // check(text) -> planes: reads the text as read(text, every_surface=True) does and only
+    // refuses what the reader refuses; the planes of every surface as an (n, 4) array.
     m.def("check", [](const std::string& text) {
-        return finished(locked_call([&] { compute_from_text(text, true); }), py::none(), stopped,
-                        fault);
+        std::vector<surface_read> surfaces;
+        const call_outcome outcome = locked_call([&] { read_every_surface(text, surfaces); });
+        return finished(outcome, plane_rows(surfaces), stopped, fault);
     });
 
     // The run state a solve() left, kept for what is worked out from it only when asked for.
@@ -403,11 +494,7 @@ PYBIND11_MODULE(_core, m) {
     // that raises while the run waits for another run's lock on the folder ends the call
     // with its exception, nothing written.
     m.def("run_in", [](int folder, const std::string& text, const py::iterable& names) {
-        output_choices choices{};
-        for (const py::handle name : names)
-            if (!ask_for_output(choices, py::cast<std::string>(name)))
-                throw py::value_error("no output is asked for by " +
-                                      py::repr(name).cast<std::string>());
+        const output_choices choices = choices_named(names);
         int status = 0;
         const call_outcome outcome = locked_call([&] {
             status = run_phasemap_in(folder, choices, &text);
@@ -417,12 +504,49 @@ PYBIND11_MODULE(_core, m) {
         return finished(outcome, py::none(), stopped, fault);
     });
 
+    // write_in(folder, map_name, outputs): the outputs the package made itself for the input
+    // of `folder` (outputs: [(choice, text)], the texts' lines ended by "\n"), written and
+    // moved into place as one set as a run's are, in the names a run gives them for the map
+    // name; waits for the folder's lock as run_in does.
+    m.def("write_in", [](int folder, const std::string& map_name, const py::iterable& items) {
+        std::vector<std::pair<std::string, std::string>> texts;
+        for (const py::handle item : items) {
+            const auto pair = py::cast<py::tuple>(item);
+            texts.emplace_back(py::cast<std::string>(pair[0]), py::cast<std::string>(pair[1]));
+        }
+        std::vector<host_output> outputs;
+        for (const auto& [choice, text] : texts) outputs.push_back({choice, text});
+        int status = 0;
+        const call_outcome outcome = locked_call([&] {
+            status = write_host_outputs_in(folder, map_name, outputs);
+            if (status == 1) throw last_run_stop();
+        });
+        if (status == run_given_up) throw py::error_already_set();
+        return finished(outcome, py::none(), stopped, fault);
+    });
+
+    // escape_control_bytes(bytes) -> bytes: a text with every control byte shown as \xNN, as
+    // the program's messages show what they quote.
+    m.def("escape_control_bytes",
+          [](const std::string& text) { return py::bytes(escape_control_bytes(text)); });
+
+    // texts_in_phase_json([bytes]) -> [str]: text_in_phase_json of each, in one call.
+    m.def("texts_in_phase_json", [](const py::iterable& texts) {
+        py::list shown;
+        for (const py::handle text : texts) {
+            const std::string json = text_in_phase_json(py::cast<std::string>(text));
+            shown.append(py::str(json.data(), static_cast<py::ssize_t>(json.size())));
+        }
+        return shown;
+    });
+
     // What the package shares with the program rather than restating it: the version, the
     // choices of the optional outputs and the share of the maps (_core_maps.hpp).
     m.doc() =
         "The program's core inside Python, behind the phasemap package; its names are private "
         "to the package. _set_wait_hook is a hook for the package's tests only.";
     m.attr("version") = py::str(phasemap_version);
+    m.attr("max_surfaces") = max_plane_surfaces;
     py::list choices;
     for (int32_t row = 0; row < max_outputs; ++row)
         if (!output_choice(row).empty())

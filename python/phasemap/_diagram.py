@@ -3,8 +3,10 @@ writes it, `read_input` reads it with the program's own reader.
 
 The checks are the program's: a Diagram is turned into input.txt text and read by the
 program's reader, which refuses what the program refuses; `read_input` goes the same way and
-builds the Diagram from what the reader stored. Calls into the program are serialized by one
-lock in the extension, so threads may call freely and take turns.
+builds the Diagram from what the reader stored. A Diagram holds any number of surfaces (the
+reader hands every one to the package, with its plane): the exact engine solves them all,
+while the program's `solve` and `write` take at most 16. Calls into the program are
+serialized by one lock in the extension, so threads may call freely and take turns.
 """
 
 from __future__ import annotations
@@ -27,10 +29,11 @@ from ._entries import (
     PathType,
     PressureScale,
     Surface,
+    read_surface,
 )
 from ._envelope import Envelope, _envelope_of
-from ._errors import call
-from ._result import Result, json_text, text
+from ._errors import InputError, call
+from ._result import Result, text
 
 __all__ = ["Diagram", "read_input"]
 
@@ -59,7 +62,8 @@ class Diagram:
     bulk : Bulk or None, optional
         The bulk entry; None for an input without one.
     surfaces : sequence of Surface, optional
-        The candidate terminations (at most 16), or (name, counts, area, energy) tuples.
+        The candidate terminations, or (name, counts, area, energy) tuples: any number for
+        `solve_exact`, at most 16 for the program's `solve` and `write`.
     window : tuple of 4 float, optional
         (x_min, x_max, y_min, y_max), eV: the chemical potentials of the second and third
         species.
@@ -112,15 +116,16 @@ class Diagram:
     boxed_lines: Sequence[BoxedLine] = ()
     scales: Sequence[PressureScale] = (OFF, OFF)
     shift: Sequence[float] = (0.0, 0.0)
-    if TYPE_CHECKING:  # not a field: the input text, kept by _frozen and read_input
-        _input: tuple[tuple[Any, ...], bytes]
+    if TYPE_CHECKING:  # not a field: what _frozen, read_input and the reader's check keep
+        _input: tuple[tuple[Any, ...], bytes | None, np.ndarray | None]
 
     def __setattr__(self, name: str, value: Any) -> None:
         object.__setattr__(self, name, NORMALIZE[name](value) if name in NORMALIZE else value)
 
     def __post_init__(self) -> None:
         if not getattr(_trusted, "on", False):
-            call(_core.check, self._frozen()._input[1])
+            diagram = self._frozen()
+            self._keep_planes(diagram, call(_core.check, diagram._input[1]))
 
     def to_input(self) -> str:
         """The input.txt text of this diagram, which the program reads back to it.
@@ -182,21 +187,43 @@ class Diagram:
     def _values(self) -> tuple[Any, ...]:
         return tuple(self.__dict__[name] for name in _FIELD_NAMES)
 
-    def _frozen(self) -> Diagram:
-        """A copy of the diagram as it is now, which no other thread changes, with its input
-        bytes in `_input` as (field values, bytes). The bytes kept for the diagram (its own
-        input text, or the very bytes it was read from, which may hold what no field does,
-        such as the echo of a negative table count) hold while every field is the very
-        value they were made for."""
+    def _frozen(self, text: bool = True) -> Diagram:
+        """A copy of the diagram as it is now, which no other thread changes, with what is
+        kept for it in `_input`: (field values, input bytes, planes). The bytes (its own input
+        text, or the very bytes it was read from, which may hold what no field does, such as
+        the echo of a negative table count) and the planes the reader derived from them hold
+        while every field is the very value they were made for; either is None until it is
+        made. `text` makes the bytes now when they are missing."""
         copy = object.__new__(Diagram)
         copy.__dict__.update(self.__dict__)  # one step, which no other thread interrupts
         values = copy._values()
         kept = copy.__dict__.get("_input")
         if kept is None or any(a is not b for a, b in zip(kept[0], values)):
-            kept = (values, copy.to_input().encode("utf-8", "surrogateescape"))
+            kept = (values, None, None)
+        if text and kept[1] is None:
+            kept = (values, copy.to_input().encode("utf-8", "surrogateescape"), kept[2])
+        if kept is not copy.__dict__.get("_input"):
             object.__setattr__(copy, "_input", kept)
             object.__setattr__(self, "_input", kept)
         return copy
+
+    def _keep_planes(self, diagram: Diagram, planes: np.ndarray) -> None:
+        """Keeps the planes the reader derived for `diagram`, a `_frozen` copy of this one,
+        with its input, unless this diagram has changed meanwhile."""
+        planes.flags.writeable = False
+        kept = diagram._input
+        object.__setattr__(diagram, "_input", (kept[0], kept[1], planes))
+        if self.__dict__.get("_input") is kept:
+            object.__setattr__(self, "_input", diagram._input)
+
+    def _refuse_beyond_program(self, caller: str) -> None:
+        """The program's solve and write hold at most 16 surfaces: refused with InputError."""
+        if len(self.surfaces) > _core.max_surfaces:
+            raise InputError(
+                f"phasemap: {caller}: the diagram holds {len(self.surfaces)} surfaces and the "
+                f"program at most {_core.max_surfaces}: solve it with solve_exact(), which takes "
+                "any number"
+            )
 
     def solve(self) -> Result:
         """The stable regions, computed in memory: no file is read or written.
@@ -211,7 +238,7 @@ class Diagram:
         ------
         InputError
             When the program refuses the input once the regions are sought (too many
-            corners, for example).
+            corners, for example), or the diagram holds more than 16 surfaces.
         ComputationError
             For a floating-point fault in the computation.
 
@@ -221,6 +248,8 @@ class Diagram:
         >>> [region.name for region in result.regions][:2]
         ['stoichiometric', 'double O vacancies']
         """
+        diagram = self._frozen(text=False)
+        diagram._refuse_beyond_program("Diagram.solve()")
         diagram = self._frozen()
         return Result(diagram, *call(_core.solve, diagram._input[1]))
 
@@ -230,9 +259,10 @@ class Diagram:
         Returns
         -------
         Envelope
-            The regions of the planes `solve().planes` holds, as `phasemap.envelope` gives
-            them (any number of corners, no tolerance), with the surfaces' names and the axis
-            titles.
+            The regions of the planes the reader derives for the surfaces (those of
+            `solve().planes` for a diagram the program takes), as `phasemap.envelope` gives
+            them (any number of surfaces and corners, no tolerance), with the surfaces' names,
+            counts, areas and energies and the axis titles.
 
         Raises
         ------
@@ -246,15 +276,23 @@ class Diagram:
         >>> [r.surface for r in exact.regions], exact.never_stable
         ([1, 2, 3, 4, 5, 7], [6])
         """
-        diagram = self._frozen()
-        planes = call(_core.read, diagram._input[1])["planes"]
-        names = [json_text(s.name.encode("utf-8", "surrogateescape")) for s in diagram.surfaces]
-        x_title, y_title = (
-            json_text(t.encode("utf-8", "surrogateescape"))
-            for t in (diagram.x_title, diagram.y_title)
+        diagram = self._frozen(text=False)
+        if diagram._input[2] is None:
+            diagram = self._frozen()
+            self._keep_planes(diagram, call(_core.read, diagram._input[1], True)["planes"])
+        planes = diagram._input[2]
+        assert planes is not None
+        raw_names = [s.name.encode("utf-8", "surrogateescape") for s in diagram.surfaces]
+        titles = _core.texts_in_phase_json(
+            [t.encode("utf-8", "surrogateescape") for t in (diagram.x_title, diagram.y_title)]
         )
-        rows = np.array(planes, dtype=float).reshape(-1, 4)
-        return _envelope_of(rows, diagram.window, names, (x_title, y_title), diagram)
+        return _envelope_of(
+            planes,
+            diagram.window,
+            _core.texts_in_phase_json(raw_names),
+            (titles[0], titles[1]),
+            diagram,
+        )
 
     def _page_input(self) -> bytes:
         """The input text of this diagram's map page alone, for a colour map of regions found
@@ -287,7 +325,8 @@ class Diagram:
         ------
         InputError
             The program refused the input or could not write; log.out then ends with its
-            message, as the program leaves it, and the earlier outputs are unchanged.
+            message, as the program leaves it, and the earlier outputs are unchanged. A
+            diagram of more than 16 surfaces is refused before anything is written.
         OSError
             The folder cannot be made.
 
@@ -296,6 +335,8 @@ class Diagram:
         >>> diagram = phasemap.read_input("examples/oxide-in-oxygen-and-water/input.txt")
         >>> diagram.write("run1", json=True)
         """
+        diagram = self._frozen(text=False)
+        diagram._refuse_beyond_program("Diagram.write()")
         diagram = self._frozen()
         path = os.fsencode(folder)
         os.makedirs(path, exist_ok=True)
@@ -314,15 +355,22 @@ _FIELD_NAMES = tuple(field.name for field in dataclasses.fields(Diagram))
 
 
 def _diagram_from_state(state: dict[str, Any]) -> Diagram:
+    """The Diagram of what the reader stored (`_core.read`), without reading it again; its
+    planes are kept with it."""
+    names, counts, areas, energies = state["surfaces"]
+    surfaces = tuple(
+        read_surface(text(n), tuple(c), a, e)
+        for n, c, a, e in zip(names, counts.tolist(), areas.tolist(), energies.tolist())
+    )
     _trusted.on = True
     try:
-        return Diagram(
+        diagram = Diagram(
             bulk=(
                 Bulk(state["bulk"][:2], state["bulk"][2], state["bulk"][3])
                 if state["bulk"][3] != 0
                 else None
             ),
-            surfaces=[Surface(text(n), c, a, e) for n, c, a, e in state["surfaces"]],
+            surfaces=surfaces,
             window=state["window"],
             x_title=text(state["x_title"]),
             y_title=text(state["y_title"]),
@@ -337,20 +385,31 @@ def _diagram_from_state(state: dict[str, Any]) -> Diagram:
         )
     finally:
         _trusted.on = False
+    planes = state["planes"]
+    planes.flags.writeable = False
+    object.__setattr__(diagram, "_input", (diagram._values(), None, planes))
+    return diagram
 
 
-def read_input(path_or_text: PathType) -> Diagram:
+def read_input(path_or_text: PathType, limits: bool = True) -> Diagram:
     """A Diagram from an input.txt file or its text.
 
     Parameters
     ----------
     path_or_text : str, bytes or os.PathLike
         The text of input.txt (a str holding a line end), or the path of a file.
+    limits : bool, optional
+        True (the default) reads the input as the program does, which holds at most 16
+        surfaces and refuses a ``surf`` entry of more. False reads any number of surfaces,
+        for `Diagram.solve_exact`; everything else is read, checked and warned about as
+        always (the other entries keep the program's sizes), and the program's `solve` and
+        `write` of a Diagram of more than 16 surfaces refuse it.
 
     Returns
     -------
     Diagram
-        What the program's reader stores for the input; it keeps the bytes it was read from.
+        What the program's reader stores for the input, every surface with the plane it
+        derives; it keeps the bytes it was read from.
 
     Raises
     ------
@@ -364,12 +423,17 @@ def read_input(path_or_text: PathType) -> Diagram:
     >>> diagram = phasemap.read_input("examples/oxide-in-oxygen-and-water/input.txt")
     >>> len(diagram.surfaces)
     7
+    >>> many = "bulk\\n1 2\\n-16.5 2\\nbound\\n-2 0 -1.5 0\\nsurf 20\\n" + "".join(
+    ...     f"s{i} 8 16 {i % 3} 20.5 {-140.2 - i / 10}\\n" for i in range(20)) + "stop\\n"
+    >>> exact = phasemap.read_input(many, limits=False).solve_exact()
+    >>> len(exact.names), [r.name for r in exact.regions]
+    (20, ['s18', 's19'])
     """
     if isinstance(path_or_text, str) and "\n" in path_or_text:
         data = path_or_text.encode("utf-8", "surrogateescape")
     else:
         with open(path_or_text, "rb") as file:
             data = file.read()
-    diagram = _diagram_from_state(call(_core.read, data))
-    object.__setattr__(diagram, "_input", (diagram._values(), data))
+    diagram = _diagram_from_state(call(_core.read, data, not limits))
+    object.__setattr__(diagram, "_input", (diagram._values(), data, diagram._input[2]))
     return diagram

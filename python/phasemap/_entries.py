@@ -109,6 +109,15 @@ class Surface:
         object.__setattr__(self, "energy", single(self.energy))
 
 
+def read_surface(name: str, counts: tuple[int, ...], area: float, energy: float) -> Surface:
+    """A Surface of what the program's reader stored, which is already kept as a Surface keeps
+    it (three whole counts, single-precision reals): made without the checks, for inputs of
+    many surfaces."""
+    surface = object.__new__(Surface)
+    surface.__dict__.update(name=name, counts=counts, area=area, energy=energy)
+    return surface
+
+
 class Label(NamedTuple):
     """A text on the map (a record of ``text``).
 

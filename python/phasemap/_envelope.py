@@ -235,8 +235,8 @@ class Envelope(Plots):
         """The regions as plain data, in the shape of phase.json.
 
         The keys are phase.json's where they apply: "format" is "phasemap-envelope",
-        "axis_titles" is there only when the titles are known (`Diagram.solve_exact`), a
-        surface has no counts, area or energy, and a region no vertex numbers. Numbers are
+        "axis_titles", and a surface's "counts", "area" and "energy", are there only when they
+        are known (`Diagram.solve_exact`), and a region has no vertex numbers. Numbers are
         doubles, which `to_json` writes as the shortest decimals that read back to them.
 
         Examples
@@ -259,7 +259,7 @@ class Envelope(Plots):
             document["axis_titles"] = {"x": self.titles[0], "y": self.titles[1]}
         rows = self._rows
         d_column = 3 if rows.shape[1] == 4 else 2
-        document["surfaces"] = [
+        surfaces = [
             {
                 "index": i + 1,
                 "name": name,
@@ -272,6 +272,12 @@ class Envelope(Plots):
             }
             for i, name in enumerate(self.names)
         ]
+        known = () if self._diagram is None else self._diagram.surfaces
+        for entry, s in zip(surfaces, known):
+            plane, has_region = entry.pop("plane"), entry.pop("has_region")
+            entry.update(counts=list(s.counts), area=s.area, energy=s.energy)
+            entry.update(plane=plane, has_region=has_region)
+        document["surfaces"] = surfaces
         document["regions"] = [
             {
                 "surface": r.surface,

@@ -36,9 +36,6 @@ from ._study_species import surfaces_of
 if TYPE_CHECKING:
     from .study import Study
 
-# The program's table of surfaces.
-MAX_SURFACES = 16
-
 
 def markup(name: str) -> str:
     """A formula in the map's markup: digits after a letter or ')' lowered ("H_{2}O")."""
@@ -117,11 +114,6 @@ def to_diagram(
     """The program's Diagram of a study's planes (see the module's notes)."""
     if not study._slabs:
         raise ValueError("the study has no slabs: add some with study.add(...)")
-    if len(study._slabs) > MAX_SURFACES:
-        raise ValueError(
-            f"the study has {len(study._slabs)} slabs and the program's diagram holds at "
-            f"most {MAX_SURFACES}: solve it with study.solve(), or make a diagram of fewer slabs"
-        )
     exact = study._window(window, "to_diagram")
     study._check_window(exact)
     window = tuple(float(v) for v in exact)

@@ -411,7 +411,9 @@ class Study:
         The program's axes are the absolute chemical potentials μ = E_ref + Δμ (eV); its
         surfaces have three counts (bulk units, x species, y species); its factor is 8.01 in
         single precision, so its planes are the study's in J/m² times 0.999889757... (the
-        module ``phasemap._study_program`` tells how each is written).
+        module ``phasemap._study_program`` tells how each is written). A diagram of more
+        than 16 slabs is solved by `Diagram.solve_exact` and, as input.txt, by
+        ``python3 -m phasemap``; the program's `solve` and `write` take at most 16.
 
         Parameters
         ----------
@@ -436,10 +438,9 @@ class Study:
         Raises
         ------
         ValueError
-            With more than 16 slabs, a slab that holds a fixed species beyond the bulk and
-            the axes' species (a fourth count), counts that are not small whole numbers for
-            any cell multiple up to 10^6, or a pressure scale for an axis that is not one
-            molecule of a gas.
+            For a slab that holds a fixed species beyond the bulk and the axes' species (a
+            fourth count), counts that are not small whole numbers for any cell multiple up
+            to 10^6, or a pressure scale for an axis that is not one molecule of a gas.
 
         Examples
         --------

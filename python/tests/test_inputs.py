@@ -10,6 +10,7 @@ import pathlib
 import pickle
 import re
 import subprocess
+import sys
 import time
 import warnings
 
@@ -204,3 +205,24 @@ def test_only_a_write_looks_at_a_folder_and_only_at_the_one_it_writes(tmp_path, 
         diagrams[0].write(folders["linked"])
     with pytest.raises(phasemap.InputError, match="'m.ps' names the same file as log.out"):
         diagrams[1].write(folders["linked"])
+
+
+def test_a_processs_first_calls_leave_its_descriptors_alone(tmp_path):
+    # The first computation of a process once closed descriptor 0, the host's standard input
+    # or whatever it had opened there, as each output unit it discarded was closed.
+    code = (
+        "import os, sys, phasemap\n"
+        "before = os.fstat(0)\n"
+        "phasemap.read_input(sys.argv[1]).solve()\n"
+        "after = os.fstat(0)\n"
+        "assert (before.st_dev, before.st_ino) == (after.st_dev, after.st_ino)\n"
+    )
+    package = str(pathlib.Path(phasemap.__file__).resolve().parents[1])
+    (tmp_path / "held").write_text("what the host reads\n")
+    with open(tmp_path / "held") as held:
+        subprocess.run(
+            [sys.executable, "-c", code, WORKED],
+            stdin=held,
+            env=dict(os.environ, PYTHONPATH=package),
+            check=True,
+        )

@@ -2,6 +2,7 @@
 // phases of each in their fixed order.
 #include <fcntl.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -12,6 +13,8 @@
 #include "core/modules.hpp"
 #include "core/outputs.hpp"
 #include "core/reader/ouvrir.hpp"
+#include "core/reader/ouvrir_checks.hpp"
+#include "core/reader/surface_table.hpp"
 #include "core/regions/regions.hpp"
 #include "core/run_guards.hpp"
 #include "core/run_points.hpp"
@@ -83,12 +86,66 @@ void start_afresh() {
     run_stop = {};
 }
 
-// The end of compute_from_text, however it ends.
+// The end of a computation, however it ends.
 void end_computation() {
     end_fp_traps();
     close_all_units();
     set_input_text(nullptr);
     set_output_discard(false);
+    set_surface_sink(nullptr);
+}
+
+// A run in `folder` once the run state and its table of outputs are set up: waits for the
+// folder's lock, carries out `phases` and commits the outputs asked for as one set, or after
+// a fatal error keeps log.out alone (when it is open) with the message. Returns as
+// run_phasemap_in does.
+template <typename Phases>
+int run_locked_in(int folder, const std::string* input_text, Phases phases) {
+    int status = 0;
+    begin_interruption_guards();
+    if (lock_folder(folder, lock_wait_hook, run_lock) == lock_outcome::given_up) {
+        end_interruption_guards();
+        return run_given_up;
+    }
+    set_run_folder(folder);
+    set_input_text(input_text);
+    begin_fp_traps();
+    try {
+        phases();
+        commit_outputs();
+    } catch (const run_stopped& stop) {
+        keep_log_of_failed_run(stop);
+        status = 1;
+    } catch (const std::bad_alloc&) {
+        keep_log_of_failed_run({"phasemap: out of memory"});
+        status = 1;
+    }
+    end_fp_traps();
+    close_all_units();
+    set_input_text(nullptr);
+    set_run_folder(AT_FDCWD);
+    unlock_folder(run_lock);
+    end_interruption_guards();
+    return status;
+}
+
+// A computation of the run state without files: reads the input, from `text` or else from
+// input.txt of the run's folder, with every output discarded and, with `surfaces`, every
+// surface handed to it; then, `with_regions`, searches the vertices and reports the regions.
+void compute(const std::string* text, std::vector<surface_read>* surfaces, bool with_regions) {
+    set_input_text(text);
+    set_output_discard(true);
+    set_surface_sink(surfaces);
+    begin_fp_traps();
+    try {
+        read_input();
+        end_phase(run_point::input_read);
+        if (with_regions) find_regions();
+    } catch (...) {
+        end_computation();
+        throw;
+    }
+    end_computation();
 }
 
 }  // namespace
@@ -107,32 +164,7 @@ int run_phasemap_in(int folder, const output_choices& choices, const std::string
     keep_standard_streams_open();
     start_afresh();
     set_up_outputs(choices);
-    int status = 0;
-    begin_interruption_guards();
-    if (lock_folder(folder, lock_wait_hook, run_lock) == lock_outcome::given_up) {
-        end_interruption_guards();
-        return run_given_up;
-    }
-    set_run_folder(folder);
-    set_input_text(input_text);
-    begin_fp_traps();
-    try {
-        run_phases();
-        commit_outputs();
-    } catch (const run_stopped& stop) {
-        keep_log_of_failed_run(stop);
-        status = 1;
-    } catch (const std::bad_alloc&) {
-        keep_log_of_failed_run({"phasemap: out of memory"});
-        status = 1;
-    }
-    end_fp_traps();
-    close_all_units();
-    set_input_text(nullptr);
-    set_run_folder(AT_FDCWD);
-    unlock_folder(run_lock);
-    end_interruption_guards();
-    return status;
+    return run_locked_in(folder, input_text, run_phases);
 }
 
 int run_phasemap(const output_choices& choices) {
@@ -153,18 +185,53 @@ const run_stopped& last_run_stop() { return run_stop; }
 void compute_from_text(const std::string& text, bool stop_after_reading) {
     start_afresh();
     set_up_outputs({});
-    set_input_text(&text);
-    set_output_discard(true);
-    begin_fp_traps();
+    compute(&text, nullptr, !stop_after_reading);
+}
+
+void read_every_surface(const std::string& text, std::vector<surface_read>& surfaces) {
+    start_afresh();
+    set_up_outputs({});
+    surfaces.clear();
+    compute(&text, &surfaces, false);
+}
+
+void read_every_surface_in(int folder, const output_choices& choices,
+                           std::vector<surface_read>& surfaces) {
+    start_afresh();
+    set_up_outputs(choices);
+    surfaces.clear();
+    set_run_folder(folder);
     try {
-        read_input();
-        end_phase(run_point::input_read);
-        if (!stop_after_reading) find_regions();
+        compute(nullptr, &surfaces, false);
     } catch (...) {
-        end_computation();
+        set_run_folder(AT_FDCWD);
         throw;
     }
-    end_computation();
+    set_run_folder(AT_FDCWD);
+}
+
+int write_host_outputs_in(int folder, std::string_view map_name,
+                          std::span<const host_output> outputs) {
+    keep_standard_streams_open();
+    start_afresh();
+    output_choices choices{};
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        const std::string_view choice = outputs[i].choice;
+        const bool is_repeated =
+            std::any_of(outputs.begin(), outputs.begin() + static_cast<std::ptrdiff_t>(i),
+                        [&](const host_output& earlier) { return earlier.choice == choice; });
+        if (!is_repeated && ask_for_output(choices, choice)) continue;
+        run_stop = {"phasemap: no output, or one given twice, is asked for by '" +
+                    escape_control_bytes(choice) + "'"};
+        print_message(run_stop.message);
+        return 1;
+    }
+    set_up_host_outputs(choices);
+    return run_locked_in(folder, nullptr, [&] {
+        name_outputs_after_map(map_name);
+        check_output_names(entry_lines{});
+        write_host_outputs(outputs);
+    });
 }
 
 std::string svg_map_of(const run_state& solved) {
@@ -212,6 +279,7 @@ void forget_run_after_fork() {
     forget_units_after_fork();
     set_input_text(nullptr);
     set_output_discard(false);
+    set_surface_sink(nullptr);
     set_message_sink(nullptr);
     set_run_folder(AT_FDCWD);
     unlock_folder(run_lock);

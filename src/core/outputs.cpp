@@ -65,6 +65,11 @@ void set_up_outputs(const output_choices& choices) {
     }
 }
 
+void set_up_host_outputs(const output_choices& choices) {
+    set_up_outputs(choices);
+    for (int32_t row = 0; row < max_outputs; ++row) run.outputs[row].is_asked = choices.asked[row];
+}
+
 void name_outputs_after_map(std::string_view map_name) {
     set_text(row_of(output_id::map).name, map_name);
     for (int32_t row = 0; row < max_outputs; ++row)
@@ -87,6 +92,16 @@ void write_asked_outputs() {
         open_output(static_cast<output_id>(row));
         output_kinds[row].write();
         stop_on_floating_point_fault();
+    }
+}
+
+void write_host_outputs(std::span<const host_output> outputs) {
+    for (const host_output& output : outputs) {
+        for (int32_t row = 0; row < max_outputs; ++row) {
+            if (output_choice(row) != output.choice || !run.outputs[row].is_asked) continue;
+            open_output(static_cast<output_id>(row));
+            write_text_records(run.outputs[row].unit, output.text);
+        }
     }
 }
 

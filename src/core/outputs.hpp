@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,10 @@ extern const output_kind output_kinds[max_outputs];
 // and whether it is written. The map and the files named after it have no name yet.
 void set_up_outputs(const output_choices& choices);
 
+// Sets up the run's table for outputs a host made itself (write_host_outputs_in): only those
+// `choices` asks for are written, not even log.out.
+void set_up_host_outputs(const output_choices& choices);
+
 // Names the map as the input gives it ("maps/oxide.ps") and the files named after it, which
 // take its ending's place with theirs ("maps/oxide.svg"; a name without an ending in its last
 // part gets theirs added).
@@ -53,6 +58,9 @@ void open_output(output_id id);
 // Writes every output asked for that has a writer, in table order, each opened first and
 // followed by the check for a floating-point fault (in a host).
 void write_asked_outputs();
+
+// Opens the unit of every output a host made and writes its text, one record a line.
+void write_host_outputs(std::span<const host_output> outputs);
 
 // Commits every output asked for as one set, in table order (log.out last).
 void commit_asked_outputs();

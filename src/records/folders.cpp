@@ -24,6 +24,8 @@ void set_run_folder(int folder) { the_run_folder = folder; }
 
 int run_folder() { return the_run_folder; }
 
+bool has_run_folder() { return the_run_folder != AT_FDCWD; }
+
 int open_folder_beneath(std::string_view folder) {
     if (folder.empty()) return ::openat(run_folder(), ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
     const std::string path(folder);

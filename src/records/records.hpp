@@ -122,6 +122,9 @@ std::string shortest_real_text(double value);
 // the working folder.
 void set_run_folder(int folder);
 int run_folder();
+// Whether a run's folder is set: a whole run, or a reading in a folder that writes nothing,
+// has one; a computation of the run state from a text has none, and looks at no folder.
+bool has_run_folder();
 
 // An output unit writes a temporary beside its file (".log.out.partial-<pid>"), in the
 // file's folder opened beneath the run's folder, and replaces the file only when the run

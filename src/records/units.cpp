@@ -247,6 +247,10 @@ void open_output_unit(int32_t unit, const char* file_name) {
     if (!is_unit_number(unit)) stop_run(unit, 0, "there is no output unit with this number");
     output_unit& u = units[unit];
     discard_unit(u);
+    // Until it opens them, the unit holds no descriptor (not 0, which a unit never opened had,
+    // and which closing the unit would close: a host's standard input or a file of its own).
+    u.fd = -1;
+    u.folder = -1;
     remember_unit_name(unit, file_name);
     u.number = unit;
     std::string_view folder;

@@ -1,13 +1,17 @@
 // Fuzz target: one whole run on arbitrary bytes as input.txt, in a scratch folder. Every
 // input must end in a complete run or in one clean fatal error, within bounded output and
-// without leaving a temporary behind.
+// without leaving a temporary behind. The same bytes are then read as a host reads inputs of
+// any number of surfaces, which must end as cleanly, with every surface the run state's table
+// holds handed over as the table holds it.
 #include <unistd.h>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "phasemap.hpp"
 
@@ -15,6 +19,26 @@ namespace {
 
 // A complete run at full capacity writes a little over 1 MB; far more means a runaway.
 constexpr std::uintmax_t max_output_bytes = 8u * 1024u * 1024u;
+
+// Reads the input as read_every_surface does; a surface of the table that the sink does not
+// hold as the table holds it aborts.
+void check_every_surface(const uint8_t* data, size_t size) {
+    std::vector<surface_read> surfaces;
+    try {
+        read_every_surface(std::string(reinterpret_cast<const char*>(data), size), surfaces);
+    } catch (const run_stopped&) {
+        return;
+    }
+    if (surfaces.size() < static_cast<std::size_t>(run.surface_count)) std::abort();
+    for (int32_t i = 0; i < run.surface_count; ++i) {
+        const surface_read& kept = surfaces[static_cast<std::size_t>(i)];
+        const float plane[3] = {run.plane_a[i], run.plane_b[i], run.plane_d[i]};
+        const float handed[3] = {kept.plane.a, kept.plane.b, kept.plane.d};
+        if (std::memcmp(&kept.record, &run.surfaces[i], sizeof kept.record) != 0 ||
+            std::memcmp(plane, handed, sizeof plane) != 0 || kept.line != run.surface_lines[i])
+            std::abort();
+    }
+}
 
 void check_output_size(const std::filesystem::path& file) {
     std::error_code error;
@@ -52,5 +76,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::abort();
         }
     }
+    check_every_surface(data, size);
     return 0;
 }

@@ -148,9 +148,15 @@ def cases(root: pathlib.Path = GOLDEN) -> list[Case]:
 
 
 def examples() -> list[str]:
-    """The names of the examples written as input.txt (examples/<name>/input.txt); the
-    studies beside them (study.py) are the module's."""
-    names = sorted(path.parent.name for path in EXAMPLES.glob("*/input.txt"))
+    """The names of the examples written as input.txt for the program
+    (examples/<name>/input.txt); the studies (a folder with study.py) are the module's, and
+    so is the input.txt beside one, which is the study's diagram and may hold more surfaces
+    than the program does (for python3 -m phasemap)."""
+    names = sorted(
+        path.parent.name
+        for path in EXAMPLES.glob("*/input.txt")
+        if not (path.parent / "study.py").exists()
+    )
     if not names:
         raise FileNotFoundError(f"{EXAMPLES} holds no example input")
     return names

@@ -11,6 +11,7 @@
 #include "core/reader/keywords.hpp"
 #include "core/reader/ouvrir_checks.hpp"
 #include "core/reader/ouvrir_warnings.hpp"
+#include "core/reader/surface_table.hpp"
 #include "records/fatal.hpp"
 #include "records/records.hpp"
 
@@ -37,30 +38,29 @@ struct reader_state {
     int32_t just_read_count;
 };
 
-std::string surface_label(int32_t index) {
-    const surface_record& surface = run.surfaces[index];
+std::string surface_label(int32_t index, const surface_record& surface) {
     return "surface " + std::to_string(index + 1) + " " +
            quoted_for_message(trimmed_text(surface.name));
 }
 
 // Stores a plane coefficient in single precision; one that overflows stops the run.
-float store_coefficient(double value, const char* coefficient, int32_t index) {
+float store_coefficient(double value, const char* coefficient, int32_t index,
+                        const surface_record& surface) {
     float stored = 0.0f;
     if (!to_float_if_fits(value, stored))
         stop_run_on_input("the plane coefficient " + std::string(coefficient) + " of " +
-                          surface_label(index) + " overflows single precision");
+                          surface_label(index, surface) + " overflows single precision");
     return stored;
 }
 
 // The energy plane of surface `index`, from its record and the bulk values in force now.
-void derive_surface_plane(int32_t index) {
-    const surface_record& surface = run.surfaces[index];
+surface_plane derive_surface_plane(int32_t index, const surface_record& surface) {
     if (run.bulk_count_1 == 0)
         stop_run_on_input(
-            surface_label(index) +
+            surface_label(index, surface) +
             " is read while bulk_count_1 is 0; a bulk entry with a non-zero first count must come "
             "before the surfaces");
-    if (surface.area == 0.0f) stop_run_on_input(surface_label(index) + " has area 0");
+    if (surface.area == 0.0f) stop_run_on_input(surface_label(index, surface) + " has area 0");
 
     const double bulk_ratio =
         static_cast<double>(surface.counts[0]) / static_cast<double>(run.bulk_count_1);
@@ -75,10 +75,11 @@ void derive_surface_plane(int32_t index) {
                       area) *
                      -scale;
     const double b = (static_cast<double>(surface.counts[2]) / area) * -scale;
-    run.plane_d[index] = store_coefficient(d, "plane_d", index);
-    run.plane_a[index] = store_coefficient(a, "plane_a", index);
-    run.plane_b[index] = store_coefficient(b, "plane_b", index);
-    run.plane_c[index] = -1.0f;
+    surface_plane plane{};
+    plane.d = store_coefficient(d, "plane_d", index, surface);
+    plane.a = store_coefficient(a, "plane_a", index, surface);
+    plane.b = store_coefficient(b, "plane_b", index, surface);
+    return plane;
 }
 
 void read_bulk_entry(const std::string& entry) {
@@ -111,32 +112,44 @@ void note_counted_entry(reader_state& r, const keyword_info& info, int32_t count
     r.just_read_count = count;
 }
 
-// `entry`: "the text entry".
+// `entry`: "the text entry"; `hint`, where to go instead, is added to the message.
 void refuse_count_above(int32_t count, int32_t capacity, const std::string& entry,
-                        const char* things) {
+                        const char* things, const char* hint = "") {
     if (count > capacity)
         stop_run_on_input(entry + " declares " + std::to_string(count) + " " + things +
-                          "; at most " + std::to_string(capacity) + " can be held");
+                          "; at most " + std::to_string(capacity) + " can be held" + hint);
 }
 
+// Where an input of more surfaces than the program holds is solved.
+constexpr char more_surfaces_hint[] =
+    " (for any number, run python3 -m phasemap, or use phasemap.read_input(path, "
+    "limits=False) in Python)";
+
+// The surfaces of a surf entry. A host's sink (surface_table.hpp) lifts the limit of the
+// program's table and gets every surface; the program's table holds the first 16 either way.
 void read_surfaces_entry(reader_state& r, const keyword_info& info) {
     const std::string entry = entry_name(info);
-    read_count(r, info, run.surface_count, entry, "the number of surfaces");
-    refuse_count_above(run.surface_count, max_plane_surfaces, entry, "surfaces");
-    if (run.surface_count < 0)
-        stop_run_on_input(entry + " declares " + std::to_string(run.surface_count) +
+    int32_t count = surfaces_read();  // a count left out keeps the one read before
+    read_count(r, info, count, entry, "the number of surfaces");
+    if (!has_surface_sink())
+        refuse_count_above(count, max_plane_surfaces, entry, "surfaces", more_surfaces_hint);
+    if (count < 0)
+        stop_run_on_input(entry + " declares " + std::to_string(count) +
                           " surfaces; the number cannot be negative");
-    for (int32_t i = 0; i < run.surface_count; ++i) {
-        surface_record& surface = run.surfaces[i];
+    begin_surface_entry(count);
+    for (int32_t i = 0; i < count; ++i) {
+        surface_record& surface = surface_to_read(i);
         read_values("surface " + std::to_string(i + 1),
                     {in_text(surface.name, "name"), in_int(surface.counts[0], "count_1"),
                      in_int(surface.counts[1], "count_2"), in_int(surface.counts[2], "count_3"),
                      in_real(surface.area, "area"), in_real(surface.energy, "energy")});
-        run.surface_lines[i] = input_line_number();
-        derive_surface_plane(i);
-        if (surface.area < 0.0f) warn_if_negative_area(i, run.surface_lines[i]);
+        const int32_t line = input_line_number();
+        const bool is_area_negative = surface.area < 0.0f;
+        keep_surface(i, line, derive_surface_plane(i, surface));
+        if (is_area_negative) warn_if_negative_area(i, line);
     }
-    note_counted_entry(r, info, run.surface_count);
+    end_surface_entry(count);
+    note_counted_entry(r, info, count);
 }
 
 void read_guide_values(reader_state& r, const keyword_info& info, float* values, int32_t& count,
@@ -259,33 +272,34 @@ void set_defaults() {
 }
 
 // The labels and axis titles the map will draw and the surface names, in the order of their
-// lines, each checked for characters that the outputs do not show as typed.
+// lines, each checked for characters that the outputs do not show as typed. The surfaces,
+// whose lines rise in the order they are read, are merged into the titles and labels sorted
+// by line, a title or label first where lines are equal.
 void warn_about_text_characters(const entry_lines& lines) {
     struct checked_text {
         int32_t line;
         const text40* text;
         std::string what;
-        bool is_name;
     };
-    checked_text texts[max_table_entries + 2 + max_surfaces];
+    checked_text texts[max_table_entries + 2];
     int32_t count = 0;
-    texts[count++] = {line_of(lines, keyword::xaxi), &run.x_axis_title, "the x axis title", false};
-    texts[count++] = {line_of(lines, keyword::yaxi), &run.y_axis_title, "the y axis title", false};
+    texts[count++] = {line_of(lines, keyword::xaxi), &run.x_axis_title, "the x axis title"};
+    texts[count++] = {line_of(lines, keyword::yaxi), &run.y_axis_title, "the y axis title"};
     for (int32_t i = 0; i < run.label_count; ++i)
-        texts[count++] = {lines.labels[i], &run.labels[i].text, "label " + std::to_string(i + 1),
-                          false};
-    for (int32_t i = 0; i < run.surface_count; ++i)
-        texts[count++] = {run.surface_lines[i], &run.surfaces[i].name,
-                          "the name of surface " + std::to_string(i + 1), true};
+        texts[count++] = {lines.labels[i], &run.labels[i].text, "label " + std::to_string(i + 1)};
     const std::string replacing_outputs = utf8_output_titles();
     std::stable_sort(texts, texts + count,
                      [](const checked_text& a, const checked_text& b) { return a.line < b.line; });
-    for (int32_t i = 0; i < count; ++i) {
-        if (texts[i].is_name)
-            warn_about_name_characters(*texts[i].text, texts[i].line, texts[i].what,
+    const int32_t surfaces = surfaces_read();
+    int32_t next = 0;
+    for (int32_t s = 0; s <= surfaces; ++s) {
+        const surface_read surface = s < surfaces ? surface_read_at(s) : surface_read{};
+        for (; next < count && (s == surfaces || texts[next].line <= surface.line); ++next)
+            warn_about_undrawn_characters(*texts[next].text, texts[next].line, texts[next].what);
+        if (s < surfaces)
+            warn_about_name_characters(surface.record.name, surface.line,
+                                       "the name of surface " + std::to_string(s + 1),
                                        replacing_outputs);
-        else
-            warn_about_undrawn_characters(*texts[i].text, texts[i].line, texts[i].what);
     }
 }
 
@@ -365,7 +379,7 @@ void read_input() {
         read_entry(r, *info);
     }
     warn_about_text_characters(r.lines);
-    warn_if_no_surfaces(run.surface_count, line_of(r.lines, keyword::stop));
+    warn_if_no_surfaces(surfaces_read(), line_of(r.lines, keyword::stop));
 
     name_outputs_after_map(trimmed_view(run.map_file_name));
     check_output_names(r.lines);

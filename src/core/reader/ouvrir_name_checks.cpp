@@ -80,8 +80,8 @@ const char* own_file_linked_from(const std::string& name) {
 // A map is written inside the run's folder, under a name that can be neither one of the
 // run's own files, however spelt or linked, nor a name that holds a control character.
 // `what` names it in the messages: "the map file name", "the SVG map's name". Where the name
-// leads through links is looked at only in a folder that is written: a run computed for its
-// state (outputs discarded) has none, and the process's working folder is no part of it.
+// leads through links is looked at only in the run's folder: a run computed for its state
+// from a text has none, and the process's working folder is no part of it.
 void check_output_name(const std::string& name, const std::string& what, int32_t line) {
     const std::string quoted = quoted_for_message(name);
     auto refuse = [&](const std::string& why) { stop_run(unit_input, line, what + " " + why); };
@@ -95,7 +95,7 @@ void check_output_name(const std::string& name, const std::string& what, int32_t
     if (name.starts_with("/"))
         refuse(quoted + " is absolute; the map is written inside the run's folder");
     if (has_parent_step(name)) refuse(quoted + " leaves the run's folder through '..'");
-    const bool has_folder = !are_outputs_discarded();
+    const bool has_folder = has_run_folder();
     if (has_folder && is_folder_outside(name))
         refuse(quoted + " leads out of the run's folder through a symbolic link");
     if (is_hidden_run_file_name(name))

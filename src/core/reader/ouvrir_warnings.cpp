@@ -7,6 +7,7 @@
 
 #include "core/label_glyphs.hpp"
 #include "core/modules.hpp"
+#include "core/reader/surface_table.hpp"
 #include "records/fatal.hpp"
 #include "records/records.hpp"
 
@@ -264,7 +265,7 @@ namespace {
 // "surface 2 'with H'"
 std::string surface_named(int32_t surface) {
     return "surface " + std::to_string(surface + 1) + " " +
-           quoted_for_message(trimmed_text(run.surfaces[surface].name));
+           quoted_for_message(trimmed_text(surface_read_at(surface).record.name));
 }
 
 // A distance or a value in messages, to three significant digits: "7.25", "0.000412".
@@ -274,10 +275,10 @@ std::string three_digits(double value) {
         text, std::to_chars(text, text + sizeof text, value, std::chars_format::general, 3).ptr);
 }
 
-// The surface free energy of surface `s` at (x, y): g = a·x + b·y + d.
-double energy_at(int32_t s, double x, double y) {
-    return static_cast<double>(run.plane_a[s]) * x + static_cast<double>(run.plane_b[s]) * y +
-           static_cast<double>(run.plane_d[s]);
+// The surface free energy on `plane` at (x, y): g = a·x + b·y + d.
+double energy_at(const surface_plane& plane, double x, double y) {
+    return static_cast<double>(plane.a) * x + static_cast<double>(plane.b) * y +
+           static_cast<double>(plane.d);
 }
 
 }  // namespace
@@ -287,27 +288,31 @@ void warn_if_one_surface_everywhere(int32_t bound_line) {
                                   {static_cast<double>(run.x_max), static_cast<double>(run.y_min)},
                                   {static_cast<double>(run.x_min), static_cast<double>(run.y_max)},
                                   {static_cast<double>(run.x_max), static_cast<double>(run.y_max)}};
-    const int32_t n = run.surface_count;
+    const int32_t n = surfaces_read();
     if (n < 2) return;
     int32_t lowest = 0;
-    for (int32_t s = 1; s < n; ++s)
-        if (energy_at(s, corners[0][0], corners[0][1]) <
-            energy_at(lowest, corners[0][0], corners[0][1]))
+    surface_plane low = surface_read_at(0).plane;
+    for (int32_t s = 1; s < n; ++s) {
+        const surface_plane plane = surface_read_at(s).plane;
+        if (energy_at(plane, corners[0][0], corners[0][1]) <
+            energy_at(low, corners[0][0], corners[0][1])) {
             lowest = s;
+            low = plane;
+        }
+    }
     // Every other surface higher at every corner; the distance from a corner to the line where
     // another surface's plane crosses this one's is their energy difference there over the
     // steepness of that difference.
     double distance = INFINITY;
     for (int32_t s = 0; s < n; ++s) {
         if (s == lowest) continue;
-        const double da =
-            static_cast<double>(run.plane_a[s]) - static_cast<double>(run.plane_a[lowest]);
-        const double db =
-            static_cast<double>(run.plane_b[s]) - static_cast<double>(run.plane_b[lowest]);
+        const surface_plane plane = surface_read_at(s).plane;
+        const double da = static_cast<double>(plane.a) - static_cast<double>(low.a);
+        const double db = static_cast<double>(plane.b) - static_cast<double>(low.b);
         const double steepness = std::sqrt(da * da + db * db);
         for (const auto& corner : corners) {
             const double above =
-                energy_at(s, corner[0], corner[1]) - energy_at(lowest, corner[0], corner[1]);
+                energy_at(plane, corner[0], corner[1]) - energy_at(low, corner[0], corner[1]);
             if (!(above > 0.0)) return;
             if (steepness > 0.0) distance = std::fmin(distance, above / steepness);
         }
@@ -328,6 +333,6 @@ void warn_if_one_surface_everywhere(int32_t bound_line) {
 
 void warn_if_negative_area(int32_t surface, int32_t line) {
     warn_about_input(line, surface_named(surface) + " has the negative area " +
-                               real_list_text(run.surfaces[surface].area) +
+                               real_list_text(surface_read_at(surface).record.area) +
                                ", which turns its energy plane over, so its region means nothing");
 }
