@@ -15,7 +15,7 @@ Where things live (every public name is here, in `phasemap`):
   ``_plot_text`` and ``_plot_line``;
 - ``_errors``: InputError, InputWarning, ComputationError, and the calls into the program;
 - ``_envelope``: envelope, envelope_sweep, Envelope, EnvelopeSweep (the exact engine);
-- ``study``: Study, with ``_study_species`` (species and exact linear algebra),
+- ``study``: Study, with ``_study_chemistry`` (species and exact linear algebra),
   ``_study_region`` (StabilityRegion), ``_study_solve`` (StudyResult), ``_study_pressure``
   (PressureAxis) and ``_study_program`` (a study as the program's Diagram);
 - ``_composition``: composition, formula, Slab; ``gas``: ideal gases from the NIST-JANAF

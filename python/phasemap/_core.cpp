@@ -1,21 +1,5 @@
 // The extension behind the phasemap package: runs the program's reader, region search and
-// whole runs inside the Python process. Every call is serialized by one lock (the core keeps
-// one run state) and changes nothing that another thread could see:
-// - the core runs as a hosted library (run_inside_host): it installs no signal handler and
-//   changes no signal's handling, and it traps nothing: it computes with the floating-point
-//   exceptions masked and stops with the program's report when it finds a fault's flag
-//   raised at the end of a phase; the call then raises the report;
-// - it computes in the floating-point environment the program starts with (round to
-//   nearest, no flush to zero, exceptions masked) on the calling thread, and puts the
-//   caller's environment, flags included, back after;
-// - the lines the core would write on standard error (warnings, notes) are collected for
-//   the call and returned to Python, which issues them through `warnings`;
-// - a child forked while another thread is inside a call starts with the lock free and
-//   that call forgotten (its files are the parent's), so it can call at once.
-// Waiting for the lock (another thread's call), or for another run's lock on a folder,
-// gives way to a Python signal handler that raises, such as Ctrl-C's KeyboardInterrupt.
-// A whole run works relative to a folder descriptor, and a call that writes nothing looks
-// at no folder: no call depends on or changes the process's folder.
+// whole runs inside the Python process, each call as _core_calls.hpp says.
 #include <fenv.h>
 #include <pthread.h>
 #include <pybind11/numpy.h>
@@ -28,145 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "_core_calls.hpp"
 #include "_core_maps.hpp"
 #include "phasemap.hpp"
 
 namespace py = pybind11;
 
 namespace {
-
-// How often a call that waits for its turn looks for a Python signal handler to run.
-constexpr long turn_poll_ns = 20 * 1000 * 1000;
-
-pthread_mutex_t module_lock = PTHREAD_MUTEX_INITIALIZER;
-// Set while a call holds the lock and the core's run state is in use, so that a forked child
-// knows what to forget.
-std::atomic<bool> call_in_progress{false};
-// For the tests: called with the interpreter's lock each time a call that waits for its
-// turn looks again (nullptr: none).
-PyObject* wait_hook = nullptr;
-
-// In a child forked while another thread was inside a call: the lock is free again and that
-// call is forgotten.
-void reset_in_forked_child() {
-    pthread_mutex_init(&module_lock, nullptr);
-    if (!call_in_progress.load()) return;
-    forget_run_after_fork();
-    call_in_progress.store(false);
-}
-
-// How a call ended, and the lines the core wrote meanwhile.
-struct call_outcome {
-    enum class ending { complete, stopped, fault };
-    ending end = ending::complete;
-    run_stopped stop;  // what stopped it; for a fault, its report
-    std::vector<message_line> messages;
-};
-
-// Runs `work` in the program's floating-point environment, with the core's messages
-// collected into `outcome`.
-template <typename Work>
-void run_guarded(Work work, call_outcome& outcome) {
-    fenv_t caller_environment;
-    fegetenv(&caller_environment);
-    fesetenv(FE_DFL_ENV);
-    call_in_progress.store(true);
-    set_message_sink(&outcome.messages);
-    std::exception_ptr unexpected;
-    try {
-        work();
-    } catch (const run_stopped& stop) {
-        outcome.end = stop.is_fault ? call_outcome::ending::fault : call_outcome::ending::stopped;
-        outcome.stop = stop;
-    } catch (...) {
-        unexpected = std::current_exception();
-    }
-    set_message_sink(nullptr);
-    call_in_progress.store(false);
-    fesetenv(&caller_environment);
-    if (unexpected) std::rethrow_exception(unexpected);
-}
-
-// Whether a Python signal handler raised (the error is then set) or the tests' hook did;
-// needs the interpreter's lock.
-bool python_gives_up() {
-    if (PyErr_CheckSignals() != 0) return true;
-    if (wait_hook == nullptr) return false;
-    PyObject* result = PyObject_CallNoArgs(wait_hook);
-    Py_XDECREF(result);
-    return result == nullptr;
-}
-
-// The core's hook while a run waits for another run's lock on its folder: the run gives up,
-// writing nothing, when a Python signal handler raised (the error is then set).
-bool give_up_waiting() {
-    const py::gil_scoped_acquire acquired;
-    return python_gives_up();
-}
-
-// Takes the module lock, without the interpreter's lock while it waits; false, with the
-// Python error set, when a signal handler raised meanwhile.
-bool take_module_lock() {
-    if (pthread_mutex_trylock(&module_lock) == 0) return true;
-    for (;;) {
-        timespec deadline{};
-        clock_gettime(CLOCK_MONOTONIC, &deadline);
-        deadline.tv_nsec += turn_poll_ns;
-        if (deadline.tv_nsec >= 1000000000L) {
-            deadline.tv_nsec -= 1000000000L;
-            ++deadline.tv_sec;
-        }
-        if (pthread_mutex_clocklock(&module_lock, CLOCK_MONOTONIC, &deadline) == 0) return true;
-        const py::gil_scoped_acquire acquired;
-        if (python_gives_up()) return false;
-    }
-}
-
-struct module_lock_held {
-    module_lock_held() = default;
-    ~module_lock_held() { pthread_mutex_unlock(&module_lock); }
-    module_lock_held(const module_lock_held&) = delete;
-    module_lock_held& operator=(const module_lock_held&) = delete;
-};
-
-// Runs `work` under the module lock without the interpreter's lock.
-template <typename Work>
-call_outcome locked_call(Work work) {
-    call_outcome outcome;
-    bool taken = false;
-    {
-        const py::gil_scoped_release released;
-        taken = take_module_lock();
-        if (taken) {
-            const module_lock_held held;
-            run_guarded(work, outcome);
-        }
-    }
-    if (!taken) throw py::error_already_set();
-    return outcome;
-}
-
-// A text of the core as Python shows it: UTF-8, any other byte as \xNN.
-py::str shown(const std::string& text) {
-    PyObject* decoded =
-        PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "backslashreplace");
-    if (decoded == nullptr) throw py::error_already_set();
-    return py::reinterpret_steal<py::str>(decoded);
-}
-
-// The lines of a call as [(is_warning, text)], less the one that repeats what stopped it.
-py::list message_list(const call_outcome& outcome) {
-    py::list lines;
-    bool repeated_stop = outcome.end == call_outcome::ending::complete;
-    for (const message_line& line : outcome.messages) {
-        if (!repeated_stop && !line.is_warning && line.text == outcome.stop.message) {
-            repeated_stop = true;
-            continue;
-        }
-        lines.append(py::make_tuple(line.is_warning, shown(line.text)));
-    }
-    return lines;
-}
 
 // The optional outputs asked for by the names of their choices; an unknown name is refused.
 output_choices choices_named(const py::iterable& names) {
@@ -176,25 +28,6 @@ output_choices choices_named(const py::iterable& names) {
             throw py::value_error("no output is asked for by " +
                                   py::repr(name).cast<std::string>());
     return choices;
-}
-
-py::object positive_or_none(int32_t value) {
-    return value > 0 ? py::object(py::int_(value)) : py::object(py::none());
-}
-
-// (value, messages) for a complete call; otherwise raises the module's Stopped exception
-// with the arguments (message, unit, line, messages), or Fault with (report, messages).
-py::tuple finished(const call_outcome& outcome, py::object value, PyObject* stopped,
-                   PyObject* fault) {
-    py::list messages = message_list(outcome);
-    if (outcome.end == call_outcome::ending::complete) return py::make_tuple(value, messages);
-    const run_stopped& stop = outcome.stop;
-    py::tuple arguments = outcome.end == call_outcome::ending::fault
-                              ? py::make_tuple(shown(stop.message), messages)
-                              : py::make_tuple(shown(stop.message), positive_or_none(stop.unit),
-                                               positive_or_none(stop.line), messages);
-    PyErr_SetObject(outcome.end == call_outcome::ending::fault ? fault : stopped, arguments.ptr());
-    throw py::error_already_set();
 }
 
 py::bytes as_bytes(const std::string& s) { return py::bytes(s); }
@@ -337,32 +170,21 @@ py::dict input_state(const run_state& state, const std::vector<surface_read>& re
 // A reading of the input into the call's own copy of the run state and, with `every_surface`,
 // of every surface into `surfaces`; `read` carries it out.
 template <typename Read>
-py::tuple read_call(Read read, PyObject* stopped, PyObject* fault) {
+py::tuple read_call(Read read) {
     auto snapshot = std::make_unique<run_state>();
     std::vector<surface_read> surfaces;
     const call_outcome outcome = locked_call([&] {
         read(surfaces);
         *snapshot = run;
     });
-    if (outcome.end != call_outcome::ending::complete)
-        return finished(outcome, py::none(), stopped, fault);
-    return finished(outcome, input_state(*snapshot, surfaces), stopped, fault);
+    if (outcome.end != call_outcome::ending::complete) return finished(outcome, py::none());
+    return finished(outcome, input_state(*snapshot, surfaces));
 }
 
 }  // namespace
 
 PYBIND11_MODULE(_core, m) {
-    // Python keeps its own signal handling and floating-point traps: a Ctrl-C during a run
-    // raises KeyboardInterrupt once the run has ended, instead of ending the interpreter.
-    run_inside_host(true);
-    set_lock_wait_hook(give_up_waiting);
-    pthread_atfork(nullptr, nullptr, reset_in_forked_child);
-    static PyObject* stopped =
-        PyErr_NewException("phasemap._core.Stopped", PyExc_ValueError, nullptr);
-    static PyObject* fault =
-        PyErr_NewException("phasemap._core.Fault", PyExc_ArithmeticError, nullptr);
-    m.attr("Stopped") = py::handle(stopped);
-    m.attr("Fault") = py::handle(fault);
+    prepare_calls(m);
     // Every call below returns (value, messages), messages being the lines the core would
     // have written on standard error, as [(is_warning, text)]; one that stops raises
     // Stopped(message, unit, line, messages), a floating-point fault Fault(report, messages).
@@ -373,16 +195,14 @@ PYBIND11_MODULE(_core, m) {
     m.def(
         "read",
         [](const std::string& text, bool every_surface) {
-            return read_call(
-                [&](std::vector<surface_read>& surfaces) {
-                    if (every_surface) {
-                        read_every_surface(text, surfaces);
-                    } else {
-                        compute_from_text(text, true);
-                        surfaces = table_surfaces(run);
-                    }
-                },
-                stopped, fault);
+            return read_call([&](std::vector<surface_read>& surfaces) {
+                if (every_surface) {
+                    read_every_surface(text, surfaces);
+                } else {
+                    compute_from_text(text, true);
+                    surfaces = table_surfaces(run);
+                }
+            });
         },
         py::arg("text"), py::arg("every_surface") = false);
 
@@ -391,11 +211,9 @@ PYBIND11_MODULE(_core, m) {
     // run asked for the optional outputs `choices` names checks them; nothing is written.
     m.def("read_in", [](int folder, const py::iterable& names) {
         const output_choices choices = choices_named(names);
-        return read_call(
-            [&](std::vector<surface_read>& surfaces) {
-                read_every_surface_in(folder, choices, surfaces);
-            },
-            stopped, fault);
+        return read_call([&](std::vector<surface_read>& surfaces) {
+            read_every_surface_in(folder, choices, surfaces);
+        });
     });
 
     // check(text) -> planes: reads the text as read(text, every_surface=True) does and only
@@ -403,7 +221,7 @@ PYBIND11_MODULE(_core, m) {
     m.def("check", [](const std::string& text) {
         std::vector<surface_read> surfaces;
         const call_outcome outcome = locked_call([&] { read_every_surface(text, surfaces); });
-        return finished(outcome, plane_rows(surfaces), stopped, fault);
+        return finished(outcome, plane_rows(surfaces));
     });
 
     // The run state a solve() left, kept for what is worked out from it only when asked for.
@@ -420,19 +238,17 @@ PYBIND11_MODULE(_core, m) {
             *snapshot = run;
             measures = region_measures_of(*snapshot);
         });
-        if (outcome.end != call_outcome::ending::complete)
-            return finished(outcome, py::none(), stopped, fault);
+        if (outcome.end != call_outcome::ending::complete) return finished(outcome, py::none());
         py::list planes = surface_planes(*snapshot);
         py::list regions = stable_regions(*snapshot, measures);
-        return finished(outcome, py::make_tuple(planes, regions, std::move(snapshot)), stopped,
-                        fault);
+        return finished(outcome, py::make_tuple(planes, regions, std::move(snapshot)));
     });
 
     // phase_json(run state) -> the phase.json bytes of a solved run.
     m.def("phase_json", [](const run_state& solved) {
         std::string json;
         const call_outcome outcome = locked_call([&] { json = phase_json_of(solved); });
-        return finished(outcome, py::bytes(json), stopped, fault);
+        return finished(outcome, py::bytes(json));
     });
 
     // text_in_phase_json(text) -> str: a stored text as phase.json shows it.
@@ -458,17 +274,13 @@ PYBIND11_MODULE(_core, m) {
     // _set_wait_hook(callable or None): for the tests, a callable that a call waiting for its
     // turn calls each time it looks again, after it has run the pending signal handlers; an
     // exception it raises ends the wait.
-    m.def("_set_wait_hook", [](py::object hook) {
-        PyObject* previous = wait_hook;
-        wait_hook = hook.is_none() ? nullptr : hook.inc_ref().ptr();
-        Py_XDECREF(previous);
-    });
+    m.def("_set_wait_hook", set_wait_hook);
 
     // svg_map(run state) -> the SVG map of a solved run, the bytes --svg writes.
     m.def("svg_map", [](const run_state& solved) {
         std::string svg;
         const call_outcome outcome = locked_call([&] { svg = svg_map_of(solved); });
-        return finished(outcome, py::bytes(svg), stopped, fault);
+        return finished(outcome, py::bytes(svg));
     });
 
     // svg_map_of_regions(text, surfaces, offsets, corners, names, symbol) -> the SVG map of
@@ -484,7 +296,7 @@ PYBIND11_MODULE(_core, m) {
         const call_outcome outcome = locked_call([&] {
             svg = svg_map_of_regions(text, regions.list, static_cast<title_symbol>(symbol));
         });
-        return finished(outcome, py::bytes(svg), stopped, fault);
+        return finished(outcome, py::bytes(svg));
     });
 
     // run_in(folder, text, choices): a whole run of the program in `folder`, an open
@@ -501,7 +313,7 @@ PYBIND11_MODULE(_core, m) {
             if (status == 1) throw last_run_stop();
         });
         if (status == run_given_up) throw py::error_already_set();
-        return finished(outcome, py::none(), stopped, fault);
+        return finished(outcome, py::none());
     });
 
     // write_in(folder, map_name, outputs): the outputs the package made itself for the input
@@ -522,7 +334,7 @@ PYBIND11_MODULE(_core, m) {
             if (status == 1) throw last_run_stop();
         });
         if (status == run_given_up) throw py::error_already_set();
-        return finished(outcome, py::none(), stopped, fault);
+        return finished(outcome, py::none());
     });
 
     // escape_control_bytes(bytes) -> bytes: a text with every control byte shown as \xNN, as

@@ -16,7 +16,7 @@ from numpy.typing import ArrayLike
 from . import gas
 from ._composition import composition
 from ._entries import PressureScale
-from ._study_species import Species, ratio
+from ._study_chemistry import Species, ratio
 
 __all__ = ["PressureAxis"]
 

@@ -31,7 +31,7 @@ from ._composition import formula
 from ._diagram import Diagram
 from ._entries import Bulk, Label, PressureScale, Surface
 from ._study_pressure import program_scale
-from ._study_species import surfaces_of
+from ._study_chemistry import surfaces_of
 
 if TYPE_CHECKING:
     from .study import Study

@@ -16,7 +16,7 @@ from numpy.typing import ArrayLike
 
 from . import _exact
 from ._errors import warn
-from ._study_species import exact_real
+from ._study_chemistry import exact_real
 
 __all__ = ["StabilityRegion"]
 

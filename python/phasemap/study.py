@@ -3,7 +3,7 @@ chemical potentials span the diagram, their reference energies, any further spec
 fixed chemical potential, and the slabs of the candidate terminations.
 
 Every element's chemical potential is an exact affine function of (Δμ_x, Δμ_y), the axes'
-chemical potentials relative to their references (`_study_species`). Each slab's surface
+chemical potentials relative to their references (`_study_chemistry`). Each slab's surface
 energy is then a plane over (Δμ_x, Δμ_y),
 
     γ = (E_slab − Σ_e N_e·μ_e − E_fixed face) / (sides · A),
@@ -12,7 +12,7 @@ converted from eV/Å² with the exact factor 16.02176634 J/m² per eV/Å². The 
 done in exact fractions and each coefficient is rounded to a float once, at the end.
 
 `Study` is here; what it computes lives beside it: the species and linear algebra in
-`_study_species`, the bulk's stability region in `_study_region`, the solved study in
+`_study_chemistry`, the bulk's stability region in `_study_region`, the solved study in
 `_study_solve`, pressure axes in `_study_pressure` and the program's Diagram in
 `_study_program`.
 """
@@ -34,7 +34,7 @@ from ._errors import InputWarning, warn
 from ._study_pressure import PressureAxis, pressure_axis
 from ._study_region import StabilityRegion, resolve_window, stability_region
 from ._study_solve import StudyResult, check_window
-from ._study_species import UNITS, Chemistry, check_per_atom, exact_real, phase, species
+from ._study_chemistry import UNITS, Chemistry, check_per_atom, exact_real, phase, species
 
 __all__ = ["Study", "StabilityRegion", "StudyResult", "PressureAxis", "UNITS"]
 
