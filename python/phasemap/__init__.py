@@ -14,7 +14,8 @@ Where things live (every public name is here, in `phasemap`):
   neighbours' colours), ``_plot_labels`` with ``_plot_geometry``, ``_plot_axes``,
   ``_plot_text`` and ``_plot_line``;
 - ``_errors``: InputError, InputWarning, ComputationError, and the calls into the program;
-- ``_envelope``: envelope, envelope_sweep, Envelope, EnvelopeSweep (the exact engine);
+- ``_envelope``: envelope, Envelope (the exact engine), ``_envelope_sweep``: envelope_sweep,
+  EnvelopeSweep;
 - ``study``: Study, with ``_study_chemistry`` (species and exact linear algebra),
   ``_study_region`` (StabilityRegion), ``_study_solve`` (StudyResult), ``_study_pressure``
   (PressureAxis) and ``_study_program`` (a study as the program's Diagram);
@@ -30,7 +31,8 @@ from . import _core, gas
 from ._composition import Slab, composition, formula
 from ._diagram import Diagram, read_input
 from ._entries import BoxedLine, Bulk, Label, Line, PressureScale, Surface
-from ._envelope import Envelope, EnvelopeSweep, envelope, envelope_sweep
+from ._envelope import Envelope, envelope
+from ._envelope_sweep import EnvelopeSweep, envelope_sweep
 from ._errors import ComputationError, InputError, InputWarning
 from ._plot_colours import NEIGHBOUR_DIFFERENCE, PALETTE
 from ._result import Region, Result

@@ -11,10 +11,9 @@ energy is then a plane over (Δμ_x, Δμ_y),
 converted from eV/Å² with the exact factor 16.02176634 J/m² per eV/Å². The linear algebra is
 done in exact fractions and each coefficient is rounded to a float once, at the end.
 
-`Study` is here; what it computes lives beside it: the species and linear algebra in
-`_study_chemistry`, the bulk's stability region in `_study_region`, the solved study in
-`_study_solve`, pressure axes in `_study_pressure` and the program's Diagram in
-`_study_program`.
+`Study` is here; beside it: species and linear algebra (`_study_chemistry`), the bulk's
+stability region (`_study_region`), the solved study (`_study_solve`), pressure axes
+(`_study_pressure`) and the program's Diagram (`_study_program`).
 """
 
 from __future__ import annotations
@@ -31,10 +30,10 @@ from ._composition import Slab
 from ._diagram import Diagram
 from ._envelope import envelope
 from ._errors import InputWarning, warn
+from ._study_chemistry import UNITS, Chemistry, check_per_atom, exact_real, phase, species
 from ._study_pressure import PressureAxis, pressure_axis
 from ._study_region import StabilityRegion, resolve_window, stability_region
 from ._study_solve import StudyResult, check_window
-from ._study_chemistry import UNITS, Chemistry, check_per_atom, exact_real, phase, species
 
 __all__ = ["Study", "StabilityRegion", "StudyResult", "PressureAxis", "UNITS"]
 
