@@ -226,22 +226,6 @@ def test_degenerate_families(name, planes, window, stable):
         assert [r.surface for r in e.regions] == stable, name
 
 
-def test_a_hundred_planes_through_one_point():
-    """Only the planes whose slopes are corners of the slopes' hull have a region: a wedge
-    from the common point; the others tie there and along rays."""
-    slopes = [(k - 50, (k - 50) ** 2 / 64) for k in range(0, 100, 2)]
-    slopes += [(k - 50, (k - 50) ** 2 / 64 + 1) for k in range(1, 98, 2)] + [(0, 20)]
-    planes = np.array(through_point(slopes))
-    e = phasemap.envelope(planes, (-1, 1, -1, 1))
-    assert [r.surface for r in e.regions] == list(range(1, 51))
-    assert all((0.25, -0.5) in map(tuple, r.corners.tolist()) for r in e.regions)
-    assert sum(r.area for r in e.regions) == pytest.approx(4.0, rel=1e-12)
-    assert (e.stable_at(0.25, -0.5), e.energy_at(0.25, -0.5)) == (1, 1.0)
-    default = engine.solve(planes, (-1, 1, -1, 1), 0)
-    for how in (1, 2):
-        assert all(map(np.array_equal, engine.solve(planes, (-1, 1, -1, 1), how), default))
-
-
 INPUTS = [case.input for case in golden_cases.cases() if case.status == 0] + [
     golden_cases.EXAMPLES / name / "input.txt" for name in golden_cases.examples()
 ]
