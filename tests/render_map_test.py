@@ -58,18 +58,23 @@ def fonts_not_embedded_as_subset(pdf):
     return len(rows), [row for row in rows if row[flags : flags + 9] != " yes yes "]
 
 
-# A relative output base name whose folder does not exist yet, as a user would type it. The
-# EPS declares a box exactly where it draws, as large as the drawing of the map.
-def test_writes_picture_pdf_and_a_tight_eps_into_a_new_folder(tmp_path):
+# A relative output base name whose folder does not exist yet, as a user would type it; the
+# map is left as it was. The EPS declares a box exactly where it draws, as large as the
+# drawing of the map. Submission checks refuse a PDF with a font that is not embedded. The EPS
+# must carry its fonts too: without its font map, which is where the standard fonts a file
+# only names come from, ghostscript still turns it into a PDF, and that one's fonts are all
+# embedded. The second map also shows labels in the Latin-1 copy of Times-Roman.
+@pytest.mark.parametrize("name", ["oxide-in-oxygen-and-water", "hematite-terminations"])
+def test_writes_picture_pdf_and_a_tight_eps_with_every_font_embedded(tmp_path, name):
     require("gs")
-    shutil.copy(DEMO_MAP, tmp_path / "map1.ps")
-    result = render("map1.ps", "pictures/oxide", cwd=tmp_path)
+    require("pdffonts")
+    shutil.copy(EXAMPLES / f"{name}.ps", tmp_path / "map1.ps")
+    result = render("map1.ps", f"pictures/{name}", cwd=tmp_path)
     assert result.returncode == 0 and "Error" not in result.stderr, result.stderr
-    unchanged = (tmp_path / "map1.ps").read_bytes() == DEMO_MAP.read_bytes()
+    unchanged = (tmp_path / "map1.ps").read_bytes() == (EXAMPLES / f"{name}.ps").read_bytes()
     assert unchanged, "render-map changed the map"
-    base = tmp_path / "pictures" / "oxide"
+    base = tmp_path / "pictures" / name
     assert base.with_suffix(".png").read_bytes().startswith(b"\x89PNG")
-    assert base.with_suffix(".pdf").read_bytes().startswith(b"%PDF-")
     eps = base.with_suffix(".eps").read_text(encoding="latin-1")
     header = eps[: eps.index("%%EndComments")]
     assert eps.startswith("%!PS-Adobe-3.0 EPSF-3.0\n") and "%%HiResBoundingBox:" in header
@@ -77,39 +82,16 @@ def test_writes_picture_pdf_and_a_tight_eps_into_a_new_folder(tmp_path):
     assert marks_of(base.with_suffix(".eps")) == declared
     assert abs((declared[2] - declared[0]) - (drawn[2] - drawn[0])) <= 1
     assert abs((declared[3] - declared[1]) - (drawn[3] - drawn[1])) <= 1
-
-
-# Submission checks refuse a PDF with a font that is not embedded. The EPS must carry its fonts
-# too: without its font map, which is where the standard fonts a file only names come from,
-# ghostscript still turns it into a PDF, and that one's fonts are all embedded. The second map
-# also shows labels in the Latin-1 copy of Times-Roman.
-@pytest.mark.parametrize("name", ["oxide-in-oxygen-and-water", "hematite-terminations"])
-def test_pdf_and_eps_carry_every_font_embedded_as_a_subset(tmp_path, name):
-    require("gs")
-    require("pdffonts")
-    base = tmp_path / name
-    result = render(EXAMPLES / f"{name}.ps", base)
-    assert result.returncode == 0, result.stderr
     from_eps = tmp_path / "from-eps.pdf"
     converted = subprocess.run(
-        [
-            "gs",
-            "-q",
-            "-dSAFER",
-            "-dBATCH",
-            "-dNOPAUSE",
-            "-dNOFONTMAP",
-            "-sDEVICE=pdfwrite",
-            f"-sOutputFile={from_eps}",
-            f"{base}.eps",
-        ],
+        ["gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-dNOFONTMAP", "-sDEVICE=pdfwrite",
+         f"-sOutputFile={from_eps}", base.with_suffix(".eps")],
         capture_output=True,
         text=True,
-    )
-    assert (
-        converted.returncode == 0
-    ), f"{name}.eps needs fonts it does not carry:\n{converted.stderr}"
-    for pdf in (f"{base}.pdf", from_eps):
+    )  # fmt: skip
+    assert converted.returncode == 0, f"the EPS needs fonts it does not carry:\n{converted.stderr}"
+    for pdf in (base.with_suffix(".pdf"), from_eps):
+        assert pdf.read_bytes().startswith(b"%PDF-")
         count, not_embedded = fonts_not_embedded_as_subset(pdf)
         assert count >= 2, f"{pdf} lacks Times-Roman or Symbol"
         assert not_embedded == []
