@@ -1,5 +1,7 @@
 // Labels on the page: the segments and levels the markup scan finds, and how each segment is
-// set (its size, rise and part in a stacked pair), which both maps draw as they are given.
+// set (its size, rise and part in a stacked pair), which both maps draw as they are given; then
+// in PostScript, the string bodies and the runs of one font each that a segment is shown in.
+// (That ghostscript reads every glyph back as typed is checked in label_glyphs_test.)
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -7,6 +9,7 @@
 
 #include "core/modules.hpp"
 #include "maps/page/page.hpp"
+#include "maps/printps/label_scan.hpp"
 
 namespace {
 
@@ -47,6 +50,29 @@ std::string set(const std::string& value, float size) {
             .append(numbers);
         if (segment.role != pair_role::none)
             result.append(segment.role == pair_role::first ? " F" : " S");
+    }
+    return result;
+}
+
+std::string escaped(const std::string& value) {
+    char body[max_string_body];
+    return {body, static_cast<std::size_t>(escape_postscript_string(
+                      value.data(), static_cast<int32_t>(value.size()), body))};
+}
+
+// The runs of a segment as "font:body" joined by "|", T for Times-Roman, L for its Latin-1
+// copy, S for Symbol.
+std::string runs(const std::string& value) {
+    const segment_runs split = split_into_runs(value.data(), static_cast<int32_t>(value.size()));
+    std::string result;
+    for (int32_t k = 0; k < split.count; ++k) {
+        const glyph_run& run_k = split.run[k];
+        const char* font = run_k.font == glyph_font::times_roman    ? "T:"
+                           : run_k.font == glyph_font::times_latin1 ? "L:"
+                                                                    : "S:";
+        result.append(k > 0 ? "|" : "")
+            .append(font)
+            .append(run_k.body, static_cast<std::size_t>(run_k.length));
     }
     return result;
 }
@@ -105,5 +131,35 @@ TEST(LabelSetting, SizesRisesAndPairRoles) {
         {set("x^{a_{b}c}", 20.0f), "x 20/0|a 10/9 F|b 10/-4 S|c 10/9"},
         {set("x^{a}_{b}^{c}_{d}", 20.0f), "x 20/0|a 10/9 F|b 10/-4 S|c 10/9 F|d 10/-4 S"},
         {set("x_{a}^{b}_{c}", 20.0f), "x 20/0|a 10/-4 F|b 10/9 S|c 10/-4 F"},
+    });
+}
+
+// Only what would leave the string open or unbalanced is escaped.
+TEST(PostScriptString, Escapes) {
+    expect_rows({
+        {escaped("f(x) = (a(b)c)"), "f(x) = (a(b)c)"},
+        {escaped("a)b"), "a\\)b"},
+        {escaped("(()"), "\\(()"},
+        {escaped("a\\"), "a\\\\"},
+        {escaped("\\(x"), "\\(x"},
+        {escaped("\\\\)"), "\\\\\\)"},
+    });
+}
+
+// A new run wherever the font changes; ASCII (but "-") stays in a Latin-1 run and blanks in a
+// Symbol run; every glyph beyond ASCII is an octal escape, a character without one a "?".
+// Parentheses pair only within an ASCII stretch, and a backslash before another font's glyph
+// is shown, not taken as an escape.
+TEST(LabelRuns, OneRunPerFont) {
+    expect_rows({
+        {runs("Δμ"), "S:\\104\\155"},
+        {runs("θ=½ (√3×√3)R30° Å"),
+         "S:\\161|T:=|L:\\275 \\(|S:\\326|T:3|L:\\327|S:\\326|T:3\\)R30|L:\\260 \\305"},
+        {runs("∞ ≈ x"), "S:\\245 \\273 |T:x"},
+        {runs("“a” – b"), "T:\\252a\\272 \\261 b"},
+        {runs("中 x"), "T:? x"},
+        {runs("\xC0\xAF\x80"), "T:??"},
+        {runs("(α)"), "T:\\(|S:\\141|T:\\)"},
+        {runs("a\\α"), "T:a\\\\|S:\\141"},
     });
 }
