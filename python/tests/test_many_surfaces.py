@@ -55,16 +55,6 @@ def test_every_surface_is_read_with_the_plane_the_programs_reader_derives():
     assert diagram.surfaces[39] == phasemap.Surface("s 40", (8, 16, 4), 41.0, -69.7847)
 
 
-def test_the_program_and_the_default_refuse_more_than_16_and_say_where_to_go():
-    with pytest.raises(phasemap.InputError) as refused:
-        phasemap.read_input(text(records(17)))
-    assert (refused.value.unit, refused.value.line) == (1, 6)
-    assert str(refused.value).endswith(
-        "the surf entry declares 17 surfaces; at most 16 can be held (for any number, run "
-        "python3 -m phasemap, or use phasemap.read_input(path, limits=False) in Python)"
-    )
-
-
 def test_surfaces_beyond_the_table_warn_and_are_refused_as_the_first_ones():
     lines = records(20)
     lines[17] = "'negative' 8 16 0 -20.5 -140.2"
