@@ -27,6 +27,7 @@ from ._plot_geometry import (
     outside_box,
     horizontal_chord,
     largest_box,
+    runs_along,
     segment_crosses_box,
     segments_cross,
     split_by_line,
@@ -117,6 +118,15 @@ class _Placer:
             for shape in wholes:
                 shapes += cut_by_segments(shape, segments) + [shape]
             self.shapes.append(shapes)
+        # Every region's sides (display points), which leaders keep off.
+        self.sides = np.array(
+            [
+                (p, q)
+                for region in regions
+                for corners in [ax.transData.transform(np.asarray(region.corners, dtype=float))]
+                for p, q in zip(corners, np.roll(corners, -1, axis=0))
+            ]
+        ).reshape(-1, 2, 2)
         self.placed: list[Label] = []
 
     def text_at(self, k: int, text: str) -> Text:
@@ -180,8 +190,9 @@ class _Placer:
     def anchor(self, k: int) -> np.ndarray:
         """Where the leader of region k ends: the point farthest inside it (its preferred
         part's, if any), or, when the way from there to the frame's right edge crosses a
-        label inside, the middle of the region's chord at the nearest height whose way
-        crosses none."""
+        label inside or runs along a region's side (where the leader would read as that
+        side), the middle of the region's chord at the nearest height whose way does
+        neither, else the nearest whose way crosses no label."""
         polygon = self.shapes[k][0]
         scale, pole = largest_box(polygon, 1.0, 1.0)
         if scale <= 0 and len(self.shapes[k]) > 1:
@@ -201,13 +212,18 @@ class _Placer:
                 for b in boxes
             )
 
-        if clear(pole):
-            return pole
+        def apart(point: np.ndarray) -> bool:
+            return clear(point) and not runs_along(self.sides, point, right, m, 4 * m)
+
         low, high = polygon[:, 1].min() + self.margin, polygon[:, 1].max() - self.margin
-        for y in sorted(np.linspace(low, high, 25), key=lambda y: (abs(y - pole[1]), y)):
-            chord = horizontal_chord(polygon, y)
-            if chord is not None and clear(np.array([(chord[0] + chord[1]) / 2, y])):
-                return np.array([(chord[0] + chord[1]) / 2, y])
+        heights = sorted(np.linspace(low, high, 25), key=lambda y: (abs(y - pole[1]), y))
+        for test in (apart, clear):
+            if test(pole):
+                return pole
+            for y in heights:
+                chord = horizontal_chord(polygon, y)
+                if chord is not None and test(np.array([(chord[0] + chord[1]) / 2, y])):
+                    return np.array([(chord[0] + chord[1]) / 2, y])
         return pole
 
     def height(self, text: str) -> float:

@@ -23,7 +23,8 @@ needs_envelope = pytest.mark.skipif(
 STABLE = {
     FE3O4: ["SCV", "SCV+2Fe adatoms", "A-layer (Fe_tet)", "SCV+H2O", "SCV+2H2O", "SCV+3H2O",
             "SCV+4H2O", "DBT+2H", "DBT+4H", "SCV+2H", "SCV+2Fe adatoms+2OH"],
-    SRTIO3: ["TiO2 (1x1)", "TiO2 + V_O", "TiO2 + 2V_O", "TiO2 + H2O", "TiO2 + 2H", "SrO + 2H2O"],
+    SRTIO3: ["TiO_{2} (1×1)", "TiO_{2} + V_{O}", "TiO_{2} + 2V_{O}", "TiO_{2} + H_{2}O",
+             "TiO_{2} + 2H", "SrO + 2H_{2}O"],
 }  # fmt: skip
 
 
