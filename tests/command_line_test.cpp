@@ -20,8 +20,7 @@ const std::string bad_message =
 // A scratch folder holding a good input in itself and in the subfolders a, b (a bad input)
 // and c.
 std::string folders(const std::string& name) {
-    const std::string dir = make_scratch_dir(name);
-    write_file(dir + "/input.txt", good_input);
+    const std::string dir = folder_with(name, good_input);
     for (const std::string sub : {"a", "b", "c"}) {
         fs::create_directory(dir + "/" + sub);
         write_file(dir + "/" + sub + "/input.txt", sub == "b" ? bad_input : good_input);

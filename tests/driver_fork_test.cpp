@@ -42,14 +42,9 @@ void pass_run_point(run_point point) {
 }
 
 TEST(ForkedChild, RunsAfreshAndLeavesTheParentsRunAlone) {
-    const std::string expected_dir = make_scratch_dir("fork_expected");
-    write_file(expected_dir + "/input.txt", good_input);
-    ASSERT_EQ(run_program_in(expected_dir).status, 0);
-    const folder_state expected = snapshot_folder(expected_dir);
-    const std::string dir = make_scratch_dir("fork_parent");
-    write_file(dir + "/input.txt", good_input);
-    child_folder = make_scratch_dir("fork_child");
-    write_file(child_folder + "/input.txt", good_input);
+    const folder_state expected = outputs_of("fork_expected", good_input);
+    const std::string dir = folder_with("fork_parent", good_input);
+    child_folder = folder_with("fork_child", good_input);
     EXPECT_EXIT(run_in(dir), testing::ExitedWithCode(0), "^$");
     EXPECT_EQ(snapshot_folder(dir), expected);
     EXPECT_EQ(snapshot_folder(child_folder), expected);

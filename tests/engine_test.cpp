@@ -1,13 +1,13 @@
 // The exact envelope engine in C++: both ways of finding neighbours give the same answer on
-// random and degenerate families, exact scaling by powers of two changes nothing (it sends
-// the arithmetic through the exact paths), regions tile the window, the tie rule, sweeps, and
-// refusals. The comparison with exact rationals is in python/tests/test_envelope.py.
+// random and degenerate families, regions tile the window, exact scaling by powers of two
+// changes nothing (it sends the arithmetic through the exact paths), and the caller's rounding
+// mode. The comparison with exact rationals (the tie rule among it), sweeps and refusals go
+// through the module: python/tests/test_envelope.py.
 #include <gtest/gtest.h>
 
 #include <cfenv>
 #include <cmath>
 #include <random>
-#include <stdexcept>
 #include <vector>
 
 #include "engine/envelope.hpp"
@@ -133,24 +133,6 @@ TEST(Envelope, ExactScalingChangesNothing) {
     }
 }
 
-// Identical planes: the lowest index holds the region; a plane lowest at one point only is
-// never stable, yet lowest_at gives it there when its index is the lowest of the tie.
-TEST(Envelope, TieRule) {
-    const engine::window w{-1.0, 1.0, -1.0, 1.0};
-    const std::vector<plane> planes = {
-        {0.0, 0.0, 0.0}, {1.0, 1.0, 0.0}, {-1.0, 1.0, 0.0}, {0.0, -2.0, 0.0}, {1.0, 1.0, 0.0}};
-    const auto e = engine::lower_envelope(planes, w);
-    EXPECT_EQ(e.never_stable, (std::vector<std::size_t>{0, 4}));
-    ASSERT_EQ(e.regions.size(), 3u);
-    EXPECT_EQ(e.regions[0].plane, 1u);
-    std::vector<std::int64_t> lowest(3);
-    engine::lowest_at(planes, std::vector<point>{{0.0, 0.0}, {0.0, -0.5}, {0.0, 0.5}}, lowest);
-    EXPECT_EQ(lowest, (std::vector<std::int64_t>{0, 1, 3}));
-    std::vector<double> energy(1);
-    engine::energy_at(planes, std::vector<point>{{0.1, 0.3}}, energy);
-    EXPECT_EQ(energy[0], -0.6);
-}
-
 // The bounds of the filters hold in rounding to nearest: a call sets it and puts the
 // caller's mode back.
 TEST(Envelope, TheCallersRoundingModeIsKeptAndChangesNothing) {
@@ -166,60 +148,6 @@ TEST(Envelope, TheCallersRoundingModeIsKeptAndChangesNothing) {
         EXPECT_EQ(after, mode);
         expect_same(e, expected);
     }
-}
-
-TEST(Envelope, SweepEqualsOneEnvelopePerDiagram) {
-    std::mt19937_64 rng(9);
-    const auto base = random_planes(rng, 10, false);
-    std::vector<engine::slope> slopes;
-    for (const plane& p : base) slopes.push_back({p.a, p.b});
-    std::normal_distribution<double> noise(0.0, 0.3);
-    const std::size_t m = 40, n = base.size();
-    std::vector<double> d(m * n);
-    for (std::size_t k = 0; k < m * n; ++k) d[k] = base[k % n].d + noise(rng);
-    const engine::window w{-1.0, 1.0, -1.0, 1.0};
-    const std::vector<point> probes = {{0.0, 0.0}, {-0.9, 0.9}};
-    std::vector<double> areas(m * n), centroids(m * n * 2);
-    std::vector<std::uint8_t> stable(m * n);
-    std::vector<std::int64_t> lowest(m * probes.size());
-    engine::sweep(slopes, d, w, probes, {areas, stable, centroids, lowest});
-    for (std::size_t k = 0; k < m; ++k) {
-        std::vector<plane> planes(n);
-        for (std::size_t i = 0; i < n; ++i) planes[i] = {base[i].a, base[i].b, d[k * n + i]};
-        const auto e = engine::lower_envelope(planes, w);
-        for (const auto& r : e.regions) {
-            EXPECT_EQ(areas[k * n + r.plane], r.area);
-            EXPECT_EQ(centroids[(k * n + r.plane) * 2 + 1], r.centroid.y);
-            EXPECT_EQ(stable[k * n + r.plane], 1);
-        }
-        for (const std::size_t i : e.never_stable) EXPECT_EQ(stable[k * n + i], 0);
-        std::vector<std::int64_t> one(probes.size());
-        engine::lowest_at(planes, probes, one);
-        for (std::size_t p = 0; p < probes.size(); ++p)
-            EXPECT_EQ(lowest[k * probes.size() + p], one[p]);
-    }
-}
-
-TEST(Envelope, RefusesWhatItCannotSolve) {
-    const std::vector<plane> one = {{0.0, 0.0, 1.0}};
-    const auto refuses = [](auto call, const char* words) {
-        try {
-            call();
-            ADD_FAILURE() << "accepted: " << words;
-        } catch (const std::invalid_argument& e) {
-            EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();
-        }
-    };
-    refuses([&] { engine::lower_envelope({}, {0, 1, 0, 1}); }, "no planes");
-    refuses([&] { engine::lower_envelope(one, {0, 1, 1, 1}); }, "empty or inverted");
-    refuses([&] { engine::lower_envelope(one, {0, NAN, 0, 1}); }, "must be finite");
-    refuses(
-        [&] {
-            engine::lower_envelope(std::vector<plane>{{0, INFINITY, 0}}, {0, 1, 0, 1});
-        },
-        "its b is inf");
-    std::vector<std::int64_t> lowest(1);
-    refuses([&] { engine::lowest_at(one, std::vector<point>{{NAN, 0}}, lowest); }, "its x is nan");
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
-// The run's folder and its lock. A run works relative to the folder it is given, whatever the
-// process's working folder, and resolves a map's folders beneath it. Runs in one folder take
-// turns, also in a folder they may write to but not list (a drop box); a run that waits says
-// so after a second, stops at Ctrl-C, and gives up when its host asks; where no lock can be
-// had it says so. Runs inside this program stop at run points, so nothing depends on timing.
+// The run's folder and its lock. A run resolves a map's folders beneath the folder it is given
+// (that it works there whatever the process's working folder, the module's tests show:
+// python/tests/test_inputs.py and test_threads.py). Runs in one folder take turns, also in a
+// folder they may write to but not list (a drop box); a run that waits says so after a second,
+// stops at Ctrl-C, and gives up when its host asks; where no lock can be had it says so. Runs
+// inside this program stop at run points, so nothing depends on timing.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -12,7 +13,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <filesystem>
 
@@ -80,46 +80,6 @@ bool wait_for_text(const std::string& path, const std::string& text) {
 
 const std::string waiting = "phasemap: waiting for another phasemap run in this folder to finish\n";
 
-// The process's working folder holds another input and a real folder `out`, where the run's
-// folder has a link `out` that leads outside it: the run reads, checks and writes only in its
-// own folder, and leaves the working folder as it was.
-TEST(RunFolder, IsTheFolderGivenNotTheWorkingFolder) {
-    const std::string dir = make_scratch_dir("run_folder"),
-                      work = make_scratch_dir("run_folder_working");
-    fs::create_directory(dir + "/maps");
-    fs::create_directory(make_scratch_dir("run_folder_elsewhere"));
-    fs::create_symlink("../run_folder_elsewhere", dir + "/out");
-    fs::create_directory(work + "/out");
-    fs::create_directory(work + "/maps");
-    write_file(work + "/input.txt", "bulk\n1 x\n");
-    const folder_state work_before = snapshot_folder(work);
-    const std::pair<std::string, std::string> cases[] = {
-        {"'maps/oxide.ps'", ""},
-        {"'out/m.ps'", "'out/m.ps' leads out of the run's folder through a symbolic link"},
-    };
-    for (const auto& [name, refusal] : cases) {
-        SCOPED_TRACE(name);
-        write_file(dir + "/input.txt", good_entries() + "output\n" + name + "\nstop\n");
-        const pid_t pid = fork();
-        if (pid == 0) {
-            char before[PATH_MAX], after[PATH_MAX];
-            if (chdir(work.c_str()) != 0 || getcwd(before, sizeof before) == nullptr) _exit(126);
-            const int status = run_in_process(dir).status;
-            if (getcwd(after, sizeof after) == nullptr || std::string(before) != after) _exit(125);
-            _exit(status);
-        }
-        EXPECT_EQ(exit_status(pid), refusal.empty() ? 0 : 1);
-        if (refusal.empty()) {
-            EXPECT_TRUE(file_exists(dir + "/maps/oxide.ps"));
-        } else {
-            EXPECT_EQ(last_line(read_file(dir + "/log.out")),
-                      "phasemap: input.txt (unit 1), line 10: the map file name " + refusal);
-        }
-        EXPECT_EQ(snapshot_folder(work), work_before);
-    }
-    EXPECT_TRUE(fs::is_empty(dir + "/../run_folder_elsewhere"));
-}
-
 // A map's folder is opened beneath the run's folder, through links that stay inside it,
 // alike where the kernel resolves beneath a folder and where the folder is walked up instead.
 TEST(RunFolder, MapFoldersOpenBeneathItWithOrWithoutTheKernelsHelp) {
@@ -156,16 +116,11 @@ TEST(RunFolder, MapFoldersOpenBeneathItWithOrWithoutTheKernelsHelp) {
 TEST(Lock, RunsTakeTurnsInAFolderTheyCannotList) {
     const bool is_root = geteuid() == 0;
     const std::pair<int, int> runners[] = {{nobody, nobody}, {0, nobody}, {nobody, 0}};
-    const folder_state expected = [] {
-        std::string dir;
-        EXPECT_EQ(run_program_on("lock_reference", good_input, &dir).status, 0);
-        return snapshot_folder(dir);
-    }();
+    const folder_state expected = outputs_of("lock_reference", good_input);
     for (const auto& [first, second] : runners) {
         if (!is_root && (first != nobody || second != nobody)) continue;
         SCOPED_TRACE("first " + std::to_string(first) + ", then " + std::to_string(second));
-        const std::string dir = make_scratch_dir("lock_drop_box");
-        write_file(dir + "/input.txt", good_input);
+        const std::string dir = folder_with("lock_drop_box", good_input);
         ASSERT_EQ(chmod(dir.c_str(), is_root ? 0733 : 0333), 0);
         int read_pipe[2], go_pipe[2], busy_pipe[2];
         ASSERT_EQ(pipe(read_pipe), 0);
@@ -193,10 +148,8 @@ TEST(Lock, RunsTakeTurnsInAFolderTheyCannotList) {
 // set under the lock: however their starts and the replacements of input.txt interleave,
 // the folder ends with the three files of one input.
 TEST(Lock, RunsStartedTogetherLeaveTheSetOfOneInput) {
-    std::string first_dir, second_dir;
-    EXPECT_EQ(run_program_on("lock_first", good_input, &first_dir).status, 0);
-    EXPECT_EQ(run_program_on("lock_second", second_input(), &second_dir).status, 0);
-    folder_state first = snapshot_folder(first_dir), second = snapshot_folder(second_dir);
+    folder_state first = outputs_of("lock_first", good_input),
+                 second = outputs_of("lock_second", second_input());
     first.erase("input.txt");
     second.erase("input.txt");
     const std::string dir = make_scratch_dir("lock_together");
@@ -266,8 +219,7 @@ TEST(Lock, HostMayGiveUpTheWait) {
 
 // Where the folder cannot be locked, the run goes on and says why on standard error.
 TEST(Lock, SaysWhenNoLockCanBeHad) {
-    const std::string dir = make_scratch_dir("lock_none");
-    write_file(dir + "/input.txt", good_input);
+    const std::string dir = folder_with("lock_none", good_input);
     set_file_system_faults({false, false, 0, 0, ENOLCK});
     const run_result result = run_in_process(dir);
     set_file_system_faults({});

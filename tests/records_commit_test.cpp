@@ -27,15 +27,6 @@ constexpr file_system_kind file_system_kinds[] = {
     {"neither", true, true},
 };
 
-// The folder after a complete run of `input` with --json --svg in a fresh folder `name`.
-folder_state outputs_in_process(const std::string& name, const std::string& input) {
-    const std::string dir = make_scratch_dir(name);
-    write_file(dir + "/input.txt", input);
-    const run_result result = run_in_process(dir, true, true);
-    EXPECT_EQ(result.status, 0) << result.stderr_text;
-    return snapshot_folder(dir);
-}
-
 // "...; the earlier map1.ps could not be put back (...) and is kept as .map1.ps.previous-42"
 // -> the kept names by the file they hold.
 std::map<std::string, std::string> kept_files_named_in(const std::string& message) {
@@ -86,8 +77,8 @@ void expect_earlier_set_kept(const folder_state& earlier, const folder_state& fr
 // move of one file and the put-back of another) keeps the earlier file and says where; a
 // file system without hard links or name exchange works as one with them.
 TEST(CommitFault, EarlierFilesAreNeverLost) {
-    const folder_state earlier = outputs_in_process("commit_earlier", good_input);
-    folder_state fresh = outputs_in_process("commit_fresh", second_input());
+    const folder_state earlier = outputs_of("commit_earlier", good_input, {"--json", "--svg"}),
+                       fresh = outputs_of("commit_fresh", second_input(), {"--json", "--svg"});
     const std::string dir = make_scratch_dir("commit_faults");
     folder_state start = earlier;
     start["input.txt"] = second_input();

@@ -2,8 +2,9 @@
 // see: no signal's handling, no trap, and the thread's own floating-point flags and traps are
 // put back after the run. A floating-point fault is not trapped but found by its flag at the
 // end of the phase: the run stops with the report a trapped fault gives, log.out ends with it
-// as after any error and every other earlier output stays. The faults are raised at run
-// points, so nothing depends on timing.
+// as after any error and every other earlier output stays (that a computation without files
+// stops alike, python/tests/test_signals_and_forks.py shows through the module). The faults are
+// raised at run points, so nothing depends on timing.
 #include <gtest/gtest.h>
 
 #include <fenv.h>
@@ -114,8 +115,7 @@ TEST_F(HostedRun, FaultStopsTheRunWithTheTrappedReport) {
 // and is still raised after it; a trap it set is off while the run computes (a fault then
 // stops the run, not the process) and on again after it.
 TEST_F(HostedRun, CallersFlagsAndTrapsAreKept) {
-    const std::string dir = make_scratch_dir("hosted_flags");
-    write_file(dir + "/input.txt", good_input);
+    const std::string dir = folder_with("hosted_flags", good_input);
     fault_at = run_point::vertices_found;
     feclearexcept(FE_ALL_EXCEPT);
     feraiseexcept(FE_OVERFLOW);
@@ -129,21 +129,6 @@ TEST_F(HostedRun, CallersFlagsAndTrapsAreKept) {
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(std::get<1>(seen_in_run), 0);
     EXPECT_EQ(traps_after, FE_DIVBYZERO);
-}
-
-// A computation for the host stops as a run does: with the report, marked as a fault.
-TEST_F(HostedRun, ComputationStopsWithTheReport) {
-    fault_at = run_point::regions_reported;
-    fault = FE_OVERFLOW;
-    const run_stopped stop = [] {
-        try {
-            compute_from_text(good_input, false);
-        } catch (const run_stopped& stopped) {
-            return stopped;
-        }
-        return run_stopped{};
-    }();
-    EXPECT_EQ(std::tuple(stop.message, stop.is_fault), std::tuple(report("overflow"), true));
 }
 
 // A probe that overflows on purpose forgets what it raised, but not a fault raised before it.

@@ -19,10 +19,8 @@ bool runs_out_of_memory = false;
 
 // A scratch folder holding a one-surface input.
 std::string folder(const std::string& name) {
-    const std::string dir = make_scratch_dir(name);
-    write_file(dir + "/input.txt",
-               "bulk\n1 2\n-16.5 2\nbound\n-2 0 -1.5 0\nsurf 1\nclean 8 16 0 20.5 -140.2\nstop\n");
-    return dir;
+    return folder_with(
+        name, "bulk\n1 2\n-16.5 2\nbound\n-2 0 -1.5 0\nsurf 1\nclean 8 16 0 20.5 -140.2\nstop\n");
 }
 
 // A whole run in `dir` in this process, with `handler` for SIGFPE.

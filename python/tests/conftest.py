@@ -4,7 +4,8 @@ for another thread's call) calls the tests' hook each time it looks again; the `
 fixture uses it to tell the test when a thread's call waits, and to send Ctrl-C from inside
 the main thread's wait, so that the tests synchronise on the calls' own waits, never on
 time. It also lets the tests import the golden cases' helper, tests/support/golden_cases.py,
-which the module's checks against the program's golden cases walk."""
+which the module's checks against the program's golden cases walk, and gives the plot tests a
+figure and the documentation's examples a folder that sees the repository's examples."""
 
 from __future__ import annotations
 
@@ -73,3 +74,22 @@ def waits() -> Iterator[Waits]:
     phasemap._core._set_wait_hook(state.hook)
     yield state
     phasemap._core._set_wait_hook(None)
+
+
+@pytest.fixture
+def figure():
+    """A figure of matplotlib's default size, closed after the test."""
+    plt = pytest.importorskip("matplotlib.pyplot")
+    drawn = plt.figure(figsize=(6.4, 4.8))
+    yield drawn
+    plt.close(drawn)
+
+
+@pytest.fixture
+def in_a_folder_with_the_examples(tmp_path, monkeypatch):
+    """The test works in a fresh folder where examples/ is the repository's."""
+    plt = pytest.importorskip("matplotlib.pyplot")
+    (tmp_path / "examples").symlink_to(pathlib.Path(__file__).resolve().parents[2] / "examples")
+    monkeypatch.chdir(tmp_path)
+    yield tmp_path
+    plt.close("all")

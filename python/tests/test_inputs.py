@@ -19,9 +19,10 @@ import pytest
 
 import phasemap
 
-GOLDEN = pathlib.Path(__file__).resolve().parents[2] / "tests" / "golden"
-WORKED = GOLDEN / "reader-worked-example" / "input.txt"
-OUTPUTS = ["log.out", "map1.ps", "phase.out"]
+from helpers import OUTPUTS
+from helpers import WORKED as CASE
+
+WORKED = CASE / "input.txt"
 
 
 def worked(**change: object) -> phasemap.Diagram:
@@ -43,41 +44,12 @@ def test_a_folder_named_in_any_form_gets_the_whole_set(form, tmp_path, capfd):
     folder = os.path.join(bytes(tmp_path), RAW)
     diagram.write(PATH_FORMS[form](folder))
     assert sorted(os.listdir(folder)) == [os.fsencode(name) for name in OUTPUTS]
-    expected = GOLDEN / "reader-worked-example" / "phase.out"
+    expected = CASE / "phase.out"
     assert pathlib.Path(os.fsdecode(folder), "phase.out").read_bytes() == expected.read_bytes()
     # input.txt read back from there through the same form of path
     pathlib.Path(os.fsdecode(folder), "input.txt").write_bytes(WORKED.read_bytes())
     assert phasemap.read_input(PATH_FORMS[form](folder + b"/input.txt")) == diagram
     assert capfd.readouterr().err == ""
-
-
-@pytest.mark.parametrize(
-    "options", [{}, {"json": True}, {"svg": True}, {"json": True, "svg": True}]
-)
-def test_write_asks_for_the_optional_outputs_as_the_program_does(options, tmp_path):
-    program = pathlib.Path(phasemap.__file__).parents[2] / "phasemap"  # beside build/python
-    if not program.exists():
-        pytest.skip("no program beside the module")
-    diagram = worked(map_name="maps/oxide.eps")
-    (tmp_path / "module" / "maps").mkdir(parents=True)
-    diagram.write(tmp_path / "module", **options)
-    (tmp_path / "program" / "maps").mkdir(parents=True)
-    (tmp_path / "program" / "input.txt").write_text(diagram.to_input(), encoding="utf-8")
-    arguments = [f"--{name}" for name in options]
-    subprocess.run([program, *arguments], cwd=tmp_path / "program", check=True)
-    (tmp_path / "program" / "input.txt").unlink()
-    written = {
-        p.relative_to(tmp_path / "program"): p.read_bytes()
-        for p in (tmp_path / "program").rglob("*")
-        if p.is_file()
-    }
-    assert sorted(map(str, written)) == sorted(
-        ["log.out", "phase.out", "maps/oxide.eps"]
-        + (["phase.json"] if "json" in options else [])
-        + (["maps/oxide.svg"] if "svg" in options else [])
-    )
-    for name, data in written.items():
-        assert (tmp_path / "module" / name).read_bytes() == data, name
 
 
 @pytest.mark.parametrize("name", [b"m\xe9.ps", os.fsdecode(b"m\xe9.ps"), pathlib.Path("m.ps")])

@@ -7,12 +7,13 @@ from __future__ import annotations
 import dataclasses
 import json
 import pathlib
-import warnings
 
 import numpy as np
 import pytest
 
 import phasemap
+
+from helpers import warnings_of
 
 SCHEMA = pathlib.Path(__file__).resolve().parents[2] / "docs" / "envelope.schema.json"
 HEAD = "bulk\n1 2\n-16.5 2\nbound\n-2 0 -1.5 0\n"
@@ -37,14 +38,6 @@ def records(n: int, seed: int = 3) -> list[str]:
 
 def text(lines: list[str], tail: str = "") -> str:
     return HEAD + f"surf {len(lines)}\n" + "\n".join(lines) + "\n" + tail + "stop\n"
-
-
-def caught(call, *args, **kwargs):
-    """The call's value and the texts of the warnings it issued."""
-    with warnings.catch_warnings(record=True) as issued:
-        warnings.simplefilter("always")
-        value = call(*args, **kwargs)
-    return value, [str(w.message) for w in issued]
 
 
 @needs_engine
@@ -76,7 +69,7 @@ def test_surfaces_beyond_the_table_warn_and_are_refused_as_the_first_ones():
     lines = records(20)
     lines[17] = "'negative' 8 16 0 -20.5 -140.2"
     lines[18] = "'bell\x07' 8 16 0 20.5 -150"  # far below the others: lowest everywhere
-    diagram, said = caught(
+    diagram, said = warnings_of(
         phasemap.read_input, text(lines, "'s 21' 8 16 0 20.5 -140\n"), limits=False
     )
     assert said == [
@@ -114,10 +107,10 @@ def test_a_later_surf_entry_replaces_the_earlier_one_whatever_their_sizes():
 def test_a_diagram_of_any_number_is_solved_exactly_and_refused_by_the_program(tmp_path):
     lines = records(25)
     lines[20] = "'negative' 8 16 0 -20.5 -140.2"
-    read, said = caught(phasemap.read_input, text(lines), limits=False)
+    read, said = warnings_of(phasemap.read_input, text(lines), limits=False)
     assert len(said) == 1
     # Solving needs no second reading: the planes are kept, and nothing is said again.
-    assert caught(read.solve_exact)[1] == []
+    assert warnings_of(read.solve_exact)[1] == []
     built = phasemap.Diagram(bulk=read.bulk, surfaces=read.surfaces, window=read.window)
     assert built == read
     assert phasemap.read_input(built.to_input(), limits=False) == built

@@ -17,7 +17,7 @@ matplotlib = pytest.importorskip("matplotlib")
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
 
-from plot_checks import difference, voronoi_planes  # noqa: E402
+from helpers import difference, voronoi_planes  # noqa: E402
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 THRESHOLD = phasemap.NEIGHBOUR_DIFFERENCE

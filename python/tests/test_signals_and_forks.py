@@ -20,10 +20,10 @@ import pytest
 
 import phasemap
 
-GOLDEN = pathlib.Path(__file__).resolve().parents[2] / "tests" / "golden"
-FIRST = GOLDEN / "reader-worked-example"
+from helpers import GOLDEN, OUTPUTS
+from helpers import WORKED as FIRST
+
 SECOND = GOLDEN / "map-sixteen-greys"
-OUTPUTS = ["log.out", "map1.ps", "phase.out"]
 # The package with an extension built for the tests alone, which divides by zero at the run
 # point PHASEMAP_FAULT_AT names.
 FAULTS = os.environ.get("PHASEMAP_FAULTS_PYTHONPATH")

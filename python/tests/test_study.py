@@ -9,6 +9,8 @@ import pytest
 
 import phasemap
 
+from helpers import fe3o4_study
+
 J = 16.02176634  # J/m² per eV/Å²
 
 
@@ -195,14 +197,6 @@ def test_a_slab_with_an_element_the_study_cannot_account_for():
 
 # --- the bulk's stability region ------------------------------------------------------------
 
-FE3O4 = dict(
-    bulk=("Fe3O4", -56.25), x="O2", y="H2O", references={"O2": E_O2, "H2O": E_H2O, "H2": E_H2}
-)
-
-
-def fe3o4(fe=-8.31, feo=-16.04, fe2o3=-39.88):
-    return phasemap.Study(**FE3O4, competing=[("Fe", fe), ("FeO", feo), ("Fe2O3", fe2o3)])
-
 
 @pytest.mark.parametrize("feo, left", [(-16.04, "Fe"), (-16.20, "FeO")])
 def test_fe3o4_stability_polygon_by_hand(feo, left):
@@ -218,7 +212,7 @@ def test_fe3o4_stability_polygon_by_hand(feo, left):
     def top(x):
         return E_H2 + E_O2 / 2 - E_H2O + x / 2
 
-    region = fe3o4(feo=feo).stability_region(window=(None, None, -2.5, None))
+    region = fe3o4_study(feo=feo).stability_region(window=(None, None, -2.5, None))
     expected = [(x_left, -2.5), (x_right, -2.5), (x_right, top(x_right)), (x_left, top(x_left))]
     assert np.allclose(region.corners, expected, rtol=1e-13, atol=1e-13)
     assert region.sides == ["window", "Fe2O3", "H2", left]
@@ -243,7 +237,7 @@ def test_regions_outside_the_bulks_region():
         Region(surface=3, corners=square * 0.3 + [-4.3, -2.0]),  # beyond Fe2O3
         Region(surface=4, corners=square[:2]),
     ]  # no area: not counted
-    study = fe3o4()
+    study = fe3o4_study()
     result = phasemap.StudyResult(
         Region(regions=regions, as_dict=lambda: {"regions": []}),
         (-6.0, -4.0, -2.5, 0.5),
@@ -254,14 +248,13 @@ def test_regions_outside_the_bulks_region():
 
 
 def test_open_empty_and_degenerate_regions():
-    study = fe3o4()
+    study = fe3o4_study()
     with pytest.raises(ValueError, match=r"open \(Δμ_x from -5\.8 to -4\.42, Δμ_y from -inf"):
         study.stability_region()
     with pytest.warns(phasemap.InputWarning, match="stable nowhere"):
-        empty = fe3o4(fe2o3=-45.0).stability_region(window=(-6, -4, -2, 0))
+        empty = fe3o4_study(fe2o3=-45.0).stability_region(window=(-6, -4, -2, 0))
     assert empty.empty and empty.corners.shape == (0, 2) and empty.sides == []
-    unstable = fe3o4(fe2o3=-45.0)
-    unstable.add(phasemap.Slab("SCV", "Fe26O40", -519.034, 70.49))
+    unstable = fe3o4_study("SCV", fe2o3=-45.0)
     with pytest.raises(ValueError, match="stable nowhere, so its stability region gives no"):
         unstable.solve()
     # Fe and Fe2O3 limits that meet (exact energies): the bulk is stable on Δμ_O2 = -5.8 only.
@@ -281,7 +274,7 @@ def test_open_empty_and_degenerate_regions():
 
 
 def test_pressure_axes_per_molecule_and_per_atom():
-    per_molecule = fe3o4().pressure_axis("x", 600)
+    per_molecule = fe3o4_study().pressure_axis("x", 600)
     assert (per_molecule.gas, per_molecule.factor) == ("O2", 1.0)
     assert per_molecule.log10_pressure(-1.5) == pytest.approx(
         phasemap.gas.log10_pressure("O2", -1.5, 600), rel=1e-14
@@ -294,7 +287,7 @@ def test_pressure_axes_per_molecule_and_per_atom():
     assert forward(inverse(-7.0)) == pytest.approx(-7.0, abs=1e-12)
     assert inverse(-7.0) == pytest.approx(phasemap.gas.delta_mu("O2", 600, 1e-7) / 2, rel=1e-12)
     assert per_atom.pressure(inverse(-7.0)) == pytest.approx(1e-7, rel=1e-10)
-    water = fe3o4().pressure_axis("y", 300)
+    water = fe3o4_study().pressure_axis("y", 300)
     assert water.pressure(-0.95) == pytest.approx(phasemap.gas.pressure("H2O", -0.95, 300))
     with pytest.raises(ValueError, match="the x species 'Fe' is no gas"):
         phasemap.Study(("Fe3O4", -56.25), "Fe", "H2O", {"Fe": -8.31, "H2O": E_H2O}).pressure_axis(
@@ -314,13 +307,9 @@ def test_each_plausibility_warning():
         study.add(phasemap.Slab("again", "Pt16", -97.5, 26.6))
     for o2 in (E_O2 * 27.211386, -98.6):  # hartree taken for eV; a digit slipped
         with pytest.warns(phasemap.InputWarning, match="reference 'O2'.* eV per atom"):
-            phasemap.Study(**{**FE3O4, "references": {"O2": o2, "H2O": E_H2O}})
+            phasemap.Study(("Fe3O4", -56.25), "O2", "H2O", {"O2": o2, "H2O": E_H2O})
     # A window typed in absolute chemical potentials (around the references' energies).
-    study = fe3o4()
-    study.add(
-        phasemap.Slab("SCV", "Fe26O40", -519.034, 70.49),
-        phasemap.Slab("SCV+2H2O", "Fe26O44H8", -579.313, 70.49),
-    )
+    study = fe3o4_study("SCV", "SCV+2H2O")
     with pytest.warns(phasemap.InputWarning, match=r"one region, 'SCV', .* 'SCV\+2H2O' is sta"):
         study.to_diagram(window=(-15.66, -14.28, -16.72, -14.22))
     with warnings.catch_warnings():  # the same window in Δμ holds the boundary
@@ -346,10 +335,8 @@ def program_planes(study, diagram):
 
 
 def test_round_trip_to_the_program():
-    study = fe3o4()
+    study = fe3o4_study("SCV", "DBT+2H")
     study.add(
-        phasemap.Slab("SCV", "Fe26O40", -519.034, 70.49),
-        phasemap.Slab("DBT+2H", "Fe28O40H4", -551.747, 70.49),
         phasemap.Slab("odd H", "Fe26O40H", -522.0, 70.49),  # half an H2O per cell
         phasemap.Slab("one-sided", "Fe26O40H2", -525.1, 70.49, sides=1, fixed_face=-260.2),
     )
@@ -375,7 +362,7 @@ def test_round_trip_to_the_program():
 
 
 def test_what_the_program_cannot_take():
-    study = fe3o4()
+    study = fe3o4_study()
     study.add(*[phasemap.Slab(f"s{i}", "Fe26O40", -519.0 - i, 70.49) for i in range(17)])
     many = study.to_diagram(window=(None, None, -2.5, None))  # a Diagram for solve_exact()
     assert len(many.surfaces) == 17

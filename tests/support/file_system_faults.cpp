@@ -25,8 +25,6 @@ void set_file_system_faults(const file_system_faults& set) {
     renames = 0;
 }
 
-int renames_made() { return renames; }
-
 extern "C" {
 
 int __real_renameat(int, const char*, int, const char*);

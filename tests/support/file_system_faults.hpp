@@ -16,6 +16,3 @@ struct file_system_faults {
 
 // Sets the faults and starts the count of renames afresh; {} for none.
 void set_file_system_faults(const file_system_faults& faults);
-
-// Renames of any kind made since the faults were set, failed ones included.
-int renames_made();

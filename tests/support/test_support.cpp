@@ -5,7 +5,6 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -145,19 +144,25 @@ folder_state snapshot_folder(const std::string& dir) {
     return state;
 }
 
-run_result run_program_on(const std::string& dir_name, const std::string& input,
-                          std::string* dir_out) {
-    const std::string dir = make_scratch_dir(dir_name);
+std::string folder_with(const std::string& name, const std::string& input) {
+    const std::string dir = make_scratch_dir(name);
     write_file(dir + "/input.txt", input);
-    if (dir_out != nullptr) *dir_out = dir;
-    return run_program_in(dir);
+    return dir;
 }
 
 std::string folder_with_earlier_results(const std::string& name) {
-    std::string dir;
-    const run_result first = run_program_on(name, good_input, &dir);
+    const std::string dir = folder_with(name, good_input);
+    const run_result first = run_program_in(dir);
     EXPECT_EQ(first.status, 0) << first.stderr_text;
     return dir;
+}
+
+folder_state outputs_of(const std::string& name, const std::string& input,
+                        std::vector<std::string> arguments) {
+    const std::string dir = folder_with(name, input);
+    const run_result result = run_with(dir, std::move(arguments));
+    EXPECT_EQ(result.status, 0) << result.stderr_text;
+    return snapshot_folder(dir);
 }
 
 void restore_folder(const std::string& dir, const folder_state& state) {
@@ -185,26 +190,11 @@ std::string stop_message(const std::function<void()>& action) {
     return "";
 }
 
-namespace {
-
-// The lines of `content`, each with its LF; the CR of a CR LF pair stays on its line so that
-// a missing CR shows.
-std::vector<std::string> split_lines(const std::string& content) {
-    std::vector<std::string> lines;
-    for (std::size_t start = 0, end = 0; start < content.size(); start = end) {
-        end = std::min(content.find('\n', start), content.size() - 1) + 1;
-        lines.push_back(content.substr(start, end - start));
-    }
-    return lines;
-}
-
-}  // namespace
-
 std::string last_line(const std::string& content) {
-    const std::vector<std::string> lines = split_lines(content);
-    std::string line = lines.empty() ? "" : lines.back();
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-    return line;
+    std::string text = content;
+    if (text.ends_with('\n')) text.pop_back();
+    if (text.ends_with('\r')) text.pop_back();
+    return text.substr(text.rfind('\n') + 1);
 }
 
 bool has_ghostscript(const std::string& path) {

@@ -54,9 +54,8 @@ int start_program_in(const std::string& dir, const run_options& options = {});
 run_result finish_program(int pid, const std::string& dir);
 run_result run_with(const std::string& dir, std::vector<std::string> arguments);
 
-// Writes `input` as dir/input.txt into a fresh scratch folder and runs the program there.
-run_result run_program_on(const std::string& dir_name, const std::string& input,
-                          std::string* dir_out = nullptr);
+// A fresh scratch folder holding `input` as its input.txt.
+std::string folder_with(const std::string& name, const std::string& input);
 
 // A fresh scratch folder holding the outputs of a complete run of good_input.
 std::string folder_with_earlier_results(const std::string& name);
@@ -65,6 +64,11 @@ std::string folder_with_earlier_results(const std::string& name);
 // relative to it: a file's content, "<folder>" or "-> target" for a link.
 using folder_state = std::map<std::string, std::string>;
 folder_state snapshot_folder(const std::string& dir);
+
+// The folder after a complete run of the program (with `arguments`) on `input` in a fresh
+// scratch folder `name`, input.txt included.
+folder_state outputs_of(const std::string& name, const std::string& input,
+                        std::vector<std::string> arguments = {});
 
 // Puts the files of `state` back into `dir` and removes every other entry there.
 void restore_folder(const std::string& dir, const folder_state& state);

@@ -1,18 +1,77 @@
-"""What the plot tests check, from the drawn figure alone (the renderer's boxes, the artists'
-geometry), and a colour difference of their own: CIEDE2000 as Sharma, Wu and Dalal give it,
-independent of the program's."""
+"""What the module's tests share: the golden case of the worked example, the warnings of a
+call, the example studies run up to a line, a study of Fe3O4(001), planes whose envelope is a
+random Voronoi diagram, and what the plot tests check from the drawn figure alone (the
+renderer's boxes, the artists' geometry) with a colour difference of their own: CIEDE2000 as
+Sharma, Wu and Dalal give it, independent of the program's."""
 
 from __future__ import annotations
 
 import math
+import warnings
 
 import numpy as np
-from matplotlib.colors import to_rgb
-from matplotlib.text import Annotation, Text
+import pytest
+
+import phasemap
+
+import golden_cases  # tests/support, put on the path by conftest.py
+
+GOLDEN = golden_cases.GOLDEN
+WORKED = GOLDEN / "reader-worked-example"  # the two-surface input of the guide
+OUTPUTS = ["log.out", "map1.ps", "phase.out"]
+
+
+def warnings_of(call, *args, **kwargs):
+    """The value of call(*args, **kwargs) (or the InputError it raised) and the texts of the
+    warnings it issued, each an InputWarning."""
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        try:
+            value = call(*args, **kwargs)
+        except phasemap.InputError as refused:
+            value = refused
+    assert all(w.category is phasemap.InputWarning for w in caught)
+    return value, [str(w.message) for w in caught]
+
+
+def run_study(name, until="result = study.solve(window)", **names):
+    """The namespace of examples/<name>/study.py run up to the line `until` (None: to its end),
+    with `names` defined beforehand."""
+    path = golden_cases.EXAMPLES / name / "study.py"
+    code = path.read_text(encoding="utf-8")
+    namespace = {"__file__": str(path), "__name__": "example", **names}
+    exec(compile(code.split(until)[0] if until else code, str(path), "exec"), namespace)
+    return namespace
+
+
+# Slabs of Fe3O4(001) (illustrative energies), a cell of 70.49 Å² each.
+FE3O4_SLABS = {
+    "SCV": ("Fe26O40", -519.034),
+    "DBT": ("Fe28O40", -536.144),
+    "SCV+H2O": ("Fe26O41H2", -533.5),
+    "SCV+2H2O": ("Fe26O44H8", -579.313),
+    "DBT+2H": ("Fe28O40H4", -551.747),
+}
+
+
+def fe3o4_study(*slabs, fe=-8.31, feo=-16.04, fe2o3=-39.88, **arguments):
+    """Fe3O4 in O2 and H2O, limited by Fe, FeO and Fe2O3, with the slabs named."""
+    study = phasemap.Study(
+        ("Fe3O4", -56.25),
+        "O2",
+        "H2O",
+        {"O2": -9.86, "H2O": -14.22, "H2": -6.77},
+        competing=[("Fe", fe), ("FeO", feo), ("Fe2O3", fe2o3)],
+        **arguments,
+    )
+    study.add(*(phasemap.Slab(name, *FE3O4_SLABS[name], 70.49) for name in slabs))
+    return study
 
 
 def lab(colour):
     """CIE L*a*b* (D65) of a matplotlib colour."""
+    from matplotlib.colors import to_rgb
+
     c = np.array(to_rgb(colour))
     c = np.where(c <= 0.04045, c / 12.92, ((c + 0.055) / 1.055) ** 2.4)
     m = np.array(
@@ -100,6 +159,8 @@ def check_labels(ax, regions, expect_all=True):
     inside its own region (so crossing no other), or right of the frame with a leader
     ending inside its region, or its region in the legend. Returns the labels by where
     they are ("inside", "outside", "legend": lists of surfaces)."""
+    from matplotlib.text import Annotation, Text
+
     figure = ax.figure
     figure.canvas.draw()
     renderer = figure.canvas.get_renderer()
@@ -150,3 +211,55 @@ def check_neighbour_colours(ax, regions, threshold):
         a, b = regions[i].surface, regions[j].surface
         assert difference(faces[a], faces[b]) >= threshold, (a, b)
     return faces
+
+
+def marks_and_pieces(ax):
+    """Where a line plot marks a change of the lowest surface, and its emphasised pieces."""
+    marks = sorted(line.get_xdata()[0] for line in ax.lines if line.get_gid() == "phasemap-change")
+    lowest = [
+        (*sorted(map(float, line.get_xdata())), int(line.get_gid().split("-")[-1]))
+        for line in ax.lines
+        if (line.get_gid() or "").startswith("phasemap-lowest-")
+    ]
+    return marks, sorted(lowest)
+
+
+def check_path(ax, stable_at, first, last, along):
+    """The marks stand where the lowest surface changes along the path, and between them the
+    emphasised line is the lowest surface's."""
+    marks, pieces = marks_and_pieces(ax)
+    span = last[along] - first[along]
+
+    def point(h):
+        t = (h - first[along]) / span
+        return first[0] + t * (last[0] - first[0]), first[1] + t * (last[1] - first[1])
+
+    assert [p[1] for p in pieces[:-1]] == pytest.approx(marks, abs=1e-12)
+    for h0, h1, surface in pieces:
+        assert int(stable_at(*point(h0 + (h1 - h0) / 2))) == surface
+    epsilon = 1e-7 * abs(span)
+    for h in marks:
+        assert int(stable_at(*point(h - epsilon))) != int(stable_at(*point(h + epsilon)))
+    # Between marks the lowest surface does not change (sampled finely).
+    edges = [min(first[along], last[along])] + marks + [max(first[along], last[along])]
+    for a, b in zip(edges, edges[1:]):
+        inner = np.linspace(a, b, 41)[1:-1]
+        assert len({int(stable_at(*point(h))) for h in inner}) == 1
+
+
+def check_names(ax):
+    """The names of a line plot stand right of the axes, no two overlapping; their count."""
+    from matplotlib.text import Text
+
+    ax.figure.canvas.draw()
+    renderer = ax.figure.canvas.get_renderer()
+    boxes = [
+        Text.get_window_extent(t, renderer)
+        for t in ax.texts
+        if (t.get_gid() or "").startswith("phasemap-label-")
+    ]
+    for k, a in enumerate(boxes):
+        assert a.x0 >= ax.bbox.x1  # right of the axes
+        for b in boxes[k + 1 :]:
+            assert min(a.y1, b.y1) - max(a.y0, b.y0) <= 0.5 or min(a.x1, b.x1) <= max(a.x0, b.x0)
+    return len(boxes)
