@@ -189,10 +189,10 @@ class _Placer:
 
     def anchor(self, k: int) -> np.ndarray:
         """Where the leader of region k ends: the point farthest inside it (its preferred
-        part's, if any), or, when the way from there to the frame's right edge crosses a
+        part's, if any), or, when the way from there to the frame's right edge passes near a
         label inside or runs along a region's side (where the leader would read as that
         side), the middle of the region's chord at the nearest height whose way does
-        neither, else the nearest whose way crosses no label."""
+        neither, else the nearest whose way passes near no label."""
         polygon = self.shapes[k][0]
         scale, pole = largest_box(polygon, 1.0, 1.0)
         if scale <= 0 and len(self.shapes[k]) > 1:
@@ -203,7 +203,9 @@ class _Placer:
         ]
         right = self.ax.bbox.x1
 
-        m = 2 * self.margin  # a leader keeps this far from a label
+        # A leader keeps a gap from a label (nearer, it reads as underlining it) and, over
+        # any length, twice the margin from a region's side.
+        m, n = self.gap, 2 * self.margin
 
         def clear(point: np.ndarray) -> bool:
             end = np.array([right, point[1]])
@@ -213,7 +215,7 @@ class _Placer:
             )
 
         def apart(point: np.ndarray) -> bool:
-            return clear(point) and not runs_along(self.sides, point, right, m, 4 * m)
+            return clear(point) and not runs_along(self.sides, point, right, n, 4 * n)
 
         low, high = polygon[:, 1].min() + self.margin, polygon[:, 1].max() - self.margin
         heights = sorted(np.linspace(low, high, 25), key=lambda y: (abs(y - pole[1]), y))
@@ -386,11 +388,12 @@ def place_labels(
     crowded = sum(heights) + placer.gap * (len(heights) - 1) > ax.bbox.height
     if heights and (crowded or placer.pressure_axes()):
         # Names too many to stand beside the frame, or that would push the pressure axes
-        # far out: numbers, and the names in a legend.
+        # far out: numbers (turned, in a strip too narrow for them across), and the names in
+        # a legend.
         legend, numbered, left_over = list(left_over), left_over, []
         for k, _ in numbered:
             number = str(regions[k].surface)
-            if not placer.inside(k, number, turn=False):
+            if not placer.inside(k, number, turn=True):
                 left_over.append((k, number))
     # A name beside the frame whose leader crosses a label inside, which cannot move
     # aside, is numbered in its region instead where the number fits, and named in the
