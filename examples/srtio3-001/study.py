@@ -23,18 +23,18 @@ study = phasemap.Study(
         ("Sr(OH)2", -28.25),
     ],
 )
-slabs = {  # seven-layer symmetric slabs: composition, total energy (eV)
-    "TiO2 (1x1)": ("Sr12Ti16O44", -603.263),
-    "SrO (1x1)": ("Sr16Ti12O40", -545.326),
-    "TiO2 + V_O": ("Sr12Ti16O42", -588.642),
-    "TiO2 + 2V_O": ("Sr12Ti16O40", -573.639),
-    "TiO2 double layer": ("Sr12Ti24O60", -827.198),
-    "TiO2 + H2O": ("Sr12Ti16O46H4", -633.703),
-    "TiO2 + 2H2O": ("Sr12Ti16O48H8", -663.543),
-    "TiO2 + 2H": ("Sr12Ti16O44H4", -618.939),
-    "SrO + V_O": ("Sr16Ti12O38", -529.639),
-    "SrO + H2O": ("Sr16Ti12O42H4", -575.966),
-    "SrO + 2H2O": ("Sr16Ti12O44H8", -606.254),
+slabs = {  # seven-layer symmetric slabs: composition, total energy (eV); names in the map's markup
+    "TiO_{2} (1×1)": ("Sr12Ti16O44", -603.263),
+    "SrO (1×1)": ("Sr16Ti12O40", -545.326),
+    "TiO_{2} + V_{O}": ("Sr12Ti16O42", -588.642),
+    "TiO_{2} + 2V_{O}": ("Sr12Ti16O40", -573.639),
+    "TiO_{2} double layer": ("Sr12Ti24O60", -827.198),
+    "TiO_{2} + H_{2}O": ("Sr12Ti16O46H4", -633.703),
+    "TiO_{2} + 2H_{2}O": ("Sr12Ti16O48H8", -663.543),
+    "TiO_{2} + 2H": ("Sr12Ti16O44H4", -618.939),
+    "SrO + V_{O}": ("Sr16Ti12O38", -529.639),
+    "SrO + H_{2}O": ("Sr16Ti12O42H4", -575.966),
+    "SrO + 2H_{2}O": ("Sr16Ti12O44H8", -606.254),
 }
 for name, (formula, energy) in slabs.items():
     study.add(phasemap.Slab(name, formula, energy, AREA))
@@ -44,7 +44,8 @@ region = study.stability_region(window)
 print("SrTiO3 stable:", dict(zip(region.sides, region.corners.round(2).tolist())))
 result = study.solve(window)
 for r in result.regions:
-    print(f"{r.name:18s} {r.area:6.3f} eV²")
+    print(f"{r.name:20s} {r.area:6.3f} eV²")
 fig, ax = plt.subplots(figsize=(6, 4))
-result.plot(ax=ax)  # Δμ axes, the bulk's limits dashed and the window beyond them washed out
+# Δμ axes, the bulk's limits dashed and the window beyond them washed out; V_{O} as V with O below
+result.plot(ax=ax, markup=True)
 fig.savefig("srtio3-001.png", dpi=150, bbox_inches="tight")

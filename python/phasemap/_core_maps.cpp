@@ -6,6 +6,7 @@
 #include <pybind11/numpy.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <limits>
 
@@ -89,6 +90,17 @@ void define_map_styles(py::module_& m) {
     // the dash patterns of the guide lines (lengths in points, as the SVG map writes them) and
     // the constants of the pressure scales (a tick per ln_ten * boltzmann_ev * T * step).
     m.attr("neighbour_colour_difference") = neighbour_colour_difference;
+    // colour_difference(first, second) -> the CIEDE2000 difference of two "#RRGGBB" colours.
+    m.def("colour_difference", [](const std::string& first, const std::string& second) {
+        auto rgb = [](const std::string& colour) {
+            return colour.size() == 7 && colour[0] == '#' &&
+                   std::all_of(colour.begin() + 1, colour.end(),
+                               [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+        };
+        if (!rgb(first) || !rgb(second))
+            throw py::value_error("colour_difference: give two colours as \"#RRGGBB\"");
+        return colour_difference(first, second);
+    });
     m.def("region_colours", [](array<int32_t> surfaces, array<int32_t> sides,
                                array<int32_t> corners) {
         const auto count = static_cast<int32_t>(surfaces.size());

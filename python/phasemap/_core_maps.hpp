@@ -34,6 +34,6 @@ region_arrays checked_region_arrays(const pybind11::handle& surfaces,
                                     const pybind11::handle& corners, const pybind11::handle& names);
 
 // Defines the module's share of the maps on `m`: region_palette, stacked_level,
-// neighbour_colour_difference, region_colours, neighbour_pairs, dash_patterns, boltzmann_ev
-// and ln_ten.
+// neighbour_colour_difference, colour_difference, region_colours, neighbour_pairs,
+// dash_patterns, boltzmann_ev and ln_ten.
 void define_map_styles(pybind11::module_& m);

@@ -146,8 +146,8 @@ def draw_pressure_axes(ax: Axes, sets: Sequence[PressureSet], fontsize: Any) -> 
             secondary.tick_params(colors=colour, labelsize=fontsize)
             if step >= 1 and float(step).is_integer():
                 along.set_major_locator(ticker.MultipleLocator(step))
-            else:
-                along.set_major_locator(ticker.MaxNLocator(integer=True))
+            else:  # every 1, 2, 5, 10, 20, ... decades
+                along.set_major_locator(ticker.MaxNLocator(integer=True, steps=[1, 2, 5, 10]))
             along.set_major_formatter(ticker.FuncFormatter(_power_of_ten))
             along.set_minor_locator(ticker.NullLocator())
             # The next set stands outside this one: its ticks, numbers and title.
@@ -170,10 +170,10 @@ def shift_ticks(ax: Axes, shift: Sequence[float]) -> None:
         if offset == 0:
             continue
         axis.set_major_locator(_shifted_locator(float(offset)))
-        axis.set_major_formatter(ticker.FuncFormatter(_shifted_number(float(offset))))
+        axis.set_major_formatter(ticker.FuncFormatter(shifted_number(float(offset))))
 
 
-def _shifted_number(offset: float) -> Callable[[float, Any], str]:
+def shifted_number(offset: float) -> Callable[[float, Any], str]:
     def number(value: float, _: Any) -> str:
         from matplotlib import rcParams
 

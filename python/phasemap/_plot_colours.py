@@ -88,6 +88,20 @@ def face_colours(
     return out
 
 
+def colour_difference(first: Any, second: Any) -> float:
+    """The CIEDE2000 difference of two matplotlib colours (their opaque sRGB), the maps' own
+    measure of `NEIGHBOUR_DIFFERENCE`.
+
+    Examples
+    --------
+    >>> round(colour_difference("#77aadd", "#99ddff"), 1)
+    14.2
+    """
+    from matplotlib.colors import to_hex
+
+    return float(_core.colour_difference(to_hex(first), to_hex(second)))
+
+
 def text_colour(face: Any) -> str:
     """Black on a light fill, white on a dark one."""
     from matplotlib.colors import to_rgb

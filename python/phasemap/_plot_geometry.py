@@ -166,6 +166,38 @@ def segment_crosses_box(p: np.ndarray, q: np.ndarray, box: Sequence[float]) -> b
     return True
 
 
+def runs_along(
+    sides: np.ndarray, point: np.ndarray, right: float, distance: float, length: float
+) -> bool:
+    """Whether the horizontal way from `point` to x = `right` runs along one of `sides`
+    ((k, 2, 2): the ends of each): within `distance` of it over more than `length` of the
+    way (a side crossed at a shallow angle counts).
+
+    Examples
+    --------
+    >>> sides = np.array([[(0.0, 0.0), (10.0, 0.5)], [(5.0, -5.0), (5.0, 5.0)]])
+    >>> [runs_along(sides, np.array([2.0, y]), 8.0, 1.5, 3.0) for y in (1.0, 3.0)]
+    [True, False]
+    """
+    p, q = sides[:, 0], sides[:, 1]
+    low = np.maximum(np.minimum(p[:, 0], q[:, 0]), point[0])
+    high = np.minimum(np.maximum(p[:, 0], q[:, 0]), right)
+    long = high - low > length
+    p, q, low, high = p[long], q[long], low[long], high[long]
+    dx, dy = q[:, 0] - p[:, 0], q[:, 1] - p[:, 1]
+    flat = dy == 0
+    # Where the side is within `distance` of the way's height: between two x, or everywhere
+    # (a level side that near) or nowhere (one farther).
+    with np.errstate(divide="ignore", invalid="ignore"):
+        heights = point[1] + np.array([-distance, distance]) - p[:, 1, None]
+        ends = np.sort(p[:, 0, None] + heights * (dx / dy)[:, None], axis=1)
+    ends[flat] = np.where(
+        (np.abs(p[flat, 1] - point[1]) < distance)[:, None], [-np.inf, np.inf], np.nan
+    )
+    near = np.minimum(ends[:, 1], high) - np.maximum(ends[:, 0], low)
+    return bool(np.any(near > length))
+
+
 def segments_cross(p: np.ndarray, q: np.ndarray, r: np.ndarray, s: np.ndarray) -> bool:
     """Whether the segments pq and rs cross at a point inside both."""
 

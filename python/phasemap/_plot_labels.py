@@ -27,6 +27,7 @@ from ._plot_geometry import (
     outside_box,
     horizontal_chord,
     largest_box,
+    runs_along,
     segment_crosses_box,
     segments_cross,
     split_by_line,
@@ -117,6 +118,15 @@ class _Placer:
             for shape in wholes:
                 shapes += cut_by_segments(shape, segments) + [shape]
             self.shapes.append(shapes)
+        # Every region's sides (display points), which leaders keep off.
+        self.sides = np.array(
+            [
+                (p, q)
+                for region in regions
+                for corners in [ax.transData.transform(np.asarray(region.corners, dtype=float))]
+                for p, q in zip(corners, np.roll(corners, -1, axis=0))
+            ]
+        ).reshape(-1, 2, 2)
         self.placed: list[Label] = []
 
     def text_at(self, k: int, text: str) -> Text:
@@ -179,9 +189,10 @@ class _Placer:
 
     def anchor(self, k: int) -> np.ndarray:
         """Where the leader of region k ends: the point farthest inside it (its preferred
-        part's, if any), or, when the way from there to the frame's right edge crosses a
-        label inside, the middle of the region's chord at the nearest height whose way
-        crosses none."""
+        part's, if any), or, when the way from there to the frame's right edge passes near a
+        label inside or runs along a region's side (where the leader would read as that
+        side), the middle of the region's chord at the nearest height whose way does
+        neither, else the nearest whose way passes near no label."""
         polygon = self.shapes[k][0]
         scale, pole = largest_box(polygon, 1.0, 1.0)
         if scale <= 0 and len(self.shapes[k]) > 1:
@@ -192,7 +203,9 @@ class _Placer:
         ]
         right = self.ax.bbox.x1
 
-        m = 2 * self.margin  # a leader keeps this far from a label
+        # A leader keeps a gap from a label (nearer, it reads as underlining it) and, over
+        # any length, twice the margin from a region's side.
+        m, n = self.gap, 2 * self.margin
 
         def clear(point: np.ndarray) -> bool:
             end = np.array([right, point[1]])
@@ -201,13 +214,18 @@ class _Placer:
                 for b in boxes
             )
 
-        if clear(pole):
-            return pole
+        def apart(point: np.ndarray) -> bool:
+            return clear(point) and not runs_along(self.sides, point, right, n, 4 * n)
+
         low, high = polygon[:, 1].min() + self.margin, polygon[:, 1].max() - self.margin
-        for y in sorted(np.linspace(low, high, 25), key=lambda y: (abs(y - pole[1]), y)):
-            chord = horizontal_chord(polygon, y)
-            if chord is not None and clear(np.array([(chord[0] + chord[1]) / 2, y])):
-                return np.array([(chord[0] + chord[1]) / 2, y])
+        heights = sorted(np.linspace(low, high, 25), key=lambda y: (abs(y - pole[1]), y))
+        for test in (apart, clear):
+            if test(pole):
+                return pole
+            for y in heights:
+                chord = horizontal_chord(polygon, y)
+                if chord is not None and test(np.array([(chord[0] + chord[1]) / 2, y])):
+                    return np.array([(chord[0] + chord[1]) / 2, y])
         return pole
 
     def height(self, text: str) -> float:
@@ -370,11 +388,12 @@ def place_labels(
     crowded = sum(heights) + placer.gap * (len(heights) - 1) > ax.bbox.height
     if heights and (crowded or placer.pressure_axes()):
         # Names too many to stand beside the frame, or that would push the pressure axes
-        # far out: numbers, and the names in a legend.
+        # far out: numbers (turned, in a strip too narrow for them across), and the names in
+        # a legend.
         legend, numbered, left_over = list(left_over), left_over, []
         for k, _ in numbered:
             number = str(regions[k].surface)
-            if not placer.inside(k, number, turn=False):
+            if not placer.inside(k, number, turn=True):
                 left_over.append((k, number))
     # A name beside the frame whose leader crosses a label inside, which cannot move
     # aside, is numbered in its region instead where the number fits, and named in the

@@ -12,7 +12,8 @@ from typing import TYPE_CHECKING, Any, Mapping, Sequence
 import numpy as np
 
 from ._plot import PlotSource, artist_options, new_axes
-from ._plot_colours import face_colours
+from ._plot_axes import DASHES, shift_ticks
+from ._plot_colours import NEIGHBOUR_DIFFERENCE, PALETTE, face_colours
 
 if TYPE_CHECKING:
     from matplotlib.axes import Axes
@@ -87,13 +88,60 @@ def lowest_along(
 
 
 def darker(colour: Any) -> tuple[float, float, float]:
-    """A region's light fill made dark enough for a thin line on white."""
+    """A region's light fill made dark enough for a thin line on white: its lightness (HLS)
+    times 0.6, hue and saturation kept. (A bound on the lightness would make the palette's
+    three yellows one colour, and its two blues and its orange and pink alike.)"""
     import colorsys
 
     from matplotlib.colors import to_rgb
 
     h, lightness, s = colorsys.rgb_to_hls(*to_rgb(colour))
-    return colorsys.hls_to_rgb(h, min(lightness, 0.4), min(1.0, s * 1.1))
+    return colorsys.hls_to_rgb(h, 0.6 * lightness, s)
+
+
+def lines_apart(
+    colours: Sequence[Any], order: Sequence[int], free: Sequence[int]
+) -> tuple[list[Any], list[int]]:
+    """Each line's colour and dash pattern (its place in the maps' dash patterns, 0 solid), so
+    that lines tell apart. In `order`, a line that looks like one before it (CIEDE2000 below
+    `NEIGHBOUR_DIFFERENCE`) takes, if it is `free`, the first palette colour from its own on,
+    darker, that looks like none of theirs; then each line takes the first dash pattern that
+    no line before it that looks like it has.
+
+    Examples
+    --------
+    >>> lines_apart(["#2966a3", "#2966a3", "#b83d14"], [0, 1, 2], [])[1]
+    [0, 1, 0]
+    """
+    from matplotlib.colors import to_hex
+
+    from ._plot_colours import colour_difference
+
+    differences: dict[tuple[str, str], float] = {}
+
+    def alike(first: str, second: str) -> bool:
+        if (first, second) not in differences:
+            differences[first, second] = colour_difference(first, second)
+        return differences[first, second] < NEIGHBOUR_DIFFERENCE
+
+    colours = list(colours)
+    shown = [to_hex(c) for c in colours]
+    patterns = [0] * len(colours)
+    done: list[int] = []
+    candidates = [to_hex(darker(c)) for c in PALETTE]
+    for i in order:
+        if i in free and any(alike(shown[i], shown[j]) for j in done):
+            for k in range(len(PALETTE)):
+                candidate = candidates[(i + k) % len(PALETTE)]
+                if not any(alike(candidate, shown[j]) for j in done):
+                    colours[i], shown[i] = candidate, candidate
+                    break
+        taken = {patterns[j] for j in done if alike(shown[i], shown[j])}
+        patterns[i] = next(
+            (p for p in range(len(DASHES)) if p not in taken), len(taken) % len(DASHES)
+        )
+        done.append(i)
+    return colours, patterns
 
 
 def draw_line(
@@ -128,10 +176,14 @@ def draw_line(
     listed = [by_surface.get(i + 1, everyone[i]) for i in range(count)]
     faces = face_colours(listed, count, colors)
     user = colors is not None
-    line_colours = [
-        face if user and not _default_face(colors, listed[i]) else darker(face)
-        for i, face in enumerate(faces)
-    ]
+    given = [user and not _default_face(colors, listed[i]) for i in range(count)]
+    line_colours = [face if given[i] else darker(face) for i, face in enumerate(faces)]
+    # Lines that look alike: those of surfaces with no region here take other colours where
+    # they can, and dash patterns tell the rest apart.
+    drawn = [i for i in range(count) if i + 1 in by_surface]
+    order = drawn + [i for i in range(count) if i + 1 not in by_surface]
+    free = {i for i in order[len(drawn) :] if not given[i]}
+    line_colours, patterns = lines_apart(line_colours, order, free)
     ends_at = np.array([first[along], last[along]])
     energy = (
         planes[:, 0:1] * np.array([first[0], last[0]])
@@ -140,6 +192,8 @@ def draw_line(
     )
     for i in range(count):
         artist = Line2D(ends_at, energy[i], color=line_colours[i], lw=THIN, zorder=2, **options)
+        if patterns[i]:
+            artist.set_dashes([v / THIN for v in DASHES[patterns[i]]])
         artist.set_gid(f"phasemap-energy-{i + 1}")
         ax.add_line(artist)
     pieces = lowest_along(planes, first, last)
@@ -165,6 +219,8 @@ def draw_line(
     ax.set_ylim(low - pad, high + pad)
     ax.set_xlabel(source.titles[along])
     ax.set_ylabel(source.energy_title)
+    shift_ticks(ax, (source.shift[along], 0.0))
+    ax.set_title(path_title(source, x, y, first, last), fontsize="medium")
     if labels:
         _name_lines(
             ax,
@@ -175,6 +231,31 @@ def draw_line(
             fontsize,
         )
     return ax
+
+
+def path_title(
+    source: PlotSource,
+    x: float | None,
+    y: float | None,
+    first: tuple[float, float],
+    last: tuple[float, float],
+) -> str:
+    """Where the path runs, numbered as the map numbers its axes: the value held ("μ_H2O =
+    −17", a title's unit after the number), or the path's two ends (x, y)."""
+    from ._plot_axes import shifted_number
+
+    def number(value: float, axis: int) -> str:
+        return shifted_number(float(source.shift[axis]))(value, None)
+
+    if x is None and y is None:
+        ends = [f"({number(p[0], 0)}, {number(p[1], 1)})" for p in (first, last)]
+        return f"from {ends[0]} to {ends[1]}"
+    axis, value = (1, y) if y is not None else (0, x)
+    assert value is not None
+    title = source.titles[axis]
+    if title.endswith(" (eV)"):
+        return f"{title[:-5]} = {number(value, axis)} eV"
+    return f"{title} = {number(value, axis)}"
 
 
 def _default_face(colors: Any, region: Any) -> bool:

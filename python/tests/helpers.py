@@ -178,6 +178,8 @@ def check_labels(ax, regions, expect_all=True):
             assert box.x0 >= ax.bbox.x1 - 0.5, f"label {surface} beside the frame overlaps it"
             anchor = ax.transData.transform(text.xy)
             assert inside(polygons[surface], anchor), f"leader of {surface} ends outside it"
+            start = np.array([box.x0, (box.y0 + box.y1) / 2])
+            assert not along_a_side(start, anchor, polygons.values(), figure.dpi / 72), surface
             found["outside"].append(surface)
         else:
             corners = [(box.x0, box.y0), (box.x1, box.y0), (box.x1, box.y1), (box.x0, box.y1)]
@@ -198,6 +200,21 @@ def check_labels(ax, regions, expect_all=True):
     if expect_all:
         assert labelled == {r.surface for r in regions}
     return found
+
+
+def along_a_side(start, end, polygons, scale):
+    """Whether the segment from `start` to `end` (display points) runs within 2 points of a
+    polygon's side over more than 24 points, where a leader would read as that side."""
+    points = start + np.linspace(0, 1, 400)[:, None] * (end - start)
+    step = np.hypot(*(end - start)) / 399
+    for corners in polygons:
+        for p, q in zip(corners, np.roll(corners, -1, axis=0)):
+            d = q - p
+            t = np.clip(((points - p) @ d) / max(float(d @ d), 1e-12), 0, 1)
+            near = np.hypot(*(points - (p + t[:, None] * d)).T) < 2 * scale
+            if near.sum() * step > 24 * scale:
+                return True
+    return False
 
 
 def check_neighbour_colours(ax, regions, threshold):
@@ -247,8 +264,11 @@ def check_path(ax, stable_at, first, last, along):
         assert len({int(stable_at(*point(h))) for h in inner}) == 1
 
 
-def check_names(ax):
-    """The names of a line plot stand right of the axes, no two overlapping; their count."""
+def check_names(ax, stable=None):
+    """The names of a line plot stand right of the axes, no two overlapping; their count. With
+    the `stable` surfaces: lines of alike colours (CIEDE2000 below the maps' bound) differ in
+    their dashes, only lines of stable surfaces look alike while the palette has colours left,
+    and each emphasised piece keeps its line's colour."""
     from matplotlib.text import Text
 
     ax.figure.canvas.draw()
@@ -262,4 +282,15 @@ def check_names(ax):
         assert a.x0 >= ax.bbox.x1  # right of the axes
         for b in boxes[k + 1 :]:
             assert min(a.y1, b.y1) - max(a.y0, b.y0) <= 0.5 or min(a.x1, b.x1) <= max(a.x0, b.x0)
+    if stable is None:
+        return len(boxes)
+    lines = {int(x.get_gid()[16:]): x for x in ax.lines if "-energy-" in (x.get_gid() or "")}
+    for i, a in lines.items():
+        for j, b in lines.items():
+            if i < j and difference(a.get_color(), b.get_color()) < phasemap.NEIGHBOUR_DIFFERENCE:
+                assert a._unscaled_dash_pattern != b._unscaled_dash_pattern, (i, j)
+                assert {i, j} <= set(stable) or len(lines) > len(phasemap.PALETTE), (i, j)
+    for piece in ax.lines:
+        if "-lowest-" in (piece.get_gid() or ""):
+            assert piece.get_color() == lines[int(piece.get_gid()[16:])].get_color()
     return len(boxes)

@@ -1,6 +1,6 @@
 """The one-dimensional plot of every kind of result: its marks where the stable surface
-changes, checked against the engines' own lowest surface, and its names apart. (The studies'
-plots: test_study_examples.py.)"""
+changes, checked against the engines' own lowest surface, its names and its alike lines apart,
+and its title and ticks in the map's numbers. (The studies' plots: test_study_examples.py.)"""
 
 import numpy as np
 import pytest
@@ -26,11 +26,35 @@ def test_program_result_along_both_axes(ax):
     x_min, x_max, y_min, y_max = result.diagram.window
     result.plot_line(ax=ax, y=-17.0)
     check_path(ax, result.stable_at, (x_min, -17.0), (x_max, -17.0), 0)
-    assert check_names(ax) == len(result.planes)
+    assert check_names(ax, [r.surface for r in result.regions]) == len(result.planes)
     assert len(marks_and_pieces(ax)[0]) == 2  # double, then bridging O vacancies, then none
+    assert ax.get_title() == r"$\mu_{\mathrm{H}{}_{\mathrm{2}}\mathrm{O}}$ = −17"
     ax.clear()
-    result.plot_line(ax=ax, x=-15.5, labels=False)
+    result.plot_line(ax=ax, x=-15.5, labels=False, colors="tab10")  # the user's, kept
     check_path(ax, result.stable_at, (-15.5, y_min), (-15.5, y_max), 1)
+    lines = [line for line in ax.lines if "energy" in (line.get_gid() or "")]
+    from matplotlib import colormaps
+    from matplotlib.colors import to_hex
+
+    tab10 = {to_hex(c) for c in colormaps["tab10"].colors}
+    assert {to_hex(line.get_color()) for line in lines} <= tab10
+    assert {line.get_linestyle() for line in lines} == {"-"}
+    ax.clear()
+    result.plot_line(ax=ax, start=(-16.0, -18.0), end=(-10.0, -14.5))
+    assert ax.get_title() == "from (−16, −18) to (−10, −14.5)"
+
+
+def test_a_shifted_axis_is_numbered_as_the_map_numbers_it(ax):
+    result = phasemap.read_input(golden_cases.EXAMPLES / "every-keyword" / "input.txt").solve()
+    shift_x, shift_y = result.diagram.shift
+    result.plot_line(ax=ax, y=shift_y - 1.0)
+    assert ax.get_title().endswith(" = \N{MINUS SIGN}1")
+    ax.figure.canvas.draw()
+    numbered = [t for t in ax.xaxis.get_major_ticks() if t.label1.get_text()]
+    for tick in numbered:  # tick k at k + shift
+        text = tick.label1.get_text().replace("\N{MINUS SIGN}", "-")
+        assert float(text) == pytest.approx(tick.get_loc() - shift_x, abs=1e-6)
+    assert numbered and shift_x
 
 
 @needs_engine

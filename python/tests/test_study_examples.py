@@ -22,8 +22,8 @@ needs_envelope = pytest.mark.skipif(
 STABLE = {
     "fe3o4-001": ["SCV", "SCV+2Fe adatoms", "A-layer (Fe_tet)", "SCV+H2O", "SCV+2H2O", "SCV+3H2O",
                   "SCV+4H2O", "DBT+2H", "DBT+4H", "SCV+2H", "SCV+2Fe adatoms+2OH"],
-    "srtio3-001": ["TiO2 (1x1)", "TiO2 + V_O", "TiO2 + 2V_O", "TiO2 + H2O", "TiO2 + 2H",
-                   "SrO + 2H2O"],
+    "srtio3-001": ["TiO_{2} (1×1)", "TiO_{2} + V_{O}", "TiO_{2} + 2V_{O}", "TiO_{2} + H_{2}O",
+                   "TiO_{2} + 2H", "SrO + 2H_{2}O"],
 }  # fmt: skip
 
 
@@ -115,6 +115,8 @@ def test_the_examples_solve_and_draw(name, in_a_folder_with_the_examples, figure
     assert inside == set(STABLE[name])
     if name == "fe3o4-001":  # the window's corner above the H2 limit
         assert 12 in result.partly_outside and study.slabs[11].name == "SCV+4H2O"
+    figure.set_size_inches(6, 5)  # as the guide shows it
+    figure.set_dpi(150)
     ax = result.plot(ax=figure.gca(), pressures=(300, 600))
     check_labels(ax, result.regions)
     check_neighbour_colours(ax, result.regions, phasemap.NEIGHBOUR_DIFFERENCE)
@@ -130,9 +132,16 @@ def test_the_examples_solve_and_draw(name, in_a_folder_with_the_examples, figure
     # The top axis reads the study's own pressure of O2 at 300 K.
     forward = study.pressure_axis("x", 300).log10_pressure
     assert top._functions[0](-1.0) == pytest.approx(forward(-1.0))
+    for child in ax.child_axes:  # a tick every 1, 2, 5, 10, 20, ... decades
+        axis = child.xaxis if "top" in child.get_gid() else child.yaxis
+        (step,) = set(np.diff(axis.get_major_locator()()).round(9))
+        assert step / 10 ** np.floor(np.log10(step)) in (1.0, 2.0, 5.0), child.get_gid()
     ax.clear()
     y = float(np.mean(result.window[2:]))
     result.plot_line(ax=ax, y=y)
     check_path(ax, result.stable_at, (result.window[0], y), (result.window[1], y), 0)
-    assert check_names(ax) == len(study.slabs)
+    assert check_names(ax, [r.surface for r in result.regions]) == len(study.slabs)
     assert ax.get_ylabel() == "γ (J/m²)"
+    assert re.fullmatch(
+        r"\$\\Delta\\mu_\{\\mathrm\{H\}_\{2\}\\mathrm\{O\}\}\$ = \S+ eV", ax.get_title()
+    )

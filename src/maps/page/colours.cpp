@@ -268,6 +268,10 @@ bool colour_in_turn(const std::vector<int32_t>& order,
 
 }  // namespace
 
+double colour_difference(std::string_view first, std::string_view second) {
+    return ciede2000(lab_of(first), lab_of(second));
+}
+
 void choose_region_colours(int32_t count, const int32_t surfaces[], int32_t pair_count,
                            const int32_t pairs[], int32_t corner_pair_count,
                            const int32_t corner_pairs[], int32_t colours[]) {

@@ -22,6 +22,11 @@ constexpr std::string_view region_palette[palette_size] = {"#77AADD", "#EE8866",
 // which any five palette colours still leave one that differs from all five by as much.
 constexpr double neighbour_colour_difference = 15.0;
 
+// The CIEDE2000 difference of two sRGB colours written "#RRGGBB" (hexadecimal digits of either
+// case; the caller checks the form), the measure neighbour_colour_difference is a bound of. The
+// Python module's line plot tells its lines apart by it too.
+double colour_difference(std::string_view first, std::string_view second);
+
 // The one rule for region colours (maps/page/colours.cpp), for the SVG map and the Python module:
 // for `count` regions of the surfaces `surfaces` (1-based), `pair_count` pairs of regions
 // that share a side (`pairs`: the places of the two regions, 0-based, two entries a pair)
