@@ -35,6 +35,14 @@ py::array_t<int32_t> pair_array(const std::vector<int32_t>& pairs) {
     return out;
 }
 
+// A table of the maps' texts (colours, dash patterns) as a tuple of str.
+template <std::size_t n>
+py::tuple text_tuple(const std::string_view (&texts)[n]) {
+    py::list list;
+    for (const std::string_view text : texts) list.append(py::str(text.data(), text.size()));
+    return py::tuple(list);
+}
+
 }  // namespace
 
 region_arrays checked_region_arrays(const py::handle& surfaces, const py::handle& offsets,
@@ -77,10 +85,7 @@ region_arrays checked_region_arrays(const py::handle& surfaces, const py::handle
 void define_map_styles(py::module_& m) {
     // The SVG map's region colours (by surface number, cycled) and the level that marks the
     // upper member of a stacked pair in label_segments (the lower one has its negative).
-    py::list colours;
-    for (const std::string_view colour : region_palette)
-        colours.append(py::str(colour.data(), colour.size()));
-    m.attr("region_palette") = py::tuple(colours);
+    m.attr("region_palette") = text_tuple(region_palette);
     m.attr("stacked_level") = stacked_level;
 
     // The plots' share of the maps' rules: the least colour difference of two neighbouring
@@ -131,10 +136,7 @@ void define_map_styles(py::module_& m) {
         find_neighbour_pairs(regions.list, sides, corner_pairs);
         return py::make_tuple(pair_array(sides), pair_array(corner_pairs));
     });
-    py::list dashes;
-    for (const std::string_view dash : dash_patterns)
-        dashes.append(py::str(dash.data(), dash.size()));
-    m.attr("dash_patterns") = py::tuple(dashes);
+    m.attr("dash_patterns") = text_tuple(dash_patterns);
     m.attr("boltzmann_ev") = boltzmann_ev;
     m.attr("ln_ten") = ln_ten;
 }
