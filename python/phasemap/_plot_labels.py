@@ -8,9 +8,8 @@ vertically so that none overlaps another, and a label inside that a leader would
 to a part of its region the leader leaves free. When the names left over are too many to
 stand beside the frame, their regions show numbers and a legend gives the names.
 
-Placement works in display pixels, where the text's extent and the regions' shapes meet: the
-axes' size and aspect are those at the time of the plot (a layout engine of the figure is
-run first).
+Placement works in display pixels, where the text's extent and the regions' shapes meet,
+with the axes' size and aspect at the time of the plot (a figure's layout engine runs first).
 """
 
 from __future__ import annotations
